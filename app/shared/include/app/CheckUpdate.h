@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <istream>
+#include <memory>
+#include <string>
+
+#include "app/COrvDownLoadFile.h"
+
+// The update check: fetch the manifest, compare its version with ours, ask the user, and hand
+// over to the embedded updater.
+
+enum class UpdateCaller { StartupMode, ButtonMode };
+inline constexpr UpdateCaller StartupMode = UpdateCaller::StartupMode;
+inline constexpr UpdateCaller ButtonMode = UpdateCaller::ButtonMode;
+
+// What the check asks of its surroundings. The defaults start programs with the shell and end
+// the process at once; the main window fills in its two entries for the button mode.
+struct UpdateCheckHooks {
+  // The main window's m_bExit.
+  std::function<void(bool)> setExitFlag;
+  // Unloads the main window (its close query then lets it go without asking).
+  std::function<void()> unloadMainWindow;
+  // Starts a program with one argument text; by default the shell's "open".
+  std::function<bool(const std::string& program, const std::string& parameters)> startProgram;
+  // Ends the process at once; by default without any unload step.
+  std::function<void()> endProcess;
+};
+
+// The version line of a manifest. Lines end at CR or CR LF (a lone LF does not end a line);
+// the version line is the first whose lower-case form contains "version"; its value is the
+// text from its 9th character on, with spaces (not tabs) trimmed at both ends. The manifest is
+// read as a stream: only a bounded part of any line is kept.
+struct ManifestVersion {
+  bool found = false;
+  // The value, cut after kMaxValueBytes bytes (then `truncated` is set).
+  std::string value;
+  bool truncated = false;
+  static constexpr std::size_t kMaxValueBytes = 256;
+
+  // True when the manifest names exactly `version` (text comparison, case-sensitive).
+  bool Equals(const std::string& version) const {
+    return found && !truncated && value == version;
+  }
+};
+ManifestVersion ReadManifestVersion(std::istream& in);
+
+// The updater's command line: the client's directory, "|", the client's executable path.
+std::string UpdaterCommandLine(const std::string& executablePath);
+
+// Runs the check. `downloader` is the calling window's own download object, created on first
+// use.
+void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloader,
+                 const UpdateCheckHooks& hooks = {});

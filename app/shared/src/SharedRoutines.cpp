@@ -1,0 +1,28 @@
+#include "app/SharedRoutines.h"
+
+#include <stdexcept>
+
+#include "app/Settings.h"
+#include "platform/Files.h"
+#include "platform/Resources.h"
+
+std::string GetTempDir() { return platform::PrivateTempDir(GameId); }
+
+void SaveResToFile(int resId, const std::string& resType, const std::string& filePath) {
+  const auto data = platform::FindResourceData(resType, resId);
+  if (!data) {
+    throw std::runtime_error("no resource " + resType + " " + std::to_string(resId));
+  }
+  platform::ReplaceFileContent(filePath, *data);
+}
+
+std::string AppVersion() {
+  return std::to_string(CLIENT_VERSION_MAJOR) + "." + std::to_string(CLIENT_VERSION_MINOR) + "." +
+         std::to_string(CLIENT_VERSION_PATCH);
+}
+
+platform::Image LoadPngResource(int resId) {
+  const auto data = platform::FindResourceData("PNG", resId);
+  if (!data) return {};
+  return platform::Image::FromPng(*data);
+}

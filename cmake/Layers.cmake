@@ -1,0 +1,16 @@
+# client_layer(NAME DIR <dir> [DEPS <layers...>])
+# A layer is a static library whose public include path is <dir>/include. It links the layers
+# it names publicly, so it sees their headers and nothing above them.
+function(client_layer name)
+  cmake_parse_arguments(L "" "DIR" "DEPS" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${L_DIR}/src/*.cpp ${L_DIR}/src/*.c)
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${L_DIR}/include PRIVATE ${L_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${L_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${L_DIR}/include)
+    target_link_libraries(${name} INTERFACE ${L_DEPS})
+  endif()
+endfunction()

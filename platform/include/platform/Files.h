@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+// Files and directories as the client's code needs them.
+
+namespace platform {
+
+// A local file opened for writing. Move-only; the destructor closes a file still open.
+class WritableFile {
+ public:
+  // Creates the file anew, replacing an existing one (its content is discarded). Returns
+  // nothing when the file cannot be created; an existing file is then left as it was.
+  // The hidden attribute has no meaning here: every file of the client lives in a private
+  // directory, so `hidden` only documents the caller's intent.
+  static std::optional<WritableFile> Create(const std::string& path, bool hidden);
+
+  WritableFile(WritableFile&& other) noexcept;
+  WritableFile& operator=(WritableFile&& other) noexcept;
+  WritableFile(const WritableFile&) = delete;
+  WritableFile& operator=(const WritableFile&) = delete;
+  ~WritableFile();
+
+  // Writes all bytes; false when not all of them could be written.
+  bool Write(std::span<const std::uint8_t> bytes);
+  // Closes the file; false when the data could not be flushed.
+  bool Close();
+
+ private:
+  explicit WritableFile(int fd) : m_fd(fd) {}
+  int m_fd = -1;
+};
+
+// Replaces the file at `path` with exactly `bytes`: written to a temporary file beside it and
+// renamed over it, so a shorter content leaves no trailing bytes, a running program of that
+// name is not disturbed, and a failed write leaves the old file whole. Throws std::system_error.
+void ReplaceFileContent(const std::string& path, std::span<const std::uint8_t> bytes);
+
+bool FileExists(const std::string& path);
+
+// A private directory of the current user for the client's temporary files, created with mode
+// 0700 under the system's temporary directory and named after `name` and the user id. A path
+// owned by another user, a symbolic link or something other than a directory is refused, and
+// the user's cache directory serves instead. The result ends with "/". Throws
+// std::system_error when no private directory can be had.
+std::string PrivateTempDir(const std::string& name);
+
+// The running executable's full path (from /proc/self/exe).
+std::string ExecutablePath();
+
+// The command-line text: the arguments after the program name, joined with single spaces.
+std::string CommandLineText(int argc, char** argv);
+
+}  // namespace platform

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs every Debian package the client, its tests and benchmarks need.
+# Idempotent: when everything is present it prints nothing and touches nothing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config ninja-build
+  libgtk-3-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev libcurl4-openssl-dev
+  libdbusmenu-glib-dev libx11-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-wqy-microhei adwaita-icon-theme
+  xvfb xauth openbox xdotool x11-utils imagemagick xcompmgr
+  dbus dbus-x11 curl time util-linux iproute2 procps
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+    missing+=("$p")
+  fi
+done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
