@@ -18,6 +18,8 @@ struct Case {
   bool equalsOwn;  // compared with "1.1.0"
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 class ManifestRule : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ManifestRule, ReadsTheVersionLine) {
@@ -126,7 +128,9 @@ TEST(ManifestStream, BinaryGarbageWithoutKey) {
   std::istringstream in(manifest);
   const ManifestVersion v = ReadManifestVersion(in);
   // Whatever the bytes hold, the answer is a well-formed result (found or not), never a hang.
-  if (v.found) EXPECT_LE(v.value.size(), ManifestVersion::kMaxValueBytes);
+  if (v.found) {
+    EXPECT_LE(v.value.size(), ManifestVersion::kMaxValueBytes);
+  }
 }
 
 TEST(UpdaterCommandLine, DirectoryBarExecutable) {

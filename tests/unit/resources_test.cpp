@@ -54,7 +54,9 @@ TEST(Resources, TabSkinsUseExactMagentaAroundTheirShapes) {
         const std::uint32_t p = img->PixelAt(x, y) & 0xFFFFFF;
         const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
         const bool nearMagenta = r > 235 && g < 20 && b > 235;
-        if (nearMagenta) ASSERT_EQ(p, 0xFF00FFu) << x << "," << y;
+        if (nearMagenta) {
+          ASSERT_EQ(p, 0xFF00FFu) << x << "," << y;
+        }
       }
     }
   }

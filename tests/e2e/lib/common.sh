@@ -1,0 +1,62 @@
+# Shared helpers of the end-to-end scripts (sourced, not a test of its own).
+# Needs CLIENT_EXE, UPDATER_EXE, DEMO_PORTAL and a DISPLAY with a window manager.
+
+set -euo pipefail
+
+work=$(mktemp -d /tmp/client-e2e-XXXXXX)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+export HOME=$work/home TMPDIR=$work/tmp XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data \
+  XDG_CONFIG_HOME=$work/config GSETTINGS_BACKEND=memory
+mkdir -p "$HOME" "$TMPDIR" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
+private_tmp="$TMPDIR/talmar2-$(id -u)"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# start_portal [args...]: starts the demo portal and sets $base.
+start_portal() {
+  "$DEMO_PORTAL" "$@" >"$work/portal.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 1 100); do
+    grep -q '^listening on ' "$work/portal.log" && break
+    sleep 0.05
+  done
+  base=$(sed -n 's/^listening on //p' "$work/portal.log")
+  [ -n "$base" ] || fail "the demo portal did not start"
+}
+
+# wait_window NAME [seconds]: prints the id of a visible window with that exact title.
+wait_window() {
+  local name=$1 limit=${2:-20} id
+  for _ in $(seq 1 $((limit * 10))); do
+    id=$(xdotool search --onlyvisible --name "^$name\$" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# wait_exit PID [seconds]: waits for the process to end; fails when it does not.
+wait_exit() {
+  local pid=$1 limit=${2:-20}
+  for _ in $(seq 1 $((limit * 10))); do
+    kill -0 "$pid" 2>/dev/null || { wait "$pid" 2>/dev/null || true; return 0; }
+    sleep 0.1
+  done
+  fail "process $pid did not end within $limit s"
+}
+
+# wait_file PATH [seconds]
+wait_file() {
+  local path=$1 limit=${2:-20}
+  for _ in $(seq 1 $((limit * 10))); do
+    [ -s "$path" ] && return 0
+    sleep 0.1
+  done
+  fail "$path did not appear"
+}

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The real client finds another version on the update server: declined, it goes on and writes no
+# updater; accepted, the embedded updater is written to the private temporary directory and
+# started with the client's directory and executable, and the client ends.
+source "$(dirname "$0")/lib/common.sh"
+
+start_portal --version 9.9.9
+export UPDATER_RECORD_ARGS=$work/updater-args
+
+# Declined.
+CLIENT_BASE_URL=$base "$CLIENT_EXE" &
+client=$!
+pids+=($client)
+box=$(wait_window "提示") || fail "no update question appeared"
+xdotool windowactivate --sync "$box" key --clearmodifiers alt+n
+wait_exit "$client"
+[ -f "$private_tmp/update.txt" ] || fail "the manifest was not downloaded"
+grep -q 'version=9.9.9' "$private_tmp/update.txt" || fail "unexpected manifest"
+[ ! -e "$private_tmp/Update" ] || fail "an updater was written although the user declined"
+[ "$(stat -c %a "$private_tmp")" = 700 ] || fail "the temporary directory is not private"
+
+# Accepted (Return takes the default button, Yes).
+CLIENT_BASE_URL=$base "$CLIENT_EXE" &
+client=$!
+pids+=($client)
+box=$(wait_window "提示") || fail "no update question appeared"
+xdotool windowactivate --sync "$box" key --clearmodifiers Return
+wait_exit "$client"
+cmp -s "$private_tmp/Update" "$UPDATER_EXE" || fail "the updater written differs from the one built"
+wait_file "$UPDATER_RECORD_ARGS"
+exe=$(readlink -f "$CLIENT_EXE")
+expected="$(dirname "$exe")|$exe"
+got=$(cat "$UPDATER_RECORD_ARGS")
+[ "$got" = "$expected" ] || fail "updater started with '$got', expected '$expected'"
+echo "update hand-over: ok"
