@@ -44,7 +44,8 @@ class UrlHandle {
   UrlHandle& operator=(const UrlHandle&) = delete;
 
   int StatusCode() const;
-  // The Content-Length header's value; nothing when the header is missing or not a number.
+  // The final response's Content-Length; nothing when the header is missing or not a number,
+  // and when the body is sent chunked (its framing then has no length).
   std::optional<std::int64_t> ContentLength() const;
 
   // Reads up to `capacity` bytes of the body into `buffer`. Blocks until that many bytes have
