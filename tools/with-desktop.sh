@@ -21,6 +21,7 @@ cleanup() {
 trap cleanup EXIT INT TERM
 
 export DISPLAY=$display
+export NO_AT_BRIDGE=1
 for _ in $(seq 1 100); do
   xdpyinfo >/dev/null 2>&1 && break
   sleep 0.05

@@ -3,8 +3,8 @@
 //
 //   demo-portal [--port N] [--version TEXT] [--manifest FILE]
 //
-// It prints "listening on http://127.0.0.1:PORT" once it accepts connections. Port 0 (the
-// default) picks a free port.
+// It prints "listening on http://127.0.0.1:PORT" once it accepts connections, then
+// "request: METHOD PATH" for every request. Port 0 (the default) picks a free port.
 
 #include <libsoup/soup.h>
 
@@ -38,6 +38,9 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
     return;
   }
   const std::string p(path);
+  // One line per request, so scripts can tell what was asked and in which order.
+  std::printf("request: %s %s\n", method, path);
+  std::fflush(stdout);
   if (p == "/gamehome/talmar2/update.txt") {
     if (!portal->manifestFile.empty()) {
       gchar* contents = nullptr;

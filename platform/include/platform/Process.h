@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+// What the process was started with.
+
+namespace platform {
+
+// Records the command line once, at start.
+void SetCommandLine(int argc, char** argv);
+// The command-line text: the arguments after the program name, joined with single spaces.
+const std::string& Command();
+
+}  // namespace platform

@@ -1,0 +1,129 @@
+#include "platform/Form.h"
+
+#include <glib.h>
+
+#include <utility>
+#include <vector>
+
+#include "platform/EventLog.h"
+#include "platform/MessageLoop.h"
+
+namespace platform {
+
+namespace {
+
+int g_loaded = 0;
+std::function<void()>& LastFormHandler() {
+  static std::function<void()> handler;
+  return handler;
+}
+std::vector<std::unique_ptr<Form>>& Graveyard() {
+  static std::vector<std::unique_ptr<Form>> graveyard;
+  return graveyard;
+}
+
+}  // namespace
+
+Form::~Form() {
+  *m_alive = false;
+  if (IsWindow(m_hwnd)) DestroyWindow(m_hwnd);
+}
+
+void Form::Show() {
+  if (m_hwnd == 0) return;
+  ShowWindow(m_hwnd, SW_SHOW);
+}
+
+void Form::ShowModal(HWND owner) {
+  if (m_hwnd == 0) return;
+  if (owner != 0) SetWindowLongPtr(m_hwnd, GWL_HWNDPARENT, static_cast<LONG_PTR>(owner));
+  Show();
+  // A nested loop that ends when the form is hidden or goes away; the flag outlives the form.
+  const std::shared_ptr<bool> alive = m_alive;
+  const HWND hwnd = m_hwnd;
+  GMainContext* context = g_main_context_default();
+  while (*alive && IsWindow(hwnd) && IsWindowVisible(hwnd)) {
+    g_main_context_iteration(context, TRUE);
+  }
+}
+
+void Form::Hide() {
+  if (m_hwnd != 0) ShowWindow(m_hwnd, SW_HIDE);
+}
+
+LRESULT Form::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_CLOSE) {
+    RequestUnload(vbFormControlMenu);
+    return 0;
+  }
+  return DefWindowProc(m_hwnd, msg, wParam, lParam);
+}
+
+bool Form::RequestUnload(int unloadMode) { return m_unload ? m_unload(unloadMode) : false; }
+
+bool FormRuntime::Load(Form& form, std::function<bool(int)> unload) {
+  form.m_unload = std::move(unload);
+  CreateWindowArgs args = form.Design();
+  Form* self = &form;
+  const std::shared_ptr<bool> alive = form.m_alive;
+  args.proc = [self, alive](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    if (!*alive) return DefWindowProc(hwnd, msg, wParam, lParam);
+    if (self->m_hwnd == 0) self->m_hwnd = hwnd;  // messages sent during creation
+    return self->FormProc(msg, wParam, lParam);
+  };
+  args.style &= ~static_cast<DWORD>(WS_VISIBLE);  // the load step runs before it shows
+  form.m_hwnd = CreateWindowEx(args);
+  ++g_loaded;
+  try {
+    form.Form_Load();
+  } catch (const std::exception& e) {
+    LogEvent(std::string("form load step failed: ") + e.what());
+  }
+  return form.m_hwnd != 0;
+}
+
+bool FormRuntime::RunUnload(Form& form, int unloadMode) {
+  if (form.m_unloading) return false;
+  form.m_unloading = true;
+  bool cancel = false;
+  form.Form_QueryUnload(cancel, unloadMode);
+  if (!cancel) form.Form_Unload(cancel);
+  if (cancel) {
+    form.m_unloading = false;
+    return false;
+  }
+  if (IsWindow(form.m_hwnd)) DestroyWindow(form.m_hwnd);
+  form.m_hwnd = 0;
+  --g_loaded;
+  if (g_loaded == 0) {
+    if (LastFormHandler()) {
+      LastFormHandler()();
+    } else {
+      QuitMessageLoop();
+    }
+  }
+  return true;
+}
+
+void FormRuntime::DeleteLater(std::unique_ptr<Form> form) {
+  if (!form) return;
+  Graveyard().push_back(std::move(form));
+  if (Graveyard().size() == 1) {
+    g_idle_add(
+        [](gpointer) -> gboolean {
+          auto dead = std::move(Graveyard());
+          Graveyard().clear();
+          dead.clear();
+          return G_SOURCE_REMOVE;
+        },
+        nullptr);
+  }
+}
+
+int FormRuntime::LoadedCount() { return g_loaded; }
+
+void FormRuntime::SetLastFormUnloadedHandler(std::function<void()> handler) {
+  LastFormHandler() = std::move(handler);
+}
+
+}  // namespace platform
