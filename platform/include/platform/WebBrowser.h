@@ -1,0 +1,139 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+
+// The embedded web-browser view: one web page shown in a child view of a window, with the
+// handful of operations, properties and events the login window and the browser tab pages
+// use. It runs on WebKitGTK; this header shows none of it.
+//
+// How the view's members map onto the engine
+//
+//   Navigate(url)        webkit_web_view_load_uri.
+//   Refresh()            webkit_web_view_reload (the current document is loaded again and
+//                        raises the same events as any load).
+//   Silent               our own flag, read by the signal handlers below.
+//   LocationURL()        webkit_web_view_get_uri ("" before anything was loaded).
+//   DocumentURL(),       a snapshot of document.URL and document.documentElement.innerHTML
+//   DocumentElement-     taken when the document completed (see "Snapshots" below).
+//   InnerHTML()
+//   SetDocumentElement-  script run in the page: document.documentElement.style.overflow = v.
+//   StyleOverflow(v)
+//   SetDocumentOnContext- script run in the page: document.oncontextmenu returns false, which
+//   MenuReturnsFalse()   keeps the engine from ever asking for a context menu.
+//
+//   BeforeNavigate2      "decide-policy" NAVIGATION_ACTION (main frame and frames, also for our
+//                        own Navigate and Refresh) with the request's URI as the page wrote it
+//                        ("|" kept, not escaped); Cancel ignores the decision so the current
+//                        document stays. Also raised first for every new-window request (see
+//                        NewWindow), so that "app://" commands reach it whatever the target.
+//   DownloadBegin        "load-changed" STARTED of the main frame.
+//   TitleChange          "notify::title" (an untitled page gives ""), and document.title read
+//                        with the snapshot, since the engine's notice can come after the load
+//                        has finished; raised only when the text differs from the one last
+//                        reported, so always before the DocumentComplete of its document.
+//   DocumentComplete     "load-changed" FINISHED of the main frame, raised once the snapshot
+//                        has arrived. The engine reports no per-frame completion, so frames do
+//                        not raise it. A load that fails ("load-failed", e.g. connection
+//                        refused) is reported as a completed document whose root element's
+//                        innerHTML is empty; the engine's error page is suppressed. A load
+//                        that is merely interrupted (another navigation started, a response
+//                        that cannot be shown) raises nothing.
+//   NewWindow            "decide-policy" NEW_WINDOW_ACTION (links and forms with a target),
+//                        window.open (replaced by a user script injected at document start in
+//                        every frame, which reports the address through a script message
+//                        handler before the engine parses it), and "create" for any request
+//                        that still reaches the engine.
+//
+// No window ever opens in the client. A new-window request raises BeforeNavigate2 (raw
+// address); unless that cancels it, NewWindow follows with the resolved address. Whatever the
+// handler does with Processed, the engine's request is refused and window.open returns null
+// to the page: handing the address elsewhere (the user's browser) is the handler's business.
+// A window.open whose address the engine cannot parse raises BeforeNavigate2 with the raw text
+// and no NewWindow.
+//
+// Silent: while true, no dialog of the page reaches the user: alert returns, confirm answers
+// false, prompt answers null, a beforeunload question is answered "leave" (so the navigation
+// goes on), print, file and colour choosers, the context menu and HTTP authentication are
+// refused. The drop-down list of a <select> is part of the page, not a dialog, and still opens:
+// game pages run silent all the time. Permission requests (geolocation, media, notifications,
+// ...) are denied whatever Silent says.
+//
+// Snapshots: reading the DOM is asynchronous in this engine. When the main frame finishes, the
+// view reads document.URL, the root element's innerHTML (at most kMaxInnerHtml characters, a
+// prefix of longer texts) and the title in one round trip, stores them, then raises
+// TitleChange (if the title changed) and DocumentComplete. The handlers, and anyone after them,
+// read the stored values synchronously; they stay until the next completed document.
+//
+// Known limit: a script navigation (location.href = ..., location.assign/replace) to an address
+// that the engine's URL parser rejects (such as "app://loadgame|http://...") fails inside the
+// page with a SyntaxError and cannot be observed; links, forms and window.open can.
+//
+// Events are raised on the user-interface thread, from the engine's signals. A handler may
+// destroy the view it was called from.
+
+namespace platform {
+
+// The one website-data store of the process: cookies (persisted in SQLite), local storage,
+// caches. Every view shares it. Data lives in $XDG_DATA_HOME/<name>/web and the cache in
+// $XDG_CACHE_HOME/<name>/web unless the directories are given explicitly.
+struct WebEngineOptions {
+  std::string name = "web-client";
+  std::string dataDirectory;   // overrides $XDG_DATA_HOME/<name>/web when not empty
+  std::string cacheDirectory;  // overrides $XDG_CACHE_HOME/<name>/web when not empty
+};
+
+// Chooses the store. Only before the first view exists; returns false (and changes nothing)
+// afterwards. Without a call the defaults above apply. The engine's process sandbox is on
+// except in debug builds.
+bool InitWebEngine(const WebEngineOptions& options);
+
+class WebBrowser {
+ public:
+  static constexpr std::size_t kMaxInnerHtml = 1 << 20;
+
+  using BeforeNavigate2Handler = std::function<void(const std::string& url, bool& Cancel)>;
+  using DownloadBeginHandler = std::function<void()>;
+  using TitleChangeHandler = std::function<void(const std::string& text)>;
+  using DocumentCompleteHandler = std::function<void(const std::string& url)>;
+  using NewWindowHandler = std::function<void(const std::string& url, bool& Processed)>;
+
+  // A new view showing nothing; it is not placed anywhere until its owner hosts it.
+  WebBrowser();
+  ~WebBrowser();
+  WebBrowser(WebBrowser&&) noexcept;
+  WebBrowser& operator=(WebBrowser&&) noexcept;
+  WebBrowser(const WebBrowser&) = delete;
+  WebBrowser& operator=(const WebBrowser&) = delete;
+
+  void Navigate(const std::string& url);
+  void Refresh();
+
+  bool Silent() const;
+  void SetSilent(bool silent);
+
+  std::string LocationURL() const;
+  std::string DocumentURL() const;
+  std::string DocumentElementInnerHTML() const;
+
+  // Both act on the current top-level document and are carried out asynchronously, in order
+  // with the page's own work (a later read of the page sees them).
+  void SetDocumentElementStyleOverflow(const std::string& value);
+  void SetDocumentOnContextMenuReturnsFalse();
+
+  void OnBeforeNavigate2(BeforeNavigate2Handler handler);
+  void OnDownloadBegin(DownloadBeginHandler handler);
+  void OnTitleChange(TitleChangeHandler handler);
+  void OnDocumentComplete(DocumentCompleteHandler handler);
+  void OnNewWindow(NewWindowHandler handler);
+
+  struct Impl;
+
+ private:
+  friend Impl* WebBrowserImpl(const WebBrowser&);
+  std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace platform

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The website data the web views keep (see WebBrowser.h, InitWebEngine): what the browser
+// cache clearing enumerates and deletes. Both calls wait for the engine's answer while
+// processing the user-interface thread's messages, as a modal loop does.
+
+namespace platform {
+
+// Kinds of website data, as bits.
+enum WebDataType : unsigned {
+  kWebDataMemoryCache = 1u << 0,
+  kWebDataDiskCache = 1u << 1,
+  kWebDataOfflineCache = 1u << 2,
+  kWebDataSessionStorage = 1u << 3,
+  kWebDataLocalStorage = 1u << 4,
+  kWebDataDatabases = 1u << 5,  // IndexedDB and WebSQL
+  kWebDataCookies = 1u << 6,
+  kWebDataOther = 1u << 7,  // service workers, HSTS, DOM cache, tracking prevention, ...
+  kWebDataAll = (1u << 8) - 1,
+};
+
+// The data of one site (a host name, "localhost" or "Local files" for file: pages).
+struct WebDataRecord {
+  std::string name;
+  unsigned types = 0;  // WebDataType bits
+};
+
+// Every record of the store; empty when there is none or the engine did not answer.
+std::vector<WebDataRecord> FetchWebData();
+
+// Removes the data of the given types from the named sites (kept types stay). False when the
+// engine reported a failure.
+bool RemoveWebData(const std::vector<std::string>& siteNames, unsigned types);
+
+}  // namespace platform

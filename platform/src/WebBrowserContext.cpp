@@ -1,0 +1,76 @@
+// The process's one web context and its persistent website-data store.
+
+#include <glib/gstdio.h>
+
+#include <string>
+
+#include "WebViewGtk.h"
+
+namespace platform {
+
+namespace {
+
+struct Engine {
+  WebEngineOptions options;
+  GObjectRef<WebKitWebsiteDataManager> manager;
+  GObjectRef<WebKitWebContext> context;
+};
+
+// The context lives until the process ends: views may be created at any time and the engine
+// does not support tearing a context down while its processes are running.
+Engine& TheEngine() {
+  static Engine* engine = new Engine();
+  return *engine;
+}
+
+std::string StoreDirectory(const std::string& given, const char* xdgBase, const std::string& name) {
+  if (!given.empty()) return given;
+  gchar* path = g_build_filename(xdgBase, name.c_str(), "web", nullptr);
+  std::string result(path);
+  g_free(path);
+  return result;
+}
+
+}  // namespace
+
+bool InitWebEngine(const WebEngineOptions& options) {
+  Engine& engine = TheEngine();
+  if (engine.context) return false;
+  engine.options = options;
+  return true;
+}
+
+WebKitWebContext* SharedWebContext() {
+  Engine& engine = TheEngine();
+  if (engine.context) return engine.context.get();
+
+  const std::string name = engine.options.name.empty() ? "web-client" : engine.options.name;
+  const std::string data =
+      StoreDirectory(engine.options.dataDirectory, g_get_user_data_dir(), name);
+  const std::string cache =
+      StoreDirectory(engine.options.cacheDirectory, g_get_user_cache_dir(), name);
+  g_mkdir_with_parents(data.c_str(), 0700);
+  g_mkdir_with_parents(cache.c_str(), 0700);
+
+  engine.manager = GObjectRef<WebKitWebsiteDataManager>::Adopt(webkit_website_data_manager_new(
+      "base-data-directory", data.c_str(), "base-cache-directory", cache.c_str(), nullptr));
+  // Without persistent storage the cookie jar lives in memory only and every run starts logged
+  // out.
+  gchar* cookies = g_build_filename(data.c_str(), "cookies.sqlite", nullptr);
+  webkit_cookie_manager_set_persistent_storage(
+      webkit_website_data_manager_get_cookie_manager(engine.manager.get()), cookies,
+      WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  g_free(cookies);
+
+  engine.context = GObjectRef<WebKitWebContext>::Adopt(
+      webkit_web_context_new_with_website_data_manager(engine.manager.get()));
+#ifdef NDEBUG
+  // Must be set before the first web process starts.
+  webkit_web_context_set_sandbox_enabled(engine.context.get(), TRUE);
+#endif
+  g_log(kWebLogDomain, G_LOG_LEVEL_DEBUG, "web context: data %s, cache %s", data.c_str(),
+        cache.c_str());
+  return engine.context.get();
+}
+
+}  // namespace platform

@@ -1,0 +1,60 @@
+#pragma once
+
+// The engine half of the web-browser view, private to platform/: the shared web context and
+// the widget of a view, so that the window layer can host it.
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <utility>
+
+#include "platform/WebBrowser.h"
+
+namespace platform {
+
+// The log channel of the view: G_MESSAGES_DEBUG=webview shows its debug messages.
+inline constexpr char kWebLogDomain[] = "webview";
+
+// One counted reference to a GObject. Taking a floating object sinks it.
+template <typename T>
+class GObjectRef {
+ public:
+  GObjectRef() = default;
+  // Adopts a reference the caller owns (as returned by a *_new function).
+  static GObjectRef Adopt(T* object) {
+    GObjectRef r;
+    r.m_object = object;
+    if (object != nullptr && g_object_is_floating(object)) g_object_ref_sink(object);
+    return r;
+  }
+  GObjectRef(GObjectRef&& other) noexcept : m_object(std::exchange(other.m_object, nullptr)) {}
+  GObjectRef& operator=(GObjectRef&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      m_object = std::exchange(other.m_object, nullptr);
+    }
+    return *this;
+  }
+  GObjectRef(const GObjectRef&) = delete;
+  GObjectRef& operator=(const GObjectRef&) = delete;
+  ~GObjectRef() { Reset(); }
+
+  T* get() const { return m_object; }
+  explicit operator bool() const { return m_object != nullptr; }
+  void Reset() {
+    if (m_object != nullptr) g_object_unref(std::exchange(m_object, nullptr));
+  }
+
+ private:
+  T* m_object = nullptr;
+};
+
+// The widget of the view (a WebKitWebView): it belongs to the view, which destroys it. A host
+// adds it to a container and may move it between containers; it must not outlive the view.
+GtkWidget* WebBrowserWidget(const WebBrowser& browser);
+
+// The web context every view of the process shares, created with the website-data store on
+// first use.
+WebKitWebContext* SharedWebContext();
+
+}  // namespace platform
