@@ -1,19 +1,19 @@
-// The client's entry point: the start-up order as far as it is built.
+// The client's entry point: the startup window runs the start-up order.
 
 #include <cstdio>
-#include <memory>
 
-#include "app/COrvDownLoadFile.h"
-#include "app/CheckUpdate.h"
+#include "app/LoadFrm.h"
+#include "platform/Form.h"
 #include "platform/MessageLoop.h"
+#include "platform/Process.h"
 
 int main(int argc, char** argv) {
   if (!platform::InitToolkit(argc, argv)) {
     std::fprintf(stderr, "Zorvik_talmar2: cannot open display\n");
     return 1;
   }
-  // The startup window's download object; the check may end the process.
-  std::unique_ptr<COrvDownLoadFile> downloader;
-  CheckUpdate(StartupMode, downloader);
+  platform::SetCommandLine(argc, argv);
+  platform::FormSlot<LoadFrm>::Get().Show();
+  platform::RunMessageLoop();
   return 0;
 }

@@ -69,3 +69,12 @@ std::uint32_t Image::PixelAt(int x, int y) const {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+// For the window layer (declared in WindowGtk.h): the pixels, owned by the image.
+cairo_surface_t* ImageSurface(const Image& image) {
+  return image.impl() != nullptr ? image.impl()->surface : nullptr;
+}
+
+}  // namespace platform

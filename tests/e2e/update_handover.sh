@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# The real client finds another version on the update server: declined, it goes on and writes no
-# updater; accepted, the embedded updater is written to the private temporary directory and
+# The real client finds another version on the update server: declined, it goes on to the splash
+# and writes no updater; accepted, the embedded updater is written to the private temporary directory and
 # started with the client's directory and executable, and the client ends.
 source "$(dirname "$0")/lib/common.sh"
+if [ "${1:-}" != inside ]; then
+  in_netns online bash "$0" inside
+  exit
+fi
 
 start_portal --version 9.9.9
 export UPDATER_RECORD_ARGS=$work/updater-args
@@ -13,7 +17,14 @@ client=$!
 pids+=($client)
 box=$(wait_window "提示") || fail "no update question appeared"
 xdotool windowactivate --sync "$box" key --clearmodifiers alt+n
-wait_exit "$client"
+# The start-up goes on to the splash (the question box is gone by then).
+for _ in $(seq 1 100); do
+  [ -z "$(xdotool search --onlyvisible --name '^提示$' 2>/dev/null)" ] \
+    && [ -n "$(xdotool search --onlyvisible --pid "$client" 2>/dev/null)" ] && break
+  sleep 0.1
+done
+kill -0 "$client" 2>/dev/null || fail "the client ended after the update was declined"
+kill "$client"
 [ -f "$private_tmp/update.txt" ] || fail "the manifest was not downloaded"
 grep -q 'version=9.9.9' "$private_tmp/update.txt" || fail "unexpected manifest"
 [ ! -e "$private_tmp/Update" ] || fail "an updater was written although the user declined"

@@ -15,6 +15,8 @@
 
 namespace platform {
 
+class Image;
+
 using HWND = std::uint32_t;  // 0 = no window
 using HRGN = std::uint32_t;  // 0 = no region
 
@@ -154,6 +156,10 @@ enum : DWORD { LWA_COLORKEY = 0x1, LWA_ALPHA = 0x2 };
 // are transparent and take no input; controls stay opaque.
 bool SetLayeredWindowAttributes(HWND hwnd, std::uint32_t colorKey, std::uint8_t alpha,
                                 DWORD flags);
+// Per-pixel alpha: the window takes the image's size and shows exactly the image with its
+// transparency; pixels with alpha 0 take no input. Without a compositor the fully transparent
+// parts are cut away with a shape, so nothing black surrounds the image.
+bool UpdateLayeredWindow(HWND hwnd, const Image& image);
 
 // ---- Pointer, capture, cursors ---------------------------------------------------------------
 HWND SetCapture(HWND hwnd);  // the previous capture window

@@ -60,3 +60,46 @@ wait_file() {
   done
   fail "$path did not appear"
 }
+
+# in_netns online|offline SCRIPT...: runs a command in a network namespace of its own. "offline"
+# has only loopback; "online" adds a veth pair with an address and a default route that leads
+# nowhere, so the machine looks connected whatever the host's network is. Nothing is sent over it:
+# every server of the tests is on 127.0.0.1 inside the namespace.
+in_netns() {
+  local mode=$1
+  shift
+  unshare -rn bash -c '
+    set -e
+    ip link set lo up
+    if [ "$0" = online ]; then
+      ip link add v0 type veth peer name v1
+      ip addr add 192.0.2.50/24 dev v0
+      ip link set v0 up
+      ip link set v1 up
+      ip route add default via 192.0.2.1 dev v0
+    fi
+    exec "$@"' "$mode" "$@"
+}
+
+# fake_browser: makes a default web browser for http and https that records each address it is
+# given in $work/browser.log.
+fake_browser() {
+  mkdir -p "$XDG_DATA_HOME/applications"
+  cat >"$work/browser.sh" <<EOS
+#!/bin/sh
+echo "\$1" >> "$work/browser.log"
+EOS
+  chmod +x "$work/browser.sh"
+  cat >"$XDG_DATA_HOME/applications/test-browser.desktop" <<EOS
+[Desktop Entry]
+Type=Application
+Name=Test browser
+Exec=$work/browser.sh %u
+MimeType=x-scheme-handler/http;x-scheme-handler/https;
+EOS
+  cat >"$XDG_CONFIG_HOME/mimeapps.list" <<EOS
+[Default Applications]
+x-scheme-handler/http=test-browser.desktop
+x-scheme-handler/https=test-browser.desktop
+EOS
+}

@@ -1,0 +1,47 @@
+#include "app/LoadFrm.h"
+
+#include "app/CheckUpdate.h"
+#include "app/Settings.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageLoop.h"
+#include "platform/Network.h"
+#include "platform/Process.h"
+#include "platform/Shell.h"
+
+using namespace platform;
+
+namespace {
+constexpr int kSplashWidth = 356;
+constexpr int kSplashHeight = 122;
+}  // namespace
+
+LoadFrm::LoadFrm() {
+  if (!InternetGetConnectedState()) {
+    MessageBox("未能连接到服务器，请检查网络连接是否正常！", "提示", MB_OK | MB_ICONEXCLAMATION);
+    EndProcessNow(0);
+  }
+  CheckUpdate(StartupMode, m_Downloader);
+}
+
+CreateWindowArgs LoadFrm::Design() {
+  CreateWindowArgs args;
+  args.style = WS_POPUP;
+  args.exStyle = WS_EX_TOOLWINDOW;
+  args.title = ClientCaption();
+  args.width = kSplashWidth;
+  args.height = kSplashHeight;
+  // Centred on the screen when it is first shown.
+  args.x = (GetSystemMetrics(SM_CXSCREEN) - kSplashWidth) / 2;
+  args.y = (GetSystemMetrics(SM_CYSCREEN) - kSplashHeight) / 2;
+  return args;
+}
+
+void LoadFrm::Form_Load() {
+  if (Command() == "/web") {
+    ShellExecuteOpen(HomePageUrl(), "");
+    EndProcessNow(0);
+  }
+  OpenPngLayer(hWnd(), 102, m_Layer);
+}
+
+void LoadFrm::Form_Unload(bool& /*cancel*/) { ClosePngLayer(m_Layer); }

@@ -1,0 +1,164 @@
+#pragma once
+
+// The toolkit half of the window layer (GTK 3 on X11), private to platform/. Each window of
+// the registry that has a place on the screen owns one NativeWindow: a GtkWindow with a
+// GtkLayout as its client area for a top-level window, a GtkLayout placed in the parent's
+// layout for a child window, or a foreign widget (the web view) hosted as a child window.
+
+#include <cairo.h>
+#include <gtk/gtk.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "WindowImpl.h"
+#include "platform/Image.h"
+
+namespace platform {
+
+// ---- For the rest of platform/ ----------------------------------------------------------------
+
+// The layout that holds the window's children and hosted widgets; nullptr for a hosted widget,
+// a message-only window or an unknown handle.
+GtkWidget* NativeClientWidget(HWND hwnd);
+// The window whose client area `widget` is, or that hosts it (searching up the widget tree).
+HWND WindowFromWidget(GtkWidget* widget);
+// Hosts a foreign widget as a child window of `parent` at (x, y) in its client area. The window
+// takes a reference to the widget; destroying the window destroys the widget. Visible at once.
+HWND CreateWidgetWindow(GtkWidget* widget, HWND parent, int x, int y, int width, int height);
+// The cairo context of the paint in progress: valid only while the window handles
+// WM_ERASEBKGND or WM_PAINT sent by the layer's own drawing, nullptr otherwise. Its origin is
+// the client area's top-left corner and it is clipped to the area being painted.
+cairo_t* CurrentPaintContext(HWND hwnd);
+// The pixels of a decoded image (owned by the image).
+cairo_surface_t* ImageSurface(const Image& image);
+
+namespace detail {
+
+// A cairo region with one owner.
+class Region {
+ public:
+  Region() = default;
+  explicit Region(cairo_region_t* r) : m_region(r) {}
+  Region(Region&& other) noexcept : m_region(other.m_region) { other.m_region = nullptr; }
+  Region& operator=(Region&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      m_region = other.m_region;
+      other.m_region = nullptr;
+    }
+    return *this;
+  }
+  Region(const Region&) = delete;
+  Region& operator=(const Region&) = delete;
+  ~Region() { Reset(); }
+
+  cairo_region_t* get() const { return m_region; }
+  explicit operator bool() const { return m_region != nullptr; }
+  void Reset() {
+    if (m_region != nullptr) cairo_region_destroy(m_region);
+    m_region = nullptr;
+  }
+  Region Copy() const { return Region(m_region != nullptr ? cairo_region_copy(m_region) : nullptr); }
+
+ private:
+  cairo_region_t* m_region = nullptr;
+};
+
+// A cairo surface with one owner.
+class Surface {
+ public:
+  Surface() = default;
+  explicit Surface(cairo_surface_t* s) : m_surface(s) {}
+  Surface(Surface&& other) noexcept : m_surface(other.m_surface) { other.m_surface = nullptr; }
+  Surface& operator=(Surface&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      m_surface = other.m_surface;
+      other.m_surface = nullptr;
+    }
+    return *this;
+  }
+  Surface(const Surface&) = delete;
+  Surface& operator=(const Surface&) = delete;
+  ~Surface() { Reset(); }
+
+  cairo_surface_t* get() const { return m_surface; }
+  explicit operator bool() const { return m_surface != nullptr; }
+  void Reset() {
+    if (m_surface != nullptr) cairo_surface_destroy(m_surface);
+    m_surface = nullptr;
+  }
+
+ private:
+  cairo_surface_t* m_surface = nullptr;
+};
+
+struct SignalLink {
+  GObject* instance = nullptr;
+  gulong id = 0;
+};
+
+struct NativeWindow {
+  HWND hwnd = 0;
+  GtkWidget* window = nullptr;  // the GtkWindow of a top-level window, else nullptr
+  GtkWidget* client = nullptr;  // the GtkLayout of the client area; nullptr for a hosted widget
+  GtkWidget* hosted = nullptr;  // the foreign widget of a hosted child window
+  std::vector<SignalLink> signals;
+
+  // Top-level: the client area in screen pixels. Child: in the parent's client pixels.
+  RECT rect;
+  // A top-level geometry we asked the window manager for and have reported already: configure
+  // notifications older than it are not news. Dropped when it arrives or after a short while
+  // (the window manager may have placed the window elsewhere).
+  bool pending = false;
+  RECT pendingRect;
+  gint64 pendingUntil = 0;
+  bool iconic = false;
+  bool maximized = false;
+
+  cairo_t* paintContext = nullptr;  // during WM_ERASEBKGND/WM_PAINT only
+
+  Region windowRegion;  // SetWindowRgn, client coordinates
+  // Layering.
+  DWORD layeredFlags = 0;
+  std::uint32_t colorKey = 0;  // 0x00BBGGRR
+  std::uint8_t alpha = 255;
+  Surface image;          // UpdateLayeredWindow's pixels
+  Region imageRegion;     // pixels of `image` with alpha > 0
+  Region keyOpaque;       // colour key: pixels of this window's own painting not in the key
+  Region inputShape;      // the input shape last applied (top-level), for WindowFromPoint
+  bool shapeQueued = false;
+
+  bool trackLeave = false;
+  GdkCursor* cursor = nullptr;  // owned
+
+  // The widget that stands for the window in its parent (the GtkWindow for a top-level).
+  GtkWidget* Outer() const {
+    return window != nullptr ? window : (client != nullptr ? client : hosted);
+  }
+  // The widget that draws and receives the window's input.
+  GtkWidget* Inner() const { return client != nullptr ? client : hosted; }
+};
+
+NativeWindow* Native(HWND hwnd);
+// The top-level window that contains `hwnd` (itself for a top-level one).
+HWND TopLevelOf(HWND hwnd);
+bool ToolkitReady();
+
+// Shapes: recomputes the window shape and input shape of a top-level window from its region
+// and layering (soon, from an idle, when `deferred`).
+void UpdateShape(HWND topLevel, bool deferred);
+// Sets the current shapes on the native window (when it has been realized).
+void ReapplyShape(HWND topLevel);
+// True when the window's own painting goes through the colour key.
+bool PaintsThroughColorKey(HWND hwnd);
+// Replaces key-coloured pixels of `surface` (premultiplied ARGB32) by transparency and returns
+// the region of the pixels that remain.
+Region ApplyColorKey(cairo_surface_t* surface, std::uint32_t colorKey);
+// The region of the pixels of an ARGB32 surface whose alpha is not 0.
+Region OpaqueRegion(cairo_surface_t* surface);
+void EnsureRgbaVisual(HWND hwnd);
+
+}  // namespace detail
+}  // namespace platform
