@@ -216,6 +216,11 @@ WebBrowser::Impl::Impl() {
   // script, as in a frame the script does not reach) is dropped without a word to us.
   webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
   webkit_settings_set_enable_developer_extras(settings, FALSE);
+  // Pages are drawn without GL: a view that overhangs its clipping container (as both the
+  // login page and the tab pages do) was drawn shifted by the hidden part with GL compositing,
+  // and software drawing costs these pages nothing.
+  webkit_settings_set_hardware_acceleration_policy(settings,
+                                                   WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
 
   m_view = GObjectRef<WebKitWebView>::Adopt(WEBKIT_WEB_VIEW(
       g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedWebContext(), "user-content-manager",

@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "GdiWindow.h"
+#include "IconImpl.h"
 #include "platform/EventLog.h"
 
 namespace platform {
@@ -939,6 +940,21 @@ bool NativeDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM lParam, LR
       cairo_paint(cr);
       cairo_restore(cr);
       result = 1;
+      return true;
+    }
+    case WM_SETICON: {
+      // The window shows copies of the icons' pixels; the caller keeps its icons.
+      std::uint32_t& slot = wParam == ICON_BIG ? n->bigIcon : n->smallIcon;
+      result = static_cast<LRESULT>(slot);
+      slot = static_cast<std::uint32_t>(lParam);
+      if (n->window != nullptr) {
+        GList* list = nullptr;
+        for (std::uint32_t icon : {n->smallIcon, n->bigIcon}) {
+          if (GdkPixbuf* p = IconPixbuf(icon)) list = g_list_append(list, p);
+        }
+        gtk_window_set_icon_list(GTK_WINDOW(n->window), list);
+        g_list_free(list);
+      }
       return true;
     }
     case WM_NCLBUTTONDOWN: {

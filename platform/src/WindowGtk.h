@@ -130,6 +130,8 @@ struct NativeWindow {
   Region inputShape;      // the input shape last applied (top-level), for WindowFromPoint
   bool shapeQueued = false;
 
+  std::uint32_t smallIcon = 0;  // HICON of WM_SETICON, ICON_SMALL
+  std::uint32_t bigIcon = 0;    // ICON_BIG
   bool trackLeave = false;
   GdkCursor* cursor = nullptr;  // owned
 
