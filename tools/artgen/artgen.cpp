@@ -3,10 +3,10 @@
 //   artgen <outdir>
 //
 // writes the login background, the splash, the multi-size icon file, the title-bar button
-// strips, the logo, the two tab-strip skins, the frame sprite and the updater's close-button
-// strip into <outdir>. The output is the same, byte for byte, on every run: no clocks, no
-// random numbers (the sparkles use a fixed-seed generator), and text is rendered with fixed
-// font options.
+// strips, the logo, the two tab-strip skins, the frame sprite, the updater's close-button strip
+// and the dialog buttons' strips into <outdir>. The output is the same, byte for byte, on every
+// run: no clocks, no random numbers (the sparkles use a fixed-seed generator), and text is
+// rendered with fixed font options.
 //
 // The skin bitmaps are 24-bit images without alpha. Where a piece is meant to be transparent
 // it carries pure magenta (#FF00FF), the colour key the drawing code leaves out. Shapes in those
@@ -640,6 +640,69 @@ void DrawUpdaterClose(const std::filesystem::path& out) {
     cairo_line_to(cr, cx - d, cy + d);
     cairo_set_line_width(cr, 1.7);
     SetRgb(cr, st == BtnState::Pressed ? Hex(0xF3D9CF) : Hex(0xFFFFFF));
+    cairo_stroke(cr);
+    cairo_restore(cr);
+  }
+  WritePng(c.surface, out);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Dialog buttons (bitmaps 109 and 110): the exit confirmation's answer buttons, three 65 x 25
+// frames each (normal, hover, pressed), laid out for a white dialog. The caption is the
+// button's own text, printed over the frame, so the pictures carry none. 109 is the accepting
+// button, in the title bar's blue (a white caption reads on it); 110 the declining one, a pale
+// face with a blue rim (a dark caption reads on it).
+
+struct DialogButtonTheme {
+  Rgb top, bottom;        // face gradient in the normal frame
+  Rgb rim;                // outline
+  Rgb hoverTint;          // what the hover frame's face leans towards
+  double hoverLift;       // and how far
+  double pressDepth;      // how far the pressed frame darkens towards the rim
+};
+
+const DialogButtonTheme kAcceptTheme = {Hex(0x5C8BE4), Hex(0x2953AC), kOutline, Hex(0xFFFFFF),
+                                        0.18, 0.30};
+const DialogButtonTheme kDeclineTheme = {Hex(0xFBFCFE), Hex(0xDCE5F5), Hex(0x7D98CF),
+                                         Hex(0xC4D8FF), 0.45, 0.12};
+
+void DrawDialogButtonStrip(const DialogButtonTheme& t, const std::filesystem::path& out) {
+  const int w = 65, h = 25;
+  Canvas c(CAIRO_FORMAT_RGB24, w * 3, h);
+  cairo_t* cr = c.cr;
+  cairo_set_source_rgb(cr, 1, 1, 1);  // the dialog's back colour around the rounded corners
+  cairo_paint(cr);
+  for (int i = 0; i < 3; ++i) {
+    const BtnState st = static_cast<BtnState>(i);
+    Rgb top = t.top, bottom = t.bottom;
+    if (st == BtnState::Hover) {
+      top = Mix(top, t.hoverTint, t.hoverLift);
+      bottom = Mix(bottom, t.hoverTint, t.hoverLift);
+    } else if (st == BtnState::Pressed) {
+      // pressed: the gradient turns over and darkens, as if the face were pushed in
+      std::swap(top, bottom);
+      top = Mix(top, t.rim, t.pressDepth);
+      bottom = Mix(bottom, t.rim, t.pressDepth);
+    }
+    cairo_save(cr);
+    cairo_translate(cr, i * w, 0);
+    cairo_pattern_t* g = cairo_pattern_create_linear(0, 1, 0, h - 1);
+    AddStop(g, 0, top);
+    AddStop(g, 1, bottom);
+    RoundRect(cr, 0.5, 0.5, w - 1, h - 1, 4);
+    cairo_set_source(cr, g);
+    cairo_fill_preserve(cr);
+    cairo_pattern_destroy(g);
+    cairo_set_line_width(cr, 1);
+    SetRgb(cr, st == BtnState::Hover ? Mix(t.rim, Hex(0xFFFFFF), 0.15) : t.rim);
+    cairo_stroke(cr);
+    // a highlight line inside the top edge (a shade line when pressed)
+    cairo_move_to(cr, 4, 1.5);
+    cairo_line_to(cr, w - 4, 1.5);
+    if (st == BtnState::Pressed)
+      cairo_set_source_rgba(cr, 0, 0, 0, 0.18);
+    else
+      cairo_set_source_rgba(cr, 1, 1, 1, 0.45);
     cairo_stroke(cr);
     cairo_restore(cr);
   }
@@ -1586,5 +1649,7 @@ int main(int argc, char** argv) {
   DrawSkin(kSkin1, 1, dir / "bitmap107.png");
   DrawFrameSprite(dir / "bitmap108.png");
   DrawUpdaterClose(dir / "updater-bitmap103.png");
+  DrawDialogButtonStrip(kAcceptTheme, dir / "bitmap109.png");
+  DrawDialogButtonStrip(kDeclineTheme, dir / "bitmap110.png");
   return g_ok ? 0 : 1;
 }

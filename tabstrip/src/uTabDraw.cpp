@@ -1,0 +1,263 @@
+// The strip's pixels: skins, fonts, the three off-screen buffers and the order in which
+// background, tabs, captions and close glyphs are painted. Everything is composed off screen;
+// the window only ever receives the finished frame buffer.
+
+#include <string>
+
+#include "tabstrip/TabErrors.h"
+#include "tabstrip/uTab.h"
+
+using namespace platform;
+
+namespace {
+
+constexpr int kSkin0Resource = 106;
+constexpr int kSkin1Resource = 107;
+// The skins' transparent colour.
+constexpr COLORREF kMagenta = RGB(255, 0, 255);
+constexpr COLORREF kCaptionColor = RGB(0, 0, 0);
+constexpr COLORREF kSelectedCaptionColor = RGB(4, 96, 163);
+// Rows of the background column in each skin.
+constexpr int kSkin0Rows = 25;
+constexpr int kSkin1Rows = 28;
+
+[[noreturn]] void RaiseCallFailed(const char* call) {
+  throw TabError(0, std::string(call) + "调用失败");
+}
+
+}  // namespace
+
+namespace mdlTabAPI {
+
+HDC CreateMemDC(int width, int height) {
+  const HDC screen = GetDC(0);
+  if (screen == 0) RaiseCallFailed("GetDC");
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  if (bitmap == 0) {
+    ReleaseDC(0, screen);
+    RaiseCallFailed("CreateCompatibleBitmap");
+  }
+  const HDC dc = CreateCompatibleDC(screen);
+  if (dc == 0) {
+    DeleteObject(bitmap);
+    ReleaseDC(0, screen);
+    RaiseCallFailed("CreateCompatibleDC");
+  }
+  SelectObject(dc, bitmap);
+  ReleaseDC(0, screen);
+  return dc;
+}
+
+HDC CreateBitmapDC(HBITMAP bitmap) {
+  const HDC screen = GetDC(0);
+  if (screen == 0) RaiseCallFailed("GetDC");
+  const HDC dc = CreateCompatibleDC(screen);
+  if (dc == 0) {
+    ReleaseDC(0, screen);
+    RaiseCallFailed("CreateCompatibleDC");
+  }
+  SelectObject(dc, bitmap);
+  ReleaseDC(0, screen);
+  return dc;
+}
+
+int FreeMemDC(HDC hdc) {
+  const HGDIOBJ bitmap = GetCurrentObject(hdc, OBJ_BITMAP);
+  DeleteDC(hdc);
+  if (bitmap != 0) DeleteObject(bitmap);
+  return 1;
+}
+
+int DrawSkinRect(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY,
+                 int srcWidth, int srcHeight, int left, int top, int right, int bottom,
+                 std::optional<COLORREF> transparent) {
+  if (width == 0 || height == 0 || srcWidth == 0 || srcHeight == 0) return 0;
+  // A destination turned inside out (a tab squeezed below nothing) has no pixels to fill; a
+  // work buffer of that size cannot even be made.
+  if (width < 0 || height < 0) return 0;
+  const HDC work = CreateMemDC(width, height);
+  SetStretchBltMode(work, HALFTONE);
+  const int w = width;
+  const int h = height;
+  const int sx = srcX;
+  const int sy = srcY;
+  const int sw = srcWidth;
+  const int sh = srcHeight;
+  const int L = left;
+  const int T = top;
+  const int R = right;
+  const int B = bottom;
+  if (L <= 0 && T <= 0 && R <= 0 && B <= 0) {
+    StretchBlt(work, 0, 0, w, h, src, sx + L, sy + T, sw - R, sh - B, SRCCOPY);
+  } else {
+    if (L > 0 && T > 0) BitBlt(work, 0, 0, L, T, src, sx, sy, SRCCOPY);
+    if (R > 0 && T > 0) BitBlt(work, w - R, 0, R, T, src, sx + sw - R, sy, SRCCOPY);
+    if (L > 0 && B > 0) BitBlt(work, 0, h - B, L, B, src, sx, sy + sh - B, SRCCOPY);
+    if (R > 0 && B > 0) BitBlt(work, w - R, h - B, R, B, src, sx + sw - R, sy + sh - B, SRCCOPY);
+    if (L > 0) StretchBlt(work, 0, T, L, h - T - B, src, sx, sy + T, L, sh - T - B, SRCCOPY);
+    if (R > 0) {
+      StretchBlt(work, w - R, T, R, h - T - B, src, sx + sw - R, sy + T, R, sh - T - B, SRCCOPY);
+    }
+    if (T > 0) StretchBlt(work, L, 0, w - L - R, T, src, sx + L, sy, sw - L - R, T, SRCCOPY);
+    if (B > 0) {
+      StretchBlt(work, L, h - B, w - L - R, B, src, sx + L, sy + sh - B, sw - L - R, B, SRCCOPY);
+    }
+    StretchBlt(work, L, T, w - L - R, h - T - B, src, sx + L, sy + T, sw - L - R, sh - T - B,
+               SRCCOPY);
+  }
+  int result = 0;
+  if (transparent) {
+    result = TransBlt(dst, x, y, w, h, work, 0, 0, *transparent);
+  } else {
+    result = BitBlt(dst, x, y, w, h, work, 0, 0, SRCCOPY) ? 1 : 0;
+  }
+  FreeMemDC(work);
+  return result;
+}
+
+int TransBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY,
+             COLORREF color) {
+  return TransparentBlt(dst, x, y, width, height, src, srcX, srcY, width, height, color) ? 1 : 0;
+}
+
+int DrawTextBox(HDC hdc, const std::string& text, int count, int x, int y, int width, int height,
+                unsigned format) {
+  RECT box{x, y, x + width, y + height};
+  return DrawText(hdc, text, count, &box, format);
+}
+
+}  // namespace mdlTabAPI
+
+using namespace mdlTabAPI;
+
+// ---- Creation and end -------------------------------------------------------------------------
+
+void uTab::LoadSkinsAndFonts() {
+  m_Skin0 = CreateBitmapDC(LoadBitmapResource(kSkin0Resource));
+  m_Skin1 = CreateBitmapDC(LoadBitmapResource(kSkin1Resource));
+  LOGFONT font;
+  GetObject(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)), &font);
+  font.lfWeight = FW_THIN;
+  m_NormalFont = CreateFontIndirect(font);
+  font.lfWeight = FW_BOLD;
+  m_BoldFont = CreateFontIndirect(font);
+}
+
+void uTab::FreeDrawingObjects() {
+  if (m_Skin0 != 0) FreeMemDC(m_Skin0);
+  if (m_Skin1 != 0) FreeMemDC(m_Skin1);
+  m_Skin0 = m_Skin1 = 0;
+  if (m_NormalFont != 0) DeleteObject(m_NormalFont);
+  if (m_BoldFont != 0) DeleteObject(m_BoldFont);
+  m_NormalFont = m_BoldFont = 0;
+}
+
+// ---- Buffers ----------------------------------------------------------------------------------
+
+void uTab::FreeBuffers() {
+  for (HDC* buffer : {&m_FrameBuffer, &m_BackBuffer, &m_TabBuffer}) {
+    if (*buffer != 0) FreeMemDC(*buffer);
+    *buffer = 0;
+  }
+}
+
+void uTab::CreateBuffers() {
+  FreeBuffers();
+  const int W = ClientWidth();
+  const int H = tablayout::Metrics(m_TabStyle).stripHeight;
+  const int TA = W - m_TabLeftSize - m_TabRightSize;
+  m_FrameBuffer = CreateMemDC(W, H);
+  m_BackBuffer = CreateMemDC(W, H);
+  m_TabBuffer = CreateMemDC(TA, H);
+}
+
+// ---- Drawing ----------------------------------------------------------------------------------
+
+void uTab::RedrawAll(bool bUpdate) {
+  const std::shared_ptr<bool> alive = m_alive;
+  DrawBackground();
+  if (!*alive) return;  // the background's handler ended the strip
+  DrawTabs(bUpdate);
+}
+
+void uTab::DrawBackground() {
+  if (!m_RedrawEnabled) return;
+  const int W = ClientWidth();
+  const int H = tablayout::Metrics(m_TabStyle).stripHeight;
+  bool skip = false;
+  if (!Raise(OnDrawBackground, m_BackBuffer, W, H, skip)) return;
+  if (skip) return;
+  if (m_TabStyle == 0) {
+    StretchBlt(m_BackBuffer, 0, 0, W, H, m_Skin0, 0, 0, 1, kSkin0Rows, SRCCOPY);
+  } else {
+    StretchBlt(m_BackBuffer, 0, 0, W, H, m_Skin1, 0, 0, 1, kSkin1Rows, SRCCOPY);
+  }
+}
+
+void uTab::DrawTabs(bool bUpdate) {
+  if (!m_RedrawEnabled) return;
+  const int W = ClientWidth();
+  const int H = tablayout::Metrics(m_TabStyle).stripHeight;
+  const int TA = W - m_TabLeftSize - m_TabRightSize;
+
+  SetBkMode(m_TabBuffer, TRANSPARENT);
+  SelectObject(m_TabBuffer, m_NormalFont);
+  SetTextColor(m_TabBuffer, kCaptionColor);
+  BitBlt(m_TabBuffer, 0, 0, TA, H, m_BackBuffer, m_TabLeftSize, 0, SRCCOPY);
+
+  // Right to left, so that each tab's left end lies under the tab to its left.
+  const std::int32_t count = m_TabItems->Count();
+  for (std::int32_t i = count - 1; i >= 0; --i) {
+    if (i != m_Selected) DrawOneTab(i, false);
+  }
+  SelectObject(m_TabBuffer, m_BoldFont);
+  SetTextColor(m_TabBuffer, kSelectedCaptionColor);
+  if (m_Selected >= 0 && m_Selected < count) DrawOneTab(m_Selected, true);
+
+  BitBlt(m_FrameBuffer, 0, 0, W, H, m_BackBuffer, 0, 0, SRCCOPY);
+  BitBlt(m_FrameBuffer, m_TabLeftSize, 0, TA, H, m_TabBuffer, 0, 0, SRCCOPY);
+
+  if (bUpdate) {
+    const HDC screen = GetDC(m_hWnd);
+    BitBlt(screen, 0, 0, W, H, m_FrameBuffer, 0, 0, SRCCOPY);
+    ReleaseDC(m_hWnd, screen);
+  }
+}
+
+void uTab::DrawOneTab(std::int32_t index, bool selected) {
+  const std::shared_ptr<CTabItem> item = m_TabItems->Item(Variant(index));
+  if (!item) return;
+  const tablayout::StyleMetrics& m = tablayout::Metrics(m_TabStyle);
+  const HDC skin = m_TabStyle == 0 ? m_Skin0 : m_Skin1;
+  const tablayout::TabPaint p =
+      tablayout::PaintTab(m_TabStyle, item->Left(), item->Width(), item->HideButton(), selected,
+                          index == m_HoverIndex, m_CloseState);
+  DrawSkinRect(m_TabBuffer, p.piece.x, p.piece.y, p.piece.w, p.piece.h, skin, p.pieceSrcX, 0,
+               m.pieceWidth, m.pieceHeight, tablayout::kTabEdge, 0, tablayout::kTabEdge, 0,
+               kMagenta);
+  DrawCaption(m_TabBuffer, item->Caption(), p.caption.x, p.caption.y, p.caption.w, p.caption.h);
+  if (p.glyph) {
+    TransBlt(m_TabBuffer, p.glyphBox.x, p.glyphBox.y, p.glyphBox.w, p.glyphBox.h, skin,
+             p.glyphSrcX, 0, kMagenta);
+  }
+}
+
+void uTab::DrawCaption(HDC hdc, const std::string& text, int x, int y, int w, int h) {
+  SIZE size;
+  GetTextExtentPoint32(hdc, text, &size);
+  if (size.cx <= w) {
+    DrawTextBox(hdc, text, -1, x, y, w, h, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  } else {
+    const auto top = static_cast<int>(RoundHalfEven((h - size.cy) / 2.0 + y));
+    DrawTextBox(hdc, text, -1, x, top, w, h, DT_END_ELLIPSIS);
+  }
+}
+
+void uTab::Paint() {
+  PAINTSTRUCT ps;
+  const HDC dc = BeginPaint(m_hWnd, &ps);
+  const int W = ClientWidth();
+  const int H = tablayout::Metrics(m_TabStyle).stripHeight;
+  BitBlt(dc, 0, 0, W, H, m_FrameBuffer, 0, 0, SRCCOPY);
+  EndPaint(m_hWnd, &ps);
+}

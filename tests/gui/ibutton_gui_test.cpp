@@ -1,0 +1,240 @@
+// The image button in a real window under the test desktop: hovering and pressing with the
+// real pointer (xdotool), what reaches the screen, and a showcase of every state next to a
+// skinned frame (saved when CONTROLS_SHOT names a file, for looking at it).
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "WindowTestSupport.h"
+#include "controls/BForm.h"
+#include "controls/iButton.h"
+#include "platform/Gdi.h"
+
+namespace {
+
+using namespace wintest;
+using controls::PropertyBag;
+using controls::StdPicture;
+using controls::UserControlArgs;
+namespace face = controls::face;
+
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
+
+// Where the window manager really has the window with this title (its top-left corner on the
+// screen), asked of the X server; {-1, -1} when it is not found. The tests place the pointer
+// from this rather than from the window layer's own record of the geometry.
+POINT RealOrigin(const std::string& title) {
+  const std::string out = Output("xdotool search --name '^" + title + "$' getwindowgeometry --shell 2>/dev/null");
+  POINT p{-1, -1};
+  const auto x = out.find("X="), y = out.find("Y=");
+  if (x == std::string::npos || y == std::string::npos) return p;
+  p.x = std::atoi(out.c_str() + x + 2);
+  p.y = std::atoi(out.c_str() + y + 2);
+  return p;
+}
+
+// A pixel of a picture, 0xRRGGBB.
+std::uint32_t PicturePixel(const controls::Picture& pic, int x, int y) {
+  HDC dc = CreateCompatibleDC(0);
+  HGDIOBJ old = SelectObject(dc, pic->Handle());
+  const COLORREF c = GetPixel(dc, x, y);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  return Rgb(c);
+}
+
+class IButtonGuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PointerAway();
+    host = TopLevel(rec, 200, 150, 400, 220, RGB(255, 255, 255), "ibutton test");
+    ASSERT_NE(0u, host);
+  }
+  void TearDown() override {
+    buttons.clear();
+    frame.reset();
+    if (IsWindow(host)) DestroyWindow(host);
+  }
+
+  iButton& Add(int xPx, int yPx, int picture, std::string caption = "") {
+    PropertyBag design;
+    design.WriteProperty("BackPicture", StdPicture::LoadRes(picture));
+    design.WriteProperty("Caption", std::move(caption));
+    UserControlArgs a;
+    a.parent = host;
+    a.left = xPx * 15;
+    a.top = yPx * 15;
+    a.width = 600;
+    a.height = 300;
+    a.properties = &design;
+    buttons.push_back(std::make_unique<iButton>(a));
+    iButton& b = *buttons.back();
+    b.MouseOver = [this] { events.push_back("MouseOver"); };
+    b.MouseOut = [this] { events.push_back("MouseOut"); };
+    b.MouseDown = [this](short& k, short&, float&, float&) { events.push_back("MouseDown " + std::to_string(k)); };
+    b.MouseUp = [this](short& k, short&, float&, float&) { events.push_back("MouseUp " + std::to_string(k)); };
+    b.Click = [this] { events.push_back("Click"); };
+    b.MouseMove = [this](short&, short&, float&, float&) { ++moves; };
+    return b;
+  }
+
+  // The screen point at pixel (x, y) of the control.
+  static POINT OnScreen(const controls::UserControl& c, int x, int y) {
+    POINT origin;
+    EXPECT_TRUE(WaitFor([&] { return (origin = RealOrigin("ibutton test")).x >= 0; }));
+    return POINT{origin.x + c.Left() / 15 + x, origin.y + c.Top() / 15 + y};
+  }
+  std::string Diagnose(const iButton& b) {
+    POINT p;
+    GetCursorPos(&p);
+    RECT hr, br;
+    GetWindowRect(host, &hr);
+    GetWindowRect(b.hWnd(), &br);
+    std::string out = " pointer " + At(p) + " under " + std::to_string(controls::UserControl::WindowUnderPointer()) +
+                      " button " + std::to_string(b.hWnd()) + " host " + std::to_string(host) + " host at " +
+                      std::to_string(hr.left) + "," + std::to_string(hr.top) + " button at " +
+                      std::to_string(br.left) + "," + std::to_string(br.top) + " events:";
+    for (auto& e : events) out += " " + e;
+    out += " button moves " + std::to_string(moves) + " host moves " + std::to_string(rec.Only({WM_MOUSEMOVE}).size());
+    return out;
+  }
+  static std::string At(POINT p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
+
+  Recorder rec;
+  HWND host = 0;
+  std::vector<std::unique_ptr<iButton>> buttons;
+  std::unique_ptr<BForm> frame;
+  std::vector<std::string> events;
+  int moves = 0;
+};
+
+TEST_F(IButtonGuiTest, RealPointerHoversPressesClicksAndLeaves) {
+  iButton& b = Add(40, 60, 109, "是");
+  ASSERT_TRUE(ShowAndWait(rec, host));
+  ASSERT_EQ(65, b.PixelWidth());
+  ASSERT_EQ(25, b.PixelHeight());
+  EXPECT_FALSE(b.Timer1Enabled());
+
+  const POINT centre = OnScreen(b, 32, 12);
+  Xdotool("mousemove " + At(centre));
+  ASSERT_TRUE(WaitFor([&] { return b.VisualState() == face::kHover; })) << "no hover" << Diagnose(b);
+  EXPECT_TRUE(b.Timer1Enabled());
+  // The hover frame reaches the screen: a corner pixel of frame 1.
+  const auto strip = StdPicture::LoadRes(109);
+  const POINT corner = OnScreen(b, 3, 20);
+  EXPECT_TRUE(WaitForScreen(corner.x, corner.y, 1, 1, [&](const Image& shot) {
+    return Near(shot.PixelAt(0, 0), PicturePixel(strip, 65 + 3, 20), 4);
+  }));
+
+  Xdotool("mousedown 1");
+  ASSERT_TRUE(WaitFor([&] { return b.VisualState() == face::kPressed; }));
+  EXPECT_TRUE(WaitForScreen(corner.x, corner.y, 1, 1, [&](const Image& shot) {
+    return Near(shot.PixelAt(0, 0), PicturePixel(strip, 130 + 3, 20), 4);
+  }));
+  Xdotool("mouseup 1");
+  ASSERT_TRUE(WaitFor([&] { return !events.empty() && events.back() == "Click"; }));
+  EXPECT_EQ(face::kHover, b.VisualState());
+
+  PointerAway();
+  ASSERT_TRUE(WaitFor([&] { return !b.Timer1Enabled(); })) << "the poll did not stop";
+  EXPECT_EQ(face::kNormal, b.VisualState());
+  EXPECT_EQ((std::vector<std::string>{"MouseOver", "MouseDown 1", "MouseUp 1", "Click", "MouseOut"}), events);
+}
+
+TEST_F(IButtonGuiTest, RealDragOutAndReleaseOutsideDoesNotClick) {
+  iButton& b = Add(40, 60, 101);
+  ASSERT_TRUE(ShowAndWait(rec, host));
+  Xdotool("mousemove " + At(OnScreen(b, 10, 8)));
+  ASSERT_TRUE(WaitFor([&] { return b.VisualState() == face::kHover; }));
+  Xdotool("mousedown 1");
+  ASSERT_TRUE(WaitFor([&] { return b.VisualState() == face::kPressed; }));
+  Xdotool("mousemove " + At(OnScreen(b, 150, 100)));
+  ASSERT_TRUE(WaitFor([&] { return b.VisualState() == face::kNormal; })) << "dragging out shows normal";
+  Xdotool("mousemove " + At(OnScreen(b, 10, 8)));
+  ASSERT_TRUE(WaitFor([&] { return b.VisualState() == face::kPressed; })) << "dragging back shows pressed";
+  Xdotool("mousemove " + At(OnScreen(b, 150, 100)));
+  ASSERT_TRUE(WaitFor([&] { return b.VisualState() == face::kNormal; }));
+  Xdotool("mouseup 1");
+  ASSERT_TRUE(WaitFor([&] { return !b.Timer1Enabled(); }));
+  EXPECT_EQ((std::vector<std::string>{"MouseOver", "MouseDown 1", "MouseUp 1", "MouseOut"}), events);
+}
+
+TEST_F(IButtonGuiTest, KeyboardOnTheFocusedButton) {
+  iButton& b = Add(40, 60, 110, "否");
+  ASSERT_TRUE(ShowAndWait(rec, host));
+  // A click gives it the focus; then the pointer goes away.
+  Xdotool("mousemove " + At(OnScreen(b, 30, 12)) + " click 1");
+  ASSERT_TRUE(WaitFor([&] { return b.HasFocus() && !events.empty() && events.back() == "Click"; }));
+  PointerAway();
+  ASSERT_TRUE(WaitFor([&] { return !b.Timer1Enabled(); }));
+  events.clear();
+  Xdotool("key Return");
+  ASSERT_TRUE(WaitFor([&] { return events == std::vector<std::string>{"Click"}; }));
+  Xdotool("keydown space");
+  ASSERT_TRUE(WaitFor([&] { return b.VisualState() == face::kPressed; }));
+  EXPECT_EQ(1u, events.size());
+  Xdotool("keyup space");
+  ASSERT_TRUE(WaitFor([&] { return events.size() == 2; }));
+}
+
+TEST_F(IButtonGuiTest, ShowcaseOfEveryStateWithASkinnedFrame) {
+  // A frame along the top, bordered by Printform, with buttons in every state below it.
+  PropertyBag design;
+  design.WriteProperty("Caption", std::string("Controls 客户端"));
+  design.WriteProperty("frmHwnd", static_cast<std::int32_t>(host));
+  UserControlArgs fa;
+  fa.parent = host;
+  fa.width = 400 * 15;
+  fa.height = 495;
+  fa.properties = &design;
+  frame = std::make_unique<BForm>(fa);
+
+  iButton& normal = Add(20, 50, 109, "是");
+  iButton& hover = Add(100, 50, 109, "是");
+  iButton& pressed = Add(180, 50, 109, "是");
+  iButton& disabled = Add(260, 50, 109, "是");
+  iButton& no = Add(20, 90, 110, "否");
+  iButton& noHover = Add(100, 90, 110, "否");
+  iButton& noPressed = Add(180, 90, 110, "否");
+  iButton& toggle = Add(20, 140, 102);
+  iButton& toggleOn = Add(60, 140, 102);
+  iButton& minimise = Add(100, 140, 101);
+  iButton& close = Add(140, 140, 103);
+  for (iButton* b : {&normal, &hover, &pressed, &disabled}) b->cForeColor(RGB(255, 255, 255));
+  hover.cMouseAction(face::kHover, false);
+  noHover.cMouseAction(face::kHover, false);
+  pressed.Locked(true);
+  noPressed.Locked(true);
+  disabled.Enabled(false);
+  toggle.Style(1);
+  toggleOn.Style(1);
+  toggleOn.Value(true);
+  close.cMouseAction(face::kHover, false);
+  minimise.cMouseAction(face::kPressed, false);
+  ASSERT_TRUE(ShowAndWait(rec, host));
+  frame->Printform(host);
+  for (auto& b : buttons) b->Refresh();
+  frame->Refresh();
+
+  const POINT o = OnScreen(*frame, 0, 0);
+  const RECT r{o.x, o.y, o.x + 400, o.y + 220};
+  const auto sprite = frame->Sprite();
+  ASSERT_TRUE(sprite);
+  // The bar's left end and the left border, as the sprite has them.
+  EXPECT_TRUE(WaitForScreen(r.left, r.top, 400, 220, [&](const Image& shot) {
+    return Near(shot.PixelAt(0, 20), PicturePixel(sprite, 0, 20), 2) &&
+           Near(shot.PixelAt(1, 100), PicturePixel(sprite, 1, 53 + 100 % 20), 2) &&
+           Near(shot.PixelAt(399, 100), PicturePixel(sprite, 93, 53 + 100 % 20), 2) &&
+           Near(shot.PixelAt(200, 219), PicturePixel(sprite, 20 + 200 % 20, 84), 2);
+  }));
+  if (const char* path = std::getenv("CONTROLS_SHOT")) {
+    Shell("import -window root -crop 400x220+" + std::to_string(r.left) + "+" + std::to_string(r.top) +
+          " +repage " + path);
+  }
+}
+
+}  // namespace
