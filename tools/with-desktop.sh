@@ -5,7 +5,7 @@
 # The display number is printed on standard error; everything started here ends with the command.
 set -euo pipefail
 
-screen=${DESKTOP_SCREEN:-1280x800x24}
+screen=${DESKTOP_SCREEN:-1600x1000x24}
 for n in $(seq 90 140); do
   [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
 done

@@ -1,6 +1,7 @@
 #include "app/LoadFrm.h"
 
 #include "app/CheckUpdate.h"
+#include "app/LoginFrm.h"
 #include "app/Settings.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageLoop.h"
@@ -42,6 +43,9 @@ void LoadFrm::Form_Load() {
     EndProcessNow(0);
   }
   OpenPngLayer(hWnd(), 102, m_Layer);
+  // The login window loads hidden (with its background) and starts on the login page; it
+  // shows itself and unloads this window once the page has arrived.
+  FormSlot<LoginFrm>::Get();
 }
 
 void LoadFrm::Form_Unload(bool& /*cancel*/) { ClosePngLayer(m_Layer); }

@@ -96,11 +96,20 @@ bool FormRuntime::RunUnload(Form& form, int unloadMode) {
   form.m_hwnd = 0;
   --g_loaded;
   if (g_loaded == 0) {
-    if (LastFormHandler()) {
-      LastFormHandler()();
-    } else {
-      QuitMessageLoop();
-    }
+    // The program ends when no form is loaded once the code that is running now has finished:
+    // a handler that unloads one form and then loads another keeps it going.
+    g_idle_add(
+        [](gpointer) -> gboolean {
+          if (g_loaded == 0) {
+            if (LastFormHandler()) {
+              LastFormHandler()();
+            } else {
+              QuitMessageLoop();
+            }
+          }
+          return G_SOURCE_REMOVE;
+        },
+        nullptr);
   }
   return true;
 }

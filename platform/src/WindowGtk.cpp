@@ -553,12 +553,53 @@ gboolean OnKey(GtkWidget* widget, GdkEventKey* e, gpointer data) {
 
 // ---- Top-level events ----
 
-gboolean OnConfigure(GtkWidget*, GdkEventConfigure* e, gpointer data) {
+// Reads a top-level window's place back from the server and reports a move the configure
+// notices did not (see OnConfigure).
+void ScheduleOriginCheck(HWND h) {
+  NativeWindow* n = Native(h);
+  if (n == nullptr || n->window == nullptr || n->originCheck != 0) return;
+  n->originCheck = g_timeout_add(
+      100,
+      [](gpointer data) -> gboolean {
+        return Guarded("origin", [&]() -> gboolean {
+          const HWND hwnd = HwndOf(data);
+          NativeWindow* nw = Native(hwnd);
+          if (nw == nullptr) return G_SOURCE_REMOVE;
+          nw->originCheck = 0;
+          GdkWindow* gw = nw->window != nullptr ? gtk_widget_get_window(nw->window) : nullptr;
+          if (gw == nullptr || !gtk_widget_get_mapped(nw->window) || nw->pending) {
+            return G_SOURCE_REMOVE;
+          }
+          int x = 0;
+          int y = 0;
+          gdk_window_get_origin(gw, &x, &y);
+          if (x != nw->rect.left || y != nw->rect.top) {
+            nw->rect = RECT{x, y, x + nw->rect.Width(), y + nw->rect.Height()};
+            SendMessage(hwnd, WM_MOVE, 0, PackPoint(x, y));
+          }
+          return G_SOURCE_REMOVE;
+        });
+      },
+      GUINT_TO_POINTER(h));
+}
+
+gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure* e, gpointer data) {
   return Guarded("configure", [&]() -> gboolean {
     const HWND h = HwndOf(data);
     NativeWindow* n = Native(h);
     if (n == nullptr) return FALSE;
-    const RECT r{e->x, e->y, e->x + e->width, e->y + e->height};
+    // Only the window manager's own notices (sent events) carry the frame's final place in root
+    // coordinates; the server's are taken before the frame is placed, or relative to it. The
+    // place is read back from the server shortly after every change instead, so a move the
+    // window manager made without a notice is not missed either.
+    int x = n->rect.left;
+    int y = n->rect.top;
+    if (e->send_event) {
+      x = e->x;
+      y = e->y;
+    }
+    ScheduleOriginCheck(h);
+    const RECT r{x, y, x + e->width, y + e->height};
     if (n->pending) {
       if (r == n->pendingRect || g_get_monotonic_time() > n->pendingUntil) {
         n->pending = false;
@@ -820,6 +861,8 @@ void NativeDestroy(WindowRecord& rec) {
   DropBacking(rec.hwnd);
   NativeWindow* n = rec.native;
   if (n == nullptr) return;
+  if (n->originCheck != 0) g_source_remove(n->originCheck);
+  n->originCheck = 0;
   if (g_capture != 0 && TopLevelOf(g_capture) == TopLevelOf(rec.hwnd)) {
     // The capture may be a descendant; it is dropped without messages as the window goes.
     for (HWND c = g_capture; c != 0;) {

@@ -114,6 +114,7 @@ struct NativeWindow {
   bool pending = false;
   RECT pendingRect;
   gint64 pendingUntil = 0;
+  guint originCheck = 0;  // pending read-back of a top-level window's place
   bool iconic = false;
   bool maximized = false;
 

@@ -361,10 +361,15 @@ TEST_F(WindowTest, WorkAreaChangeReachesEveryTopLevelWindow) {
   const HWND child = Child(rec, a, 0, 0, 10, 10);
   RECT work = GetWorkArea();
   EXPECT_GT(work.Width(), 0);
-  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1280);
-  EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 800);
+  // The screen's size as the X server reports it.
+  const std::string dims = Output("xdpyinfo | awk '/dimensions:/{print $2}'");
+  const int w = std::stoi(dims.substr(0, dims.find('x')));
+  const int h = std::stoi(dims.substr(dims.find('x') + 1));
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), w);
+  EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), h);
   Xdotool("mousemove 1 1");  // any round trip
-  wintest::Shell("xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA '0, 0, 1280, 760'");
+  wintest::Shell("xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA '0, 0, " + std::to_string(w) +
+                 ", " + std::to_string(h - 40) + "'");
   ASSERT_TRUE(WaitFor([&] { return rec.Saw(a, WM_SETTINGCHANGE) && other.Saw(b, WM_SETTINGCHANGE); }));
   EXPECT_FALSE(rec.Saw(child, WM_SETTINGCHANGE));
 }

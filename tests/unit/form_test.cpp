@@ -107,12 +107,22 @@ TEST_F(FormRuntimeTest, CloseRequestAsksWithTheControlMenuMode) {
   EXPECT_EQ(g_log[2], "query 0");
 }
 
-TEST_F(FormRuntimeTest, TheLastFormEndsTheProgram) {
+TEST_F(FormRuntimeTest, TheLastFormEndsTheProgramOnceTheRunningCodeIsDone) {
   FormSlot<TestFrm>::Get();
   FormSlot<OtherFrm>::Get();
   FormSlot<TestFrm>::Unload();
+  DoEvents();
   EXPECT_EQ(lastFormUnloaded, 0);
   FormSlot<OtherFrm>::Unload();
+  EXPECT_EQ(lastFormUnloaded, 0) << "not while a handler is still running";
+  DoEvents();
+  EXPECT_EQ(lastFormUnloaded, 1);
+
+  // A handler that unloads the last form and loads another keeps the program going.
+  FormSlot<TestFrm>::Get();
+  FormSlot<TestFrm>::Unload();
+  FormSlot<OtherFrm>::Get();
+  DoEvents();
   EXPECT_EQ(lastFormUnloaded, 1);
 }
 

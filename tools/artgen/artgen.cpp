@@ -1613,6 +1613,59 @@ void DrawLoginBackground(const std::filesystem::path& out) {
   WritePng(c.surface, out);
 }
 
+// The login window's two small controls, minimise (28 x 28) and close (34 x 34): round buttons
+// drawn over the part of the background they cover, so their antialiased rims blend with it;
+// every pixel outside the disc is the login window's key colour 0xFEFEFE (see-through).
+void DrawLoginPicture(const std::filesystem::path& background, int x, int y, int size, bool close,
+                      const std::filesystem::path& out) {
+  cairo_surface_t* bg = cairo_image_surface_create_from_png(background.c_str());
+  Canvas c(CAIRO_FORMAT_RGB24, size, size);
+  cairo_t* cr = c.cr;
+  cairo_set_source_surface(cr, bg, -x, -y);
+  cairo_paint(cr);
+  cairo_surface_destroy(bg);
+
+  const double r = size / 2.0 - 1.0, cx = size / 2.0, cy = size / 2.0;
+  cairo_pattern_t* rim = cairo_pattern_create_linear(0, 0, 0, size);
+  AddStop(rim, 0, Hex(0xF6DE8D));
+  AddStop(rim, 1, Hex(0xA77A22));
+  cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
+  cairo_set_source(cr, rim);
+  cairo_fill(cr);
+  cairo_pattern_destroy(rim);
+  cairo_pattern_t* face = cairo_pattern_create_radial(cx, cy - r * 0.4, 1, cx, cy, r);
+  AddStop(face, 0, close ? Hex(0xE8685A) : Hex(0x5B86E0));
+  AddStop(face, 1, close ? Hex(0x9B2219) : Hex(0x1D3E8C));
+  cairo_arc(cr, cx, cy, r - 2, 0, 2 * M_PI);
+  cairo_set_source(cr, face);
+  cairo_fill(cr);
+  cairo_pattern_destroy(face);
+
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+  cairo_set_line_width(cr, size / 9.0);
+  SetRgb(cr, Hex(0xFFFFFF));
+  const double g = r * 0.42;
+  if (close) {
+    cairo_move_to(cr, cx - g, cy - g);
+    cairo_line_to(cr, cx + g, cy + g);
+    cairo_move_to(cr, cx + g, cy - g);
+    cairo_line_to(cr, cx - g, cy + g);
+  } else {
+    cairo_move_to(cr, cx - g, cy + g * 0.35);
+    cairo_line_to(cr, cx + g, cy + g * 0.35);
+  }
+  cairo_stroke(cr);
+
+  // Outside the disc: the key colour, exactly.
+  for (int py = 0; py < size; ++py) {
+    for (int px = 0; px < size; ++px) {
+      const double dx = px + 0.5 - cx, dy = py + 0.5 - cy;
+      if (dx * dx + dy * dy > (r + 0.25) * (r + 0.25)) c.Put(px, py, 0xFEFEFE);
+    }
+  }
+  WritePng(c.surface, out);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1625,6 +1678,9 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir, ec);
 
   DrawLoginBackground(dir / "png101.png");
+  // The login window's minimise and close pictures, at their places over the background.
+  DrawLoginPicture(dir / "png101.png", 1120, 130, 28, false, dir / "login-minimize.png");
+  DrawLoginPicture(dir / "png101.png", 1152, 125, 34, true, dir / "login-close.png");
   DrawSplash(dir / "png102.png");
   WriteIcon(dir / "icon101.ico");
 

@@ -1,13 +1,14 @@
 // The demo portal: a small HTTP server on 127.0.0.1 that serves what the real servers would,
 // so the client can be run and tested without them.
 //
-//   demo-portal [--port N] [--version TEXT] [--manifest FILE]
+//   demo-portal [--port N] [--version TEXT] [--manifest FILE] [--refuse-login]
 //
 // It prints "listening on http://127.0.0.1:PORT" once it accepts connections, then
 // "request: METHOD PATH" for every request. Port 0 (the default) picks a free port.
 
 #include <libsoup/soup.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,7 @@ namespace {
 struct Portal {
   std::string version = "1.1.0";
   std::string manifestFile;  // served as it is when given
+  bool refuseLogin = false;  // hang up on the login page (the client then sees an empty page)
 };
 
 void Send(SoupServerMessage* msg, int status, const char* type, const std::string& body) {
@@ -28,6 +30,44 @@ void Send(SoupServerMessage* msg, int status, const char* type, const std::strin
 std::string Page(const char* title, const char* body) {
   return std::string("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>") + title +
          "</title></head><body>" + body + "</body></html>";
+}
+
+// The login page: the page-to-client commands as links and a form (the client sees those raw;
+// a script navigation to an address with "|" would never reach it).
+std::string LoginPage(const std::string& base) {
+  const std::string play = base + "/games/talmar2/play/";
+  return std::string(R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>登录</title>
+<style>
+body{margin:0;font:14px "WenQuanYi Micro Hei",sans-serif;background:#eef3fb;color:#243b63}
+.box{width:420px;margin:60px auto 0;padding:24px 32px;background:#fff;border:1px solid #b9c8e4;border-radius:8px}
+h1{font-size:20px;margin:0 0 16px}
+label{display:block;margin:10px 0 4px}
+input[type=text],input[type=password]{width:100%;box-sizing:border-box;padding:6px;border:1px solid #9fb3d8;border-radius:4px}
+button{margin-top:16px;width:100%;padding:8px;border:0;border-radius:4px;background:#2f6fd0;color:#fff;font-size:15px}
+.servers{margin-top:14px}.servers a{margin-right:12px;color:#2f6fd0}
+.foot{margin-top:14px;font-size:12px}.foot a{color:#777;margin-right:12px}
+</style></head><body><div class="box"><h1>账号登录</h1>
+<form id="login" method="get" action="app://loadgame|)") +
+         play + R"(1">
+<label for="user">账号</label><input type="text" id="user" name="user" value="demo">
+<label for="pass">密码</label><input type="password" id="pass" value="demo">
+<button type="submit" id="enter">登录游戏</button></form>
+<div class="servers">快速进入：<a id="s1" href="app://loadgame|)" +
+         play + R"(1">一区</a><a id="s2" href="app://loadgame|)" + play +
+         R"(2">二区</a></div>
+<div class="foot"><a id="min" href="app://minimize">最小化</a><a id="exit" href="app://exitgame">退出</a></div>
+</div></body></html>)";
+}
+
+std::string GamePage(const std::string& base, const std::string& server) {
+  std::string safe;
+  for (char c : server) safe += (std::isalnum(static_cast<unsigned char>(c)) != 0) ? c : '_';
+  return std::string(R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>天域 )") +
+         safe + R"( 区</title>
+<style>body{margin:0;height:1200px;background:linear-gradient(#1b2f5a,#3d6bb3);color:#fff;
+font:16px "WenQuanYi Micro Hei",sans-serif}h1{margin:0;padding:40px}a{color:#ffd66b}</style>
+</head><body><h1>天域 )" + safe + R"( 区</h1><p style="padding:0 40px">游戏页面（演示）。
+<a id="portal" target="_blank" href=")" + base + R"(/games/talmar2/">游戏官网</a></p></body></html>)";
 }
 
 void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, gpointer data) {
@@ -61,6 +101,24 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
          Page("Zorvik", "<h1>Zorvik</h1><p>The maker's home page.</p>"));
     return;
   }
+  // The base address the client used, so that pages can name the game addresses in full.
+  GUri* uri = soup_server_message_get_uri(msg);
+  const std::string base = std::string(g_uri_get_scheme(uri)) + "://" + g_uri_get_host(uri) +
+                           ":" + std::to_string(g_uri_get_port(uri));
+  if (p == "/games/talmar2/dlq/") {
+    if (portal->refuseLogin) {
+      GIOStream* stream = soup_server_message_steal_connection(msg);
+      g_io_stream_close(stream, nullptr, nullptr);
+      g_object_unref(stream);
+      return;
+    }
+    Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8", LoginPage(base));
+    return;
+  }
+  if (p.rfind("/games/talmar2/play/", 0) == 0 && p.size() > 20) {
+    Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8", GamePage(base, p.substr(20)));
+    return;
+  }
   if (p == "/games/talmar2/") {
     Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8",
          Page("Talmar2", "<h1>Talmar2</h1><p>The game's page on the portal.</p>"));
@@ -70,7 +128,7 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
 }
 
 [[noreturn]] void Usage() {
-  std::fprintf(stderr, "usage: demo-portal [--port N] [--version TEXT] [--manifest FILE]\n");
+  std::fprintf(stderr, "usage: demo-portal [--port N] [--version TEXT] [--manifest FILE] [--refuse-login]\n");
   std::exit(2);
 }
 
@@ -81,7 +139,7 @@ int main(int argc, char** argv) {
   guint port = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (i + 1 >= argc) Usage();
+    if (a != "--refuse-login" && i + 1 >= argc) Usage();
     if (a == "--port") {
       char* end = nullptr;
       const unsigned long v = std::strtoul(argv[++i], &end, 10);
@@ -89,6 +147,8 @@ int main(int argc, char** argv) {
       port = static_cast<guint>(v);
     } else if (a == "--version") {
       portal.version = argv[++i];
+    } else if (a == "--refuse-login") {
+      portal.refuseLogin = true;
     } else if (a == "--manifest") {
       portal.manifestFile = argv[++i];
     } else {

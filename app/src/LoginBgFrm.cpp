@@ -1,0 +1,79 @@
+#include "app/LoginBgFrm.h"
+
+#include "app/LoginFrm.h"
+#include "app/Settings.h"
+
+using namespace platform;
+
+namespace {
+
+constexpr int kWidth = 1237;
+constexpr int kHeight = 696;
+
+WNDPROC g_savedProc = 0;
+
+WNDPROC HookValue() {
+  static const WNDPROC value = RegisterWindowProc(&LoginBgWndProc);
+  return value;
+}
+
+}  // namespace
+
+void SubclassLoginBg(HWND hWnd) {
+  g_savedProc = SetWindowLongPtr(hWnd, GWL_WNDPROC, HookValue());
+}
+
+void UnsubclassLoginBg(HWND hWnd) {
+  if (g_savedProc != 0) SetWindowLongPtr(hWnd, GWL_WNDPROC, g_savedProc);
+  g_savedProc = 0;
+}
+
+LRESULT LoginBgWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  if (uMsg == WM_MOVE && FormSlot<LoginFrm>::IsLoaded()) {
+    // The login window keeps its size and takes the background's top-left corner. A login
+    // window that is gone is not brought back by a late move.
+    RECT bg;
+    if (GetWindowRect(hWnd, &bg)) {
+      SetWindowPos(FormSlot<LoginFrm>::Get().hWnd(), 0, bg.left, bg.top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+  return CallWindowProc(g_savedProc, hWnd, uMsg, wParam, lParam);
+}
+
+CreateWindowArgs LoginBgFrm::Design() {
+  CreateWindowArgs args;
+  args.style = WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME | WS_SYSMENU | WS_MINIMIZEBOX;
+  args.title = ClientCaption();
+  args.width = kWidth;
+  args.height = kHeight;
+  // Centred in the work area; the login window starts at the same point.
+  const RECT work = GetWorkArea();
+  args.x = work.left + (work.Width() - kWidth) / 2;
+  args.y = work.top + (work.Height() - kHeight) / 2;
+  return args;
+}
+
+void LoginBgFrm::Form_Load() {
+  SetWindowLongPtr(hWnd(), GWL_STYLE,
+                   GetWindowLongPtr(hWnd(), GWL_STYLE) & static_cast<LONG_PTR>(0xFF3BFFFF));
+  OpenPngLayer(hWnd(), 101, m_Layer);
+  SubclassLoginBg(hWnd());
+  SetWindowText(hWnd(), ClientCaption());
+}
+
+void LoginBgFrm::Form_Unload(bool& /*cancel*/) {
+  ClosePngLayer(m_Layer);
+  UnsubclassLoginBg(hWnd());
+  FormSlot<LoginFrm>::Unload();
+}
+
+LRESULT LoginBgFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_LBUTTONDOWN) {
+    // Dragged by its opaque parts: the transparent ones take no input at all.
+    ReleaseCapture();
+    SendMessage(hWnd(), WM_NCLBUTTONDOWN, HTCAPTION, 0);
+    return 0;
+  }
+  return Form::FormProc(msg, wParam, lParam);
+}

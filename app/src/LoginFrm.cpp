@@ -1,0 +1,172 @@
+#include "app/LoginFrm.h"
+
+#include "app/LoadFrm.h"
+#include "app/LoginBgFrm.h"
+#include "app/PictureBox.h"
+#include "app/Settings.h"
+#include "app/SharedRoutines.h"
+#include "mainwin/WebMainFrm.h"
+#include "platform/EventLog.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageLoop.h"
+#include "platform/WebBrowserHost.h"
+
+using namespace platform;
+
+namespace {
+
+constexpr int kWidth = 1237;
+constexpr int kHeight = 696;
+constexpr std::uint32_t kColorKey = 0xFEFEFE;
+
+bool IsHttpUrl(const std::string& url) {
+  auto starts = [&](const char* prefix) {
+    std::size_t i = 0;
+    for (; prefix[i] != '\0'; ++i) {
+      if (i >= url.size()) return false;
+      const char c = url[i];
+      if ((c >= 'A' && c <= 'Z' ? c + 32 : c) != prefix[i]) return false;
+    }
+    return url.size() > i;
+  };
+  return starts("http://") || starts("https://");
+}
+
+}  // namespace
+
+LoginFrm::LoginFrm() = default;
+LoginFrm::~LoginFrm() {
+  if (m_SmallIcon != 0) DestroyIcon(m_SmallIcon);
+  if (m_BigIcon != 0) DestroyIcon(m_BigIcon);
+}
+
+LoginFrm::Command LoginFrm::CommandOf(const std::string& url) {
+  if (url.find("app://exitgame") != std::string::npos) return Command::ExitGame;
+  if (url.find("app://minimize") != std::string::npos) return Command::Minimize;
+  if (url.find("app://loadgame") != std::string::npos) return Command::LoadGame;
+  return Command::None;
+}
+
+std::string LoginFrm::GameAddressOf(const std::string& url) {
+  const std::size_t first = url.find('|');
+  if (first == std::string::npos) return {};
+  const std::size_t second = url.find('|', first + 1);
+  std::string game = url.substr(first + 1, second == std::string::npos ? std::string::npos
+                                                                       : second - first - 1);
+  return IsHttpUrl(game) ? game : std::string();
+}
+
+CreateWindowArgs LoginFrm::Design() {
+  CreateWindowArgs args;
+  args.style = WS_POPUP;
+  args.width = kWidth;
+  args.height = kHeight;
+  args.backColor = kColorKey;
+  args.title = ClientCaption();
+  return args;
+}
+
+void LoginFrm::Form_Load() {
+  // The controls of the design.
+  CreateWindowArgs picture;
+  picture.style = WS_CHILD | WS_VISIBLE;
+  picture.parent = hWnd();
+  picture.x = 415;
+  picture.y = 179;
+  picture.width = 732;
+  picture.height = 425;
+  m_Picture1 = CreateWindowEx(picture);
+  m_WebBrowser1 = std::make_unique<WebBrowser>();
+  m_Browser = HostWebBrowser(*m_WebBrowser1, m_Picture1, -1, -1, 751, 444);
+  m_MiniBtn = CreatePictureBox(hWnd(), 1120, 130, 28, 28, 1, kColorKey, [this] { MiniBtn_Click(); });
+  m_CloseBtn = CreatePictureBox(hWnd(), 1152, 125, 34, 34, 2, kColorKey, [this] { CloseBtn_Click(); });
+
+  m_WebBrowser1->OnDownloadBegin([this] { m_WebBrowser1->SetSilent(true); });
+  m_WebBrowser1->OnBeforeNavigate2(
+      [this](const std::string& url, bool& Cancel) { WebBrowser1_BeforeNavigate2(url, Cancel); });
+  m_WebBrowser1->OnDocumentComplete(
+      [this](const std::string& url) { WebBrowser1_DocumentComplete(url); });
+
+  // 1. The icon file.
+  const std::string iconFile = GetTempDir() + GameId + ".ico";
+  try {
+    SaveResToFile(101, "ICON", iconFile);
+  } catch (const std::exception& e) {
+    LogEvent(std::string("login window: ") + e.what());
+  }
+  // 2., 3. The background's icons; asking for its window loads it.
+  m_SmallIcon = LoadIconFromFile(iconFile, 16);
+  SendMessage(FormSlot<LoginBgFrm>::Get().hWnd(), WM_SETICON, ICON_SMALL,
+              static_cast<LPARAM>(m_SmallIcon));
+  m_BigIcon = LoadIconFromFile(iconFile, 32);
+  SendMessage(FormSlot<LoginBgFrm>::Get().hWnd(), WM_SETICON, ICON_BIG,
+              static_cast<LPARAM>(m_BigIcon));
+  // The login window starts where the background is, so their points (0, 0) coincide.
+  RECT bg;
+  if (GetWindowRect(FormSlot<LoginBgFrm>::Get().hWnd(), &bg)) {
+    SetWindowPos(hWnd(), 0, bg.left, bg.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  // 4. The login page.
+  m_WebBrowser1->Navigate(LoginPageUrl());
+  // 5. Layered with the colour key.
+  SetWindowLongPtr(hWnd(), GWL_EXSTYLE, GetWindowLongPtr(hWnd(), GWL_EXSTYLE) | WS_EX_LAYERED);
+  SetLayeredWindowAttributes(hWnd(), kColorKey, 0, LWA_COLORKEY);
+  // 6. Owned by the background.
+  SetWindowLongPtr(hWnd(), GWL_HWNDPARENT, static_cast<LONG_PTR>(FormSlot<LoginBgFrm>::Get().hWnd()));
+  // 7. The background is loaded already.
+  FormSlot<LoginBgFrm>::Get();
+}
+
+void LoginFrm::Form_Unload(bool& /*cancel*/) {
+  // The view goes before its window, so no event arrives for a window that is gone.
+  m_WebBrowser1.reset();
+  // Unloading the login window ends the login screen: its background goes too (whose own
+  // unload step asks for this window again and finds it unloading).
+  FormSlot<LoginBgFrm>::Unload();
+}
+
+void LoginFrm::WebBrowser1_BeforeNavigate2(const std::string& url, bool& Cancel) {
+  switch (CommandOf(url)) {
+    case Command::None:
+      return;
+    case Command::ExitGame:
+      Cancel = true;
+      FormSlot<LoginBgFrm>::Unload();
+      return;
+    case Command::Minimize:
+      Cancel = true;
+      ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), SW_MINIMIZE);
+      return;
+    case Command::LoadGame: {
+      Cancel = true;
+      const std::string game = GameAddressOf(url);
+      if (game.empty()) {
+        LogEvent("login page asked to load a game without an http or https address: " + url);
+        return;
+      }
+      FormSlot<LoginBgFrm>::Unload();
+      WebMainFrm& main = FormSlot<WebMainFrm>::Get();
+      main.SetURL(game);
+      main.Show();
+      return;
+    }
+  }
+}
+
+void LoginFrm::WebBrowser1_DocumentComplete(const std::string& url) {
+  m_WebBrowser1->SetSilent(true);
+  m_WebBrowser1->SetDocumentOnContextMenuReturnsFalse();
+  if (m_WebBrowser1->DocumentElementInnerHTML().empty()) {
+    MessageBox("未能连接到服务器，请检查网络连接是否正常！", "提示", MB_OK | MB_ICONEXCLAMATION);
+    EndProcessNow(0);
+  }
+  if (m_WebBrowser1->DocumentURL().find(url) != std::string::npos) {
+    ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), SW_SHOW);
+    ShowWindow(hWnd(), SW_SHOW);
+    FormSlot<LoadFrm>::Unload();
+  }
+}
+
+void LoginFrm::MiniBtn_Click() { ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), SW_MINIMIZE); }
+
+void LoginFrm::CloseBtn_Click() { FormSlot<LoginBgFrm>::Unload(); }

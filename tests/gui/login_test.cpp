@@ -1,0 +1,249 @@
+// The login screen with real windows and a real web view against a loopback portal: its
+// layout, its showing when the page arrives, the page's commands, its two small controls and
+// dragging by the background.
+
+#include <gtest/gtest.h>
+#include <webkit2/webkit2.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "LoopbackServer.h"
+#include "WebViewGtk.h"
+#include "WindowTestSupport.h"
+#include "app/LoginBgFrm.h"
+#include "app/LoginFrm.h"
+#include "app/Settings.h"
+#include "app/SharedRoutines.h"
+#include "mainwin/WebMainFrm.h"
+#include "platform/Form.h"
+#include "platform/Resources.h"
+
+using namespace platform;
+using namespace wintest;
+
+namespace {
+
+std::string LoginPage(const std::string& base) {
+  const std::string game = base + "/games/talmar2/play/1";
+  return "<!DOCTYPE html><html><head><meta charset='utf-8'><title>login</title>"
+         "<style>html,body{margin:0;background:#1e50a0;height:100%}</style></head><body>"
+         "<a id='load' href='app://loadgame|" + game + "|rest'>load</a> "
+         "<a id='bare' href='app://loadgame'>bare</a> "
+         "<a id='script' href='app://loadgame|javascript:alert(1)'>script</a> "
+         "<a id='min' href='app://minimize/now'>min</a> "
+         "<a id='exit' href='app://exitgame'>exit</a> "
+         "<a id='both' href='app://loadgame|" + game + "|app://exitgame'>both</a>"
+         "</body></html>";
+}
+
+RECT Rect(HWND h) {
+  RECT r;
+  GetWindowRect(h, &r);
+  return r;
+}
+
+class LoginTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int argc = 1;
+    static char arg0[] = "gui_tests";
+    static char* args[] = {arg0, nullptr};
+    static char** argv = args;
+    ASSERT_TRUE(InitToolkit(argc, argv));
+    const std::string base = server.BaseUrl();
+    server.Route("/games/talmar2/dlq/", [base](const testsupport::Request&, testsupport::Connection& c) {
+      c.SendResponse(200, {{"Content-Type", "text/html; charset=utf-8"}}, LoginPage(base));
+    });
+    ::setenv(kBaseUrlVariable, base.c_str(), 1);
+    FormRuntime::SetLastFormUnloadedHandler([] {});
+  }
+  void TearDown() override {
+    FormSlot<LoginBgFrm>::Unload();
+    FormSlot<WebMainFrm>::Unload();
+    DoEvents();
+  }
+
+  // Loads the login screen and waits until the page has shown it.
+  void Open() {
+    FormSlot<LoginFrm>::Get();
+    ASSERT_TRUE(WaitFor([] {
+      return FormSlot<LoginFrm>::IsLoaded() && IsWindowVisible(FormSlot<LoginFrm>::Get().hWnd()) &&
+             IsWindowVisible(FormSlot<LoginBgFrm>::Get().hWnd());
+    }, 15000)) << "the login screen did not show";
+  }
+
+  // Clicks a link of the page the way a user's click reaches the view.
+  static void Click(const char* id) {
+    GtkWidget* view = WebBrowserWidget(FormSlot<LoginFrm>::Get().WebBrowser1());
+    const std::string script = std::string("document.getElementById('") + id + "').click()";
+    webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(view), script.c_str(), -1, nullptr,
+                                        nullptr, nullptr, nullptr, nullptr);
+  }
+
+  testsupport::LoopbackServer server;
+};
+
+TEST_F(LoginTest, LoadsHiddenLaidOutAsDesignedAndShowsWhenThePageArrives) {
+  LoginFrm& login = FormSlot<LoginFrm>::Get();
+  ASSERT_TRUE(FormSlot<LoginBgFrm>::IsLoaded()) << "the login window loads its background";
+  const HWND bg = FormSlot<LoginBgFrm>::Get().hWnd();
+  EXPECT_FALSE(IsWindowVisible(login.hWnd()));
+  EXPECT_FALSE(IsWindowVisible(bg));
+
+  // The icon file, the background's caption, style, and the login window's layering and owner.
+  const auto icon = FindResourceData("ICON", 101);
+  std::ifstream f(GetTempDir() + "talmar2.ico", std::ios::binary);
+  const std::string written{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+  EXPECT_EQ(written, std::string(reinterpret_cast<const char*>(icon->data()), icon->size()));
+  EXPECT_EQ(GetWindowText(bg), "ZorvikTalmar2客户端");
+  EXPECT_EQ(GetWindowLongPtr(bg, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME), 0);
+  EXPECT_NE(GetWindowLongPtr(login.hWnd(), GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+  EXPECT_EQ(static_cast<HWND>(GetWindowLongPtr(login.hWnd(), GWL_HWNDPARENT)), bg);
+
+  Open();
+  const RECT l = Rect(login.hWnd());
+  const RECT b = Rect(bg);
+  EXPECT_EQ(l.left, b.left);
+  EXPECT_EQ(l.top, b.top);
+  EXPECT_EQ(b.Width(), 1237);
+  EXPECT_EQ(b.Height(), 696);
+  struct Placed {
+    const char* name;
+    HWND hwnd;
+    HWND in;
+    RECT expected;
+  };
+  for (const Placed& p : {Placed{"Picture1", login.Picture1(), login.hWnd(), {415, 179, 1147, 604}},
+                          Placed{"MiniBtn", login.MiniBtn(), login.hWnd(), {1120, 130, 1148, 158}},
+                          Placed{"CloseBtn", login.CloseBtn(), login.hWnd(), {1152, 125, 1186, 159}}}) {
+    const RECT r = Rect(p.hwnd);
+    const RECT o = Rect(p.in);
+    EXPECT_EQ((RECT{r.left - o.left, r.top - o.top, r.right - o.left, r.bottom - o.top}), p.expected)
+        << p.name;
+  }
+
+  // The page fills the picture box up to its edges: the view overhangs it by one pixel at the
+  // top left and 18 at the bottom right, and is drawn where it is placed.
+  const RECT pic = Rect(login.Picture1());
+  EXPECT_TRUE(WaitForScreen(pic.left, pic.top, pic.Width(), pic.Height(), [](const Image& shot) {
+    for (const auto& [x, y] : {std::pair{3, 1}, std::pair{700, 2}, std::pair{3, 420},
+                               std::pair{728, 422}}) {
+      if (!Near(shot.PixelAt(x, y), 0x1E50A0, 12)) return false;
+    }
+    return true;
+  })) << "the page does not cover the picture box";
+}
+
+TEST_F(LoginTest, LoadGameHandsTheSecondPieceToTheMainWindowAndEndsTheLogin) {
+  Open();
+  Click("load");
+  ASSERT_TRUE(WaitFor([] { return FormSlot<WebMainFrm>::IsLoaded(); }));
+  EXPECT_FALSE(FormSlot<LoginFrm>::IsLoaded());
+  EXPECT_FALSE(FormSlot<LoginBgFrm>::IsLoaded());
+  EXPECT_EQ(FormSlot<WebMainFrm>::Get().Addresses(),
+            std::vector<std::string>{server.Url("/games/talmar2/play/1")});
+  EXPECT_TRUE(IsWindowVisible(FormSlot<WebMainFrm>::Get().hWnd()));
+}
+
+TEST_F(LoginTest, LoadGameWithoutAWebAddressOpensNothing) {
+  Open();
+  const std::string before = FormSlot<LoginFrm>::Get().WebBrowser1().DocumentURL();
+  Click("bare");
+  Click("script");
+  Settle(600);
+  EXPECT_TRUE(FormSlot<LoginFrm>::IsLoaded());
+  EXPECT_TRUE(IsWindowVisible(FormSlot<LoginBgFrm>::Get().hWnd()));
+  EXPECT_FALSE(FormSlot<WebMainFrm>::IsLoaded());
+  EXPECT_EQ(FormSlot<LoginFrm>::Get().WebBrowser1().DocumentURL(), before) << "navigation cancelled";
+}
+
+TEST_F(LoginTest, ExitIsTestedBeforeLoad) {
+  Open();
+  Click("both");
+  ASSERT_TRUE(WaitFor([] { return !FormSlot<LoginBgFrm>::IsLoaded(); }));
+  EXPECT_FALSE(FormSlot<LoginFrm>::IsLoaded());
+  Settle(300);
+  EXPECT_FALSE(FormSlot<WebMainFrm>::IsLoaded()) << "no game address is handed on";
+}
+
+TEST_F(LoginTest, MinimizeHidesBothAndTheTaskbarRestoresBoth) {
+  Open();
+  const HWND bg = FormSlot<LoginBgFrm>::Get().hWnd();
+  const HWND login = FormSlot<LoginFrm>::Get().hWnd();
+  const RECT before = Rect(login);
+  Click("min");
+  ASSERT_TRUE(WaitFor([bg] { return IsIconic(bg); }));
+  ASSERT_TRUE(WaitFor([] {
+    return Output("xdotool search --onlyvisible --name '^ZorvikTalmar2客户端$'").empty();
+  })) << "the windows stay on screen";
+  ShowWindow(bg, SW_RESTORE);
+  ASSERT_TRUE(WaitFor([&] { return !IsIconic(bg) && IsWindowVisible(login); }));
+  EXPECT_EQ(Rect(login), before);
+}
+
+TEST_F(LoginTest, SmallControlsMinimiseAndClose) {
+  Open();
+  const HWND bg = FormSlot<LoginBgFrm>::Get().hWnd();
+  auto clickAt = [](HWND h) {
+    const RECT r = Rect(h);
+    Xdotool("mousemove " + std::to_string(r.left + r.Width() / 2) + " " +
+            std::to_string(r.top + r.Height() / 2) + " click 1");
+  };
+  clickAt(FormSlot<LoginFrm>::Get().MiniBtn());
+  ASSERT_TRUE(WaitFor([bg] { return IsIconic(bg); }));
+  ShowWindow(bg, SW_RESTORE);
+  ASSERT_TRUE(WaitFor([bg] { return !IsIconic(bg) && IsWindowVisible(bg); }));
+  Settle(300);
+  clickAt(FormSlot<LoginFrm>::Get().CloseBtn());
+  ASSERT_TRUE(WaitFor([] { return !FormSlot<LoginBgFrm>::IsLoaded(); }));
+  EXPECT_FALSE(FormSlot<LoginFrm>::IsLoaded());
+}
+
+TEST_F(LoginTest, DraggingTheBackgroundMovesTheLoginWindowAlong) {
+  Open();
+  const HWND bg = FormSlot<LoginBgFrm>::Get().hWnd();
+  const HWND login = FormSlot<LoginFrm>::Get().hWnd();
+  const RECT start = Rect(bg);
+  // A point on the figure: opaque in the background, key-coloured in the login window above.
+  const int x = start.left + 240;
+  const int y = start.top + 300;
+  Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " mousedown 1");
+  Settle(150);
+  Xdotool("mousemove " + std::to_string(x + 60) + " " + std::to_string(y + 40));
+  Settle(150);
+  Xdotool("mousemove " + std::to_string(x + 120) + " " + std::to_string(y + 70) + " mouseup 1");
+  ASSERT_TRUE(WaitFor([&] { return Rect(bg).left == start.left + 120; }))
+      << "background at " << Rect(bg).left << "," << Rect(bg).top;
+  EXPECT_TRUE(WaitFor([&] {
+    return Rect(login).left == Rect(bg).left && Rect(login).top == Rect(bg).top;
+  })) << "login at " << Rect(login).left << "," << Rect(login).top;
+  EXPECT_EQ(Rect(bg).top, start.top + 70);
+}
+
+TEST_F(LoginTest, UnloadingTheBackgroundPutsItsProcedureBackBeforeTheWindowGoes) {
+  FormSlot<LoginFrm>::Get();
+  const HWND bg = FormSlot<LoginBgFrm>::Get().hWnd();
+  // A procedure placed above the background's hook: putting the saved procedure back removes
+  // it with the hook, so it sees the window's destruction only if the hook was still in place.
+  std::vector<UINT> seen;
+  WNDPROC below = 0;
+  const WNDPROC above = RegisterWindowProc([&](HWND h, UINT m, WPARAM w, LPARAM l) {
+    seen.push_back(m);
+    return CallWindowProc(below, h, m, w, l);
+  });
+  below = SetWindowLongPtr(bg, GWL_WNDPROC, above);
+  SendMessage(bg, WM_NULL, 0, 0);
+  ASSERT_EQ(seen, std::vector<UINT>{WM_NULL});
+  FormSlot<LoginBgFrm>::Unload();
+  EXPECT_FALSE(IsWindow(bg));
+  EXPECT_FALSE(FormSlot<LoginFrm>::IsLoaded());
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), WM_DESTROY), 0);
+  UnregisterWindowProc(above);
+}
+
+}  // namespace
