@@ -3,9 +3,11 @@
 #include <cstdio>
 
 #include "app/LoadFrm.h"
+#include "app/Settings.h"
 #include "platform/Form.h"
 #include "platform/MessageLoop.h"
 #include "platform/Process.h"
+#include "platform/WebBrowser.h"
 
 int main(int argc, char** argv) {
   if (!platform::InitToolkit(argc, argv)) {
@@ -13,6 +15,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   platform::SetCommandLine(argc, argv);
+  // The client's own website data (cookies kept between runs, caches) under the user's XDG
+  // data and cache directories.
+  platform::WebEngineOptions web;
+  web.name = GameId;
+  platform::InitWebEngine(web);
   platform::FormSlot<LoadFrm>::Get().Show();
   platform::RunMessageLoop();
   return 0;
