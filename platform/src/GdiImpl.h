@@ -52,9 +52,14 @@ struct BitmapObject {
   Surface surface;  // none for the 1 x 1 placeholder
   HDC selectedIn = 0;
 };
+// What has been shaped and measured with one font (GdiText.cpp): it depends on nothing but the
+// font and the text, so it lives and dies with the font.
+struct FontTextCache;
 struct FontObject {
   LOGFONT logFont;
   FontDesc desc;
+  // Made on first use.
+  mutable std::shared_ptr<FontTextCache> text = nullptr;
 };
 struct BrushObject {
   COLORREF color = 0;

@@ -7,8 +7,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <functional>
+#include <memory>
 #include <set>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "GdiImpl.h"
@@ -152,9 +156,146 @@ SIZE LayoutSize(PangoLayout* layout) {
   return {logical.width, logical.height};
 }
 
-int MeasureWidth(const FontObject& font, std::string_view text) {
+}  // namespace
+
+// Text shaped with one font, kept so that text drawn again and again (captions repainted with
+// every frame) is shaped once: single-line sizes, ellipsis cuts per box width, and the layouts
+// drawn. All of it follows from the font and the text alone (the Pango context is fixed), so
+// nothing here ever goes stale while the font lives. Each table starts over when it gets full.
+struct FontTextCache {
+  struct StringHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  template <class T>
+  using ByText = std::unordered_map<std::string, T, StringHash, std::equal_to<>>;
+
+  // How a drawn layout was made besides its text.
+  struct DrawnLayout {
+    bool single = false;
+    PangoAlignment alignment = PANGO_ALIGN_LEFT;
+    std::size_t underlineStart = 0, underlineEnd = 0;
+    Layout layout;
+    SIZE size{};
+  };
+  struct Cut {
+    int maxWidth = 0;
+    std::size_t keep = 0;
+  };
+
+  static constexpr std::size_t kMaxSizes = 4096;
+  static constexpr std::size_t kMaxCutTexts = 1024;
+  static constexpr std::size_t kMaxLayoutTexts = 256;
+  // Box widths remembered per text: a caption is usually cut for one or two widths at a time.
+  static constexpr std::size_t kMaxCutsPerText = 8;
+
+  ByText<SIZE> sizes;
+  ByText<std::vector<Cut>> cuts;
+  ByText<std::vector<DrawnLayout>> layouts;
+};
+
+namespace {
+
+FontTextCache& CacheOf(const FontObject& font) {
+  if (!font.text) font.text = std::make_shared<FontTextCache>();
+  return *font.text;
+}
+
+template <class Map, class T>
+void Remember(Map& map, std::size_t limit, std::string_view key, T value) {
+  if (map.size() >= limit) map.clear();
+  map.emplace(std::string(key), std::move(value));
+}
+
+// The size of the text as one line (what GetTextExtentPoint32 answers).
+SIZE MeasureLine(const FontObject& font, std::string_view text) {
+  FontTextCache& cache = CacheOf(font);
+  if (auto it = cache.sizes.find(text); it != cache.sizes.end()) return it->second;
   Layout layout = MakeLayout(font, text, true);
-  return LayoutSize(layout.get()).cx;
+  const SIZE size = LayoutSize(layout.get());
+  Remember(cache.sizes, FontTextCache::kMaxSizes, text, size);
+  return size;
+}
+
+int MeasureWidth(const FontObject& font, std::string_view text) {
+  return MeasureLine(font, text).cx;
+}
+
+// gdi::EllipsisCut with the font's widths, without measuring every probe of its search. The line
+// is shaped once and the cut estimated from where its characters start; then only the estimate
+// and its neighbour are measured for real. Widths grow with the prefix, so the longest fitting
+// prefix is the one place where a prefix fits and the next one does not: confirming that pair
+// gives exactly the search's answer. When the estimate is more than a few characters off
+// (right-to-left runs, shaping across the cut), the search itself runs.
+std::size_t CutLine(const FontObject& font, std::string_view line, int maxWidth) {
+  auto width = [&font](std::string_view s) { return MeasureWidth(font, s); };
+  FontTextCache& cache = CacheOf(font);
+  Layout layout = MakeLayout(font, line, true);
+  if (cache.sizes.find(line) == cache.sizes.end()) {
+    Remember(cache.sizes, FontTextCache::kMaxSizes, line, LayoutSize(layout.get()));
+  }
+  if (width(line) <= maxWidth) return line.size();
+  std::vector<std::size_t> bounds;  // character starts: candidate cut points
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80) bounds.push_back(i);
+  }
+  const auto n = static_cast<std::ptrdiff_t>(bounds.size());
+  const int ellipsis = width(gdi::kEllipsis);
+  auto estimate = [&](std::ptrdiff_t k) {
+    PangoRectangle pos;
+    pango_layout_index_to_pos(layout.get(), static_cast<int>(bounds[k]), &pos);
+    return PANGO_PIXELS_CEIL(std::min(pos.x, pos.x + pos.width)) + ellipsis;
+  };
+  auto fits = [&](std::ptrdiff_t k) {
+    std::string candidate(line.substr(0, bounds[k]));
+    candidate += gdi::kEllipsis;
+    return width(candidate) <= maxWidth;
+  };
+  // The last estimated fit.
+  std::ptrdiff_t lo = 0, hi = n;
+  while (lo < hi) {
+    const std::ptrdiff_t mid = (lo + hi) / 2;
+    if (estimate(mid) <= maxWidth) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  constexpr int kMaxSteps = 3;
+  std::ptrdiff_t k = lo - 1;
+  int steps = 0;
+  if (k >= 0 && !fits(k)) {
+    do {
+      if (++steps > kMaxSteps) return gdi::EllipsisCut(line, maxWidth, width);
+      --k;
+    } while (k >= 0 && !fits(k));
+  } else {
+    while (k + 1 < n && fits(k + 1)) {
+      if (++steps > kMaxSteps) return gdi::EllipsisCut(line, maxWidth, width);
+      ++k;
+    }
+  }
+  return k < 0 ? 0 : bounds[static_cast<std::size_t>(k)];
+}
+
+// How many bytes of the line to keep in front of the ellipsis in a box maxWidth wide.
+std::size_t EllipsisKeep(const FontObject& font, std::string_view line, int maxWidth) {
+  FontTextCache& cache = CacheOf(font);
+  auto it = cache.cuts.find(line);
+  if (it != cache.cuts.end()) {
+    for (const FontTextCache::Cut& c : it->second) {
+      if (c.maxWidth == maxWidth) return c.keep;
+    }
+  }
+  const std::size_t keep = CutLine(font, line, maxWidth);
+  it = cache.cuts.find(line);  // measuring may have started the tables over
+  if (it == cache.cuts.end()) {
+    if (cache.cuts.size() >= FontTextCache::kMaxCutTexts) cache.cuts.clear();
+    it = cache.cuts.emplace(std::string(line), std::vector<FontTextCache::Cut>{}).first;
+  }
+  if (it->second.size() >= FontTextCache::kMaxCutsPerText) it->second.clear();
+  it->second.push_back({maxWidth, keep});
+  return keep;
 }
 
 // The mnemonic markers: "&&" is a literal "&", "&x" underlines x (the last such one).
@@ -187,21 +328,59 @@ PrefixedText StripPrefixes(std::string_view in) {
   return out;
 }
 
+// The layout that draws the text: made once per text and way of drawing it, with the font's
+// underline, the marked character's underline and the alignment. Owned by the font's cache.
+struct DrawnText {
+  PangoLayout* layout;
+  SIZE size;
+};
+
+DrawnText DrawLayout(const FontObject& font, std::string_view text, bool single,
+                     PangoAlignment alignment, std::size_t underlineStart = 0,
+                     std::size_t underlineEnd = 0) {
+  FontTextCache& cache = CacheOf(font);
+  auto it = cache.layouts.find(text);
+  if (it != cache.layouts.end()) {
+    for (const FontTextCache::DrawnLayout& d : it->second) {
+      if (d.single == single && d.alignment == alignment && d.underlineStart == underlineStart &&
+          d.underlineEnd == underlineEnd) {
+        return {d.layout.get(), d.size};
+      }
+    }
+  }
+  FontTextCache::DrawnLayout d;
+  d.single = single;
+  d.alignment = alignment;
+  d.underlineStart = underlineStart;
+  d.underlineEnd = underlineEnd;
+  d.layout = MakeLayout(font, text, single);
+  ApplyUnderlines(d.layout.get(), font, text.size(), underlineStart, underlineEnd);
+  if (alignment != PANGO_ALIGN_LEFT) pango_layout_set_alignment(d.layout.get(), alignment);
+  d.size = LayoutSize(d.layout.get());
+  if (it == cache.layouts.end()) {
+    if (cache.layouts.size() >= FontTextCache::kMaxLayoutTexts) cache.layouts.clear();
+    it = cache.layouts.emplace(std::string(text), std::vector<FontTextCache::DrawnLayout>{}).first;
+  }
+  it->second.push_back(std::move(d));
+  return {it->second.back().layout.get(), it->second.back().size};
+}
+
 void SetSourceColor(cairo_t* cr, COLORREF c) {
   cairo_set_source_rgb(cr, GetRValue(c) / 255.0, GetGValue(c) / 255.0, GetBValue(c) / 255.0);
 }
 
 // Paints a layout at (x, y) in the DC's colours, the opaque background behind its extent.
-void PaintLayout(const DeviceContext& dc, cairo_surface_t* surface, PangoLayout* layout, int x,
+void PaintLayout(const DeviceContext& dc, cairo_surface_t* surface, const DrawnText& text, int x,
                  int y, const RECT* clip) {
   if (clip != nullptr && (clip->Width() <= 0 || clip->Height() <= 0)) return;
+  PangoLayout* layout = text.layout;
   cairo_t* cr = cairo_create(surface);
   if (clip != nullptr) {
     cairo_rectangle(cr, clip->left, clip->top, clip->Width(), clip->Height());
     cairo_clip(cr);
   }
   if (dc.bkMode == OPAQUE) {
-    const SIZE size = LayoutSize(layout);
+    const SIZE size = text.size;
     SetSourceColor(cr, dc.bkColor);
     cairo_rectangle(cr, x, y, size.cx, size.cy);
     cairo_fill(cr);
@@ -276,8 +455,7 @@ bool GetTextExtentPoint32(HDC hdc, std::string_view text, SIZE* size) {
   DeviceContext* dc = FindDc(hdc);
   const FontObject* font = dc != nullptr ? DcFont(*dc) : nullptr;
   if (font == nullptr || size == nullptr) return false;
-  Layout layout = MakeLayout(*font, text, true);
-  *size = LayoutSize(layout.get());
+  *size = MeasureLine(*font, text);
   return true;
 }
 
@@ -287,9 +465,7 @@ bool TextOut(HDC hdc, int x, int y, std::string_view text) {
   if (font == nullptr) return false;
   cairo_surface_t* surface = DcSurface(*dc);
   if (surface == nullptr) return true;
-  Layout layout = MakeLayout(*font, text, true);
-  ApplyUnderlines(layout.get(), *font, text.size());
-  PaintLayout(*dc, surface, layout.get(), x, y, nullptr);
+  PaintLayout(*dc, surface, DrawLayout(*font, text, true, PANGO_ALIGN_LEFT), x, y, nullptr);
   return true;
 }
 
@@ -310,7 +486,6 @@ int DrawText(HDC hdc, std::string_view text, int count, RECT* rect, unsigned for
   if ((format & DT_END_ELLIPSIS) != 0 && (format & DT_CALCRECT) == 0) {
     // Each line is cut on its own.
     const int boxWidth = rect->Width();
-    auto width = [font](std::string_view s) { return MeasureWidth(*font, s); };
     std::string cut;
     const std::size_t markStart = shown.underlineStart, markEnd = shown.underlineEnd;
     shown.underlineStart = shown.underlineEnd = 0;
@@ -320,7 +495,7 @@ int DrawText(HDC hdc, std::string_view text, int count, RECT* rect, unsigned for
       if (lineEnd == std::string::npos) lineEnd = shown.text.size();
       const std::string_view line =
           std::string_view(shown.text).substr(lineStart, lineEnd - lineStart);
-      const std::size_t keep = gdi::EllipsisCut(line, boxWidth, width);
+      const std::size_t keep = EllipsisKeep(*font, line, boxWidth);
       // The marked character moves with its line, or goes when the cut takes it.
       if (markEnd > lineStart && markStart < lineEnd && markEnd - lineStart <= keep) {
         shown.underlineStart = cut.size() + (markStart - lineStart);
@@ -335,14 +510,15 @@ int DrawText(HDC hdc, std::string_view text, int count, RECT* rect, unsigned for
     shown.text = std::move(cut);
   }
 
-  Layout layout = MakeLayout(*font, shown.text, single);
-  ApplyUnderlines(layout.get(), *font, shown.text.size(), shown.underlineStart, shown.underlineEnd);
+  PangoAlignment alignment = PANGO_ALIGN_LEFT;
   if ((format & DT_CENTER) != 0) {
-    pango_layout_set_alignment(layout.get(), PANGO_ALIGN_CENTER);
+    alignment = PANGO_ALIGN_CENTER;
   } else if ((format & DT_RIGHT) != 0) {
-    pango_layout_set_alignment(layout.get(), PANGO_ALIGN_RIGHT);
+    alignment = PANGO_ALIGN_RIGHT;
   }
-  const SIZE size = LayoutSize(layout.get());
+  const DrawnText drawn = DrawLayout(*font, shown.text, single, alignment, shown.underlineStart,
+                                     shown.underlineEnd);
+  const SIZE size = drawn.size;
 
   if ((format & DT_CALCRECT) != 0) {
     rect->right = rect->left + size.cx;
@@ -364,7 +540,7 @@ int DrawText(HDC hdc, std::string_view text, int count, RECT* rect, unsigned for
   }
 
   if (cairo_surface_t* surface = DcSurface(*dc)) {
-    PaintLayout(*dc, surface, layout.get(), x, y, rect);
+    PaintLayout(*dc, surface, drawn, x, y, rect);
   }
   const bool placed = single && (format & (DT_VCENTER | DT_BOTTOM)) != 0;
   return placed ? y - rect->top + size.cy : size.cy;

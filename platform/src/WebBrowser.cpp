@@ -1,4 +1,6 @@
-// The web-browser view over WebKitGTK. WebBrowser.h says how its members map onto the engine.
+// The web-browser view: the handlers and the Silent flag live here, everything else is the
+// engine's, reached through the web module's table (WebModule.h) once the module is loaded.
+// Without the module the view is a blank widget that never loads anything.
 
 #include "platform/WebBrowser.h"
 
@@ -7,52 +9,14 @@
 #include <string>
 #include <utility>
 
-#include "WebViewGtk.h"
+#include "WebEngine.h"
 
 namespace platform {
 
 namespace {
 
-constexpr char kMessageHandler[] = "clientView";
-
-// Injected at document start in every frame, before the page's own scripts. window.open is
-// replaced so that every request for a new window, also one whose address the engine cannot
-// parse and one that comes long after the user's gesture, reaches us with the address as the
-// page wrote it. The page gets null, as it would from an engine that refuses the window.
-constexpr char kUserScript[] = R"JS((function () {
-  var handlers = window.webkit && window.webkit.messageHandlers;
-  var channel = handlers && handlers.clientView;
-  if (!channel) return;
-  var post = channel.postMessage.bind(channel);
-  window.open = function open(url, target, features) {
-    var raw = url === undefined ? '' : String(url);
-    var resolved = null;
-    try {
-      resolved = raw === '' ? 'about:blank' : new URL(raw, document.baseURI).href;
-    } catch (e) {
-      resolved = null;
-    }
-    try {
-      post({ kind: 'open', raw: raw, url: resolved });
-    } catch (e) {}
-    return null;
-  };
-})();)JS";
-
-// Read in one round trip when the main frame has finished.
-std::string SnapshotScript() {
-  return "(function () {"
-         "  var root = document.documentElement;"
-         "  var html = root ? root.innerHTML : '';"
-         "  if (html.length > " +
-         std::to_string(WebBrowser::kMaxInnerHtml) +
-         ")"
-         "    html = html.slice(0, " +
-         std::to_string(WebBrowser::kMaxInnerHtml) +
-         ");"
-         "  return { url: String(document.URL), html: html, title: String(document.title) };"
-         "})()";
-}
+// The view's log channel, shared with the engine's side: G_MESSAGES_DEBUG=webview shows it.
+constexpr char kWebViewLogDomain[] = "webview";
 
 // A JavaScript string literal holding `text`.
 std::string JsString(const std::string& text) {
@@ -88,35 +52,6 @@ std::string Text(const char* text) {
   return text != nullptr ? std::string(text) : std::string();
 }
 
-std::string JsProperty(JSCValue* object, const char* name) {
-  if (object == nullptr || !jsc_value_is_object(object)) return {};
-  JSCValue* value = jsc_value_object_get_property(object, name);
-  std::string result;
-  if (value != nullptr && !jsc_value_is_null(value) && !jsc_value_is_undefined(value)) {
-    gchar* s = jsc_value_to_string(value);
-    result = Text(s);
-    g_free(s);
-  }
-  if (value != nullptr) g_object_unref(value);
-  return result;
-}
-
-bool JsPropertyIsNull(JSCValue* object, const char* name) {
-  if (object == nullptr || !jsc_value_is_object(object)) return true;
-  JSCValue* value = jsc_value_object_get_property(object, name);
-  const bool null = value == nullptr || jsc_value_is_null(value) || jsc_value_is_undefined(value);
-  if (value != nullptr) g_object_unref(value);
-  return null;
-}
-
-// Errors that mean the load was given up for another one (or for a response we refuse), not
-// that the page could not be reached.
-bool IsInterruption(const GError* error) {
-  return g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
-         g_error_matches(error, WEBKIT_POLICY_ERROR,
-                         WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE);
-}
-
 }  // namespace
 
 struct WebBrowser::Impl {
@@ -125,61 +60,28 @@ struct WebBrowser::Impl {
   Impl(const Impl&) = delete;
   Impl& operator=(const Impl&) = delete;
 
-  // Raising an event: the handler is copied first because it may destroy this view (and with
-  // it the handler); `Alive` tells the caller whether it may go on touching the view. Nothing
-  // thrown by a handler crosses the engine's C callbacks.
+  // The module's event sink: `owner` is this Impl.
+  static void OnEvent(void* owner, int event, const char* text, bool* flag);
+
+  // Calls a handler: it is copied first because it may destroy this view (and with it the
+  // handler). Nothing thrown by a handler crosses into the engine.
   template <typename Handler, typename... Args>
-  bool Raise(const Handler& handler, Args&... args) {
-    if (!handler) return true;
-    std::weak_ptr<int> alive = m_alive;
+  static void Call(const Handler& handler, Args&... args) {
+    if (!handler) return;
     Handler copy = handler;
     try {
       copy(args...);
     } catch (const std::exception& e) {
-      g_log(kWebLogDomain, G_LOG_LEVEL_WARNING, "event handler threw: %s", e.what());
+      g_log(kWebViewLogDomain, G_LOG_LEVEL_WARNING, "event handler threw: %s", e.what());
     } catch (...) {
-      g_log(kWebLogDomain, G_LOG_LEVEL_WARNING, "event handler threw");
+      g_log(kWebViewLogDomain, G_LOG_LEVEL_WARNING, "event handler threw");
     }
-    return !alive.expired();
   }
 
-  // A request for a new window: BeforeNavigate2 with the raw address, then NewWindow with the
-  // resolved one unless cancelled or unresolvable. False when a handler destroyed the view.
-  bool RequestNewWindow(const std::string& raw, const std::string& resolved, bool resolvable);
-  void RaiseTitleIfChanged(const std::string& title);
-  void Snapshot();
-  void RunScript(const std::string& script);
-
-  // Signal handlers.
-  static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision*, WebKitPolicyDecisionType,
-                                 gpointer self);
-  static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent, gpointer self);
-  static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError*, gpointer self);
-  static void OnTitle(GObject*, GParamSpec*, gpointer self);
-  static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer self);
-  static void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self);
-  static gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer self);
-  static gboolean OnPrint(WebKitWebView*, WebKitPrintOperation*, gpointer self);
-  static gboolean OnPermission(WebKitWebView*, WebKitPermissionRequest*, gpointer self);
-  static gboolean OnFileChooser(WebKitWebView*, WebKitFileChooserRequest*, gpointer self);
-  static gboolean OnColorChooser(WebKitWebView*, WebKitColorChooserRequest*, gpointer self);
-  static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*,
-                                gpointer self);
-  static gboolean OnAuthenticate(WebKitWebView*, WebKitAuthenticationRequest*, gpointer self);
-  static void OnSnapshotReady(GObject* source, GAsyncResult* result, gpointer data);
-
-  GObjectRef<WebKitUserContentManager> m_content;
-  GObjectRef<WebKitWebView> m_view;
-  GObjectRef<GCancellable> m_cancellable;
-  std::shared_ptr<int> m_alive = std::make_shared<int>(0);
-
+  const WebModuleTable* m_engine = nullptr;
+  WebModuleView* m_view = nullptr;
+  GtkWidget* m_standIn = nullptr;  // the widget when there is no engine (one reference held)
   bool m_silent = false;
-  enum class LoadOutcome { Ok, Failed, Interrupted };
-  LoadOutcome m_outcome = LoadOutcome::Ok;
-  std::string m_failedUri;
-  std::string m_documentUrl;
-  std::string m_innerHtml;
-  std::string m_lastTitle;
 
   BeforeNavigate2Handler m_beforeNavigate2;
   DownloadBeginHandler m_downloadBegin;
@@ -188,296 +90,52 @@ struct WebBrowser::Impl {
   NewWindowHandler m_newWindow;
 };
 
-namespace {
-
-struct PendingSnapshot {
-  WebBrowser::Impl* impl;
-  std::weak_ptr<int> alive;
-  std::string eventUrl;
-};
-
-}  // namespace
-
-WebBrowser::Impl::Impl() {
-  m_cancellable = GObjectRef<GCancellable>::Adopt(g_cancellable_new());
-  m_content = GObjectRef<WebKitUserContentManager>::Adopt(webkit_user_content_manager_new());
-  // Connect before registering, so that no message can arrive unheard.
-  g_signal_connect(m_content.get(), "script-message-received::clientView",
-                   G_CALLBACK(&Impl::OnScriptMessage), this);
-  webkit_user_content_manager_register_script_message_handler(m_content.get(), kMessageHandler);
-  WebKitUserScript* script =
-      webkit_user_script_new(kUserScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-                             WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-  webkit_user_content_manager_add_script(m_content.get(), script);
-  webkit_user_script_unref(script);
-
-  WebKitSettings* settings = webkit_settings_new();
-  // Otherwise a window.open that comes later than the user's gesture (and escapes the user
-  // script, as in a frame the script does not reach) is dropped without a word to us.
-  webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
-  webkit_settings_set_enable_developer_extras(settings, FALSE);
-  // Pages are drawn without GL: a view that overhangs its clipping container (as both the
-  // login page and the tab pages do) was drawn shifted by the hidden part with GL compositing,
-  // and software drawing costs these pages nothing.
-  webkit_settings_set_hardware_acceleration_policy(settings,
-                                                   WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-
-  m_view = GObjectRef<WebKitWebView>::Adopt(WEBKIT_WEB_VIEW(
-      g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedWebContext(), "user-content-manager",
-                   m_content.get(), "settings", settings, nullptr)));
-  g_object_unref(settings);
-
-  GObject* view = G_OBJECT(m_view.get());
-  g_signal_connect(view, "decide-policy", G_CALLBACK(&Impl::OnDecidePolicy), this);
-  g_signal_connect(view, "load-changed", G_CALLBACK(&Impl::OnLoadChanged), this);
-  g_signal_connect(view, "load-failed", G_CALLBACK(&Impl::OnLoadFailed), this);
-  g_signal_connect(view, "notify::title", G_CALLBACK(&Impl::OnTitle), this);
-  g_signal_connect(view, "create", G_CALLBACK(&Impl::OnCreate), this);
-  g_signal_connect(view, "script-dialog", G_CALLBACK(&Impl::OnScriptDialog), this);
-  g_signal_connect(view, "print", G_CALLBACK(&Impl::OnPrint), this);
-  g_signal_connect(view, "permission-request", G_CALLBACK(&Impl::OnPermission), this);
-  g_signal_connect(view, "run-file-chooser", G_CALLBACK(&Impl::OnFileChooser), this);
-  g_signal_connect(view, "run-color-chooser", G_CALLBACK(&Impl::OnColorChooser), this);
-  g_signal_connect(view, "context-menu", G_CALLBACK(&Impl::OnContextMenu), this);
-  g_signal_connect(view, "authenticate", G_CALLBACK(&Impl::OnAuthenticate), this);
+WebBrowser::Impl::Impl() : m_engine(WebEngineModule()) {
+  if (m_engine != nullptr) m_view = m_engine->create(&Impl::OnEvent, this);
+  if (m_view == nullptr) {
+    m_engine = nullptr;
+    m_standIn = GTK_WIDGET(g_object_ref_sink(gtk_event_box_new()));
+  }
 }
 
 WebBrowser::Impl::~Impl() {
-  m_alive.reset();
-  g_cancellable_cancel(m_cancellable.get());
-  g_signal_handlers_disconnect_by_data(m_view.get(), this);
-  g_signal_handlers_disconnect_by_data(m_content.get(), this);
-  webkit_user_content_manager_unregister_script_message_handler(m_content.get(), kMessageHandler);
-  // Takes the widget out of whatever container hosts it; our reference keeps the object until
-  // the end of this destructor (or of the signal emission we may be called from).
-  gtk_widget_destroy(GTK_WIDGET(m_view.get()));
-}
-
-bool WebBrowser::Impl::RequestNewWindow(const std::string& raw, const std::string& resolved,
-                                        bool resolvable) {
-  bool cancel = false;
-  if (!Raise(m_beforeNavigate2, raw, cancel)) return false;
-  if (cancel || !resolvable) return true;
-  bool processed = false;
-  std::string url = resolved;
-  return Raise(m_newWindow, url, processed);
-}
-
-void WebBrowser::Impl::RaiseTitleIfChanged(const std::string& title) {
-  if (title == m_lastTitle) return;
-  m_lastTitle = title;
-  std::string text = title;
-  Raise(m_titleChange, text);
-}
-
-void WebBrowser::Impl::Snapshot() {
-  auto* pending = new PendingSnapshot{this, m_alive, Text(webkit_web_view_get_uri(m_view.get()))};
-  const std::string script = SnapshotScript();
-  webkit_web_view_evaluate_javascript(m_view.get(), script.c_str(), -1, nullptr, nullptr,
-                                      m_cancellable.get(), &Impl::OnSnapshotReady, pending);
-}
-
-void WebBrowser::Impl::OnSnapshotReady(GObject* source, GAsyncResult* result, gpointer data) {
-  PendingSnapshot* pending = static_cast<PendingSnapshot*>(data);
-  GError* error = nullptr;
-  JSCValue* value =
-      webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
-  if (!pending->alive.expired()) {
-    Impl* self = pending->impl;
-    if (error != nullptr) {
-      // The document could not be read (it went away, or scripts cannot run in it): report
-      // what the engine knows and an empty root element.
-      g_log(kWebLogDomain, G_LOG_LEVEL_DEBUG, "snapshot failed: %s", error->message);
-      self->m_documentUrl = pending->eventUrl;
-      self->m_innerHtml.clear();
-    } else {
-      self->m_documentUrl = JsProperty(value, "url");
-      self->m_innerHtml = JsProperty(value, "html");
-    }
-    // The engine's own notice of the title can come after this answer; the document's title
-    // is reported from here so that it always precedes the completion.
-    const std::string title = error != nullptr ? Text(webkit_web_view_get_title(self->m_view.get()))
-                                               : JsProperty(value, "title");
-    std::string url = pending->eventUrl;
-    std::weak_ptr<int> alive = pending->alive;
-    self->RaiseTitleIfChanged(title);
-    if (!alive.expired()) self->Raise(self->m_documentComplete, url);
+  if (m_view != nullptr) m_engine->destroy(m_view);
+  if (m_standIn != nullptr) {
+    // Takes it out of whatever container hosts it, as the engine's view does.
+    gtk_widget_destroy(m_standIn);
+    g_object_unref(m_standIn);
   }
-  if (value != nullptr) g_object_unref(value);
-  if (error != nullptr) g_error_free(error);
-  delete pending;
 }
 
-void WebBrowser::Impl::RunScript(const std::string& script) {
-  webkit_web_view_evaluate_javascript(m_view.get(), script.c_str(), -1, nullptr, nullptr, nullptr,
-                                      nullptr, nullptr);
-}
-
-gboolean WebBrowser::Impl::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
-                                          WebKitPolicyDecisionType type, gpointer data) {
-  Impl* self = static_cast<Impl*>(data);
-  switch (type) {
-    case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION: {
-      WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
-          WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-      std::string url =
-          Text(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)));
-      bool cancel = false;
-      self->Raise(self->m_beforeNavigate2, url, cancel);
-      if (!cancel) return FALSE;
-      webkit_policy_decision_ignore(decision);
-      return TRUE;
-    }
-    case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION: {
-      WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
-          WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-      const std::string url =
-          Text(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)));
-      // Refused whatever the handlers say: the client never opens a window of the engine's.
-      webkit_policy_decision_ignore(decision);
-      self->RequestNewWindow(url, url, true);
-      return TRUE;
-    }
-    case WEBKIT_POLICY_DECISION_TYPE_RESPONSE: {
-      // A response the view cannot show would otherwise become a silent download.
-      if (webkit_response_policy_decision_is_mime_type_supported(
-              WEBKIT_RESPONSE_POLICY_DECISION(decision))) {
-        return FALSE;
-      }
-      webkit_policy_decision_ignore(decision);
-      return TRUE;
-    }
-  }
-  return FALSE;
-}
-
-void WebBrowser::Impl::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
-  Impl* self = static_cast<Impl*>(data);
+void WebBrowser::Impl::OnEvent(void* owner, int event, const char* text, bool* flag) {
+  Impl* self = static_cast<Impl*>(owner);
+  std::string value = Text(text);
   switch (event) {
-    case WEBKIT_LOAD_STARTED:
-      self->m_outcome = LoadOutcome::Ok;
-      self->Raise(self->m_downloadBegin);
+    case kWebEventBeforeNavigate2: {
+      bool cancel = flag != nullptr && *flag;
+      Call(self->m_beforeNavigate2, value, cancel);
+      if (flag != nullptr) *flag = cancel;
       break;
-    case WEBKIT_LOAD_FINISHED: {
-      const LoadOutcome outcome = std::exchange(self->m_outcome, LoadOutcome::Ok);
-      if (outcome == LoadOutcome::Interrupted) break;
-      if (outcome == LoadOutcome::Failed) {
-        std::string url = self->m_failedUri;
-        self->m_documentUrl = url;
-        self->m_innerHtml.clear();
-        self->Raise(self->m_documentComplete, url);
-        break;
-      }
-      self->Snapshot();
+    }
+    case kWebEventDownloadBegin:
+      Call(self->m_downloadBegin);
+      break;
+    case kWebEventTitleChange:
+      Call(self->m_titleChange, value);
+      break;
+    case kWebEventDocumentComplete:
+      Call(self->m_documentComplete, value);
+      break;
+    case kWebEventNewWindow: {
+      bool processed = flag != nullptr && *flag;
+      Call(self->m_newWindow, value, processed);
+      if (flag != nullptr) *flag = processed;
       break;
     }
     default:
       break;
   }
 }
-
-gboolean WebBrowser::Impl::OnLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri,
-                                        GError* error, gpointer data) {
-  Impl* self = static_cast<Impl*>(data);
-  g_log(kWebLogDomain, G_LOG_LEVEL_DEBUG, "load of %s failed: %s", uri != nullptr ? uri : "",
-        error != nullptr ? error->message : "");
-  if (IsInterruption(error)) {
-    self->m_outcome = LoadOutcome::Interrupted;
-  } else if (event == WEBKIT_LOAD_COMMITTED) {
-    // Part of the document arrived and is shown: it completes as it is.
-    self->m_outcome = LoadOutcome::Ok;
-  } else {
-    self->m_outcome = LoadOutcome::Failed;
-    self->m_failedUri = Text(uri);
-  }
-  return TRUE;  // no error page
-}
-
-void WebBrowser::Impl::OnTitle(GObject*, GParamSpec*, gpointer data) {
-  Impl* self = static_cast<Impl*>(data);
-  self->RaiseTitleIfChanged(Text(webkit_web_view_get_title(self->m_view.get())));
-}
-
-GtkWidget* WebBrowser::Impl::OnCreate(WebKitWebView*, WebKitNavigationAction* action,
-                                      gpointer data) {
-  Impl* self = static_cast<Impl*>(data);
-  const std::string url =
-      Text(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)));
-  self->RequestNewWindow(url, url, true);
-  return nullptr;
-}
-
-void WebBrowser::Impl::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* message,
-                                       gpointer data) {
-  Impl* self = static_cast<Impl*>(data);
-  JSCValue* value = webkit_javascript_result_get_js_value(message);
-  if (JsProperty(value, "kind") != "open") return;
-  const std::string raw = JsProperty(value, "raw");
-  if (JsPropertyIsNull(value, "url")) {
-    self->RequestNewWindow(raw, std::string(), false);
-  } else {
-    // An address the engine can parse is reported absolute, as a link's would be; the raw
-    // text goes out only when there is nothing else to report.
-    const std::string resolved = JsProperty(value, "url");
-    self->RequestNewWindow(resolved, resolved, true);
-  }
-}
-
-gboolean WebBrowser::Impl::OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog,
-                                          gpointer data) {
-  if (!static_cast<Impl*>(data)->m_silent) return FALSE;
-  switch (webkit_script_dialog_get_dialog_type(dialog)) {
-    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
-      webkit_script_dialog_confirm_set_confirmed(dialog, FALSE);
-      break;
-    case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
-      // Unanswered, the engine would stay on the page while already reporting the new address.
-      webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
-      break;
-    default:
-      break;
-  }
-  return TRUE;
-}
-
-gboolean WebBrowser::Impl::OnPrint(WebKitWebView*, WebKitPrintOperation*, gpointer data) {
-  // Unrefused, window.print() opens a modal dialog that blocks the whole process.
-  return static_cast<Impl*>(data)->m_silent ? TRUE : FALSE;
-}
-
-gboolean WebBrowser::Impl::OnPermission(WebKitWebView*, WebKitPermissionRequest* request,
-                                        gpointer) {
-  webkit_permission_request_deny(request);
-  return TRUE;
-}
-
-gboolean WebBrowser::Impl::OnFileChooser(WebKitWebView*, WebKitFileChooserRequest* request,
-                                         gpointer data) {
-  if (!static_cast<Impl*>(data)->m_silent) return FALSE;
-  webkit_file_chooser_request_cancel(request);
-  return TRUE;
-}
-
-gboolean WebBrowser::Impl::OnColorChooser(WebKitWebView*, WebKitColorChooserRequest* request,
-                                          gpointer data) {
-  if (!static_cast<Impl*>(data)->m_silent) return FALSE;
-  webkit_color_chooser_request_cancel(request);
-  return TRUE;
-}
-
-gboolean WebBrowser::Impl::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*,
-                                         WebKitHitTestResult*, gpointer data) {
-  return static_cast<Impl*>(data)->m_silent ? TRUE : FALSE;
-}
-
-gboolean WebBrowser::Impl::OnAuthenticate(WebKitWebView*, WebKitAuthenticationRequest* request,
-                                          gpointer data) {
-  if (!static_cast<Impl*>(data)->m_silent) return FALSE;
-  webkit_authentication_request_cancel(request);
-  return TRUE;
-}
-
-// ---- WebBrowser ---------------------------------------------------------------------------------
 
 WebBrowser::Impl* WebBrowserImpl(const WebBrowser& browser) {
   return browser.m_impl.get();
@@ -485,7 +143,9 @@ WebBrowser::Impl* WebBrowserImpl(const WebBrowser& browser) {
 
 GtkWidget* WebBrowserWidget(const WebBrowser& browser) {
   WebBrowser::Impl* impl = WebBrowserImpl(browser);
-  return impl != nullptr ? GTK_WIDGET(impl->m_view.get()) : nullptr;
+  if (impl == nullptr) return nullptr;
+  if (impl->m_view != nullptr) return static_cast<GtkWidget*>(impl->m_engine->widget(impl->m_view));
+  return impl->m_standIn;
 }
 
 WebBrowser::WebBrowser() : m_impl(std::make_unique<Impl>()) {}
@@ -494,11 +154,11 @@ WebBrowser::WebBrowser(WebBrowser&&) noexcept = default;
 WebBrowser& WebBrowser::operator=(WebBrowser&&) noexcept = default;
 
 void WebBrowser::Navigate(const std::string& url) {
-  if (m_impl) webkit_web_view_load_uri(m_impl->m_view.get(), url.c_str());
+  if (m_impl && m_impl->m_view != nullptr) m_impl->m_engine->navigate(m_impl->m_view, url.c_str());
 }
 
 void WebBrowser::Refresh() {
-  if (m_impl) webkit_web_view_reload(m_impl->m_view.get());
+  if (m_impl && m_impl->m_view != nullptr) m_impl->m_engine->refresh(m_impl->m_view);
 }
 
 bool WebBrowser::Silent() const {
@@ -506,30 +166,38 @@ bool WebBrowser::Silent() const {
 }
 
 void WebBrowser::SetSilent(bool silent) {
-  if (m_impl) m_impl->m_silent = silent;
+  if (!m_impl) return;
+  m_impl->m_silent = silent;
+  if (m_impl->m_view != nullptr) m_impl->m_engine->setSilent(m_impl->m_view, silent);
 }
 
 std::string WebBrowser::LocationURL() const {
-  return m_impl ? Text(webkit_web_view_get_uri(m_impl->m_view.get())) : std::string();
+  if (!m_impl || m_impl->m_view == nullptr) return std::string();
+  return Text(m_impl->m_engine->locationUrl(m_impl->m_view));
 }
 
 std::string WebBrowser::DocumentURL() const {
-  return m_impl ? m_impl->m_documentUrl : std::string();
+  if (!m_impl || m_impl->m_view == nullptr) return std::string();
+  return Text(m_impl->m_engine->documentUrl(m_impl->m_view));
 }
 
 std::string WebBrowser::DocumentElementInnerHTML() const {
-  return m_impl ? m_impl->m_innerHtml : std::string();
+  if (!m_impl || m_impl->m_view == nullptr) return std::string();
+  return Text(m_impl->m_engine->innerHtml(m_impl->m_view));
 }
 
 void WebBrowser::SetDocumentElementStyleOverflow(const std::string& value) {
-  if (!m_impl) return;
-  m_impl->RunScript("if (document.documentElement) document.documentElement.style.overflow = " +
-                    JsString(value) + ";");
+  if (!m_impl || m_impl->m_view == nullptr) return;
+  const std::string script =
+      "if (document.documentElement) document.documentElement.style.overflow = " + JsString(value) +
+      ";";
+  m_impl->m_engine->runScript(m_impl->m_view, script.c_str());
 }
 
 void WebBrowser::SetDocumentOnContextMenuReturnsFalse() {
-  if (!m_impl) return;
-  m_impl->RunScript("document.oncontextmenu = function () { return false; };");
+  if (!m_impl || m_impl->m_view == nullptr) return;
+  m_impl->m_engine->runScript(m_impl->m_view,
+                              "document.oncontextmenu = function () { return false; };");
 }
 
 void WebBrowser::OnBeforeNavigate2(BeforeNavigate2Handler handler) {

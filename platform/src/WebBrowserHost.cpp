@@ -1,6 +1,6 @@
 #include "platform/WebBrowserHost.h"
 
-#include "WebViewGtk.h"
+#include "WebEngine.h"
 #include "WindowGtk.h"
 
 namespace platform {

@@ -1,14 +1,16 @@
 #pragma once
 
-// The engine half of the web-browser view, private to platform/: the shared web context and
-// the widget of a view, so that the window layer can host it.
+// The engine half of the web-browser view, private to the web module (and to tests that look
+// at the engine's widget): the shared web context and the helpers of the module's sources.
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <cstddef>
 #include <utility>
 
-#include "platform/WebBrowser.h"
+#include "WebEngine.h"
+#include "WebModule.h"
 
 namespace platform {
 
@@ -49,12 +51,17 @@ class GObjectRef {
   T* m_object = nullptr;
 };
 
-// The widget of the view (a WebKitWebView): it belongs to the view, which destroys it. A host
-// adds it to a container and may move it between containers; it must not outlive the view.
-GtkWidget* WebBrowserWidget(const WebBrowser& browser);
+// ---- Inside the module ----------------------------------------------------------------------
+
+// Chooses the store of the shared context; ignored once the context exists.
+void ConfigureWebContext(const WebModuleOptions& options);
 
 // The web context every view of the process shares, created with the website-data store on
 // first use.
 WebKitWebContext* SharedWebContext();
+
+// The website data of the shared store (the table's fetchData and removeData).
+void FetchWebsiteData(WebModuleRecordFn add, void* context);
+bool RemoveWebsiteData(const char* const* siteNames, std::size_t count, unsigned types);
 
 }  // namespace platform

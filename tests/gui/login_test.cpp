@@ -38,6 +38,10 @@ std::string LoginPage(const std::string& base) {
          "<a id='min' href='app://minimize/now'>min</a> "
          "<a id='exit' href='app://exitgame'>exit</a> "
          "<a id='both' href='app://loadgame|" + game + "|app://exitgame'>both</a>"
+         "<form id='fload' method='get' action='app://loadgame|" + game + "'>"
+         "<input name='user' value='demo'></form>"
+         "<form id='fmin' method='post' action='app://minimize'></form>"
+         "<form id='fexit' method='get' action='app://exitgame'></form>"
          "</body></html>";
 }
 
@@ -77,12 +81,15 @@ class LoginTest : public ::testing::Test {
     }, 15000)) << "the login screen did not show";
   }
 
-  // Clicks a link of the page the way a user's click reaches the view.
-  static void Click(const char* id) {
+  // Runs script in the page, as a user's gesture.
+  static void Run(const std::string& script) {
     GtkWidget* view = WebBrowserWidget(FormSlot<LoginFrm>::Get().WebBrowser1());
-    const std::string script = std::string("document.getElementById('") + id + "').click()";
     webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(view), script.c_str(), -1, nullptr,
                                         nullptr, nullptr, nullptr, nullptr);
+  }
+  // Clicks a link of the page the way a user's click reaches the view.
+  static void Click(const char* id) {
+    Run(std::string("document.getElementById('") + id + "').click()");
   }
 
   testsupport::LoopbackServer server;
@@ -150,6 +157,89 @@ TEST_F(LoginTest, LoadGameHandsTheSecondPieceToTheMainWindowAndEndsTheLogin) {
   EXPECT_TRUE(IsWindowVisible(FormSlot<WebMainFrm>::Get().hWnd()));
 }
 
+// Every command by every road a page has: a link, a form and window.open.
+struct Route {
+  const char* name;
+  std::string script;  // $GAME stands for the game address
+  enum { Load, Minimise, Exit } outcome;
+  std::string suffix;  // what the game address ends with
+};
+
+void PrintTo(const Route& r, std::ostream* os) { *os << r.name; }
+
+class LoginRoutes : public LoginTest, public ::testing::WithParamInterface<Route> {};
+
+TEST_P(LoginRoutes, CommandIsCarriedOut) {
+  const Route& r = GetParam();
+  Open();
+  const std::string game = server.Url("/games/talmar2/play/1");
+  std::string script = r.script;
+  if (const auto at = script.find("$GAME"); at != std::string::npos) script.replace(at, 5, game);
+  const HWND bg = FormSlot<LoginBgFrm>::Get().hWnd();
+  Run(script);
+  switch (r.outcome) {
+    case Route::Load:
+      ASSERT_TRUE(WaitFor([] { return FormSlot<WebMainFrm>::IsLoaded(); }));
+      EXPECT_FALSE(FormSlot<LoginBgFrm>::IsLoaded());
+      ASSERT_EQ(FormSlot<WebMainFrm>::Get().Addresses().size(), 1u);
+      EXPECT_EQ(FormSlot<WebMainFrm>::Get().Addresses()[0], game + r.suffix);
+      break;
+    case Route::Minimise:
+      ASSERT_TRUE(WaitFor([bg] { return IsIconic(bg); }));
+      EXPECT_TRUE(FormSlot<LoginFrm>::IsLoaded());
+      break;
+    case Route::Exit:
+      ASSERT_TRUE(WaitFor([] { return !FormSlot<LoginBgFrm>::IsLoaded(); }));
+      EXPECT_FALSE(FormSlot<LoginFrm>::IsLoaded());
+      EXPECT_FALSE(FormSlot<WebMainFrm>::IsLoaded());
+      break;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryRoad, LoginRoutes,
+    ::testing::Values(
+        Route{"LoadByLink", "document.getElementById('load').click()", Route::Load, ""},
+        Route{"LoadByForm", "document.getElementById('fload').submit()", Route::Load,
+              "?user=demo"},
+        Route{"LoadByWindowOpen", "window.open('app://loadgame|$GAME|x')", Route::Load, ""},
+        Route{"MinimiseByLink", "document.getElementById('min').click()", Route::Minimise, ""},
+        Route{"MinimiseByForm", "document.getElementById('fmin').submit()", Route::Minimise, ""},
+        Route{"MinimiseByWindowOpen", "window.open('app://minimize')", Route::Minimise, ""},
+        Route{"ExitByLink", "document.getElementById('exit').click()", Route::Exit, ""},
+        Route{"ExitByForm", "document.getElementById('fexit').submit()", Route::Exit, ""},
+        Route{"ExitByWindowOpen", "window.open('app://exitgame')", Route::Exit, ""},
+        Route{"LongAddress",
+              "var a=document.createElement('a');a.href='app://loadgame|$GAME?'+'x'.repeat(1<<20);"
+              "document.body.appendChild(a);a.click()",
+              Route::Load, "?" + std::string(1 << 20, 'x')},
+        Route{"NonAsciiAddress",
+              "var a=document.createElement('a');a.href='app://loadgame|$GAME?s=天域';"
+              "document.body.appendChild(a);a.click()",
+              Route::Load, "?s=天域"}),
+    [](const ::testing::TestParamInfo<Route>& info) { return std::string(info.param.name); });
+
+TEST_F(LoginTest, PagePoppingDialogsInALoopShowsNothing) {
+  const std::string base = server.BaseUrl();
+  server.Route("/games/talmar2/dlq/", [](const testsupport::Request&, testsupport::Connection& c) {
+    c.SendResponse(200, {{"Content-Type", "text/html"}},
+                   "<html><head><title>x</title><script>"
+                   "setInterval(function(){alert('a');confirm('b');prompt('c');print();},5);"
+                   "</script></head><body style='background:#1e50a0'>dialogs</body></html>");
+  });
+  Open();
+  Settle(1000);
+  // Only our own two windows: no dialog of the page ever reached the screen.
+  int toplevels = 0;
+  GList* all = gtk_window_list_toplevels();
+  for (GList* l = all; l != nullptr; l = l->next) {
+    if (gtk_widget_get_visible(GTK_WIDGET(l->data))) ++toplevels;
+  }
+  g_list_free(all);
+  EXPECT_EQ(toplevels, 2);
+  EXPECT_TRUE(IsWindowVisible(FormSlot<LoginFrm>::Get().hWnd()));
+}
+
 TEST_F(LoginTest, LoadGameWithoutAWebAddressOpensNothing) {
   Open();
   const std::string before = FormSlot<LoginFrm>::Get().WebBrowser1().DocumentURL();
@@ -214,9 +304,14 @@ TEST_F(LoginTest, DraggingTheBackgroundMovesTheLoginWindowAlong) {
   const int y = start.top + 300;
   Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " mousedown 1");
   Settle(150);
-  Xdotool("mousemove " + std::to_string(x + 60) + " " + std::to_string(y + 40));
-  Settle(150);
-  Xdotool("mousemove " + std::to_string(x + 120) + " " + std::to_string(y + 70) + " mouseup 1");
+  // In steps, so the window manager sees the drag start and follow it to its end.
+  for (int step = 1; step <= 6; ++step) {
+    Xdotool("mousemove " + std::to_string(x + 20 * step) + " " +
+            std::to_string(y + (70 * step) / 6));
+    Settle(60);
+  }
+  Settle(200);
+  Xdotool("mouseup 1");
   ASSERT_TRUE(WaitFor([&] { return Rect(bg).left == start.left + 120; }))
       << "background at " << Rect(bg).left << "," << Rect(bg).top;
   EXPECT_TRUE(WaitFor([&] {

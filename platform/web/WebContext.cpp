@@ -1,4 +1,4 @@
-// The process's one web context and its persistent website-data store.
+// The process's one web context and its persistent website-data store (inside the module).
 
 #include <glib/gstdio.h>
 
@@ -11,7 +11,9 @@ namespace platform {
 namespace {
 
 struct Engine {
-  WebEngineOptions options;
+  std::string name;
+  std::string dataDirectory;
+  std::string cacheDirectory;
   GObjectRef<WebKitWebsiteDataManager> manager;
   GObjectRef<WebKitWebContext> context;
 };
@@ -33,22 +35,21 @@ std::string StoreDirectory(const std::string& given, const char* xdgBase, const 
 
 }  // namespace
 
-bool InitWebEngine(const WebEngineOptions& options) {
+void ConfigureWebContext(const WebModuleOptions& options) {
   Engine& engine = TheEngine();
-  if (engine.context) return false;
-  engine.options = options;
-  return true;
+  if (engine.context) return;
+  engine.name = options.name != nullptr ? options.name : "";
+  engine.dataDirectory = options.dataDirectory != nullptr ? options.dataDirectory : "";
+  engine.cacheDirectory = options.cacheDirectory != nullptr ? options.cacheDirectory : "";
 }
 
 WebKitWebContext* SharedWebContext() {
   Engine& engine = TheEngine();
   if (engine.context) return engine.context.get();
 
-  const std::string name = engine.options.name.empty() ? "web-client" : engine.options.name;
-  const std::string data =
-      StoreDirectory(engine.options.dataDirectory, g_get_user_data_dir(), name);
-  const std::string cache =
-      StoreDirectory(engine.options.cacheDirectory, g_get_user_cache_dir(), name);
+  const std::string name = engine.name.empty() ? "web-client" : engine.name;
+  const std::string data = StoreDirectory(engine.dataDirectory, g_get_user_data_dir(), name);
+  const std::string cache = StoreDirectory(engine.cacheDirectory, g_get_user_cache_dir(), name);
   g_mkdir_with_parents(data.c_str(), 0700);
   g_mkdir_with_parents(cache.c_str(), 0700);
 

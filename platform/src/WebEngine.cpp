@@ -1,0 +1,116 @@
+// Loading the web module: InitWebEngine only records the store's options; the first view (or
+// the first website-data call) loads the module and hands them over.
+
+#include "WebEngine.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/EventLog.h"
+
+#ifndef CLIENT_WEB_MODULE_DIR
+#define CLIENT_WEB_MODULE_DIR ""
+#endif
+#ifndef CLIENT_WEB_MODULE_FILE
+#define CLIENT_WEB_MODULE_FILE "libtalmar2-web.so"
+#endif
+
+namespace platform {
+
+namespace {
+
+// Names the module file to load instead of searching for it.
+constexpr char kModuleEnvironment[] = "CLIENT_WEB_MODULE";
+
+struct EngineState {
+  WebEngineOptions options;
+  bool tried = false;  // the module was looked for (found or not)
+  const WebModuleTable* table = nullptr;
+};
+
+// Lives until the process ends, as the module does (the engine cannot be unloaded).
+EngineState& State() {
+  static EngineState* state = new EngineState();
+  return *state;
+}
+
+std::string ExecutableDirectory() {
+  std::vector<char> buf(4096);
+  const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+  if (n <= 0) return std::string();
+  const std::string path(buf.data(), static_cast<std::size_t>(n));
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// Opens the first candidate that loads and offers a table of our version; `why` collects the
+// reasons of those that did not.
+const WebModuleTable* Open(const std::vector<std::string>& candidates, std::string& why) {
+  for (const std::string& path : candidates) {
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      const char* error = dlerror();
+      why += std::string(why.empty() ? "" : "; ") + (error != nullptr ? error : path);
+      continue;
+    }
+    auto entry = reinterpret_cast<WebModuleEntryFn>(dlsym(handle, kWebModuleEntry));
+    const WebModuleTable* table = entry != nullptr ? entry() : nullptr;
+    if (table != nullptr && table->version == kWebModuleVersion) return table;
+    why += std::string(why.empty() ? "" : "; ") + path + ": not a web module of this version";
+    dlclose(handle);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::vector<std::string> WebModuleCandidates(const std::string& overridePath,
+                                             const std::string& executableDirectory,
+                                             const std::string& buildDirectory,
+                                             const std::string& fileName) {
+  if (!overridePath.empty()) return {overridePath};
+  std::vector<std::string> candidates;
+  for (const std::string& dir : {executableDirectory, buildDirectory}) {
+    if (dir.empty()) continue;
+    std::string path = dir + "/" + fileName;
+    bool known = false;
+    for (const std::string& c : candidates) known = known || c == path;
+    if (!known) candidates.push_back(std::move(path));
+  }
+  return candidates;
+}
+
+bool InitWebEngine(const WebEngineOptions& options) {
+  EngineState& state = State();
+  if (state.tried) return false;
+  state.options = options;
+  return true;
+}
+
+const WebModuleTable* WebEngineModule() {
+  EngineState& state = State();
+  if (state.tried) return state.table;
+  state.tried = true;
+
+  const char* given = std::getenv(kModuleEnvironment);
+  const std::vector<std::string> candidates =
+      WebModuleCandidates(given != nullptr ? given : "", ExecutableDirectory(),
+                          CLIENT_WEB_MODULE_DIR, CLIENT_WEB_MODULE_FILE);
+  std::string why;
+  state.table = Open(candidates, why);
+  if (state.table == nullptr) {
+    LogEvent("Web engine unavailable, pages will not load: " +
+             (why.empty() ? std::string("no module to look for") : why));
+    return nullptr;
+  }
+  const WebModuleOptions options{state.options.name.c_str(), state.options.dataDirectory.c_str(),
+                                 state.options.cacheDirectory.c_str()};
+  state.table->configure(&options);
+  return state.table;
+}
+
+}  // namespace platform

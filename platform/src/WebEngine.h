@@ -1,0 +1,33 @@
+#pragma once
+
+// The web engine as the rest of platform/ sees it: a module loaded on first need (WebModule.h).
+
+#include <gtk/gtk.h>
+
+#include <string>
+#include <vector>
+
+#include "WebModule.h"
+#include "platform/WebBrowser.h"
+
+namespace platform {
+
+// The engine's table, loading the module on the first call and handing it the options
+// InitWebEngine recorded. nullptr when the module cannot be loaded: that is written once to
+// the event log, and every later call answers nullptr at once.
+const WebModuleTable* WebEngineModule();
+
+// Where the module is looked for, first to last: the file named by `overridePath` alone when
+// it is not empty; otherwise `fileName` in the directory of the running executable, then in
+// `buildDirectory` (the build tree's, for programs run from elsewhere in it).
+std::vector<std::string> WebModuleCandidates(const std::string& overridePath,
+                                             const std::string& executableDirectory,
+                                             const std::string& buildDirectory,
+                                             const std::string& fileName);
+
+// The widget of the view: the engine's web view, or a blank stand-in when the engine could not
+// be loaded. It belongs to the view, which destroys it. A host adds it to a container and may
+// move it between containers; it must not outlive the view.
+GtkWidget* WebBrowserWidget(const WebBrowser& browser);
+
+}  // namespace platform

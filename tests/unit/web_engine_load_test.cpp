@@ -1,0 +1,173 @@
+// The web engine is a module loaded by the first web view: showing windows and choosing the
+// website-data store (what the client does before its splash) must not load it, the first view
+// must, and a module that cannot be loaded leaves views that show nothing and never complete.
+// This program links no engine itself, so what /proc/self/maps shows is the module's doing.
+// Every case runs in a process of its own, which is what makes "first" meaningful here.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "platform/EventLog.h"
+#include "platform/MessageLoop.h"
+#include "platform/WebBrowser.h"
+#include "platform/WebBrowserHost.h"
+#include "platform/WebData.h"
+#include "platform/Window.h"
+
+using namespace platform;
+
+namespace {
+
+bool EngineMapped() {
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  while (std::getline(maps, line)) {
+    if (line.find("libwebkit2gtk") != std::string::npos) return true;
+  }
+  return false;
+}
+
+// Runs the loop until `done` or about `seconds` have passed; the answer is `done()`.
+template <typename Pred>
+bool PumpUntil(Pred done, double seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!done() && std::chrono::steady_clock::now() < end) {
+    DoEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return done();
+}
+
+class WebEngineLoad : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    int argc = 1;
+    char name[] = "unit_tests";
+    char* args[] = {name, nullptr};
+    char** argv = args;
+    ASSERT_TRUE(InitToolkit(argc, argv)) << "needs a display (tools/with-desktop.sh)";
+    previousSink_ = SetEventLogSink([this](std::string_view line) { log.emplace_back(line); });
+    CreateWindowArgs a;
+    a.style = WS_POPUP | WS_VISIBLE;
+    a.width = 320;
+    a.height = 200;
+    window = CreateWindowEx(a);
+    ASSERT_NE(0u, window);
+    DoEvents();
+  }
+  void TearDown() override {
+    if (IsWindow(window)) DestroyWindow(window);
+    SetEventLogSink(previousSink_);
+  }
+
+  HWND window = 0;
+  std::vector<std::string> log;
+
+ private:
+  EventLogSink previousSink_;
+};
+
+TEST_F(WebEngineLoad, FirstViewLoadsEngineNotWindowsOrStoreChoice) {
+  ASSERT_FALSE(EngineMapped()) << "the engine was loaded before anything asked for it";
+  WebEngineOptions options;
+  options.name = "engine-load-test";
+  EXPECT_TRUE(InitWebEngine(options));
+  DoEvents();
+  EXPECT_FALSE(EngineMapped()) << "InitWebEngine must only record the options";
+
+  WebBrowser browser;
+  EXPECT_TRUE(EngineMapped());
+  EXPECT_TRUE(log.empty()) << log.front();
+  // The store is chosen for good once the engine is there.
+  EXPECT_FALSE(InitWebEngine(options));
+
+  // Events come back through the module: a document completes and its snapshot is readable.
+  std::vector<std::string> events;
+  browser.OnBeforeNavigate2(
+      [&](const std::string& url, bool&) { events.push_back("before:" + url); });
+  browser.OnDocumentComplete([&](const std::string& url) { events.push_back("complete:" + url); });
+  EXPECT_NE(0u, HostWebBrowser(browser, window, 0, 0, 320, 200));
+  browser.SetSilent(true);
+  EXPECT_TRUE(browser.Silent());
+  browser.Navigate("data:text/html,<p>loaded</p>");
+  ASSERT_TRUE(
+      PumpUntil([&] { return !events.empty() && events.back().rfind("complete:", 0) == 0; }, 30));
+  EXPECT_EQ("before:data:text/html,<p>loaded</p>", events.front());
+  EXPECT_EQ("data:text/html,<p>loaded</p>", browser.DocumentURL());
+  EXPECT_NE(std::string::npos, browser.DocumentElementInnerHTML().find("<p>loaded</p>"));
+  EXPECT_EQ("data:text/html,<p>loaded</p>", browser.LocationURL());
+}
+
+TEST_F(WebEngineLoad, WebsiteDataCallsLoadEngine) {
+  ASSERT_FALSE(EngineMapped());
+  // Nothing to remove needs no engine.
+  EXPECT_TRUE(RemoveWebData({}, kWebDataAll));
+  EXPECT_FALSE(EngineMapped());
+  EXPECT_TRUE(FetchWebData().empty());  // a fresh store
+  EXPECT_TRUE(EngineMapped());
+}
+
+class WebEngineMissing : public WebEngineLoad {
+ protected:
+  void SetUp() override {
+    ::setenv("CLIENT_WEB_MODULE", path, 1);
+    WebEngineLoad::SetUp();
+  }
+  void TearDown() override {
+    WebEngineLoad::TearDown();
+    ::unsetenv("CLIENT_WEB_MODULE");
+  }
+  const char* path = "/nonexistent/libno-web-engine.so";
+};
+
+TEST_F(WebEngineMissing, ViewsShowNothingAndNeverComplete) {
+  int events = 0;
+  {
+    WebBrowser browser;
+    ASSERT_EQ(1u, log.size());
+    EXPECT_NE(std::string::npos, log[0].find(path)) << log[0];
+    browser.OnBeforeNavigate2([&](const std::string&, bool&) { ++events; });
+    browser.OnDownloadBegin([&] { ++events; });
+    browser.OnDocumentComplete([&](const std::string&) { ++events; });
+    browser.SetSilent(true);
+    EXPECT_TRUE(browser.Silent());
+    const HWND view = HostWebBrowser(browser, window, 0, 0, 100, 100);
+    EXPECT_NE(0u, view) << "a blank view still takes its place";
+    browser.Navigate("about:blank");
+    browser.Refresh();
+    browser.SetDocumentElementStyleOverflow("hidden");
+    browser.SetDocumentOnContextMenuReturnsFalse();
+    PumpUntil([] { return false; }, 0.2);
+    EXPECT_EQ("", browser.LocationURL());
+    EXPECT_EQ("", browser.DocumentURL());
+    EXPECT_EQ("", browser.DocumentElementInnerHTML());
+
+    // A second view does not try (or report) again.
+    WebBrowser second;
+    EXPECT_EQ(1u, log.size());
+  }
+  EXPECT_EQ(0, events);
+  EXPECT_TRUE(FetchWebData().empty());
+  EXPECT_FALSE(RemoveWebData({"example.org"}, kWebDataCookies));
+  EXPECT_FALSE(EngineMapped());
+}
+
+TEST_F(WebEngineMissing, LibraryWithoutEntryIsRefused) {
+  // A loadable library that is not the web module.
+  path = "libm.so.6";
+  ::setenv("CLIENT_WEB_MODULE", path, 1);
+  WebBrowser browser;
+  ASSERT_EQ(1u, log.size());
+  EXPECT_NE(std::string::npos, log[0].find("libm.so.6")) << log[0];
+  EXPECT_NE(0u, HostWebBrowser(browser, window, 0, 0, 100, 100));
+  EXPECT_FALSE(EngineMapped());
+}
+
+}  // namespace
