@@ -68,9 +68,8 @@ int FreeMemDC(HDC hdc) {
   return 1;
 }
 
-int DrawSkinRect(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY,
-                 int srcWidth, int srcHeight, int left, int top, int right, int bottom,
-                 std::optional<COLORREF> transparent) {
+HDC StretchSkinRect(HDC src, int srcX, int srcY, int srcWidth, int srcHeight, int width,
+                    int height, int left, int top, int right, int bottom) {
   if (width == 0 || height == 0 || srcWidth == 0 || srcHeight == 0) return 0;
   // A destination turned inside out (a tab squeezed below nothing) has no pixels to fill; a
   // work buffer of that size cannot even be made.
@@ -105,11 +104,20 @@ int DrawSkinRect(HDC dst, int x, int y, int width, int height, HDC src, int srcX
     StretchBlt(work, L, T, w - L - R, h - T - B, src, sx + L, sy + T, sw - L - R, sh - T - B,
                SRCCOPY);
   }
+  return work;
+}
+
+int DrawSkinRect(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY,
+                 int srcWidth, int srcHeight, int left, int top, int right, int bottom,
+                 std::optional<COLORREF> transparent) {
+  const HDC work = StretchSkinRect(src, srcX, srcY, srcWidth, srcHeight, width, height, left, top,
+                                   right, bottom);
+  if (work == 0) return 0;
   int result = 0;
   if (transparent) {
-    result = TransBlt(dst, x, y, w, h, work, 0, 0, *transparent);
+    result = TransBlt(dst, x, y, width, height, work, 0, 0, *transparent);
   } else {
-    result = BitBlt(dst, x, y, w, h, work, 0, 0, SRCCOPY) ? 1 : 0;
+    result = BitBlt(dst, x, y, width, height, work, 0, 0, SRCCOPY) ? 1 : 0;
   }
   FreeMemDC(work);
   return result;
@@ -144,6 +152,7 @@ void uTab::LoadSkinsAndFonts() {
 }
 
 void uTab::FreeDrawingObjects() {
+  FreeSkinPieces();
   if (m_Skin0 != 0) FreeMemDC(m_Skin0);
   if (m_Skin1 != 0) FreeMemDC(m_Skin1);
   m_Skin0 = m_Skin1 = 0;
@@ -155,6 +164,7 @@ void uTab::FreeDrawingObjects() {
 // ---- Buffers ----------------------------------------------------------------------------------
 
 void uTab::FreeBuffers() {
+  FreeSkinPieces();
   for (HDC* buffer : {&m_FrameBuffer, &m_BackBuffer, &m_TabBuffer}) {
     if (*buffer != 0) FreeMemDC(*buffer);
     *buffer = 0;
@@ -232,14 +242,38 @@ void uTab::DrawOneTab(std::int32_t index, bool selected) {
   const tablayout::TabPaint p =
       tablayout::PaintTab(m_TabStyle, item->Left(), item->Width(), item->HideButton(), selected,
                           index == m_HoverIndex, m_CloseState);
-  DrawSkinRect(m_TabBuffer, p.piece.x, p.piece.y, p.piece.w, p.piece.h, skin, p.pieceSrcX, 0,
-               m.pieceWidth, m.pieceHeight, tablayout::kTabEdge, 0, tablayout::kTabEdge, 0,
-               kMagenta);
+  // DrawSkinRect, its stretched piece kept for the next tabs and frames.
+  if (const HDC piece = SkinPiece(skin, p.pieceSrcX, m.pieceWidth, m.pieceHeight, p.piece.w,
+                                  p.piece.h)) {
+    TransBlt(m_TabBuffer, p.piece.x, p.piece.y, p.piece.w, p.piece.h, piece, 0, 0, kMagenta);
+  }
   DrawCaption(m_TabBuffer, item->Caption(), p.caption.x, p.caption.y, p.caption.w, p.caption.h);
   if (p.glyph) {
     TransBlt(m_TabBuffer, p.glyphBox.x, p.glyphBox.y, p.glyphBox.w, p.glyphBox.h, skin,
              p.glyphSrcX, 0, kMagenta);
   }
+}
+
+HDC uTab::SkinPiece(HDC skin, int srcX, int srcWidth, int srcHeight, int width, int height) {
+  for (const SkinPieceEntry& e : m_SkinPieces) {
+    if (e.skin == skin && e.srcX == srcX && e.srcWidth == srcWidth && e.srcHeight == srcHeight &&
+        e.width == width && e.height == height) {
+      return e.dc;
+    }
+  }
+  const HDC dc = StretchSkinRect(skin, srcX, 0, srcWidth, srcHeight, width, height,
+                                 tablayout::kTabEdge, 0, tablayout::kTabEdge, 0);
+  if (dc == 0) return 0;
+  // Three pieces per width; a few widths at a time (the shared width and a locked tab's).
+  constexpr std::size_t kMaxPieces = 12;
+  if (m_SkinPieces.size() >= kMaxPieces) FreeSkinPieces();
+  m_SkinPieces.push_back({skin, srcX, srcWidth, srcHeight, width, height, dc});
+  return dc;
+}
+
+void uTab::FreeSkinPieces() {
+  for (const SkinPieceEntry& e : m_SkinPieces) FreeMemDC(e.dc);
+  m_SkinPieces.clear();
 }
 
 void uTab::DrawCaption(HDC hdc, const std::string& text, int x, int y, int w, int h) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "controls/CSubclass.h"
 #include "controls/PropertyBag.h"
@@ -28,6 +29,11 @@ HDC CreateMemDC(int width, int height);
 HDC CreateBitmapDC(HBITMAP bitmap);
 // Deletes the DC and then the bitmap it held. Always 1.
 int FreeMemDC(HDC hdc);
+// DrawSkinRect's picture before its final copy: a new memory DC of width x height holding the
+// source rectangle, the borders at their own size and the rest stretched (HALFTONE). 0 when a
+// size is 0 or the picture would be empty. Free it with FreeMemDC.
+HDC StretchSkinRect(HDC src, int srcX, int srcY, int srcWidth, int srcHeight, int width,
+                    int height, int left, int top, int right, int bottom);
 // Draws the source rectangle into the destination rectangle, the borders copied at their own
 // size and the rest stretched (HALFTONE). With a colour, pixels of that colour are left out of
 // the final copy. The final copy's result, or 0 when a size is 0 or the destination is empty.
@@ -196,6 +202,10 @@ class uTab final : public IuTab {
   void DrawOneTab(std::int32_t index, bool selected);
   void DrawCaption(HDC hdc, const std::string& text, int x, int y, int w, int h);
   void Paint();
+  // A tab piece of a skin as StretchSkinRect makes it (the tab's ends unstretched), made once
+  // and kept until the skins or the buffers go; 0 when it has no pixels.
+  HDC SkinPiece(HDC skin, int srcX, int srcWidth, int srcHeight, int width, int height);
+  void FreeSkinPieces();
 
   // Raises an event through a copy of its handler (the handler may replace itself or end the
   // strip); false when the strip ended meanwhile.
@@ -210,6 +220,12 @@ class uTab final : public IuTab {
   HDC m_BackBuffer = 0;
   HDC m_FrameBuffer = 0;
   HDC m_TabBuffer = 0;
+  struct SkinPieceEntry {
+    HDC skin;
+    int srcX, srcWidth, srcHeight, width, height;
+    HDC dc;
+  };
+  std::vector<SkinPieceEntry> m_SkinPieces;
   std::int32_t m_TabLeftSize = 40;
   std::int32_t m_TabRightSize = 0;
   // Shared only with the strip's own calls into it, so that a handler that ends the strip in
