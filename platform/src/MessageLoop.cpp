@@ -11,7 +11,12 @@ namespace {
 GMainLoop* g_loop = nullptr;
 }
 
-bool InitToolkit(int& argc, char**& argv) { return gtk_init_check(&argc, &argv) != FALSE; }
+bool InitToolkit(int& argc, char**& argv) {
+  // The window layer speaks X11 (shapes, key grabs, the server's window tree); on a Wayland
+  // session the client runs through XWayland.
+  gdk_set_allowed_backends("x11");
+  return gtk_init_check(&argc, &argv) != FALSE;
+}
 
 void DoEvents() {
   // A source that is always ready (an idle handler that re-arms itself) must not keep us here:
