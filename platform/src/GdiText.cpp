@@ -230,11 +230,13 @@ int MeasureWidth(const FontObject& font, std::string_view text) {
 std::size_t CutLine(const FontObject& font, std::string_view line, int maxWidth) {
   auto width = [&font](std::string_view s) { return MeasureWidth(font, s); };
   FontTextCache& cache = CacheOf(font);
-  Layout layout = MakeLayout(font, line, true);
+  Layout layout;  // the line, shaped once: measured here unless it was before
   if (cache.sizes.find(line) == cache.sizes.end()) {
+    layout = MakeLayout(font, line, true);
     Remember(cache.sizes, FontTextCache::kMaxSizes, line, LayoutSize(layout.get()));
   }
   if (width(line) <= maxWidth) return line.size();
+  if (!layout) layout = MakeLayout(font, line, true);
   std::vector<std::size_t> bounds;  // character starts: candidate cut points
   for (std::size_t i = 0; i < line.size(); ++i) {
     if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80) bounds.push_back(i);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "gdi_test_dc.h"
 #include "platform/Gdi.h"
@@ -207,6 +208,88 @@ TEST(GdiText, MeasuringWorksWithoutASurface) {
   RECT r{0, 0, 50, 20};
   EXPECT_GT(DrawText(screen, "Tab", -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE), 0);
   EXPECT_EQ(ReleaseDC(0, screen), 1);
+}
+
+// The cut DrawText makes for DT_END_ELLIPSIS is the longest prefix that fits with the ellipsis,
+// as the plain search over every character boundary finds it with the font's own widths: for
+// Latin, CJK, mixed and shaped captions, in two fonts, at every box width from below the
+// ellipsis alone to above the whole caption, and again when the same captions are drawn anew.
+TEST(GdiText, EllipsisCutMatchesThePlainSearchForEveryWidth) {
+  const std::vector<std::string> captions = {
+      "Game Center 12",
+      "A very long page title that cannot fit",
+      "AVAWAY To Ty Te. Yo.",  // kerning pairs
+      "iiiiiiiiiiiiiiiiiiii",
+      "WWWWWWWWWW",
+      "word word  word   end ",
+      "\xE5\xA4\xA9\xE5\x9F\x9F 3 \xE5\x8C\xBA - \xE6\xB8\xB8\xE6\x88\x8F\xE9\xA1\xB5\xE9\x9D\xA2",
+      "Talmar2 server 4 \xE6\xBC\x94\xE7\xA4\xBA",
+      "\xE6\xB8\xB8\xE6\x88\x8F\xE4\xB8\xAD\xE5\xBF\x83 48",
+      "\xE4\xB8\xAD\xE6\x96\x87\xE5\xAD\x97\xE4\xB8\xAD\xE6\x96\x87\xE5\xAD\x97",
+      "cafe\xCC\x81 na\xC3\xAFve re\xCC\x81sume\xCC\x81",  // combining accents
+      "office \xEF\xAC\x81nal affine fluff",          // ligature characters and ligatures
+      "x\xE2\x80\x8By\xE2\x80\x8Bz tab\ttab",         // zero-width space, a tab
+      "\xF0\x9F\x8E\xAE Games \xF0\x9F\x8F\x86 Top",   // emoji
+      "\xCE\x91\xCE\xB8\xCE\xAE\xCE\xBD\xCE\xB1 \xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0",
+      "...",
+      "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xD7\xA2\xD7\x95\xD7\x9C\xD7\x9D abc",
+      "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7 \xD8\xA8\xD8\xA7\xD9\x84\xD8\xB9\xD8\xA7\xD9\x84\xD9\x85 12",
+      "a",
+      "",
+  };
+  LOGFONT lf;
+  ASSERT_TRUE(GetObject(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)), &lf));
+  lf.lfWeight = FW_BOLD;
+  const HFONT bold = CreateFontIndirect(lf);
+  ASSERT_NE(bold, 0u);
+  for (const HGDIOBJ font : {GetStockObject(DEFAULT_GUI_FONT), static_cast<HGDIOBJ>(bold)}) {
+    for (int pass = 0; pass < 2; ++pass) {
+      for (const std::string& caption : captions) {
+        TextDc probe(1, 1);
+        SelectObject(probe.dc(), font);
+        auto width = [&](std::string_view s) { return Extent(probe.dc(), s).cx; };
+        const int full = width(caption);
+        const int from = std::min(width(gdi::kEllipsis), full) - 2;
+        for (int w = from; w <= full + 1; ++w) {
+          const std::size_t keep = gdi::EllipsisCut(caption, w, width);
+          const std::string expected =
+              keep == caption.size() ? caption
+                                     : caption.substr(0, keep) + std::string(gdi::kEllipsis);
+          const int cw = std::max(w, 1) + 4, ch = 20;
+          TextDc cut(cw, ch), plain(cw, ch);
+          SelectObject(cut.dc(), font);
+          SelectObject(plain.dc(), font);
+          RECT a{2, 1, 2 + w, ch - 1}, b = a;
+          DrawText(cut.dc(), caption, -1, &a, DT_END_ELLIPSIS | DT_NOPREFIX | DT_SINGLELINE);
+          DrawText(plain.dc(), expected, -1, &b, DT_NOPREFIX | DT_SINGLELINE);
+          ASSERT_EQ(cut.Pixels(), plain.Pixels())
+              << "\"" << caption << "\" in " << w << " px: expected \"" << expected << "\"";
+          SelectObject(cut.dc(), GetStockObject(DEFAULT_GUI_FONT));
+          SelectObject(plain.dc(), GetStockObject(DEFAULT_GUI_FONT));
+        }
+        SelectObject(probe.dc(), GetStockObject(DEFAULT_GUI_FONT));
+      }
+    }
+  }
+  EXPECT_TRUE(DeleteObject(bold));
+}
+
+// Each line is cut on its own, also with the marked character's underline moving with its line.
+TEST(GdiText, MultiLineEllipsisCutsEachLineLikeASingleLine) {
+  const std::string first = "First line that is long", second = "\xE7\xAC\xAC\xE4\xBA\x8C line";
+  for (int w = 20; w <= 140; w += 7) {
+    TextDc probe(1, 1);
+    auto width = [&](std::string_view s) { return Extent(probe.dc(), s).cx; };
+    auto cut = [&](const std::string& line) {
+      const std::size_t keep = gdi::EllipsisCut(line, w, width);
+      return keep == line.size() ? line : line.substr(0, keep) + std::string(gdi::kEllipsis);
+    };
+    TextDc a(150, 40), b(150, 40);
+    RECT ra{0, 0, w, 40}, rb = ra;
+    DrawText(a.dc(), first + "\n" + second, -1, &ra, DT_END_ELLIPSIS | DT_NOPREFIX);
+    DrawText(b.dc(), cut(first) + "\n" + cut(second), -1, &rb, DT_NOPREFIX);
+    EXPECT_EQ(a.Pixels(), b.Pixels()) << w;
+  }
 }
 
 }  // namespace
