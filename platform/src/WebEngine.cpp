@@ -1,5 +1,5 @@
-// Loading the web module: InitWebEngine only records the store's options; the first view (or
-// the first website-data call) loads the module and hands them over.
+// Loading the web module: InitWebEngine only records the store's options; the first view's
+// engine view (or the first website-data call) loads the module and hands them over.
 
 #include "WebEngine.h"
 
@@ -28,7 +28,8 @@ constexpr char kModuleEnvironment[] = "CLIENT_WEB_MODULE";
 
 struct EngineState {
   WebEngineOptions options;
-  bool tried = false;  // the module was looked for (found or not)
+  bool tried = false;    // the module was looked for (found or not)
+  bool claimed = false;  // a view exists or existed
   const WebModuleTable* table = nullptr;
 };
 
@@ -86,9 +87,13 @@ std::vector<std::string> WebModuleCandidates(const std::string& overridePath,
 
 bool InitWebEngine(const WebEngineOptions& options) {
   EngineState& state = State();
-  if (state.tried) return false;
+  if (state.tried || state.claimed) return false;
   state.options = options;
   return true;
+}
+
+void ClaimWebEngine() {
+  State().claimed = true;
 }
 
 const WebModuleTable* WebEngineModule() {

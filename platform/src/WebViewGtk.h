@@ -51,6 +51,12 @@ class GObjectRef {
   T* m_object = nullptr;
 };
 
+// ---- For tests ------------------------------------------------------------------------------
+
+// The engine's web view inside the view's widget (WebBrowserWidget), a WebKitWebView; nullptr
+// until the view has made it, which it does from the main loop after its construction.
+GtkWidget* WebBrowserEngineWidget(const WebBrowser& browser);
+
 // ---- Inside the module ----------------------------------------------------------------------
 
 // Chooses the store of the shared context; ignored once the context exists.

@@ -196,12 +196,23 @@ void SendPaint(HWND h, cairo_t* cr) {
   cairo_restore(cr);
 }
 
+void (*g_firstFrameListener)() = nullptr;
+
+// The top-level window that `h` is part of has put a frame on the screen.
+void MarkDrawn(HWND h) {
+  NativeWindow* top = Native(TopLevelOf(h));
+  if (top == nullptr || top->window == nullptr || top->drawn) return;
+  top->drawn = true;
+  if (g_firstFrameListener != nullptr) g_firstFrameListener();
+}
+
 gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
   return Guarded("draw", [&]() -> gboolean {
     const HWND h = HwndOf(data);
     WindowRecord* rec = Find(h);
     NativeWindow* n = Native(h);
     if (rec == nullptr || n == nullptr || rec->destroying) return FALSE;
+    MarkDrawn(h);
     if (!gtk_cairo_should_draw_window(cr, gtk_layout_get_bin_window(GTK_LAYOUT(widget)))) {
       return FALSE;
     }
@@ -1532,5 +1543,16 @@ int GetSystemMetrics(int index) {
     default: return 0;
   }
 }
+
+bool AllMappedTopLevelsDrawn() {
+  for (HWND h : AllWindows()) {
+    NativeWindow* n = Native(h);
+    if (n == nullptr || n->window == nullptr || !gtk_widget_get_mapped(n->window)) continue;
+    if (!n->drawn) return false;
+  }
+  return true;
+}
+
+void SetFirstFrameListener(void (*listener)()) { g_firstFrameListener = listener; }
 
 }  // namespace platform

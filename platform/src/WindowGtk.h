@@ -32,6 +32,10 @@ HWND CreateWidgetWindow(GtkWidget* widget, HWND parent, int x, int y, int width,
 cairo_t* CurrentPaintContext(HWND hwnd);
 // The pixels of a decoded image (owned by the image).
 cairo_surface_t* ImageSurface(const Image& image);
+// True when every top-level window of ours that is mapped has drawn its first frame.
+bool AllMappedTopLevelsDrawn();
+// Called whenever a top-level window of ours draws its first frame (one listener).
+void SetFirstFrameListener(void (*listener)());
 
 namespace detail {
 
@@ -115,6 +119,7 @@ struct NativeWindow {
   RECT pendingRect;
   gint64 pendingUntil = 0;
   guint originCheck = 0;  // pending read-back of a top-level window's place
+  bool drawn = false;     // a top-level window has drawn its first frame
   bool iconic = false;
   bool maximized = false;
 

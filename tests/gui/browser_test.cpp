@@ -127,7 +127,10 @@ class Browser : public ::testing::Test {
     return browser;
   }
 
-  WebKitWebView* View() const { return WEBKIT_WEB_VIEW(platform::WebBrowserWidget(*m_browser)); }
+  // The engine's view; it exists once the first document has been asked for and the loop ran.
+  WebKitWebView* View() const {
+    return WEBKIT_WEB_VIEW(platform::WebBrowserEngineWidget(*m_browser));
+  }
 
   // Runs the main loop until `done` holds; false when it did not within the time allowed (a
   // guard against hanging, not a measure of speed).
@@ -516,7 +519,7 @@ TEST_F(Browser, OverhangingViewIsClippedOnAllSides) {
       server, "/frame",
       "<html style='overflow:hidden'><body style='margin:0;height:100vh;box-sizing:border-box;"
       "border:2px solid rgb(255,0,0);background:rgb(0,0,255)'></body></html>");
-  GtkWidget* widget = GTK_WIDGET(View());
+  GtkWidget* widget = platform::WebBrowserWidget(*m_browser);
   gtk_widget_set_size_request(m_layout, kWidth, kHeight);
   auto capture = [&] {
     GdkWindow* window = gtk_widget_get_window(m_window);

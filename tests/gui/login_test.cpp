@@ -83,7 +83,7 @@ class LoginTest : public ::testing::Test {
 
   // Runs script in the page, as a user's gesture.
   static void Run(const std::string& script) {
-    GtkWidget* view = WebBrowserWidget(FormSlot<LoginFrm>::Get().WebBrowser1());
+    GtkWidget* view = WebBrowserEngineWidget(FormSlot<LoginFrm>::Get().WebBrowser1());
     webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(view), script.c_str(), -1, nullptr,
                                         nullptr, nullptr, nullptr, nullptr);
   }

@@ -146,7 +146,7 @@ class WebUrlPage : public ::testing::Test {
   }
 
   static WebKitWebView* View(const WebUrl& page) {
-    return WEBKIT_WEB_VIEW(platform::WebBrowserWidget(*page.Browser()));
+    return WEBKIT_WEB_VIEW(platform::WebBrowserEngineWidget(*page.Browser()));
   }
 
   // Runs script in the page; returns its value as text.

@@ -1,6 +1,7 @@
-// The web engine is a module loaded by the first web view: showing windows and choosing the
-// website-data store (what the client does before its splash) must not load it, the first view
-// must, and a module that cannot be loaded leaves views that show nothing and never complete.
+// The web engine is a module loaded for the first web view: showing windows, choosing the
+// website-data store and making, hosting and navigating a view (what the client does before
+// its splash) must not load it, the main loop running afterwards must, and a module that cannot
+// be loaded leaves views that show nothing and never complete.
 // This program links no engine itself, so what /proc/self/maps shows is the module's doing.
 // Every case runs in a process of its own, which is what makes "first" meaningful here.
 
@@ -74,7 +75,7 @@ class WebEngineLoad : public ::testing::Test {
   EventLogSink previousSink_;
 };
 
-TEST_F(WebEngineLoad, FirstViewLoadsEngineNotWindowsOrStoreChoice) {
+TEST_F(WebEngineLoad, FirstViewLoadsEngineFromTheLoopNotWindowsOrStoreChoice) {
   ASSERT_FALSE(EngineMapped()) << "the engine was loaded before anything asked for it";
   WebEngineOptions options;
   options.name = "engine-load-test";
@@ -82,13 +83,9 @@ TEST_F(WebEngineLoad, FirstViewLoadsEngineNotWindowsOrStoreChoice) {
   DoEvents();
   EXPECT_FALSE(EngineMapped()) << "InitWebEngine must only record the options";
 
+  // Made, hosted, given its page and its settings as the login window does before the splash
+  // shows: none of it may load the engine, which comes from the loop.
   WebBrowser browser;
-  EXPECT_TRUE(EngineMapped());
-  EXPECT_TRUE(log.empty()) << log.front();
-  // The store is chosen for good once the engine is there.
-  EXPECT_FALSE(InitWebEngine(options));
-
-  // Events come back through the module: a document completes and its snapshot is readable.
   std::vector<std::string> events;
   browser.OnBeforeNavigate2(
       [&](const std::string& url, bool&) { events.push_back("before:" + url); });
@@ -96,13 +93,40 @@ TEST_F(WebEngineLoad, FirstViewLoadsEngineNotWindowsOrStoreChoice) {
   EXPECT_NE(0u, HostWebBrowser(browser, window, 0, 0, 320, 200));
   browser.SetSilent(true);
   EXPECT_TRUE(browser.Silent());
+  browser.Navigate("data:text/html,<p>first</p>");
+  browser.Refresh();
   browser.Navigate("data:text/html,<p>loaded</p>");
+  browser.SetDocumentElementStyleOverflow("hidden");
+  EXPECT_FALSE(EngineMapped()) << "a view must not load the engine before the loop runs";
+  EXPECT_EQ("", browser.LocationURL());
+  EXPECT_EQ("", browser.DocumentURL());
+  EXPECT_TRUE(events.empty());
+  // The store is chosen for good once a view exists, loaded or not.
+  EXPECT_FALSE(InitWebEngine(options));
+
+  // Events come back through the module: the latest address is the one loaded, and its
+  // snapshot is readable.
   ASSERT_TRUE(
       PumpUntil([&] { return !events.empty() && events.back().rfind("complete:", 0) == 0; }, 30));
-  EXPECT_EQ("before:data:text/html,<p>loaded</p>", events.front());
+  EXPECT_TRUE(EngineMapped());
+  EXPECT_TRUE(log.empty()) << log.front();
+  const std::vector<std::string> expected = {"before:data:text/html,<p>loaded</p>",
+                                             "complete:data:text/html,<p>loaded</p>"};
+  EXPECT_EQ(expected, events);
   EXPECT_EQ("data:text/html,<p>loaded</p>", browser.DocumentURL());
   EXPECT_NE(std::string::npos, browser.DocumentElementInnerHTML().find("<p>loaded</p>"));
   EXPECT_EQ("data:text/html,<p>loaded</p>", browser.LocationURL());
+}
+
+TEST_F(WebEngineLoad, ViewGoneBeforeTheLoopRanNeverLoadsEngine) {
+  {
+    WebBrowser browser;
+    EXPECT_NE(0u, HostWebBrowser(browser, window, 0, 0, 320, 200));
+    browser.Navigate("data:text/html,<p>never</p>");
+  }
+  PumpUntil([] { return false; }, 0.3);
+  EXPECT_FALSE(EngineMapped());
+  EXPECT_TRUE(log.empty()) << log.front();
 }
 
 TEST_F(WebEngineLoad, WebsiteDataCallsLoadEngine) {
@@ -131,8 +155,7 @@ TEST_F(WebEngineMissing, ViewsShowNothingAndNeverComplete) {
   int events = 0;
   {
     WebBrowser browser;
-    ASSERT_EQ(1u, log.size());
-    EXPECT_NE(std::string::npos, log[0].find(path)) << log[0];
+    EXPECT_TRUE(log.empty()) << "the engine is looked for from the loop";
     browser.OnBeforeNavigate2([&](const std::string&, bool&) { ++events; });
     browser.OnDownloadBegin([&] { ++events; });
     browser.OnDocumentComplete([&](const std::string&) { ++events; });
@@ -144,6 +167,11 @@ TEST_F(WebEngineMissing, ViewsShowNothingAndNeverComplete) {
     browser.Refresh();
     browser.SetDocumentElementStyleOverflow("hidden");
     browser.SetDocumentOnContextMenuReturnsFalse();
+    ASSERT_TRUE(PumpUntil([&] { return !log.empty(); }, 30));
+    ASSERT_EQ(1u, log.size());
+    EXPECT_NE(std::string::npos, log[0].find(path)) << log[0];
+    browser.Navigate("about:blank");
+    browser.Refresh();
     PumpUntil([] { return false; }, 0.2);
     EXPECT_EQ("", browser.LocationURL());
     EXPECT_EQ("", browser.DocumentURL());
@@ -151,6 +179,8 @@ TEST_F(WebEngineMissing, ViewsShowNothingAndNeverComplete) {
 
     // A second view does not try (or report) again.
     WebBrowser second;
+    second.Navigate("about:blank");
+    PumpUntil([] { return false; }, 0.2);
     EXPECT_EQ(1u, log.size());
   }
   EXPECT_EQ(0, events);
@@ -164,9 +194,10 @@ TEST_F(WebEngineMissing, LibraryWithoutEntryIsRefused) {
   path = "libm.so.6";
   ::setenv("CLIENT_WEB_MODULE", path, 1);
   WebBrowser browser;
+  EXPECT_NE(0u, HostWebBrowser(browser, window, 0, 0, 100, 100));
+  ASSERT_TRUE(PumpUntil([&] { return !log.empty(); }, 30));
   ASSERT_EQ(1u, log.size());
   EXPECT_NE(std::string::npos, log[0].find("libm.so.6")) << log[0];
-  EXPECT_NE(0u, HostWebBrowser(browser, window, 0, 0, 100, 100));
   EXPECT_FALSE(EngineMapped());
 }
 

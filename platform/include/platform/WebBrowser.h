@@ -73,6 +73,22 @@
 //
 // Events are raised on the user-interface thread, from the engine's signals. A handler may
 // destroy the view it was called from.
+//
+// The engine comes after the first frames: constructing a view makes only the widget its owner
+// hosts. The engine is loaded and its view made from the main loop, once every top-level window
+// shown so far has drawn its first frame (or about a second has passed without one), so that
+// making a view never holds up a window that is about to appear. Until then:
+//   Navigate             is kept: the latest address is loaded when the engine's view exists.
+//   Refresh              does nothing (there is no document to load again; a kept address is
+//                        loaded anyway).
+//   Silent               is kept and applies from the start.
+//   SetDocumentElement-  are dropped: they act on the current document, and there is none yet
+//   StyleOverflow,       (the one a kept Navigate loads is a new document, as it would be
+//   SetDocumentOnContext- after any navigation).
+//   MenuReturnsFalse
+//   LocationURL, ...     the reads answer "".
+// No event is raised before the engine's view exists. A view destroyed before that never loads
+// the engine.
 
 namespace platform {
 
