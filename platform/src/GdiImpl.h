@@ -11,37 +11,10 @@
 #include <utility>
 #include <variant>
 
+#include "CairoOwners.h"
 #include "platform/Gdi.h"
 
 namespace platform::detail {
-
-// Sole owner of one cairo surface.
-class Surface {
- public:
-  Surface() = default;
-  explicit Surface(cairo_surface_t* s) : m_s(s) {}
-  Surface(Surface&& o) noexcept : m_s(std::exchange(o.m_s, nullptr)) {}
-  Surface& operator=(Surface&& o) noexcept {
-    if (this != &o) {
-      reset();
-      m_s = std::exchange(o.m_s, nullptr);
-    }
-    return *this;
-  }
-  Surface(const Surface&) = delete;
-  Surface& operator=(const Surface&) = delete;
-  ~Surface() { reset(); }
-
-  cairo_surface_t* get() const { return m_s; }
-  explicit operator bool() const { return m_s != nullptr; }
-  void reset() {
-    if (m_s != nullptr) cairo_surface_destroy(m_s);
-    m_s = nullptr;
-  }
-
- private:
-  cairo_surface_t* m_s = nullptr;
-};
 
 struct FontDescFree {
   void operator()(PangoFontDescription* d) const { pango_font_description_free(d); }
