@@ -345,13 +345,19 @@ bool UpdateLayeredWindow(HWND hwnd, const Image& image) {
   }
   const int w = image.Width();
   const int h = image.Height();
-  // The window keeps its own copy, to repaint after the caller lets the image go.
-  Surface copy(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
-  cairo_t* cr = cairo_create(copy.get());
-  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  cairo_set_source_surface(cr, src, 0, 0);
-  cairo_paint(cr);
-  cairo_destroy(cr);
+  // The window keeps the pixels, to repaint after the caller lets the image go. Decoded images
+  // are never drawn on, so the window shares them; only pixels in another format are copied.
+  Surface copy;
+  if (cairo_image_surface_get_format(src) == CAIRO_FORMAT_ARGB32) {
+    copy = Surface(cairo_surface_reference(src));
+  } else {
+    copy = Surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
+    cairo_t* cr = cairo_create(copy.get());
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, src, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+  }
   n->imageRegion = OpaqueRegion(copy.get());
   n->image = std::move(copy);
   n->layeredFlags = 0;

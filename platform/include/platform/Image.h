@@ -5,7 +5,7 @@
 #include <span>
 
 // A decoded image with 32-bit premultiplied ARGB pixels (native byte order), as the drawing
-// layer uses them.
+// layer uses them. Its pixels never change once decoded, so windows may share them.
 
 namespace platform {
 
