@@ -365,13 +365,25 @@ gboolean OnButtonRelease(GtkWidget* widget, GdkEventButton* e, gpointer data) {
   });
 }
 
+// The window a motion event being handled now shows the pointer over, when the event says so
+// for certain (no capture, no button held, the point inside the window): leave tracking asked
+// for from that message needs no round trip to the server to know where the pointer is.
+HWND g_pointerKnownOver = 0;
+
 gboolean OnMotion(GtkWidget* widget, GdkEventMotion* e, gpointer data) {
   return Guarded("motion", [&]() -> gboolean {
     const HWND h = HwndOf(data);
     if (Native(h) == nullptr) return FALSE;
     Target t;
     if (!RoutePointer(h, widget, e->window, e->x, e->y, e->x_root, e->y_root, t)) return FALSE;
+    const NativeWindow* target = Native(t.hwnd);
+    const bool certain =
+        g_capture == 0 && target != nullptr &&
+        (e->state & (GDK_BUTTON1_MASK | GDK_BUTTON2_MASK | GDK_BUTTON3_MASK)) == 0 && t.x >= 0 &&
+        t.y >= 0 && t.x < target->rect.Width() && t.y < target->rect.Height();
+    const HWND outer = std::exchange(g_pointerKnownOver, certain ? t.hwnd : 0);
     SendMessage(t.hwnd, WM_MOUSEMOVE, KeyFlags(e->state), PackPoint(t.x, t.y));
+    g_pointerKnownOver = outer;
     return TRUE;
   });
 }
@@ -1480,6 +1492,12 @@ HWND WindowFromPoint(POINT pt) {
 bool TrackMouseLeave(HWND hwnd) {
   NativeWindow* n = Native(hwnd);
   if (n == nullptr || n->client == nullptr) return false;
+  if (hwnd == g_pointerKnownOver) {
+    // Asked while handling a move that puts the pointer over this window: a leave that happens
+    // from here on arrives as a crossing event.
+    n->trackLeave = true;
+    return true;
+  }
   POINT pt;
   if (GetCursorPos(&pt) && WindowFromPoint(pt) != hwnd) {
     // Not over the window now: the leave is due at once.
