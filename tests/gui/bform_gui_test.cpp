@@ -20,19 +20,6 @@ using controls::UserControlArgs;
 
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
 
-// Where the window manager really has the window with this title (its top-left corner on the
-// screen), asked of the X server; {-1, -1} when it is not found. The tests place the pointer
-// from this rather than from the window layer's own record of the geometry.
-POINT RealOrigin(const std::string& title) {
-  const std::string out = Output("xdotool search --name '^" + title + "$' getwindowgeometry --shell 2>/dev/null");
-  POINT p{-1, -1};
-  const auto x = out.find("X="), y = out.find("Y=");
-  if (x == std::string::npos || y == std::string::npos) return p;
-  p.x = std::atoi(out.c_str() + x + 2);
-  p.y = std::atoi(out.c_str() + y + 2);
-  return p;
-}
-
 class BFormGuiTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "LoopbackServer.h"
+#include "WebTestSupport.h"
 #include "WebViewGtk.h"
 #include "platform/WebBrowser.h"
 #include "platform/WebData.h"
@@ -157,31 +158,9 @@ class Browser : public ::testing::Test {
   // Runs script in the page and returns its value as text. Also a barrier: everything the page
   // sent before the answer has been handled when this returns.
   std::string Eval(const std::string& script) {
-    struct Result {
-      bool done = false;
-      std::string value;
-    } result;
-    webkit_web_view_evaluate_javascript(
-        View(), script.c_str(), -1, nullptr, nullptr, nullptr,
-        [](GObject* source, GAsyncResult* res, gpointer data) {
-          auto* r = static_cast<Result*>(data);
-          GError* error = nullptr;
-          JSCValue* value =
-              webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), res, &error);
-          if (value != nullptr) {
-            gchar* text = jsc_value_to_string(value);
-            r->value = text != nullptr ? text : "";
-            g_free(text);
-            g_object_unref(value);
-          } else {
-            r->value = std::string("error:") + (error != nullptr ? error->message : "");
-          }
-          if (error != nullptr) g_error_free(error);
-          r->done = true;
-        },
-        &result);
-    EXPECT_TRUE(Until([&] { return result.done; })) << script;
-    return result.value;
+    const std::string value = webtest::Eval(View(), script);
+    EXPECT_NE(value, "timeout") << script;
+    return value;
   }
 
   bool Logged(const std::string& entry) const {

@@ -18,6 +18,7 @@
 
 #include "LoopbackServer.h"
 #include "WebViewGtk.h"
+#include "WebTestSupport.h"
 #include "WindowTestSupport.h"
 #include "controls/PropertyBag.h"
 #include "mainwin/WebUrl.h"
@@ -151,30 +152,9 @@ class WebUrlPage : public ::testing::Test {
 
   // Runs script in the page; returns its value as text.
   static std::string Eval(const WebUrl& page, const std::string& script) {
-    struct Result {
-      bool done = false;
-      std::string value;
-    } result;
-    webkit_web_view_evaluate_javascript(
-        View(page), script.c_str(), -1, nullptr, nullptr, nullptr,
-        [](GObject* source, GAsyncResult* res, gpointer data) {
-          auto* r = static_cast<Result*>(data);
-          GError* error = nullptr;
-          JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), res, &error);
-          if (value != nullptr) {
-            gchar* text = jsc_value_to_string(value);
-            r->value = text != nullptr ? text : "";
-            g_free(text);
-            g_object_unref(value);
-          } else {
-            r->value = std::string("error:") + (error != nullptr ? error->message : "");
-          }
-          if (error != nullptr) g_error_free(error);
-          r->done = true;
-        },
-        &result);
-    EXPECT_TRUE(Until([&] { return result.done; })) << script;
-    return result.value;
+    const std::string value = webtest::Eval(View(page), script);
+    EXPECT_NE(value, "timeout") << script;
+    return value;
   }
 
   static std::string Caption(const WebUrl& page) {
