@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/LoadFrm.h"
-#include "app/Settings.h"
+#include "common/Settings.h"
 #include "platform/Form.h"
 #include "platform/MessageLoop.h"
 #include "platform/Process.h"

@@ -5,7 +5,7 @@ set -u
 root=${1:-.}
 cd "$root" || exit 2
 pattern='^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](gtk/|gdk/|gdk-pixbuf/|webkit|webkit2/|jsc/|cairo|pango/|curl/|glib|gio/|libsoup/|gobject/|X11/|libdbusmenu)'
-hits=$(grep -rnE "$pattern" app controls tabstrip mainwin updater 2>/dev/null)
+hits=$(grep -rnE "$pattern" app common controls tabstrip mainwin updater 2>/dev/null)
 if [ -n "$hits" ]; then
   echo "Only platform/ may include system library headers:" >&2
   echo "$hits" >&2

@@ -1,8 +1,8 @@
 #include "app/LoadFrm.h"
 
-#include "app/CheckUpdate.h"
+#include "common/CheckUpdate.h"
 #include "app/LoginFrm.h"
-#include "app/Settings.h"
+#include "common/Settings.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageLoop.h"
 #include "platform/Network.h"

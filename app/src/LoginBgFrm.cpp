@@ -1,7 +1,7 @@
 #include "app/LoginBgFrm.h"
 
 #include "app/LoginFrm.h"
-#include "app/Settings.h"
+#include "common/Settings.h"
 
 using namespace platform;
 

@@ -37,7 +37,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/COrvDownLoadFile.h"
+#include "common/COrvDownLoadFile.h"
 
 extern char** environ;
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "LoopbackServer.h"
-#include "app/CheckUpdate.h"
-#include "app/Settings.h"
-#include "app/SharedRoutines.h"
+#include "common/CheckUpdate.h"
+#include "common/Settings.h"
+#include "common/SharedRoutines.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
 #include "platform/Resources.h"

@@ -15,7 +15,7 @@
 #include <type_traits>
 
 #include "LoopbackServer.h"
-#include "app/COrvDownLoadFile.h"
+#include "common/COrvDownLoadFile.h"
 #include "platform/Http.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <streambuf>
 #include <string>
 
-#include "app/CheckUpdate.h"
+#include "common/CheckUpdate.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <set>
 
-#include "app/SharedRoutines.h"
+#include "common/SharedRoutines.h"
 #include "platform/Image.h"
 #include "platform/Resources.h"
 

@@ -11,8 +11,8 @@
 #include <system_error>
 #include <unistd.h>
 
-#include "app/Settings.h"
-#include "app/SharedRoutines.h"
+#include "common/Settings.h"
+#include "common/SharedRoutines.h"
 #include "platform/EventLog.h"
 #include "platform/Resources.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/PngLayer.h"
+#include "common/PngLayer.h"
 #include "platform/Form.h"
 
 // The login background: the visible body of the login screen. It shows the decorated frame with

@@ -1,8 +1,8 @@
-#include "app/SharedRoutines.h"
+#include "common/SharedRoutines.h"
 
 #include <stdexcept>
 
-#include "app/Settings.h"
+#include "common/Settings.h"
 #include "platform/Files.h"
 #include "platform/Resources.h"
 

@@ -1,10 +1,10 @@
-#include "app/CheckUpdate.h"
+#include "common/CheckUpdate.h"
 
 #include <exception>
 #include <fstream>
 
-#include "app/Settings.h"
-#include "app/SharedRoutines.h"
+#include "common/Settings.h"
+#include "common/SharedRoutines.h"
 #include "platform/EventLog.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"

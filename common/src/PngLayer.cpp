@@ -1,6 +1,6 @@
-#include "app/PngLayer.h"
+#include "common/PngLayer.h"
 
-#include "app/SharedRoutines.h"
+#include "common/SharedRoutines.h"
 
 using namespace platform;
 

@@ -1,4 +1,4 @@
-#include "app/COrvDownLoadFile.h"
+#include "common/COrvDownLoadFile.h"
 
 #include <vector>
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/COrvDownLoadFile.h"
+#include "common/COrvDownLoadFile.h"
 
 // The update check: fetch the manifest, compare its version with ours, ask the user, and hand
 // over to the embedded updater.
