@@ -195,6 +195,7 @@ void ApplyEnabled(WindowRecord& rec);
 
 // Painting (WindowPaint.cpp).
 void ConnectPaint(NativeWindow& n);     // a client area
+void ConnectTopLevelPaint(NativeWindow& n);
 bool PaintDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
 // Desktop (WindowDesktop.cpp).

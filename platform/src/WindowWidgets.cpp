@@ -153,6 +153,7 @@ void WrapInGtkWindow(NativeWindow& n) {
   ConnectGeometry(n);
   ConnectKeys(n);
   ConnectCloseRequest(n);
+  ConnectTopLevelPaint(n);
 }
 
 void FinishTopLevel(WindowRecord& rec) {
