@@ -220,7 +220,7 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
       // A per-pixel alpha window shows its image and nothing else; it gets no WM_PAINT.
       cairo_save(cr);
       cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-      cairo_set_source_surface(cr, n->image.get(), 0, 0);
+      cairo_set_source_surface(cr, LayeredSurfaceToShow(h), 0, 0);
       cairo_paint(cr);
       cairo_restore(cr);
       return FALSE;
@@ -718,12 +718,7 @@ GdkFilterReturn RootFilter(GdkXEvent* xevent, GdkEvent*, gpointer) {
 
 void OnCompositedChanged(GdkScreen*, gpointer) {
   Guarded("composited-changed", []() -> gboolean {
-    for (HWND h : AllWindows()) {
-      WindowRecord* rec = Find(h);
-      if (rec != nullptr && IsTopLevel(*rec) && (rec->exStyle & WS_EX_LAYERED) != 0) {
-        UpdateShape(h, false);
-      }
-    }
+    CompositingChanged();
     return FALSE;
   });
 }
@@ -923,6 +918,8 @@ void NativeStyleChanged(WindowRecord& rec, DWORD oldStyle, DWORD oldExStyle) {
       n->layeredFlags = 0;
       n->image.Reset();
       n->imageRegion.Reset();
+      n->flatImage.Reset();
+      n->flatRegion.Reset();
       gtk_widget_set_opacity(n->window, 1.0);
     }
     UpdateShape(rec.hwnd, false);

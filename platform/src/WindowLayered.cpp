@@ -5,6 +5,13 @@
 // or the pixels of the window's painting that are not the colour key). Both the bounding and
 // the input shape are set from it: without a compositor the bounding shape is what keeps
 // transparent pixels from showing black; with one, the compositor blends the pixels inside.
+//
+// A per-pixel alpha image has two looks. Where a compositor runs, the image is painted as it is
+// and blended with what lies behind it. Without one nothing blends: every pixel the window
+// shows is opaque. So the window then shows only the image's solid parts (alpha at least
+// kSolidAlpha, which keeps a figure or frame and drops the soft glow and shadow around it) and
+// paints them un-premultiplied, in their full colour instead of darkened toward black. The
+// window switches between the two when a compositor starts or stops.
 
 #define G_LOG_DOMAIN "platform-window"
 
@@ -62,6 +69,45 @@ Region RegionOfPixels(cairo_surface_t* surface, Keep keep) {
     }
   }
   return FromRects(rects);
+}
+
+// Alpha from which a pixel counts as solid (90 %).
+constexpr std::uint32_t kSolidAlpha = 230;
+
+bool Composited(GtkWidget* widget) {
+  return gdk_screen_is_composited(gtk_widget_get_screen(widget)) != FALSE;
+}
+
+// The opaque look of a per-pixel alpha window: its solid pixels un-premultiplied, the rest
+// cleared, and the region of the solid pixels.
+void MakeFlatImage(NativeWindow& n) {
+  if (n.flatImage || !n.image) return;
+  cairo_surface_t* src = n.image.get();
+  cairo_surface_flush(src);
+  const int w = cairo_image_surface_get_width(src);
+  const int h = cairo_image_surface_get_height(src);
+  Surface flat(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
+  const int inStride = cairo_image_surface_get_stride(src);
+  const int outStride = cairo_image_surface_get_stride(flat.get());
+  const unsigned char* in = cairo_image_surface_get_data(src);
+  unsigned char* out = cairo_image_surface_get_data(flat.get());
+  for (int y = 0; y < h; ++y) {
+    const auto* from = reinterpret_cast<const std::uint32_t*>(in + static_cast<std::ptrdiff_t>(y) * inStride);
+    auto* to = reinterpret_cast<std::uint32_t*>(out + static_cast<std::ptrdiff_t>(y) * outStride);
+    for (int x = 0; x < w; ++x) {
+      const std::uint32_t px = from[x];
+      const std::uint32_t a = px >> 24;
+      if (a < kSolidAlpha) {
+        to[x] = 0;
+        continue;
+      }
+      auto full = [a](std::uint32_t c) { return std::min<std::uint32_t>(255, (c * 255 + a / 2) / a); };
+      to[x] = 0xFF000000u | full((px >> 16) & 0xFF) << 16 | full((px >> 8) & 0xFF) << 8 | full(px & 0xFF);
+    }
+  }
+  cairo_surface_mark_dirty(flat.get());
+  n.flatRegion = OpaqueRegion(flat.get());
+  n.flatImage = std::move(flat);
 }
 
 bool ColorKeyOn(HWND top) {
@@ -132,7 +178,10 @@ void ApplyShapeNow(HWND top) {
   GtkWidget* widget = n->Outer();
   const bool layered = (rec->exStyle & WS_EX_LAYERED) != 0;
   Region layer;
-  if (layered && n->image) {
+  if (layered && n->image && n->window != nullptr && !Composited(n->window)) {
+    MakeFlatImage(*n);
+    layer = n->flatRegion.Copy();
+  } else if (layered && n->image) {
     layer = n->imageRegion.Copy();
   } else if (ColorKeyOn(top) && n->keyOpaque) {
     // Only once the window has painted: an empty shape before that would never be exposed.
@@ -181,6 +230,30 @@ void UpdateShape(HWND topLevel, bool deferred) {
         return G_SOURCE_REMOVE;
       },
       GUINT_TO_POINTER(topLevel));
+}
+
+cairo_surface_t* LayeredSurfaceToShow(HWND hwnd) {
+  NativeWindow* n = Native(hwnd);
+  if (n == nullptr || !n->image) return nullptr;
+  if (n->window == nullptr || Composited(n->window)) return n->image.get();
+  MakeFlatImage(*n);
+  return n->flatImage.get();
+}
+
+void CompositingChanged() {
+  for (HWND h : AllWindows()) {
+    WindowRecord* rec = Find(h);
+    NativeWindow* n = Native(h);
+    if (rec == nullptr || n == nullptr || n->window == nullptr || (rec->exStyle & WS_EX_LAYERED) == 0) {
+      continue;
+    }
+    if (n->window != nullptr && Composited(n->window)) {
+      n->flatImage.Reset();
+      n->flatRegion.Reset();
+    }
+    UpdateShape(h, false);
+    gtk_widget_queue_draw(n->Outer());
+  }
 }
 
 bool PaintsThroughColorKey(HWND hwnd) { return ColorKeyOn(TopLevelOf(hwnd)); }
@@ -318,6 +391,8 @@ bool SetLayeredWindowAttributes(HWND hwnd, std::uint32_t colorKey, std::uint8_t 
   n->alpha = alpha;
   n->image.Reset();
   n->imageRegion.Reset();
+  n->flatImage.Reset();
+  n->flatRegion.Reset();
   gtk_widget_set_opacity(n->window, (flags & LWA_ALPHA) != 0 ? alpha / 255.0 : 1.0);
   if ((flags & LWA_COLORKEY) == 0) {
     // Forget the key regions of every window inside.
@@ -360,6 +435,8 @@ bool UpdateLayeredWindow(HWND hwnd, const Image& image) {
   }
   n->imageRegion = OpaqueRegion(copy.get());
   n->image = std::move(copy);
+  n->flatImage.Reset();
+  n->flatRegion.Reset();
   n->layeredFlags = 0;
   gtk_widget_set_opacity(n->window, 1.0);
   EnsureRgbaVisual(hwnd);
