@@ -109,6 +109,30 @@ struct Canvas {
   std::uint32_t Get(int x, int y) { return Row(y)[x] & 0xFFFFFF; }
 };
 
+// Fades a premultiplied ARGB surface out toward its edges: a pixel `ramp` or more pixels inside
+// keeps its value, nearer ones are scaled down smoothly, and the outermost ring becomes fully
+// transparent. Art that ends at the picture's border would otherwise show a straight cut there
+// (a faint line where a compositor blends it, a hard one where the window is cut to a shape).
+void FadeEdges(Canvas& c, double ramp) {
+  const int w = c.Width(), h = c.Height();
+  for (int y = 0; y < h; ++y) {
+    std::uint32_t* row = c.Row(y);
+    for (int x = 0; x < w; ++x) {
+      const int d = std::min(std::min(x, w - 1 - x), std::min(y, h - 1 - y));
+      if (d >= ramp) continue;
+      const double t = d / ramp;
+      const double f = t * t * (3 - 2 * t);
+      const std::uint32_t p = row[x];
+      std::uint32_t out = 0;
+      for (int shift = 0; shift < 32; shift += 8) {
+        out |= static_cast<std::uint32_t>(std::lround(((p >> shift) & 0xFF) * f)) << shift;
+      }
+      row[x] = out;
+    }
+  }
+  cairo_surface_mark_dirty(c.surface);
+}
+
 Rgb FromPacked(std::uint32_t v) { return Hex(v & 0xFFFFFF); }
 
 // A colour rounded to 8 bits per channel the way Pack rounds it, so that cairo fills it with
@@ -1040,6 +1064,7 @@ void DrawSplash(const std::filesystem::path& out) {
     cairo_set_source_rgba(cr, 1, 0.92, 0.65, 1.0 - i * 0.3);
     cairo_fill(cr);
   }
+  FadeEdges(c, 6);
   WritePng(c.surface, out);
 }
 
@@ -1566,6 +1591,10 @@ void DrawLoginBackground(const std::filesystem::path& out) {
   Canvas c(CAIRO_FORMAT_ARGB32, W, H);
   cairo_t* cr = c.cr;
 
+  // The light around the swordsman (aura, rune circle, motes) on a layer of its own, faded out
+  // before the picture's edges: the aura's circle reaches past the left and bottom ones.
+  Canvas light(CAIRO_FORMAT_ARGB32, W, H);
+  cr = light.cr;
   // aura behind the swordsman: fades out to nothing toward every edge
   cairo_pattern_t* aura = cairo_pattern_create_radial(225, 330, 10, 225, 360, 330);
   AddStop(aura, 0, Hex(0xCFE0FF), 0.75);
@@ -1596,6 +1625,10 @@ void DrawLoginBackground(const std::filesystem::path& out) {
     cairo_set_source_rgba(cr, 1, 0.95, 0.75, alpha);
     cairo_fill(cr);
   }
+  FadeEdges(light, 64);
+  cr = c.cr;
+  cairo_set_source_surface(cr, light.surface, 0, 0);
+  cairo_paint(cr);
 
   DrawPanel(cr);
 
@@ -1610,6 +1643,8 @@ void DrawLoginBackground(const std::filesystem::path& out) {
     cairo_mask(cr, fade);
     cairo_pattern_destroy(fade);
   }
+  // Whatever else comes near the border ends before it.
+  FadeEdges(c, 8);
   WritePng(c.surface, out);
 }
 
