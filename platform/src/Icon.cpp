@@ -2,6 +2,7 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -14,8 +15,15 @@ namespace platform {
 
 namespace {
 
-std::map<HICON, GdkPixbuf*>& Icons() {
-  static std::map<HICON, GdkPixbuf*> icons;
+// An icon: its image at the size asked for, and the file's other sizes as they are stored
+// (desktops pick the size they show from all of them, so a dock's large icon stays sharp).
+struct IconEntry {
+  GdkPixbuf* pixbuf = nullptr;
+  std::vector<GdkPixbuf*> others;
+};
+
+std::map<HICON, IconEntry>& Icons() {
+  static std::map<HICON, IconEntry> icons;
   return icons;
 }
 HICON g_nextIcon = 0x20010;
@@ -64,7 +72,12 @@ GdkPixbuf* DecodeEntry(const std::vector<std::uint8_t>& file, const std::uint8_t
 
 GdkPixbuf* IconPixbuf(HICON icon) {
   auto it = Icons().find(icon);
-  return it == Icons().end() ? nullptr : it->second;
+  return it == Icons().end() ? nullptr : it->second.pixbuf;
+}
+
+std::vector<GdkPixbuf*> IconOtherSizes(HICON icon) {
+  auto it = Icons().find(icon);
+  return it == Icons().end() ? std::vector<GdkPixbuf*>() : it->second.others;
 }
 
 HICON LoadIconFromFile(const std::string& path, int size) {
@@ -97,15 +110,27 @@ HICON LoadIconFromFile(const std::string& path, int size) {
     if (scaled == nullptr) return 0;
     pixbuf = scaled;
   }
+  IconEntry entry{pixbuf, {}};
+  std::vector<int> sizes{size};
+  for (int i = 0; i < count; ++i) {
+    const std::uint8_t* e = file.data() + 6 + 16 * i;
+    const int w = e[0] == 0 ? 256 : e[0];
+    if (std::find(sizes.begin(), sizes.end(), w) != sizes.end()) continue;
+    if (GdkPixbuf* other = DecodeEntry(file, e)) {
+      entry.others.push_back(other);
+      sizes.push_back(w);
+    }
+  }
   const HICON h = g_nextIcon++;
-  Icons().emplace(h, pixbuf);
+  Icons().emplace(h, std::move(entry));
   return h;
 }
 
 bool DestroyIcon(HICON icon) {
   auto it = Icons().find(icon);
   if (it == Icons().end()) return false;
-  g_object_unref(it->second);
+  g_object_unref(it->second.pixbuf);
+  for (GdkPixbuf* p : it->second.others) g_object_unref(p);
   Icons().erase(it);
   return true;
 }

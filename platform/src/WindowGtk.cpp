@@ -1006,14 +1006,26 @@ bool NativeDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM lParam, LR
       return true;
     }
     case WM_SETICON: {
-      // The window shows copies of the icons' pixels; the caller keeps its icons.
+      // The window shows copies of the icons' pixels; the caller keeps its icons. The window
+      // manager gets the small and the big icon and every other size of their icon files, one
+      // image per size (_NET_WM_ICON carries them all).
       std::uint32_t& slot = wParam == ICON_BIG ? n->bigIcon : n->smallIcon;
       result = static_cast<LRESULT>(slot);
       slot = static_cast<std::uint32_t>(lParam);
       if (n->window != nullptr) {
         GList* list = nullptr;
+        std::vector<int> sizes;
+        auto add = [&](GdkPixbuf* p) {
+          const int size = gdk_pixbuf_get_width(p);
+          if (std::find(sizes.begin(), sizes.end(), size) != sizes.end()) return;
+          sizes.push_back(size);
+          list = g_list_append(list, p);
+        };
         for (std::uint32_t icon : {n->smallIcon, n->bigIcon}) {
-          if (GdkPixbuf* p = IconPixbuf(icon)) list = g_list_append(list, p);
+          if (GdkPixbuf* p = IconPixbuf(icon)) add(p);
+        }
+        for (std::uint32_t icon : {n->bigIcon, n->smallIcon}) {
+          for (GdkPixbuf* p : IconOtherSizes(icon)) add(p);
         }
         gtk_window_set_icon_list(GTK_WINDOW(n->window), list);
         g_list_free(list);
