@@ -110,6 +110,17 @@ void MakeFlatImage(NativeWindow& n) {
   n.flatImage = std::move(flat);
 }
 
+// A layered window is its picture, at the place and size the program gives it: the window
+// manager is told that the user chose both, so that one which fits new windows larger than the
+// screen into it (shrinking them, which crops the picture, and pulling their top-left corner on
+// screen) leaves it as it is.
+void KeepPlaceAndSize(NativeWindow& n) {
+  if (n.window == nullptr) return;
+  GdkGeometry unused{};
+  gtk_window_set_geometry_hints(GTK_WINDOW(n.window), nullptr, &unused,
+                                GdkWindowHints(GDK_HINT_USER_POS | GDK_HINT_USER_SIZE));
+}
+
 bool ColorKeyOn(HWND top) {
   WindowRecord* rec = Find(top);
   NativeWindow* n = Native(top);
@@ -388,6 +399,7 @@ bool SetLayeredWindowAttributes(HWND hwnd, std::uint32_t colorKey, std::uint8_t 
   }
   n->layeredFlags = flags;
   n->colorKey = colorKey & 0x00FFFFFF;
+  KeepPlaceAndSize(*n);
   n->alpha = alpha;
   n->image.Reset();
   n->imageRegion.Reset();
@@ -442,6 +454,7 @@ bool UpdateLayeredWindow(HWND hwnd, const Image& image) {
   EnsureRgbaVisual(hwnd);
   SetWindowPos(hwnd, HWND_TOP, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   if ((n = Native(hwnd)) == nullptr) return false;
+  KeepPlaceAndSize(*n);
   UpdateShape(hwnd, false);
   gtk_widget_queue_draw(n->window);
   return true;
