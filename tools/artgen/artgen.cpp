@@ -1718,6 +1718,16 @@ int main(int argc, char** argv) {
   DrawLoginPicture(dir / "png101.png", 1152, 125, 34, true, dir / "login-close.png");
   DrawSplash(dir / "png102.png");
   WriteIcon(dir / "icon101.ico");
+  // The same icon as single pictures, for the desktop's icon theme of an installed client.
+  for (int size : {16, 32, 48, 256}) {
+    const std::vector<unsigned char> png = IconImage(size, true);
+    std::ofstream f(dir / ("icon-" + std::to_string(size) + ".png"), std::ios::binary);
+    f.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    if (!f) {
+      std::fprintf(stderr, "artgen: cannot write the %d px icon\n", size);
+      g_ok = false;
+    }
+  }
 
   using G = Glyph;
   using S = BtnState;

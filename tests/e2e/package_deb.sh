@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The Debian package: built by CPack from the build tree, with the dependencies dpkg-shlibdeps
+# found, the client's files under /usr, a working command link and the desktop entry.
+source "$(dirname "$0")/lib/common.sh"
+
+cpack -G DEB -B "$work/pkg" --config "$BUILD_DIR/CPackConfig.cmake" >"$work/cpack.log" 2>&1 \
+  || fail "cpack: $(cat "$work/cpack.log")"
+deb=$(ls "$work"/pkg/zorvik-talmar2_*.deb 2>/dev/null | head -n 1)
+[ -n "$deb" ] || fail "no package: $(cat "$work/cpack.log")"
+
+[ "$(dpkg-deb -f "$deb" Package)" = zorvik-talmar2 ] || fail "package name $(dpkg-deb -f "$deb" Package)"
+[ "$(dpkg-deb -f "$deb" Section)" = games ] || fail "section $(dpkg-deb -f "$deb" Section)"
+depends=$(dpkg-deb -f "$deb" Depends)
+for d in libwebkit2gtk-4.1-0 libgtk-3-0 libcurl4 libc6 fonts-wqy-microhei; do
+  grep -q "\b$d\b" <<<"$depends" || fail "Depends lacks $d: $depends"
+done
+# shlibdeps puts versions on what it found.
+grep -q 'libgtk-3-0 (>= ' <<<"$depends" || fail "no versioned dependencies: $depends"
+
+list=$(dpkg-deb -c "$deb" | awk '{s = $6; for (i = 7; i <= NF; i++) s = s " " $i; print s}')
+for f in ./usr/lib/talmar2/Zorvik_talmar2 ./usr/lib/talmar2/libtalmar2-web.so \
+         ./usr/share/applications/Zorvik_talmar2.desktop ./usr/share/doc/zorvik-talmar2/copyright \
+         ./usr/share/icons/hicolor/16x16/apps/talmar2.png ./usr/share/icons/hicolor/32x32/apps/talmar2.png \
+         ./usr/share/icons/hicolor/48x48/apps/talmar2.png ./usr/share/icons/hicolor/256x256/apps/talmar2.png; do
+  grep -q "^$f\$" <<<"$list" || fail "the package lacks $f"
+done
+grep -qx './usr/bin/Zorvik_talmar2 -> ../lib/talmar2/Zorvik_talmar2' <<<"$list" || fail "no command link: $list"
+! grep -q "$BUILD_DIR\|/usr/local" <<<"$list" || fail "build or local paths in the package: $list"
+
+dpkg-deb -x "$deb" "$work/root"
+grep -qx 'StartupWMClass=Zorvik_talmar2' "$work/root/usr/share/applications/Zorvik_talmar2.desktop" \
+  || fail "desktop entry: $(cat "$work/root/usr/share/applications/Zorvik_talmar2.desktop")"
+# The packed files need nothing of the build tree.
+ldd "$work/root/usr/lib/talmar2/Zorvik_talmar2" | grep -q 'not found' && fail "unresolved libraries"
+ldd "$work/root/usr/lib/talmar2/libtalmar2-web.so" | grep -q 'not found' && fail "unresolved libraries of the module"
+
+# On a machine of its own (CI), CLIENT_TEST_APT_INSTALL=1 also installs the package with apt and
+# removes it again. Off by default: it changes the system, which a shared machine must not.
+if [ "${CLIENT_TEST_APT_INSTALL:-}" = 1 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get install -y -qq "$deb" >"$work/apt.log" 2>&1 || fail "apt install: $(cat "$work/apt.log")"
+  [ -x /usr/bin/Zorvik_talmar2 ] || fail "apt installed no command"
+  [ -f /usr/share/icons/hicolor/256x256/apps/talmar2.png ] || fail "apt installed no icon"
+  apt-get remove -y -qq zorvik-talmar2 >"$work/apt.log" 2>&1 || fail "apt remove: $(cat "$work/apt.log")"
+  [ ! -e /usr/bin/Zorvik_talmar2 ] && [ ! -e /usr/lib/talmar2 ] || fail "apt remove left files"
+fi
+echo "Debian package: ok"
