@@ -92,10 +92,7 @@ struct NativeWindow {
   std::uint8_t alpha = 255;
   Surface image;          // UpdateLayeredWindow's pixels
   Region imageRegion;     // pixels of `image` with alpha > 0
-  // Without a compositor: `image` un-premultiplied and opaque, and the pixels of it that are
-  // shown (made when first needed, dropped while a compositor runs).
-  Surface flatImage;
-  Region flatRegion;
+  Region solidRegion;     // pixels of `image` shown without a compositor (made when needed)
   Region keyOpaque;       // colour key: pixels of this window's own painting not in the key
   Region inputShape;      // the input shape last applied (top-level), for WindowFromPoint
   bool shapeQueued = false;
@@ -131,9 +128,9 @@ Region ApplyColorKey(cairo_surface_t* surface, std::uint32_t colorKey);
 // The region of the pixels of an ARGB32 surface whose alpha is not 0.
 Region OpaqueRegion(cairo_surface_t* surface);
 void EnsureRgbaVisual(HWND hwnd);
-// What a per-pixel alpha window paints: its image as it is where a compositor blends it, else
-// the opaque look cut by the window's shape (see WindowLayered.cpp).
-cairo_surface_t* LayeredSurfaceToShow(HWND hwnd);
+// Paints a per-pixel alpha window: its image as it is where a compositor blends it, else the
+// opaque look that the window's shape cuts (see WindowLayered.cpp).
+void PaintLayeredImage(HWND hwnd, cairo_t* cr);
 // A compositor started or stopped: every per-pixel alpha window changes its look.
 void CompositingChanged();
 

@@ -78,23 +78,30 @@ bool Composited(GtkWidget* widget) {
   return gdk_screen_is_composited(gtk_widget_get_screen(widget)) != FALSE;
 }
 
-// The opaque look of a per-pixel alpha window: its solid pixels un-premultiplied, the rest
-// cleared, and the region of the solid pixels.
-void MakeFlatImage(NativeWindow& n) {
-  if (n.flatImage || !n.image) return;
-  cairo_surface_t* src = n.image.get();
-  cairo_surface_flush(src);
-  const int w = cairo_image_surface_get_width(src);
-  const int h = cairo_image_surface_get_height(src);
-  Surface flat(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
-  const int inStride = cairo_image_surface_get_stride(src);
-  const int outStride = cairo_image_surface_get_stride(flat.get());
-  const unsigned char* in = cairo_image_surface_get_data(src);
-  unsigned char* out = cairo_image_surface_get_data(flat.get());
-  for (int y = 0; y < h; ++y) {
-    const auto* from = reinterpret_cast<const std::uint32_t*>(in + static_cast<std::ptrdiff_t>(y) * inStride);
+// The pixels of a per-pixel alpha image that are shown without a compositor.
+Region SolidRegion(cairo_surface_t* image) {
+  return RegionOfPixels(image, [](std::uint32_t px) { return (px >> 24) >= kSolidAlpha; });
+}
+
+// Paints the opaque look of the image into `cr`, for the part in `area`: the solid pixels
+// un-premultiplied, the rest cleared. Made afresh for each paint (these windows repaint only
+// when exposed), so the window keeps no second copy of its picture.
+void PaintSolidPixels(cairo_t* cr, cairo_surface_t* image, cairo_rectangle_int_t area) {
+  cairo_surface_flush(image);
+  const int w = cairo_image_surface_get_width(image);
+  const int h = cairo_image_surface_get_height(image);
+  const cairo_rectangle_int_t all{0, 0, w, h};
+  if (!gdk_rectangle_intersect(&area, &all, &area)) return;
+  Surface part(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, area.width, area.height));
+  const int inStride = cairo_image_surface_get_stride(image);
+  const int outStride = cairo_image_surface_get_stride(part.get());
+  const unsigned char* in = cairo_image_surface_get_data(image);
+  unsigned char* out = cairo_image_surface_get_data(part.get());
+  for (int y = 0; y < area.height; ++y) {
+    const auto* from = reinterpret_cast<const std::uint32_t*>(
+        in + static_cast<std::ptrdiff_t>(area.y + y) * inStride) + area.x;
     auto* to = reinterpret_cast<std::uint32_t*>(out + static_cast<std::ptrdiff_t>(y) * outStride);
-    for (int x = 0; x < w; ++x) {
+    for (int x = 0; x < area.width; ++x) {
       const std::uint32_t px = from[x];
       const std::uint32_t a = px >> 24;
       if (a < kSolidAlpha) {
@@ -105,9 +112,13 @@ void MakeFlatImage(NativeWindow& n) {
       to[x] = 0xFF000000u | full((px >> 16) & 0xFF) << 16 | full((px >> 8) & 0xFF) << 8 | full(px & 0xFF);
     }
   }
-  cairo_surface_mark_dirty(flat.get());
-  n.flatRegion = OpaqueRegion(flat.get());
-  n.flatImage = std::move(flat);
+  cairo_surface_mark_dirty(part.get());
+  cairo_save(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_surface(cr, part.get(), area.x, area.y);
+  cairo_rectangle(cr, area.x, area.y, area.width, area.height);
+  cairo_fill(cr);
+  cairo_restore(cr);
 }
 
 // A layered window is its picture, at the place and size the program gives it: the window
@@ -190,8 +201,8 @@ void ApplyShapeNow(HWND top) {
   const bool layered = (rec->exStyle & WS_EX_LAYERED) != 0;
   Region layer;
   if (layered && n->image && n->window != nullptr && !Composited(n->window)) {
-    MakeFlatImage(*n);
-    layer = n->flatRegion.Copy();
+    if (!n->solidRegion) n->solidRegion = SolidRegion(n->image.get());
+    layer = n->solidRegion.Copy();
   } else if (layered && n->image) {
     layer = n->imageRegion.Copy();
   } else if (ColorKeyOn(top) && n->keyOpaque) {
@@ -243,12 +254,20 @@ void UpdateShape(HWND topLevel, bool deferred) {
       GUINT_TO_POINTER(topLevel));
 }
 
-cairo_surface_t* LayeredSurfaceToShow(HWND hwnd) {
+void PaintLayeredImage(HWND hwnd, cairo_t* cr) {
   NativeWindow* n = Native(hwnd);
-  if (n == nullptr || !n->image) return nullptr;
-  if (n->window == nullptr || Composited(n->window)) return n->image.get();
-  MakeFlatImage(*n);
-  return n->flatImage.get();
+  if (n == nullptr || !n->image) return;
+  if (n->window == nullptr || Composited(n->window)) {
+    cairo_save(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, n->image.get(), 0, 0);
+    cairo_paint(cr);
+    cairo_restore(cr);
+    return;
+  }
+  GdkRectangle clip;
+  if (!gdk_cairo_get_clip_rectangle(cr, &clip)) return;
+  PaintSolidPixels(cr, n->image.get(), clip);
 }
 
 void CompositingChanged() {
@@ -257,10 +276,6 @@ void CompositingChanged() {
     NativeWindow* n = Native(h);
     if (rec == nullptr || n == nullptr || n->window == nullptr || (rec->exStyle & WS_EX_LAYERED) == 0) {
       continue;
-    }
-    if (n->window != nullptr && Composited(n->window)) {
-      n->flatImage.Reset();
-      n->flatRegion.Reset();
     }
     UpdateShape(h, false);
     gtk_widget_queue_draw(n->Outer());
@@ -403,8 +418,7 @@ bool SetLayeredWindowAttributes(HWND hwnd, std::uint32_t colorKey, std::uint8_t 
   n->alpha = alpha;
   n->image.Reset();
   n->imageRegion.Reset();
-  n->flatImage.Reset();
-  n->flatRegion.Reset();
+  n->solidRegion.Reset();
   gtk_widget_set_opacity(n->window, (flags & LWA_ALPHA) != 0 ? alpha / 255.0 : 1.0);
   if ((flags & LWA_COLORKEY) == 0) {
     // Forget the key regions of every window inside.
@@ -447,8 +461,7 @@ bool UpdateLayeredWindow(HWND hwnd, const Image& image) {
   }
   n->imageRegion = OpaqueRegion(copy.get());
   n->image = std::move(copy);
-  n->flatImage.Reset();
-  n->flatRegion.Reset();
+  n->solidRegion.Reset();
   n->layeredFlags = 0;
   gtk_widget_set_opacity(n->window, 1.0);
   EnsureRgbaVisual(hwnd);

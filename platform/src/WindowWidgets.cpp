@@ -218,8 +218,7 @@ void NativeStyleChanged(WindowRecord& rec, DWORD oldStyle, DWORD oldExStyle) {
       n->layeredFlags = 0;
       n->image.Reset();
       n->imageRegion.Reset();
-      n->flatImage.Reset();
-      n->flatRegion.Reset();
+      n->solidRegion.Reset();
       gtk_widget_set_opacity(n->window, 1.0);
     }
     UpdateShape(rec.hwnd, false);

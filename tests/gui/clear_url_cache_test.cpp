@@ -6,6 +6,7 @@
 #include <webkit2/webkit2.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -127,7 +128,26 @@ TEST_F(ClearCache, TheMainWindowsMaskKeepsCookiesAndEmptiesTheCacheOfTheOpenView
   EXPECT_EQ(Fetches("/res.js"), 3);
 }
 
+TEST_F(ClearCache, WhileAPageLoadsAndWithTheStoreDeletedItEndsAndThePageStillArrives) {
+  EXPECT_EQ(Load("/first"), "who=me");
+  server.Route("/slow", [](const Request&, Connection& c) {
+    if (c.Pause(std::chrono::milliseconds(1500))) c.SendResponse(200, {{"Content-Type", "text/html"}}, "slow");
+  });
+  std::error_code ec;
+  std::filesystem::remove_all(std::string(g_get_user_data_dir()), ec);
+  std::filesystem::remove_all(std::string(g_get_user_cache_dir()), ec);
+  const int before = m_completed;
+  m_browser->Navigate(server.Url("/slow"));
+  const auto start = std::chrono::steady_clock::now();
+  ClearUrlCache("*.*", COOKIE_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(11));
+  EXPECT_TRUE(Until([&] { return m_completed > before; }));
+  EXPECT_EQ(Fetches("/slow"), 1);
+}
+
 TEST_F(ClearCache, AnEmptyStoreEndsQuietly) {
+  ClearUrlCache("*.*", 0);  // empty whatever ran before in this process
+  ASSERT_EQ(StoredTypes(), 0u);
   ClearUrlCache("*.*", COOKIE_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY);
   EXPECT_EQ(StoredTypes(), 0u);
 }

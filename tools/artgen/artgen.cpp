@@ -1636,7 +1636,8 @@ void DrawLoginBackground(const std::filesystem::path& out) {
   {
     Canvas fig(CAIRO_FORMAT_ARGB32, W, H);
     DrawFigure(fig.cr);
-    cairo_pattern_t* fade = cairo_pattern_create_linear(0, 600, 0, 696);
+    // Solid down to y 640, so the opaque look without a compositor keeps most of the boots.
+    cairo_pattern_t* fade = cairo_pattern_create_linear(0, 640, 0, 692);
     cairo_pattern_add_color_stop_rgba(fade, 0, 0, 0, 0, 1);
     cairo_pattern_add_color_stop_rgba(fade, 1, 0, 0, 0, 0.0);
     cairo_set_source_surface(cr, fig.surface, 0, 0);
