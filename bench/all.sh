@@ -92,7 +92,9 @@ for r in "${rows[@]}"; do
   printf '| %s | %s | %s | %s | %s | %s |\n' "$a" "$b" "${c:--}" "${d:--}" "${e:--}" "${f:--}"
 done
 echo
-echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg) at the end; logs in $logs"
+[ -n "${BENCH_REUSE_LOGS:-}" ] && [ -s "$logs/machine.txt" ] ||
+  echo "$(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg) at the end" >"$logs/machine.txt"
+echo "machine: $(cat "$logs/machine.txt"); logs in $logs"
 if [ "${#failed[@]}" -gt 0 ]; then
   echo "failed: ${failed[*]}" >&2
   exit 1
