@@ -155,7 +155,9 @@ void WebMainFrm::CreateControls() {
     PropertyBag design;
     design.WriteProperty("TabStyle", std::int32_t{1});
     design.WriteProperty("TabLeftSize", std::int32_t{10});
-    design.WriteProperty("TabRightSize", std::int32_t{0});
+    // The strip reaches 250 twips under OtherUserBtn: a right margin of that much keeps the
+    // last tab and its close box clear of the button.
+    design.WriteProperty("TabRightSize", std::int32_t{17});
     uTabCreateArgs a;
     a.parent = me;
     a.x = TwipsToPixels(2300);

@@ -12,6 +12,7 @@
 #include "LoopbackServer.h"
 #include "WindowTestSupport.h"
 #include "common/Settings.h"
+#include "mainwin/MainWindowHost.h"
 #include "mainwin/MsgFrm.h"
 #include "mainwin/WebMainFrm.h"
 #include "platform/Form.h"
@@ -272,6 +273,41 @@ TEST_F(MainWindowTest, AddressesAreTabsAndTheExecuteCommandRestoresTheWindow) {
   Xdotool("mousemove " + std::to_string(strip.right - 20) + " " + std::to_string(strip.top + 16));
   EXPECT_TRUE(WaitFor([&] { return m.TabToolTip().empty(); }));
 
+  // Addresses no page can show still make tabs, and nothing breaks.
+  m.SetURL("");
+  m.SetURL("http://127.0.0.1:1/" + std::string(1 << 20, 'a'));
+  EXPECT_EQ(4, tabs.Count());
+  m.WebuTab().TabItems().Remove(Variant(3), true);
+  m.WebuTab().TabItems().Remove(Variant(2), true);
+  ASSERT_EQ(2, tabs.Count());
+
+  // Another login asks the host for the login window.
+  int logins = 0;
+  TheMainWindowHost().showLogin = [&] { ++logins; };
+  ClickOn(m.OtherUserBtn().hWnd());
+  EXPECT_TRUE(WaitFor([&] { return logins == 1; }));
+  TheMainWindowHost().showLogin = nullptr;
+
+  // The empty part of the strip drags the window only while it does not cover the work area.
+  auto dragStrip = [&] {
+    const RECT s = Rect(m.WebuTab().hWnd());
+    Xdotool("mousemove " + std::to_string(s.right - 60) + " " + std::to_string(s.top + 16) +
+            " mousedown 1");
+    Settle(150);
+    Xdotool("mousemove " + std::to_string(s.right - 20) + " " + std::to_string(s.top + 56));
+    Settle(150);
+    Xdotool("mouseup 1");
+    Settle(300);
+  };
+  const RECT covering = Rect(m.hWnd());
+  dragStrip();
+  EXPECT_EQ(covering, Rect(m.hWnd()));
+  Restore(m);
+  const RECT restored = Rect(m.hWnd());
+  dragStrip();
+  EXPECT_TRUE(WaitFor([&] { return Rect(m.hWnd()).left == restored.left + 40 && Rect(m.hWnd()).top == restored.top + 40; }))
+      << Show(Rect(m.hWnd())) << " from " << Show(restored);
+
   m.MinimizeCommand();
   ASSERT_TRUE(WaitFor([&] { return IsIconic(m.hWnd()); }));
   EXPECT_TRUE(m.DdeExecute(server.Url("/play/3")));
@@ -302,6 +338,7 @@ TEST_F(MainWindowTest, TheExitQuestionDecidesEveryClose) {
       {"the window manager's close",
        [](MsgFrm&) { CloseByWindowManager("提示"); },
        false},
+      {"否 once more", [](MsgFrm& box) { ClickOn(box.iButton2().hWnd()); }, false},
       {"是", [](MsgFrm& box) { ClickOn(box.iButton1().hWnd()); }, true},
   };
   int asked = 0;
@@ -322,11 +359,18 @@ TEST_F(MainWindowTest, TheExitQuestionDecidesEveryClose) {
     if (r.closes) {
       m.CloseCommand();
     } else {
-      // The window manager's close of the main window and the close button alternate.
-      if (asked % 2 == 0) {
+      // The close button, the window manager's close and the only tab's close box take turns.
+      if (asked % 3 == 0) {
         ClickOn(m.web_close().hWnd());
-      } else {
+      } else if (asked % 3 == 1) {
         CloseByWindowManager("ZorvikTalmar2客户端");
+      } else {
+        const RECT strip = Rect(m.WebuTab().hWnd());
+        int x = 0;
+        while (x < strip.Width() && !m.WebuTab().HitTest(static_cast<float>(x), 16).close) ++x;
+        ASSERT_LT(x, strip.Width()) << "no close box";
+        Xdotool("mousemove " + std::to_string(strip.left + x + 3) + " " + std::to_string(strip.top + 16) +
+                " click 1");
       }
     }
     ++asked;
