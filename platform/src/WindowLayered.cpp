@@ -99,7 +99,8 @@ void PaintSolidPixels(cairo_t* cr, cairo_surface_t* image, cairo_rectangle_int_t
   unsigned char* out = cairo_image_surface_get_data(part.get());
   for (int y = 0; y < area.height; ++y) {
     const auto* from = reinterpret_cast<const std::uint32_t*>(
-        in + static_cast<std::ptrdiff_t>(area.y + y) * inStride) + area.x;
+                           in + static_cast<std::ptrdiff_t>(area.y + y) * inStride) +
+                       area.x;
     auto* to = reinterpret_cast<std::uint32_t*>(out + static_cast<std::ptrdiff_t>(y) * outStride);
     for (int x = 0; x < area.width; ++x) {
       const std::uint32_t px = from[x];
@@ -108,8 +109,11 @@ void PaintSolidPixels(cairo_t* cr, cairo_surface_t* image, cairo_rectangle_int_t
         to[x] = 0;
         continue;
       }
-      auto full = [a](std::uint32_t c) { return std::min<std::uint32_t>(255, (c * 255 + a / 2) / a); };
-      to[x] = 0xFF000000u | full((px >> 16) & 0xFF) << 16 | full((px >> 8) & 0xFF) << 8 | full(px & 0xFF);
+      auto full = [a](std::uint32_t c) {
+        return std::min<std::uint32_t>(255, (c * 255 + a / 2) / a);
+      };
+      to[x] = 0xFF000000u | full((px >> 16) & 0xFF) << 16 | full((px >> 8) & 0xFF) << 8 |
+              full(px & 0xFF);
     }
   }
   cairo_surface_mark_dirty(part.get());
@@ -274,7 +278,8 @@ void CompositingChanged() {
   for (HWND h : AllWindows()) {
     WindowRecord* rec = Find(h);
     NativeWindow* n = Native(h);
-    if (rec == nullptr || n == nullptr || n->window == nullptr || (rec->exStyle & WS_EX_LAYERED) == 0) {
+    if (rec == nullptr || n == nullptr || n->window == nullptr ||
+        (rec->exStyle & WS_EX_LAYERED) == 0) {
       continue;
     }
     UpdateShape(h, false);

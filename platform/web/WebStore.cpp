@@ -72,7 +72,8 @@ struct Wait {
   // belongs to the pending call and must not be touched again.
   bool Run() {
     const gint64 deadline = g_get_monotonic_time() + kWaitLimit;
-    guint timer = g_timeout_add(100, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+    guint timer = g_timeout_add(
+        100, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
     while (!done && g_get_monotonic_time() < deadline) g_main_context_iteration(nullptr, TRUE);
     g_source_remove(timer);
     if (!done) abandoned = true;

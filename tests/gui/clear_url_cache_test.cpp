@@ -24,9 +24,11 @@ using testsupport::Request;
 
 namespace {
 
-bool Until(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(30)) {
+bool Until(const std::function<bool()>& done,
+           std::chrono::seconds limit = std::chrono::seconds(30)) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
-  const guint tick = g_timeout_add(20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+  const guint tick = g_timeout_add(
+      20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
   bool ok = done();
   while (!ok && std::chrono::steady_clock::now() < deadline) {
     g_main_context_iteration(nullptr, TRUE);
@@ -41,11 +43,13 @@ class ClearCache : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "no display";
     // Two pages using the same cacheable script and style sheet; the first also sets the cookie.
-    const std::string body = "<html><body><script src='/res.js'></script><link rel='stylesheet' href='/res.css'>"
-                             "</body></html>";
+    const std::string body =
+        "<html><body><script src='/res.js'></script><link rel='stylesheet' href='/res.css'>"
+        "</body></html>";
     server.Route("/first", [body](const Request&, Connection& c) {
-      c.SendResponse(200, {{"Content-Type", "text/html"}, {"Set-Cookie", "who=me; Max-Age=3600; Path=/"}},
-                     body);
+      c.SendResponse(
+          200, {{"Content-Type", "text/html"}, {"Set-Cookie", "who=me; Max-Age=3600; Path=/"}},
+          body);
     });
     server.Route("/second", [body](const Request&, Connection& c) {
       c.SendResponse(200, {{"Content-Type", "text/html"}, {"Cache-Control", "no-store"}}, body);
@@ -131,7 +135,8 @@ TEST_F(ClearCache, TheMainWindowsMaskKeepsCookiesAndEmptiesTheCacheOfTheOpenView
 TEST_F(ClearCache, WhileAPageLoadsAndWithTheStoreDeletedItEndsAndThePageStillArrives) {
   EXPECT_EQ(Load("/first"), "who=me");
   server.Route("/slow", [](const Request&, Connection& c) {
-    if (c.Pause(std::chrono::milliseconds(1500))) c.SendResponse(200, {{"Content-Type", "text/html"}}, "slow");
+    if (c.Pause(std::chrono::milliseconds(1500)))
+      c.SendResponse(200, {{"Content-Type", "text/html"}}, "slow");
   });
   std::error_code ec;
   std::filesystem::remove_all(std::string(g_get_user_data_dir()), ec);

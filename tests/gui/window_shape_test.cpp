@@ -60,11 +60,13 @@ class WindowShapeTest : public ::testing::Test {
   static Image CornerImage() {
     const char* tmp = std::getenv("TMPDIR");
     const std::string path = std::string(tmp != nullptr ? tmp : "/tmp") + "/corners.png";
-    const std::string cmd = "convert -size 100x100 xc:none -fill '#00ff00' -draw 'rectangle 20,0 79,99' "
-                            "-draw 'rectangle 0,20 99,79' -fill none -draw 'rectangle 0,40 9,59' "
-                            "-region 10x20+0+40 -alpha set -channel A -evaluate set 50% +channel "
-                            "+region -region 10x20+90+40 -alpha set -channel A -evaluate set 95% +channel "
-                            "+region png32:" + path;
+    const std::string cmd =
+        "convert -size 100x100 xc:none -fill '#00ff00' -draw 'rectangle 20,0 79,99' "
+        "-draw 'rectangle 0,20 99,79' -fill none -draw 'rectangle 0,40 9,59' "
+        "-region 10x20+0+40 -alpha set -channel A -evaluate set 50% +channel "
+        "+region -region 10x20+90+40 -alpha set -channel A -evaluate set 95% +channel "
+        "+region png32:" +
+        path;
     if (Shell(cmd) != 0) return Image();
     std::ifstream in(path, std::ios::binary);
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

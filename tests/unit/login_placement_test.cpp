@@ -19,7 +19,9 @@ TEST(LoginPlacement, CentredWhenItFitsElseThePageAndPicturesStayOnScreen) {
   const Row rows[] = {
       {"fits: centred", {0, 0, 1600, 1000}, {181, 152}},
       {"exactly fits", {0, 0, 1237, 696}, {0, 0}},
-      {"1024 x 768: moved left until the close picture is on screen", {0, 0, 1024, 768}, {-162, 36}},
+      {"1024 x 768: moved left until the close picture is on screen",
+       {0, 0, 1024, 768},
+       {-162, 36}},
       {"a panel above", {0, 30, 1024, 768}, {-162, 51}},
       {"a panel on the left", {48, 0, 1072, 768}, {-114, 36}},
       {"800 x 600: the span just fits", {0, 0, 800, 600}, {-386, -48}},
