@@ -35,15 +35,22 @@ install(CODE "
   message(STATUS \"Installing: \${dir}/Zorvik_talmar2 -> \${target}\")
 ")
 
-# Name and caption as the windows show them (common/Settings.h).
-set(CLIENT_TITLE "ZorvikTalmar2")
-set(CLIENT_CAPTION "ZorvikTalmar2客户端")
-set(CLIENT_EXEC Zorvik_talmar2)
+# The desktop entry names the command by its full path (a prefix's bin need not be on PATH), so
+# it is written at install time, when the prefix is known (CPack installs into /usr).
+set(CLIENT_TITLE "ZorvikTalmar2")         # name and caption as the windows show them
+set(CLIENT_CAPTION "ZorvikTalmar2客户端")  # (common/Settings.h)
 set(CLIENT_ICON ${CLIENT_ICON_NAME})
-configure_file(${CMAKE_SOURCE_DIR}/packaging/Zorvik_talmar2.desktop.in
-               ${CMAKE_BINARY_DIR}/packaging/Zorvik_talmar2.desktop @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/packaging/Zorvik_talmar2.desktop
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(CODE "
+  set(CLIENT_TITLE \"${CLIENT_TITLE}\")
+  set(CLIENT_CAPTION \"${CLIENT_CAPTION}\")
+  set(CLIENT_ICON \"${CLIENT_ICON}\")
+  set(CLIENT_WM_CLASS \"${CLIENT_WM_CLASS}\")
+  set(CLIENT_EXEC \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/Zorvik_talmar2\")
+  set(entry \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/Zorvik_talmar2.desktop\")
+  configure_file(\"${CMAKE_SOURCE_DIR}/packaging/Zorvik_talmar2.desktop.in\" \"\$ENV{DESTDIR}\${entry}\" @ONLY)
+  list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${entry}\")
+  message(STATUS \"Installing: \$ENV{DESTDIR}\${entry}\")
+")
 foreach(size 16 32 48 256)
   install(FILES ${CMAKE_BINARY_DIR}/art/icon-${size}.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps

@@ -16,7 +16,7 @@ exe=$prefix/lib/talmar2/Zorvik_talmar2
 [ -f "$prefix/lib/talmar2/libtalmar2-web.so" ] || fail "no web module beside the client"
 [ "$(readlink "$prefix/bin/Zorvik_talmar2")" = ../lib/talmar2/Zorvik_talmar2 ] || fail "no command in bin"
 entry=$prefix/share/applications/Zorvik_talmar2.desktop
-for line in 'Name=ZorvikTalmar2' 'Exec=Zorvik_talmar2' 'Icon=talmar2' 'Categories=Game;' \
+for line in 'Name=ZorvikTalmar2' "Exec=$prefix/bin/Zorvik_talmar2" 'Icon=talmar2' 'Categories=Game;' \
             'StartupWMClass=Zorvik_talmar2' 'Type=Application'; do
   grep -qx "$line" "$entry" || fail "the desktop entry lacks $line"
 done

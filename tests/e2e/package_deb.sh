@@ -28,8 +28,10 @@ grep -qx './usr/bin/Zorvik_talmar2 -> ../lib/talmar2/Zorvik_talmar2' <<<"$list" 
 ! grep -q "$BUILD_DIR\|/usr/local" <<<"$list" || fail "build or local paths in the package: $list"
 
 dpkg-deb -x "$deb" "$work/root"
-grep -qx 'StartupWMClass=Zorvik_talmar2' "$work/root/usr/share/applications/Zorvik_talmar2.desktop" \
-  || fail "desktop entry: $(cat "$work/root/usr/share/applications/Zorvik_talmar2.desktop")"
+for line in 'StartupWMClass=Zorvik_talmar2' 'Exec=/usr/bin/Zorvik_talmar2'; do
+  grep -qx "$line" "$work/root/usr/share/applications/Zorvik_talmar2.desktop" \
+    || fail "desktop entry: $(cat "$work/root/usr/share/applications/Zorvik_talmar2.desktop")"
+done
 # The packed files need nothing of the build tree.
 ldd "$work/root/usr/lib/talmar2/Zorvik_talmar2" | grep -q 'not found' && fail "unresolved libraries"
 ldd "$work/root/usr/lib/talmar2/libtalmar2-web.so" | grep -q 'not found' && fail "unresolved libraries of the module"
