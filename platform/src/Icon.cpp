@@ -7,6 +7,9 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "IconImpl.h"
@@ -15,12 +18,28 @@ namespace platform {
 
 namespace {
 
-// An icon: its image at the size asked for, and the file's other sizes as they are stored
-// (desktops pick the size they show from all of them, so a dock's large icon stays sharp).
+// Every size an icon file holds, as stored (desktops pick the size they show from all of them,
+// so a dock's large icon stays sharp). Shared by the icons loaded from one file.
+struct IconSizes {
+  std::vector<GdkPixbuf*> pixbufs;
+  ~IconSizes() {
+    for (GdkPixbuf* p : pixbufs) g_object_unref(p);
+  }
+};
+
+// An icon: its image at the size asked for, and the sizes of its file.
 struct IconEntry {
   GdkPixbuf* pixbuf = nullptr;
-  std::vector<GdkPixbuf*> others;
+  std::shared_ptr<IconSizes> sizes;
 };
+
+// The sizes of the files whose icons are alive, by path and contents.
+std::map<std::pair<std::string, std::vector<std::uint8_t>>, std::weak_ptr<IconSizes>>&
+SizesByFile() {
+  static std::map<std::pair<std::string, std::vector<std::uint8_t>>, std::weak_ptr<IconSizes>>
+      files;
+  return files;
+}
 
 std::map<HICON, IconEntry>& Icons() {
   static std::map<HICON, IconEntry> icons;
@@ -75,9 +94,10 @@ GdkPixbuf* IconPixbuf(HICON icon) {
   return it == Icons().end() ? nullptr : it->second.pixbuf;
 }
 
-std::vector<GdkPixbuf*> IconOtherSizes(HICON icon) {
+std::vector<GdkPixbuf*> IconFileSizes(HICON icon) {
   auto it = Icons().find(icon);
-  return it == Icons().end() ? std::vector<GdkPixbuf*>() : it->second.others;
+  return it == Icons().end() || !it->second.sizes ? std::vector<GdkPixbuf*>()
+                                                  : it->second.sizes->pixbufs;
 }
 
 HICON LoadIconFromFile(const std::string& path, int size) {
@@ -110,16 +130,22 @@ HICON LoadIconFromFile(const std::string& path, int size) {
     if (scaled == nullptr) return 0;
     pixbuf = scaled;
   }
-  IconEntry entry{pixbuf, {}};
-  std::vector<int> sizes{size};
-  for (int i = 0; i < count; ++i) {
-    const std::uint8_t* e = file.data() + 6 + 16 * i;
-    const int w = e[0] == 0 ? 256 : e[0];
-    if (std::find(sizes.begin(), sizes.end(), w) != sizes.end()) continue;
-    if (GdkPixbuf* other = DecodeEntry(file, e)) {
-      entry.others.push_back(other);
-      sizes.push_back(w);
+  IconEntry entry{pixbuf, nullptr};
+  auto& known = SizesByFile()[{path, file}];
+  entry.sizes = known.lock();
+  if (!entry.sizes) {
+    entry.sizes = std::make_shared<IconSizes>();
+    std::vector<int> seen;
+    for (int i = 0; i < count; ++i) {
+      const std::uint8_t* e = file.data() + 6 + 16 * i;
+      const int w = e[0] == 0 ? 256 : e[0];
+      if (std::find(seen.begin(), seen.end(), w) != seen.end()) continue;
+      if (GdkPixbuf* one = DecodeEntry(file, e)) {
+        entry.sizes->pixbufs.push_back(one);
+        seen.push_back(w);
+      }
     }
+    known = entry.sizes;
   }
   const HICON h = g_nextIcon++;
   Icons().emplace(h, std::move(entry));
@@ -130,8 +156,11 @@ bool DestroyIcon(HICON icon) {
   auto it = Icons().find(icon);
   if (it == Icons().end()) return false;
   g_object_unref(it->second.pixbuf);
-  for (GdkPixbuf* p : it->second.others) g_object_unref(p);
   Icons().erase(it);
+  // Forget the files none of whose icons is left.
+  for (auto f = SizesByFile().begin(); f != SizesByFile().end();) {
+    f = f->second.expired() ? SizesByFile().erase(f) : std::next(f);
+  }
   return true;
 }
 

@@ -12,7 +12,7 @@ namespace platform {
 
 // The icon's pixels (owned by the icon); nullptr for no icon.
 GdkPixbuf* IconPixbuf(HICON icon);
-// The other sizes of the icon file the icon was loaded from (owned by the icon).
-std::vector<GdkPixbuf*> IconOtherSizes(HICON icon);
+// Every size of the icon file the icon was loaded from, as stored (owned by the icon).
+std::vector<GdkPixbuf*> IconFileSizes(HICON icon);
 
 }  // namespace platform

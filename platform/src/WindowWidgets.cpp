@@ -302,7 +302,7 @@ bool NativeDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM lParam, LR
         if (GdkPixbuf* p = IconPixbuf(icon)) add(p);
       }
       for (std::uint32_t icon : {n->bigIcon, n->smallIcon}) {
-        for (GdkPixbuf* p : IconOtherSizes(icon)) add(p);
+        for (GdkPixbuf* p : IconFileSizes(icon)) add(p);
       }
       gtk_window_set_icon_list(GTK_WINDOW(n->window), list);
       g_list_free(list);
