@@ -81,6 +81,10 @@ struct NativeWindow {
   guint originCheck = 0;  // pending read-back of a top-level window's place
   bool drawn = false;     // a top-level window has drawn its first frame
   bool iconic = false;
+  // A minimized state we asked for and have reported already: state notices that say otherwise
+  // are older news until one agrees or a short while has passed (as `pending` for geometry).
+  bool iconicPending = false;
+  gint64 iconicPendingUntil = 0;
   bool maximized = false;
 
   cairo_t* paintContext = nullptr;  // during WM_ERASEBKGND/WM_PAINT only
@@ -197,6 +201,7 @@ void ApplyEnabled(WindowRecord& rec);
 
 // Painting (WindowPaint.cpp).
 void ConnectPaint(NativeWindow& n);     // a client area
+void ConnectTopLevelPaint(NativeWindow& n);
 bool PaintDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
 // Desktop (WindowDesktop.cpp).

@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include "WindowTestSupport.h"
+#include "platform/Gdi.h"
 
 using namespace platform;
 using namespace wintest;
@@ -120,6 +121,40 @@ TEST_F(WindowShapeTest, RoundRectRegionCutsTheCornersForDrawingAndInput) {
   EXPECT_EQ(ClickedWindow(151, 151), back);
   EXPECT_EQ(ClickedWindow(200, 200), h);
   EXPECT_EQ(WindowFromPoint(POINT{151, 151}), back);
+}
+
+// The resize outline on the screen DC: inverted over whatever is there, without and with a
+// compositor, and gone without a trace when drawn a second time.
+TEST_F(WindowShapeTest, ScreenOutlineInvertsAndASecondDrawingErasesIt) {
+  Backdrop();
+  for (bool composited : {false, true}) {
+    SCOPED_TRACE(composited ? "compositor" : "no compositor");
+    if (composited) StartCompositor();
+    const RECT r{150, 150, 250, 220};
+    auto dotted = [&](const Image& s, std::uint32_t dot, std::uint32_t gap) {
+      // Shot from (140, 140): the top edge at y 10, dots where x + y is even on the screen.
+      for (int x = 10; x < 110; ++x) {
+        const bool isDot = ((140 + x + 150) & 1) == 0;
+        if (!Near(s.PixelAt(x, 10), isDot ? dot : gap)) return false;
+      }
+      return Near(s.PixelAt(10, 40), ((150 + 180) & 1) == 0 ? dot : gap) &&
+             Near(s.PixelAt(50, 40), Rgb(kRed)) && Near(s.PixelAt(5, 5), Rgb(kRed));
+    };
+    ASSERT_TRUE(WaitForScreen(140, 140, 120, 90, [&](const Image& s) { return dotted(s, Rgb(kRed), Rgb(kRed)); }));
+    const HDC screen = GetDC(0);
+    ASSERT_NE(screen, 0u);
+    EXPECT_TRUE(DrawFocusRect(screen, &r));
+    ReleaseDC(0, screen);
+    EXPECT_TRUE(WaitForScreen(140, 140, 120, 90, [&](const Image& s) {
+      return dotted(s, 0x00FFFF, Rgb(kRed));
+    })) << "the outline is not on the screen";
+    const HDC again = GetDC(0);
+    EXPECT_TRUE(DrawFocusRect(again, &r));
+    ReleaseDC(0, again);
+    EXPECT_TRUE(WaitForScreen(140, 140, 120, 90, [&](const Image& s) {
+      return dotted(s, Rgb(kRed), Rgb(kRed));
+    })) << "the outline was not erased";
+  }
 }
 
 TEST_F(WindowShapeTest, RegionsAreHandlesTheWindowTakesOver) {
