@@ -35,18 +35,10 @@ GtkWidget* g_openMenu = nullptr;
 
 GtkWidget* CurrentPopupMenu() { return g_openMenu; }
 
-}  // namespace detail
-
-namespace {
-
-std::map<HWND, std::vector<MenuItem>>& Menus() {
-  static std::map<HWND, std::vector<MenuItem>> menus;
-  return menus;
-}
-
-// "&x" marks the access key and "&&" is "&"; the toolkit writes those "_x" and "&", and a
-// literal "_" as "__".
-std::string Mnemonic(const std::string& caption) {
+// "&x" marks the access key and "&&" is "&"; the toolkit and dbusmenu write those "_x" and "&",
+// and a literal "_" as "__".
+std::string MenuLabel(const std::string& text) {
+  const std::string caption = ValidUtf8(text);
   std::string out;
   for (std::size_t i = 0; i < caption.size(); ++i) {
     const char c = caption[i];
@@ -60,6 +52,15 @@ std::string Mnemonic(const std::string& caption) {
     }
   }
   return out;
+}
+
+}  // namespace detail
+
+namespace {
+
+std::map<HWND, std::vector<MenuItem>>& Menus() {
+  static std::map<HWND, std::vector<MenuItem>> menus;
+  return menus;
 }
 
 struct ItemTarget {
@@ -95,7 +96,7 @@ bool PopupMenu(HWND hwnd, const std::vector<MenuItem>& items) {
   for (const MenuItem& item : items) {
     GtkWidget* w = item.separator
                        ? gtk_separator_menu_item_new()
-                       : gtk_menu_item_new_with_mnemonic(Mnemonic(detail::ValidUtf8(item.caption)).c_str());
+                       : gtk_menu_item_new_with_mnemonic(detail::MenuLabel(item.caption).c_str());
     gtk_widget_set_sensitive(w, item.enabled);
     if (!item.separator) {
       g_signal_connect_data(

@@ -177,20 +177,8 @@ void FillMenu(Icon& icon) {
     if (item.separator) {
       dbusmenu_menuitem_property_set(mi, DBUSMENU_MENUITEM_PROP_TYPE, "separator");
     } else {
-      // dbusmenu marks the access key with "_" as the toolkit does.
-      std::string label;
-      const std::string caption = detail::ValidUtf8(item.caption);
-      for (std::size_t i = 0; i < caption.size(); ++i) {
-        if (caption[i] == '_') {
-          label += "__";
-        } else if (caption[i] == '&' && i + 1 < caption.size()) {
-          label += caption[i + 1] == '&' ? '&' : '_';
-          if (caption[i + 1] == '&') ++i;
-        } else {
-          label += caption[i];
-        }
-      }
-      dbusmenu_menuitem_property_set(mi, DBUSMENU_MENUITEM_PROP_LABEL, label.c_str());
+      dbusmenu_menuitem_property_set(mi, DBUSMENU_MENUITEM_PROP_LABEL,
+                                     detail::MenuLabel(item.caption).c_str());
       dbusmenu_menuitem_property_set_bool(mi, DBUSMENU_MENUITEM_PROP_ENABLED, item.enabled);
       g_object_set_data(G_OBJECT(mi), "command", GUINT_TO_POINTER(item.id));
       g_signal_connect(mi, DBUSMENU_MENUITEM_SIGNAL_ITEM_ACTIVATED,

@@ -193,8 +193,25 @@ TEST(DesktopServices, StatusNotifierItemAnswersHostsAndFollowsTheWatcher) {
   EXPECT_TRUE(IsWindowVisible(t.w));
 
   // A modify keeps the window's clicks.
-  EXPECT_TRUE(icon->ModifyNotifyIcon(t.w, 0, "new tip"));
+  const HICON image = TestIcon(16);
+  EXPECT_TRUE(icon->ModifyNotifyIcon(t.w, image, "new tip"));
   EXPECT_NE(std::string::npos, property("ToolTip").find("'new tip'"));
+  // The image at 16, 22 and 32 pixels, each pixel as A, R, G, B bytes.
+  const std::string pixmaps = property("IconPixmap");
+  const auto at16 = pixmaps.find("(16, 16, [byte ");
+  ASSERT_NE(std::string::npos, at16) << pixmaps.substr(0, 200);
+  std::vector<unsigned> bytes;
+  for (std::size_t i = at16 + 15; bytes.size() < 16 * 16 * 4; i = pixmaps.find("0x", i + 1)) {
+    ASSERT_NE(std::string::npos, i);
+    bytes.push_back(static_cast<unsigned>(std::stoul(pixmaps.substr(i, 4), nullptr, 16)));
+  }
+  for (int x : {0, 5, 8, 15}) {
+    const std::uint32_t px = IconPixel(image, x, 8);
+    const unsigned* b = &bytes[(8 * 16 + x) * 4];
+    EXPECT_EQ(px, b[0] << 24 | b[1] << 16 | b[2] << 8 | b[3]) << "pixel " << x << ",8";
+  }
+  EXPECT_NE(std::string::npos, pixmaps.find("(22, 22, ["));
+  EXPECT_NE(std::string::npos, pixmaps.find("(32, 32, ["));
   method("Activate 0 0");
   EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(t.w); }));
   ShowWindow(t.w, SW_SHOW);
@@ -372,4 +389,30 @@ TEST(DesktopServices, ExecuteServiceAndTheOpenSwitch) {
   EXPECT_EQ(3, none.status);
   EXPECT_NE(std::string::npos, none.output.find("no running client")) << none.output;
   DestroyWindow(w);
+}
+
+TEST(DesktopServices, StoppingTheHookUnderAnotherHookLeavesThatOneIntact) {
+  HookedWindow t("hook order test");
+  // Another hook goes on top of the main-window hook and stays when that one is stopped.
+  std::vector<UINT> seenOnTop;
+  WNDPROC below = 0;
+  const WNDPROC onTop = RegisterWindowProc([&](HWND h, UINT m, WPARAM w, LPARAM l) {
+    seenOnTop.push_back(m);
+    return CallWindowProc(below, h, m, w, l);
+  });
+  below = SetWindowLongPtr(t.w, GWL_WNDPROC, onTop);
+  StopMainHook(t.w);
+  EXPECT_EQ(onTop, GetWindowLongPtr(t.w, GWL_WNDPROC));
+
+  SendMessage(t.w, WM_TRAYNOTIFY, COrvNotifyIcon::kIconId, WM_LBUTTONUP);
+  EXPECT_TRUE(IsWindowVisible(t.w));  // the stopped hook no longer toggles
+  EXPECT_EQ(std::vector<UINT>{WM_TRAYNOTIFY}, seenOnTop);
+  EXPECT_EQ(1, Count(t.rec, t.w, WM_TRAYNOTIFY));  // and the window still gets every message
+
+  // Started again underneath, it acts again.
+  StartMainHook(t.w);
+  SendMessage(t.w, WM_TRAYNOTIFY, COrvNotifyIcon::kIconId, WM_LBUTTONUP);
+  EXPECT_FALSE(IsWindowVisible(t.w));
+  SetWindowLongPtr(t.w, GWL_WNDPROC, below);
+  UnregisterWindowProc(onTop);
 }
