@@ -239,6 +239,82 @@ TEST(DesktopServices, StatusNotifierItemAnswersHostsAndFollowsTheWatcher) {
   EXPECT_TRUE(WaitFor([&] { return !NameHasOwner(lastBus); }, 5000));
 }
 
+// The panel of a real desktop (xfce4-panel 4.18 with its status tray plugin) as the host.
+TEST(DesktopServices, StatusNotifierItemInARealPanel) {
+  const std::string config = std::string(std::getenv("TEST_ROOT")) + "/config";
+  const std::string query = "XDG_CONFIG_HOME=" + config + " xfconf-query -c xfce4-panel -n ";
+  for (const std::string& setting : {
+           std::string("-p /panels -a -t int -s 1"),
+           std::string("-p /panels/panel-1/plugin-ids -a -t int -s 1"),
+           std::string("-p /panels/panel-1/position -t string -s 'p=8;x=800;y=985'"),
+           std::string("-p /panels/panel-1/length -t uint -s 10"),
+           std::string("-p /panels/panel-1/size -t uint -s 30"),
+           std::string("-p /plugins/plugin-1 -t string -s systray")}) {
+    ASSERT_EQ(0, RunWhilePumping(query + setting).status) << setting;
+  }
+  Background panel({"env", "XDG_CONFIG_HOME=" + config, "xfce4-panel", "--disable-wm-check"});
+  ASSERT_TRUE(WaitFor([] { return NameHasOwner("org.kde.StatusNotifierWatcher"); }, 15000));
+
+  // Where the panel is, and how it looks before the icon comes.
+  RECT area;
+  ASSERT_TRUE(WaitFor([&] {
+    // The largest of the panel's windows (the others are its leader and helpers).
+    std::istringstream lines(Output(
+        "for w in $(xdotool search --class xfce4-panel); do "
+        "xdotool getwindowgeometry --shell $w | tr '\\n' ' '; echo; done 2>/dev/null"));
+    area = RECT{};
+    for (std::string line; std::getline(lines, line);) {
+      int x, y, w, h;
+      const auto at = line.find("X=");
+      if (at == std::string::npos ||
+          std::sscanf(line.c_str() + at, "X=%d Y=%d WIDTH=%d HEIGHT=%d", &x, &y, &w, &h) != 4) {
+        continue;
+      }
+      if (w * h > area.Width() * area.Height()) area = RECT{x, y, x + w, y + h};
+    }
+    return area.Width() > 10 && area.Height() > 10;
+  }, 10000));
+  Settle(500);
+  const Image before = Screenshot(area.left, area.top, area.Width(), area.Height());
+  ASSERT_FALSE(before.IsNull());
+
+  HookedWindow t("tray panel test");
+  COrvNotifyIcon icon;
+  ASSERT_TRUE(icon.AddNotifyIcon(t.w, TestIcon(16), "ZorvikTalmar2客户端"));
+  ASSERT_TRUE(WaitFor([&] { return GetTrayIconPath(t.w, COrvNotifyIcon::kIconId) == TrayPath::StatusNotifier; }));
+
+  // The panel shows our pixels once it has read the item: the centre of what changed.
+  POINT at{-1, -1};
+  ASSERT_TRUE(WaitForScreen(area.left, area.top, area.Width(), area.Height(), [&](const Image& shot) {
+    long sx = 0, sy = 0, n = 0;
+    for (int y = 0; y < area.Height(); ++y) {
+      for (int x = 0; x < area.Width(); ++x) {
+        if (!Near(shot.PixelAt(x, y), before.PixelAt(x, y) & 0xFFFFFF, 24)) {
+          sx += x;
+          sy += y;
+          ++n;
+        }
+      }
+    }
+    if (n < 20) return false;
+    at = POINT{area.left + static_cast<int>(sx / n), area.top + static_cast<int>(sy / n)};
+    return true;
+  }, 10000)) << "the panel never showed the icon";
+
+  Xdotool("mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 1");
+  EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(t.w); }));
+  Xdotool("click 1");
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(t.w); }));
+
+  // A right click: the panel shows the exported menu itself; its first item runs our command.
+  Xdotool("click 3");
+  Settle(700);
+  if (const char* shots = std::getenv("DESKTOP_TEST_SHOTS")) Shell(std::string("import -window root ") + shots);
+  Xdotool("key Down Return");
+  EXPECT_TRUE(WaitFor([&] { return SawCommand(t.rec, t.w, kCmdRefresh); }));
+  EXPECT_TRUE(IsWindowVisible(t.w));
+}
+
 TEST(DesktopServices, F10TogglesTheWindowFromAnotherProgramsFocus) {
   HookedWindow t("hot key test");
   ASSERT_TRUE(MainHotKeyRegistered());
