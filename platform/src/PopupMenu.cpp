@@ -124,20 +124,24 @@ bool PopupMenu(HWND hwnd, const std::vector<MenuItem>& items) {
                    nullptr);
   detail::g_openMenu = menu;
   GdkEvent* trigger = gtk_get_current_event();
-  if (trigger != nullptr) {
-    gtk_menu_popup_at_pointer(GTK_MENU(menu), trigger);
-    gdk_event_free(trigger);
-  } else {
-    // Asked for outside any input event (a tray host's call over the bus): the pointer's place
-    // on the screen stands for the event's.
+  if (trigger == nullptr) {
+    // Asked for outside any input event (a tray host's call over the bus): a button release at
+    // the pointer's place on the screen stands for the event.
     GdkDisplay* display = gdk_display_get_default();
     GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(display));
     GdkScreen* screen = nullptr;
-    GdkRectangle at{0, 0, 1, 1};
-    gdk_device_get_position(pointer, &screen, &at.x, &at.y);
-    gtk_menu_popup_at_rect(GTK_MENU(menu), gdk_screen_get_root_window(screen), &at,
-                           GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST, nullptr);
+    int x = 0, y = 0;
+    gdk_device_get_position(pointer, &screen, &x, &y);
+    trigger = gdk_event_new(GDK_BUTTON_RELEASE);
+    trigger->button.window = GDK_WINDOW(g_object_ref(gdk_screen_get_root_window(screen)));
+    trigger->button.time = gtk_get_current_event_time();
+    trigger->button.x = trigger->button.x_root = x;
+    trigger->button.y = trigger->button.y_root = y;
+    trigger->button.button = 3;
+    gdk_event_set_device(trigger, pointer);
   }
+  gtk_menu_popup_at_pointer(GTK_MENU(menu), trigger);
+  gdk_event_free(trigger);
   if (!gtk_widget_get_visible(menu)) {
     detail::g_openMenu = nullptr;
     gtk_widget_destroy(menu);

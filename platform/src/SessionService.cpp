@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <map>
+#include <unistd.h>
 #include <memory>
 
 #include "DesktopImpl.h"
@@ -55,6 +56,23 @@ void OnMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*, const 
   if (g_strcmp0(method, "Execute") != 0) {
     g_dbus_method_invocation_return_error(invocation, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD,
                                           "no such method");
+    return;
+  }
+  // The session bus admits only the user's own connections; a caller of another user (a bus
+  // opened up by its configuration) is refused all the same.
+  GVariant* uid = g_dbus_connection_call_sync(
+      g_dbus_method_invocation_get_connection(invocation), "org.freedesktop.DBus",
+      "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetConnectionUnixUser",
+      g_variant_new("(s)", g_dbus_method_invocation_get_sender(invocation)), G_VARIANT_TYPE("(u)"),
+      G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr);
+  guint32 caller = G_MAXUINT32;
+  if (uid != nullptr) {
+    g_variant_get(uid, "(u)", &caller);
+    g_variant_unref(uid);
+  }
+  if (caller != getuid()) {
+    g_dbus_method_invocation_return_error(invocation, G_DBUS_ERROR, G_DBUS_ERROR_ACCESS_DENIED,
+                                          "only the user's own programs may send commands");
     return;
   }
   const gchar* text = nullptr;

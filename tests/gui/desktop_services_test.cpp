@@ -167,9 +167,14 @@ TEST(DesktopServices, StatusNotifierItemAnswersHostsAndFollowsTheWatcher) {
   const std::string menuPath = menuProp.substr(q + 1, menuProp.find('\'', q + 1) - q - 1);
 
   // The host's context menu request opens the window's menu; the window stays as it is.
+  Xdotool("mousemove 700 600");
   method("ContextMenu 10 10");
   EXPECT_TRUE(WaitFor([] { return IsPopupMenuOpen(); }));
   EXPECT_TRUE(IsWindowVisible(t.w));
+  POINT first;
+  ASSERT_TRUE(WaitFor([&] { return MenuItemCentre(0, &first); }));
+  EXPECT_TRUE(first.x > 700 && first.x < 900 && first.y > 600 && first.y < 640)
+      << first.x << "," << first.y;  // opened at the pointer, to its lower right
   Xdotool("key Escape");
   EXPECT_TRUE(WaitFor([] { return !IsPopupMenuOpen(); }));
 
