@@ -94,3 +94,48 @@ wait_login_page() {
   done
   return 1
 }
+
+# answer_question_no: the restarted client asks about the update again; the user says No.
+answer_question_no() {
+  local box
+  box=$(wait_window "提示" 30) || fail "the client did not ask about the update"
+  xdotool windowactivate --sync "$box" key --clearmodifiers alt+n
+}
+
+# expect_old_client_back: the updater ended without installing anything; the previous client
+# is in place, was started again and reaches its login page.
+expect_old_client_back() {
+  cmp -s "$inst/Zorvik_talmar2" "$CLIENT_EXE" || fail "$1: the client was changed"
+  cmp -s "$inst/libtalmar2-web.so" "$WEB_MODULE" || fail "$1: the web module was changed"
+  [ -z "$(ls -A "$inst" | grep '^\.update-' || true)" ] || fail "$1: temporary files were left"
+  client_works "$1"
+}
+
+# client_works WHAT: a client runs from the installed copy (started by the updater, or by us
+# when START is given), declines the offered update and shows its login page; then it is ended.
+client_works() {
+  local before p
+  before=$(grep -c 'request: GET /games/talmar2/dlq/' "$work/portal.log" || true)
+  if [ "${2:-}" = start ]; then
+    CLIENT_BASE_URL=$base "$inst/Zorvik_talmar2" &
+    pids+=($!)
+  fi
+  wait_client_running || fail "$1: no client was started"
+  answer_question_no
+  for _ in $(seq 1 300); do
+    [ "$(grep -c 'request: GET /games/talmar2/dlq/' "$work/portal.log" || true)" -gt "$before" ] && break
+    sleep 0.1
+  done
+  [ "$(grep -c 'request: GET /games/talmar2/dlq/' "$work/portal.log" || true)" -gt "$before" ] \
+    || fail "$1: the client did not reach its login page"
+  for p in $(pgrep -f "^$inst/Zorvik_talmar2" || true); do kill "$p" 2>/dev/null || true; done
+  for p in $(pgrep -f "^$inst/Zorvik_talmar2" || true); do wait_exit "$p" 10; done
+}
+
+# click_close_button: presses the updater's close button (43 x 18, 730 twips from the right).
+click_close_button() {
+  local id
+  id=$(wait_window "更新" 10) || fail "no updater window"
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  xdotool mousemove $((X + WIDTH - 49 + 21)) $((Y + 7 + 9)) click 1
+}
