@@ -4,8 +4,11 @@
 #include <cstring>
 
 #include "app/LoadFrm.h"
+#include "app/LoginBgFrm.h"
+#include "app/LoginFrm.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
+#include "mainwin/MainWindowHost.h"
 #include "platform/Form.h"
 #include "platform/MessageLoop.h"
 #include "platform/Process.h"
@@ -27,6 +30,17 @@ int main(int argc, char** argv) {
   platform::WebEngineOptions web;
   web.name = GameId;
   platform::InitWebEngine(web);
+  // Another login from the main window: the login screen, loaded afresh when it is gone; it
+  // shows itself once its page has arrived.
+  TheMainWindowHost().showLogin = [] {
+    using platform::FormSlot;
+    const bool shown = FormSlot<LoginFrm>::IsLoaded();
+    LoginFrm& login = FormSlot<LoginFrm>::Get();
+    if (shown) {
+      platform::ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), platform::SW_SHOW);
+      platform::ShowWindow(login.hWnd(), platform::SW_SHOW);
+    }
+  };
   platform::FormSlot<LoadFrm>::Get().Show();
   platform::RunMessageLoop();
   return 0;
