@@ -46,6 +46,9 @@ exe=$(readlink -f "$CLIENT_EXE")
 expected="$(dirname "$exe")|$exe"
 got=$(tr '\0' '\n' <"/proc/$updater/cmdline" | sed -n 2p)
 [ "$got" = "$expected" ] || fail "updater started with '$got', expected '$expected'"
+# While it runs, a second updater of the same user ends at once, as does one without arguments.
+timeout 5 "$private_tmp/Update" "/nonexistent|/nonexistent/x" || fail "a second updater did not end at once"
+timeout 5 "$private_tmp/Update" || fail "an updater without arguments did not end at once"
 box=$(wait_window "提示") || fail "the updater showed no end message"
 xdotool windowactivate --sync "$box" key --clearmodifiers Return
 wait_exit "$updater"
