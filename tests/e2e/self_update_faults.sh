@@ -59,5 +59,5 @@ expect_failure "read-only"
 mount -o remount,rw "$inst"
 start_update
 expect_failure "full"
-[ -z "$(ls -A "$inst" | grep '^\.update-' || true)" ] || fail "full: temporary files were left"
+[ -z "$(ls -A "$inst" | grep '^\.talmar2-update-' || true)" ] || fail "full: temporary files were left"
 echo "self update faults: ok"

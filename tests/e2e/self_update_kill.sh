@@ -16,7 +16,7 @@ full=$(stat -c %s "$NEXT_CLIENT_EXE")
 # largest_part: the size of the largest temporary file in the client's directory.
 largest_part() {
   local f m=0 s
-  for f in "$inst"/.update-*; do
+  for f in "$inst"/.talmar2-update-*; do
     [ -e "$f" ] || continue
     s=$(stat -c %s "$f" 2>/dev/null || echo 0)
     [ "$s" -gt "$m" ] && m=$s

@@ -40,7 +40,7 @@ TEST(UpdateManifestTest, FileLines) {
       {"m|http://h/a\\..\\b", Kind::Refused, ""},           // backslash
       {"m|http://h/a\x01" "b", Kind::Refused, ""},          // control character
       {"m|http://h/a b", Kind::Refused, ""},
-      {"m|http://h/.update-abc123", Kind::Refused, ""},     // hidden: our temporary names
+      {"m|http://h/.talmar2-update-abc123", Kind::Refused, ""},     // hidden: our temporary names
       {"m|http://h/a.bin|1234", Kind::Refused, ""},         // a hash that is not SHA-256
       {"m|http://h/a.bin|" + std::string(64, 'g'), Kind::Refused, ""},
   };

@@ -58,7 +58,7 @@ run_client_to_updater() {
 wait_part_growing() {
   local f size
   for _ in $(seq 1 200); do
-    f=$(ls -A "$inst" | grep '^\.update-' | head -n 1 || true)
+    f=$(ls -A "$inst" | grep '^\.talmar2-update-' | head -n 1 || true)
     if [ -n "$f" ]; then
       size=$(stat -c %s "$inst/$f" 2>/dev/null || echo 0)
       [ "$size" -gt 0 ] && return 0
@@ -108,7 +108,7 @@ answer_question_no() {
 expect_old_client_back() {
   cmp -s "$inst/Zorvik_talmar2" "$CLIENT_EXE" || fail "$1: the client was changed"
   cmp -s "$inst/libtalmar2-web.so" "$WEB_MODULE" || fail "$1: the web module was changed"
-  [ -z "$(ls -A "$inst" | grep '^\.update-' || true)" ] || fail "$1: temporary files were left"
+  [ -z "$(ls -A "$inst" | grep '^\.talmar2-update-' || true)" ] || fail "$1: temporary files were left"
   client_works "$1"
 }
 
