@@ -76,7 +76,7 @@ void UpdateFrm::Form_Load() {
     controls::UserControlArgs a;
     a.parent = hWnd();
     a.left = width - kCloseFromRight;
-    a.top = PixelsToTwips(7);  // centred on the title bar
+    a.top = 0;  // the strip's art continues the title bar's top rows
     a.width = PixelsToTwips(43);
     a.height = PixelsToTwips(18);
     a.properties = &design;

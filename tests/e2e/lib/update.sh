@@ -144,5 +144,5 @@ click_close_button() {
   local id
   id=$(wait_window "更新" 10) || fail "no updater window"
   eval "$(xdotool getwindowgeometry --shell "$id")"
-  xdotool mousemove $((X + WIDTH - 49 + 21)) $((Y + 7 + 9)) click 1
+  xdotool mousemove $((X + WIDTH - 49 + 21)) $((Y + 9)) click 1
 }
