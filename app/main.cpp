@@ -1,15 +1,21 @@
 // The client's entry point: the startup window runs the start-up order.
 
+#include <csignal>
 #include <cstdio>
+#include <string>
 
 #include "app/LoadFrm.h"
 #include "common/Settings.h"
 #include "platform/Form.h"
+#include "platform/MessageBox.h"
 #include "platform/MessageLoop.h"
 #include "platform/Process.h"
 #include "platform/WebBrowser.h"
 
 int main(int argc, char** argv) {
+  // A peer that closes its end of a pipe or socket (a helper program, a server) must fail the
+  // write that follows, not end the client.
+  std::signal(SIGPIPE, SIG_IGN);
   if (!platform::InitToolkit(argc, argv)) {
     std::fprintf(stderr, "Zorvik_talmar2: cannot open display\n");
     return 1;
@@ -19,6 +25,13 @@ int main(int argc, char** argv) {
   // data and cache directories.
   platform::WebEngineOptions web;
   web.name = GameId;
+  // Without its web engine the client can show neither the login page nor a game: it says so
+  // instead of keeping the splash up for good.
+  web.onUnavailable = [](const std::string&) {
+    platform::MessageBox("无法加载网页组件，客户端无法运行。请重新安装客户端。", "提示",
+                         platform::MB_OK | platform::MB_ICONEXCLAMATION);
+    platform::EndProcessNow(1);
+  };
   platform::InitWebEngine(web);
   platform::FormSlot<LoadFrm>::Get().Show();
   platform::RunMessageLoop();

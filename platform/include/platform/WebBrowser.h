@@ -99,16 +99,23 @@ struct WebEngineOptions {
   std::string name = "web-client";
   std::string dataDirectory;   // overrides $XDG_DATA_HOME/<name>/web when not empty
   std::string cacheDirectory;  // overrides $XDG_CACHE_HOME/<name>/web when not empty
+  // Called once, with the reason, when the engine is first needed and cannot be loaded (its
+  // module is missing or of another version); the views then stay blank.
+  std::function<void(const std::string& why)> onUnavailable;
 };
 
 // Chooses the store. Only before the first view exists; returns false (and changes nothing)
 // afterwards. Without a call the defaults above apply. The engine's process sandbox is on
-// except in debug builds.
+// unless the build turned it off (CLIENT_WEB_SANDBOX).
 bool InitWebEngine(const WebEngineOptions& options);
 
 class WebBrowser {
  public:
-  static constexpr std::size_t kMaxInnerHtml = 1 << 20;
+  // Caps on what a page hands the client: the root element's HTML text in the snapshot (in
+  // characters; the login window only asks whether anything arrived) and the title (in bytes
+  // of UTF-8, cut on a character boundary).
+  static constexpr std::size_t kMaxInnerHtml = 1 << 14;
+  static constexpr std::size_t kMaxTitle = 1024;
 
   using BeforeNavigate2Handler = std::function<void(const std::string& url, bool& Cancel)>;
   using DownloadBeginHandler = std::function<void()>;
@@ -138,6 +145,13 @@ class WebBrowser {
   // with the page's own work (a later read of the page sees them).
   void SetDocumentElementStyleOverflow(const std::string& value);
   void SetDocumentOnContextMenuReturnsFalse();
+
+  // While BeforeNavigate2 is raised: true when the navigation was asked for by the client
+  // (Navigate, Refresh), by the top document, or by a frame of the top document's origin; false
+  // for other frames (advertisements) and for navigations the view cannot attribute to any
+  // of these (a server's redirect, a meta refresh). Commands for the client are taken only
+  // from trusted navigations.
+  bool NavigationTrusted() const;
 
   void OnBeforeNavigate2(BeforeNavigate2Handler handler);
   void OnDownloadBegin(DownloadBeginHandler handler);
