@@ -2,10 +2,15 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/LoadFrm.h"
+#include "app/LoginBgFrm.h"
+#include "app/LoginFrm.h"
 #include "common/Settings.h"
+#include "common/SharedRoutines.h"
+#include "mainwin/MainWindowHost.h"
 #include "platform/Form.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageLoop.h"
@@ -16,6 +21,11 @@ int main(int argc, char** argv) {
   // A peer that closes its end of a pipe or socket (a helper program, a server) must fail the
   // write that follows, not end the client.
   std::signal(SIGPIPE, SIG_IGN);
+  // "--version" prints the version and ends, without a display (installers and tests ask).
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("%s\n", AppVersion().c_str());
+    return 0;
+  }
   if (!platform::InitToolkit(argc, argv)) {
     std::fprintf(stderr, "Zorvik_talmar2: cannot open display\n");
     return 1;
@@ -33,6 +43,17 @@ int main(int argc, char** argv) {
     platform::EndProcessNow(1);
   };
   platform::InitWebEngine(web);
+  // Another login from the main window: the login screen, loaded afresh when it is gone; it
+  // shows itself once its page has arrived.
+  TheMainWindowHost().showLogin = [] {
+    using platform::FormSlot;
+    const bool shown = FormSlot<LoginFrm>::IsLoaded();
+    LoginFrm& login = FormSlot<LoginFrm>::Get();
+    if (shown) {
+      platform::ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), platform::SW_SHOW);
+      platform::ShowWindow(login.hWnd(), platform::SW_SHOW);
+    }
+  };
   platform::FormSlot<LoadFrm>::Get().Show();
   platform::RunMessageLoop();
   return 0;
