@@ -76,13 +76,14 @@ std::unique_ptr<iButton> MakeButton(HWND parent, int left, int top, int width, i
   return std::make_unique<iButton>(a);
 }
 
-// A caption button on the title band: white text straight on the bar.
-std::unique_ptr<iButton> MakeTextButton(HWND parent, int width, const char* caption) {
+// A caption button hanging from the title band's top: its picture continues the bar, the
+// caption is white.
+std::unique_ptr<iButton> MakePortalButton(HWND parent, int width, const char* caption,
+                                          int picture) {
   PropertyBag design;
+  design.WriteProperty("BackPicture", StdPicture::LoadRes(picture));
   design.WriteProperty("Caption", std::string(caption));
-  design.WriteProperty("cBackStyle", std::int32_t{controls::vbTransparent});
   design.WriteProperty("cForeColor", static_cast<std::int32_t>(RGB(255, 255, 255)));
-  design.WriteProperty("AutoSize", false);
   return MakeButton(parent, 0, 0, width, 330, std::move(design));
 }
 
@@ -166,8 +167,8 @@ void WebMainFrm::CreateControls() {
     a.properties = &design;
     m_WebuTab = std::make_unique<uTab>(a);
   }
-  m_OtherUserBtn = MakeTextButton(me, 1485, "其他账号登录");
-  m_GameSpaceBtn = MakeTextButton(me, 1215, "游戏官网");
+  m_OtherUserBtn = MakePortalButton(me, 1485, "其他账号登录", 111);
+  m_GameSpaceBtn = MakePortalButton(me, 1215, "游戏官网", 112);
   m_web_tool = MakeButton(me, 0, kButtonTop, 360, 270);
   m_web_min = MakeButton(me, 0, kButtonTop, 360, 270);
   {
