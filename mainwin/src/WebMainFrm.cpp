@@ -11,6 +11,7 @@
 #include "platform/EventLog.h"
 #include "platform/Gdi.h"
 #include "platform/Shell.h"
+#include "platform/ToolTip.h"
 #include "platform/WebBrowserHost.h"
 
 using namespace platform;
@@ -424,6 +425,7 @@ void WebMainFrm::WebuTab_OnMouseHover(std::int32_t ItemIndex) {
   m_TabToolTip = ItemIndex >= 0 && ItemIndex < items.Count()
                      ? items.Item(Variant(ItemIndex))->Caption()
                      : std::string();
+  SetToolTipText(m_WebuTab->hWnd(), m_TabToolTip);
 }
 
 void WebMainFrm::WebuTab_OnItemColose(std::int32_t /*ItemIndex*/, bool& Cancel) {
