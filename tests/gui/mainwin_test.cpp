@@ -152,6 +152,14 @@ TEST_F(MainWindowTest, MaximiseAndRestoreTwiceReturnToTheFirstPlacement) {
   const RECT work = GetWorkArea();
   EXPECT_TRUE(m.web_minmax().Value());
   EXPECT_EQ(0u, m.WebBForm().frmHwnd()) << "no title-bar dragging while covering the work area";
+  // Covering the work area, the margins start no drag.
+  const RECT whole = Rect(m.hWnd());
+  Xdotool("mousemove " + std::to_string(whole.right - 3) + " " + std::to_string(whole.bottom - 3) +
+          " mousedown 1");
+  Settle(150);
+  EXPECT_FALSE(m.objStyle().Resizing());
+  Xdotool("mouseup 1");
+  PointerAway();
   const RECT centred = Box((GetSystemMetrics(SM_CXSCREEN) - 1036) / 2,
                            (GetSystemMetrics(SM_CYSCREEN) - 639) / 2, 1036, 639);
   for (int round = 0; round < 2; ++round) {
@@ -242,6 +250,7 @@ TEST_F(MainWindowTest, APanelRefitsTheCoveringWindowAndLeavesARestoredOne) {
   const bool shrank = WaitFor([] { return GetWorkArea().Height() == GetSystemMetrics(SM_CYSCREEN) - 40; });
   const RECT work = GetWorkArea();
   EXPECT_TRUE(shrank) << Show(work);
+  EXPECT_EQ(40 * 15, GetTaskbarHeight());
   EXPECT_TRUE(WaitFor([&] { return Rect(m.hWnd()) == work; })) << Show(Rect(m.hWnd()));
   Restore(m);
   const RECT restored = Rect(m.hWnd());
