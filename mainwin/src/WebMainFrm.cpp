@@ -47,6 +47,7 @@ namespace {
 // The window's controls as designed (twips).
 constexpr int kFrameHeight = 495;
 constexpr int kButtonTop = 15;
+constexpr std::size_t kMaxInitialCaption = 1024;  // bytes
 
 HWND CreateBox(HWND parent, WindowProcFn proc, std::uint32_t back = RGB(255, 255, 255)) {
   CreateWindowArgs a;
@@ -314,7 +315,9 @@ void WebMainFrm::OpenTab(const std::string& url) {
   if (found < 0) {
     std::shared_ptr<WebUrl> page = WebUrl::Create();
     page->OpenURL(url);
-    items.Add(key, page, Variant(key));
+    // The caption shows only the start of the key until the page's title replaces it; laying
+    // out a caption of a megabyte would hold the window up for seconds.
+    items.Add(key.substr(0, gdi::Utf8Floor(key, kMaxInitialCaption)), page, Variant(key));
     items.Selected(items.Count() - 1);
   } else {
     items.Selected(found);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -283,9 +285,18 @@ TEST_F(MainWindowTest, AddressesAreTabsAndTheExecuteCommandRestoresTheWindow) {
   EXPECT_TRUE(WaitFor([&] { return m.TabToolTip().empty(); }));
 
   // Addresses no page can show still make tabs, and nothing breaks.
+  const std::string huge = "http://127.0.0.1:1/" + std::string(1 << 20, 'a');
   m.SetURL("");
-  m.SetURL("http://127.0.0.1:1/" + std::string(1 << 20, 'a'));
+  const auto before = std::chrono::steady_clock::now();
+  m.SetURL(huge);
   EXPECT_EQ(4, tabs.Count());
+  // Found by its whole address; captioned with its start only, so the strip lays out at once.
+  EXPECT_EQ(3, tabs.FindItem(Variant("Game" + huge)));
+  EXPECT_EQ(1024u, tabs.Item(Variant(3))->Caption().size());
+  std::fprintf(stderr, "a 1 MB address opened in %lld ms\n",
+               static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now() - before)
+                                          .count()));
   m.WebuTab().TabItems().Remove(Variant(3), true);
   m.WebuTab().TabItems().Remove(Variant(2), true);
   ASSERT_EQ(2, tabs.Count());
