@@ -48,6 +48,9 @@ namespace {
 constexpr int kFrameHeight = 495;
 constexpr int kButtonTop = 15;
 constexpr std::size_t kMaxInitialCaption = 1024;  // bytes
+// Runs the close command after the message that asked for it: a button's click must not unload
+// the window (and with it the button) while the button is still handling that click.
+constexpr UINT kCloseLater = WM_APP + 1;
 
 HWND CreateBox(HWND parent, WindowProcFn proc, std::uint32_t back = RGB(255, 255, 255)) {
   CreateWindowArgs a;
@@ -104,6 +107,7 @@ void Step(const char* what, Fn&& fn) {
 WebMainFrm::WebMainFrm() = default;
 
 WebMainFrm::~WebMainFrm() {
+  *m_alive = false;
   if (m_SmallIcon != 0) DestroyIcon(m_SmallIcon);
   if (m_BigIcon != 0) DestroyIcon(m_BigIcon);
 }
@@ -201,7 +205,7 @@ void WebMainFrm::CreateControls() {
     SetWindowCursor(m_WebuTab->hWnd(), Cursor::Arrow);
   };
   m_WebuTab->OnItemColose = [this](std::int32_t i, bool& cancel) { WebuTab_OnItemColose(i, cancel); };
-  m_web_close->Click = [this] { CloseCommand(); };
+  m_web_close->Click = [this] { PostMessage(hWnd(), kCloseLater, 0, 0); };
   m_web_min->Click = [this] { MinimizeCommand(); };
   m_web_minmax->Click = [this] { MaxRestoreCommand(); };
   m_GameSpaceBtn->Click = [this] { GameSpaceCommand(); };
@@ -262,11 +266,19 @@ void WebMainFrm::Form_Load() {
 
 void WebMainFrm::Form_QueryUnload(bool& cancel, int /*unloadMode*/) {
   if (m_bExit) return;
+  if (m_Asking) {
+    // The question on the screen decides; this request goes.
+    cancel = true;
+    return;
+  }
   ++m_ExitQuestions;
-  MsgFrm& box = FormSlot<MsgFrm>::Get();
-  box.ShowModal(hWnd());
+  m_Asking = true;
+  const std::shared_ptr<bool> alive = m_alive;
+  FormSlot<MsgFrm>::Get().ShowModal(hWnd());
   // Each showing loads the question afresh.
   if (FormSlot<MsgFrm>::IsLoaded()) FormSlot<MsgFrm>::Unload();
+  if (!*alive) return;
+  m_Asking = false;
   if (!m_bExit) cancel = true;
 }
 
@@ -291,6 +303,9 @@ LRESULT WebMainFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       Form_Resize();
       break;
+    case kCloseLater:
+      CloseCommand();
+      return 0;
     case WM_SYSCOMMAND:
       // The style object has turned the system close command into CloseClick, which ran the
       // close command with its question; closing again here would ask a second time.

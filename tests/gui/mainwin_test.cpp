@@ -353,7 +353,13 @@ TEST_F(MainWindowTest, TheExitQuestionDecidesEveryClose) {
     bool closes;
   };
   const Row rows[] = {
-      {"否", [](MsgFrm& box) { ClickOn(box.iButton2().hWnd()); }, false},
+      {"否, after a second close request while asking",
+       [&m](MsgFrm& box) {
+         ClickOn(m.web_close().hWnd());
+         Settle(200);
+         ClickOn(box.iButton2().hWnd());
+       },
+       false},
       {"the dialog's close button", [](MsgFrm& box) { ClickOn(box.closebtn().hWnd()); }, false},
       {"the window manager's close",
        [](MsgFrm&) { CloseByWindowManager("提示"); },
