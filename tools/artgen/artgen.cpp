@@ -4,7 +4,7 @@
 //
 // writes the login background, the splash, the multi-size icon file, the title-bar button
 // strips, the logo, the two tab-strip skins, the frame sprite, the updater's close-button strip
-// and the dialog buttons' strips into <outdir>. The output is the same, byte for byte, on every
+// the dialog buttons' strips and the portal buttons' strips into <outdir>. The output is the same, byte for byte, on every
 // run: no clocks, no random numbers (the sparkles use a fixed-seed generator), and text is
 // rendered with fixed font options.
 //
@@ -664,6 +664,44 @@ void DrawUpdaterClose(const std::filesystem::path& out) {
     cairo_line_to(cr, cx - d, cy + d);
     cairo_set_line_width(cr, 1.7);
     SetRgb(cr, st == BtnState::Pressed ? Hex(0xF3D9CF) : Hex(0xFFFFFF));
+    cairo_stroke(cr);
+    cairo_restore(cr);
+  }
+  WritePng(c.surface, out);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Portal buttons (bitmaps 111 and 112): the main window's other-login and portal-page buttons
+// beside the tab strip, three frames each (normal, hover, pressed), 22 rows hanging from the
+// window's top row. The caption is the button's own text, printed in white over the frame.
+
+void DrawPortalButtonStrip(int w, const std::filesystem::path& out) {
+  const int h = 22;
+  Canvas c(CAIRO_FORMAT_RGB24, w * 3, h);
+  cairo_t* cr = c.cr;
+  const double fill[3] = {0.10, 0.26, 0.0};
+  for (int i = 0; i < 3; ++i) {
+    const BtnState st = static_cast<BtnState>(i);
+    cairo_save(cr);
+    cairo_rectangle(cr, i * w, 0, w, h);
+    cairo_clip(cr);
+    cairo_translate(cr, i * w, 0);
+    for (int y = 0; y < h; ++y) {
+      SetRgb(cr, Quantised(TitleRow(y)));
+      cairo_rectangle(cr, 0, y, w, 1);
+      cairo_fill(cr);
+    }
+    FacePath(cr, 1.5, 1, w - 3, h - 2.5, 4);
+    if (st == BtnState::Pressed)
+      SetRgb(cr, Hex(0x0A1E5A), 0.38);
+    else
+      SetRgb(cr, Hex(0xFFFFFF), fill[i]);
+    cairo_fill_preserve(cr);
+    cairo_set_line_width(cr, 1);
+    if (st == BtnState::Pressed)
+      cairo_set_source_rgba(cr, 0, 0, 0, 0.25);
+    else
+      cairo_set_source_rgba(cr, 1, 1, 1, st == BtnState::Hover ? 0.55 : 0.35);
     cairo_stroke(cr);
     cairo_restore(cr);
   }
@@ -1753,5 +1791,7 @@ int main(int argc, char** argv) {
   DrawUpdaterClose(dir / "updater-bitmap103.png");
   DrawDialogButtonStrip(kAcceptTheme, dir / "bitmap109.png");
   DrawDialogButtonStrip(kDeclineTheme, dir / "bitmap110.png");
+  DrawPortalButtonStrip(99, dir / "bitmap111.png");
+  DrawPortalButtonStrip(81, dir / "bitmap112.png");
   return g_ok ? 0 : 1;
 }
