@@ -1,114 +1,18 @@
 #include "common/CheckUpdate.h"
 
+#include <cstdint>
 #include <exception>
-#include <fstream>
+#include <sstream>
 
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
+#include "common/UpdateManifest.h"
+#include "platform/Crypto.h"
 #include "platform/EventLog.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageLoop.h"
 #include "platform/Shell.h"
-
-namespace {
-
-// Follows one line of the manifest as it streams past, keeping only what the version rule
-// needs: whether "version" occurs in it, and its value with the spaces at both ends trimmed,
-// bounded in size.
-class LineScanner {
- public:
-  void Feed(char c) {
-    // Case-insensitive search for "version" that survives any line length.
-    static constexpr char kKey[] = "version";
-    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-    if (!m_hasKey) {
-      if (lower == kKey[m_matched]) {
-        if (++m_matched == 7) m_hasKey = true;
-      } else {
-        m_matched = (lower == kKey[0]) ? 1 : 0;
-      }
-    }
-    // The first eight characters are skipped, whatever they are. Characters are UTF-8 code
-    // points: continuation bytes belong to the character before them.
-    if (m_skipping) {
-      const bool continuation = (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-      if (continuation) return;
-      if (m_chars < 8) {
-        ++m_chars;
-        return;
-      }
-      m_skipping = false;
-    }
-    if (c == ' ') {
-      // Leading spaces are dropped; inner ones wait until a later character keeps them.
-      if (!m_value.empty()) ++m_pendingSpaces;
-      return;
-    }
-    while (m_pendingSpaces > 0 && !m_truncated) {
-      Append(' ');
-      --m_pendingSpaces;
-    }
-    m_pendingSpaces = 0;
-    Append(c);
-  }
-
-  void Reset() { *this = LineScanner(); }
-  bool HasKey() const { return m_hasKey; }
-  // A version line whose value outgrew the bound can only differ from any version.
-  bool Decided() const { return m_hasKey && m_truncated; }
-  ManifestVersion Result() const { return {true, m_value, m_truncated}; }
-
- private:
-  void Append(char c) {
-    if (m_truncated) return;
-    if (m_value.size() >= ManifestVersion::kMaxValueBytes) {
-      m_truncated = true;
-      return;
-    }
-    m_value.push_back(c);
-  }
-
-  bool m_hasKey = false;
-  int m_matched = 0;
-  bool m_skipping = true;
-  int m_chars = 0;
-  std::size_t m_pendingSpaces = 0;
-  std::string m_value;
-  bool m_truncated = false;
-};
-
-}  // namespace
-
-ManifestVersion ReadManifestVersion(std::istream& in) {
-  LineScanner line;
-  bool lineOpen = false;   // characters have been seen since the last line end
-  bool afterCr = false;    // the previous character ended a line with CR
-  char buf[8192];
-  while (in) {
-    in.read(buf, sizeof buf);
-    const std::streamsize n = in.gcount();
-    for (std::streamsize i = 0; i < n; ++i) {
-      const char c = buf[i];
-      if (afterCr) {
-        afterCr = false;
-        if (c == '\n') continue;  // CR LF is one line end
-      }
-      if (c == '\r') {
-        if (line.HasKey()) return line.Result();
-        line.Reset();
-        lineOpen = false;
-        afterCr = true;
-        continue;
-      }
-      line.Feed(c);
-      lineOpen = true;
-      if (line.Decided()) return line.Result();
-    }
-  }
-  if (lineOpen && line.HasKey()) return line.Result();
-  return {};
-}
 
 std::string UpdaterCommandLine(const std::string& executablePath) {
   std::string dir = executablePath.substr(0, executablePath.rfind('/'));
@@ -116,6 +20,24 @@ std::string UpdaterCommandLine(const std::string& executablePath) {
   const std::string name = executablePath.substr(executablePath.rfind('/') + 1);
   return dir + "|" + (dir == "/" ? dir : dir + "/") + name;
 }
+
+namespace {
+
+// Fetches `url` to `path` + ".part"; true when it arrived whole (the caller then puts it in
+// place). A failed fetch leaves nothing behind.
+bool FetchToPart(COrvDownLoadFile& downloader, const std::string& url, const std::string& path) {
+  const std::string part = path + ".part";
+  if (downloader.DownLoadFile(url, part, true, false)) return true;
+  platform::RemoveFile(part);
+  return false;
+}
+
+void Report(const std::string& logLine, const char* text) {
+  platform::LogEvent(logLine);
+  platform::MessageBox(text, "提示", platform::MB_OK | platform::MB_ICONEXCLAMATION);
+}
+
+}  // namespace
 
 void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloader,
                  const UpdateCheckHooks& hooks) {
@@ -127,15 +49,45 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
     return;
   }
   const std::string manifestPath = tempDir + "update.txt";
+  const std::string signaturePath = manifestPath + ".sig";
+  const std::string publicKey = hooks.publicKey.value_or(UpdatePublicKey());
   const std::string ownVersion = AppVersion();
 
   if (!downloader) downloader = std::make_unique<COrvDownLoadFile>();
-  // The result does not matter: a manifest left by an earlier run is read as well.
-  downloader->DownLoadFile(UpdateListUrl(), manifestPath, true, false);
+  downloader->m_MaxBytes = static_cast<std::int64_t>(kMaxManifestBytes);
+  downloader->m_DeadlineSeconds = kManifestDeadlineSeconds;
+  // The result only decides whether the fresh copy replaces the one there: a manifest left by
+  // an earlier run is read as well.
+  if (FetchToPart(*downloader, UpdateListUrl(), manifestPath)) {
+    if (publicKey.empty()) {
+      platform::RenameFile(manifestPath + ".part", manifestPath);
+    } else if (FetchToPart(*downloader, UpdateSignatureUrl(), signaturePath)) {
+      // Signature first: a pair broken by a crash in between fails to verify, never the reverse.
+      platform::RenameFile(signaturePath + ".part", signaturePath);
+      platform::RenameFile(manifestPath + ".part", manifestPath);
+    } else {
+      // An unsigned manifest is never taken; an earlier signed pair may still be read.
+      platform::RemoveFile(manifestPath + ".part");
+      platform::LogEvent("update check: the manifest has no signature and is refused");
+    }
+  }
   if (!platform::FileExists(manifestPath)) return;
 
-  std::ifstream manifest(manifestPath, std::ios::binary);
-  if (!manifest) return;
+  bool tooLarge = false;
+  const auto content = platform::ReadFileLimited(manifestPath, kMaxManifestBytes, &tooLarge);
+  if (!content) {
+    if (tooLarge) platform::LogEvent("update check: the manifest is too large and is ignored");
+    return;
+  }
+  if (!publicKey.empty()) {
+    const auto signature = platform::ReadFileLimited(signaturePath, 1024);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(content->data());
+    if (!signature || !platform::VerifyEd25519({bytes, content->size()}, *signature, publicKey)) {
+      platform::LogEvent("update check: the manifest's signature does not verify; no update is offered");
+      return;
+    }
+  }
+  std::istringstream manifest(*content);
   const ManifestVersion version = ReadManifestVersion(manifest);
   if (!version.found) return;
 
@@ -151,18 +103,22 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
     return;
   }
 
+  // The updater is written whole or not at all; a copy left by an earlier run is never started
+  // in place of one that could not be written. Either failure leaves the client running: the
+  // start-up goes on, the main window stays.
   const std::string updater = tempDir + "Update";
   try {
     SaveResToFile(101, "UPDATE", updater);
   } catch (const std::exception& e) {
-    // Starting it fails in turn; the client still makes way as the user asked.
-    platform::LogEvent(std::string("update check: ") + e.what());
+    Report(std::string("update check: ") + e.what(), "无法写入更新程序，请稍后再试！");
+    return;
   }
   const std::string commandLine = UpdaterCommandLine(platform::ExecutablePath());
-  if (hooks.startProgram) {
-    hooks.startProgram(updater, commandLine);
-  } else {
-    platform::ShellExecuteOpen(updater, commandLine);
+  const bool started = hooks.startProgram ? hooks.startProgram(updater, commandLine)
+                                          : platform::StartProgram(updater, commandLine);
+  if (!started) {
+    Report("update check: cannot start " + updater, "无法启动更新程序，请稍后再试！");
+    return;
   }
 
   if (mode == StartupMode) {

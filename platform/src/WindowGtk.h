@@ -96,6 +96,7 @@ struct NativeWindow {
   std::uint8_t alpha = 255;
   Surface image;          // UpdateLayeredWindow's pixels
   Region imageRegion;     // pixels of `image` with alpha > 0
+  Region solidRegion;     // pixels of `image` shown without a compositor (made when needed)
   Region keyOpaque;       // colour key: pixels of this window's own painting not in the key
   Region inputShape;      // the input shape last applied (top-level), for WindowFromPoint
   bool shapeQueued = false;
@@ -131,6 +132,11 @@ Region ApplyColorKey(cairo_surface_t* surface, std::uint32_t colorKey);
 // The region of the pixels of an ARGB32 surface whose alpha is not 0.
 Region OpaqueRegion(cairo_surface_t* surface);
 void EnsureRgbaVisual(HWND hwnd);
+// Paints a per-pixel alpha window: its image as it is where a compositor blends it, else the
+// opaque look that the window's shape cuts (see WindowLayered.cpp).
+void PaintLayeredImage(HWND hwnd, cairo_t* cr);
+// A compositor started or stopped: every per-pixel alpha window changes its look.
+void CompositingChanged();
 
 // ---- Shared by the files of the toolkit half ----
 

@@ -71,11 +71,7 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
     } drawn{h};
     if (n->image) {
       // A per-pixel alpha window shows its image and nothing else; it gets no WM_PAINT.
-      cairo_save(cr);
-      cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-      cairo_set_source_surface(cr, n->image.get(), 0, 0);
-      cairo_paint(cr);
-      cairo_restore(cr);
+      PaintLayeredImage(h, cr);
       return FALSE;
     }
     if (PaintsThroughColorKey(h)) {

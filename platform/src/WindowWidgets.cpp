@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "GdiWindow.h"
 #include "IconImpl.h"
@@ -236,6 +237,7 @@ void NativeStyleChanged(WindowRecord& rec, DWORD oldStyle, DWORD oldExStyle) {
       n->layeredFlags = 0;
       n->image.Reset();
       n->imageRegion.Reset();
+      n->solidRegion.Reset();
       gtk_widget_set_opacity(n->window, 1.0);
     }
     UpdateShape(rec.hwnd, false);
@@ -320,14 +322,26 @@ bool NativeDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM lParam, LR
   NativeWindow* n = rec.native;
   if (n == nullptr) return false;
   if (msg == WM_SETICON) {
-    // The window shows copies of the icons' pixels; the caller keeps its icons.
+    // The window shows copies of the icons' pixels; the caller keeps its icons. The window
+    // manager gets the small and the big icon and every other size of their icon files, one
+    // image per size (_NET_WM_ICON carries them all).
     std::uint32_t& slot = wParam == ICON_BIG ? n->bigIcon : n->smallIcon;
     result = static_cast<LRESULT>(slot);
     slot = static_cast<std::uint32_t>(lParam);
     if (n->window != nullptr) {
       GList* list = nullptr;
+      std::vector<int> sizes;
+      auto add = [&](GdkPixbuf* p) {
+        const int size = gdk_pixbuf_get_width(p);
+        if (std::find(sizes.begin(), sizes.end(), size) != sizes.end()) return;
+        sizes.push_back(size);
+        list = g_list_append(list, p);
+      };
       for (std::uint32_t icon : {n->smallIcon, n->bigIcon}) {
-        if (GdkPixbuf* p = IconPixbuf(icon)) list = g_list_append(list, p);
+        if (GdkPixbuf* p = IconPixbuf(icon)) add(p);
+      }
+      for (std::uint32_t icon : {n->bigIcon, n->smallIcon}) {
+        for (GdkPixbuf* p : IconFileSizes(icon)) add(p);
       }
       gtk_window_set_icon_list(GTK_WINDOW(n->window), list);
       g_list_free(list);
