@@ -333,6 +333,7 @@ bool ShowWindow(HWND hwnd, int cmd) {
   }
   const bool activate = cmd != SW_SHOWNOACTIVATE && cmd != SW_MINIMIZE && cmd != SW_SHOWMINIMIZED;
   if (!gtk_widget_get_visible(outer)) {
+    ShapeBeforeMap(hwnd);
     gtk_window_set_focus_on_map(win, activate);
     gtk_widget_show(outer);
     gtk_window_set_focus_on_map(win, TRUE);

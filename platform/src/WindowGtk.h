@@ -202,6 +202,9 @@ void ApplyEnabled(WindowRecord& rec);
 // Painting (WindowPaint.cpp).
 void ConnectPaint(NativeWindow& n);     // a client area
 void ConnectTopLevelPaint(NativeWindow& n);
+// A colour-keyed top-level window about to be mapped: paints it and its windows off the screen
+// to know its shape, so that it is mapped with the shape it will have.
+void ShapeBeforeMap(HWND topLevel);
 bool PaintDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
 // Desktop (WindowDesktop.cpp).

@@ -142,6 +142,39 @@ gboolean OnMapped(GtkWidget*, GdkEvent*, gpointer data) {
 
 void ConnectPaint(NativeWindow& n) { Connect(n, n.client, "draw", OnDraw); }
 
+namespace {
+
+// The colour key's shape of one window of ours and of the windows inside it, from a paint off
+// the screen (hosted widgets count whole and paint nothing here).
+void KeyShapeOffscreen(HWND h, std::uint32_t colorKey) {
+  WindowRecord* rec = Find(h);
+  NativeWindow* n = Native(h);
+  if (rec == nullptr || n == nullptr || n->client == nullptr || (rec->style & WS_VISIBLE) == 0) {
+    return;
+  }
+  Surface off(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(n->rect.Width(), 1),
+                                         std::max(n->rect.Height(), 1)));
+  SendPaint(h, CairoContext(cairo_create(off.get())).get());
+  if ((n = Native(h)) == nullptr) return;
+  n->keyOpaque = ApplyColorKey(off.get(), colorKey);
+  if ((rec = Find(h)) == nullptr) return;
+  const std::vector<HWND> children = rec->children;
+  for (HWND c : children) KeyShapeOffscreen(c, colorKey);
+}
+
+}  // namespace
+
+// The shape of a colour-keyed window is known only from its painting. Mapped without it, the
+// window would be shaped a moment later, and a compositor that takes the window in meanwhile
+// may keep showing it unshaped, its see-through parts black, until it moves; mapped with it,
+// the window manager's frame and the compositor start from the right shape.
+void ShapeBeforeMap(HWND topLevel) {
+  NativeWindow* n = Native(topLevel);
+  if (n == nullptr || n->window == nullptr || !PaintsThroughColorKey(topLevel)) return;
+  KeyShapeOffscreen(topLevel, n->colorKey);
+  if (Native(topLevel) != nullptr) UpdateShape(topLevel, false);
+}
+
 void ConnectTopLevelPaint(NativeWindow& n) { Connect(n, n.window, "map-event", OnMapped, true); }
 
 bool PaintDefault(WindowRecord& rec, UINT msg, WPARAM, LPARAM, LRESULT& result) {
