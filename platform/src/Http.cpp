@@ -135,6 +135,7 @@ struct UrlHandle::Impl {
     }
 
     bool Append(const char* bytes, std::size_t length) {
+      if (length == 0) return true;  // nothing to copy (and no buffer yet to copy into)
       if (end + length > size) {
         // An empty buffer takes anything, so that the transfer always makes progress.
         if (Held() > 0 && Held() + length > size) return false;
@@ -147,6 +148,7 @@ struct UrlHandle::Impl {
 
     std::size_t Take(void* buffer, std::size_t capacity) {
       std::size_t n = std::min(capacity, Held());
+      if (n == 0) return 0;
       std::memcpy(buffer, data.get() + begin, n);
       begin += n;
       if (begin == end) begin = end = 0;
