@@ -23,7 +23,14 @@ install_client
 serve_next_version --rate 1000000
 
 # Cancelled during the first file: no end message, nothing installed, the old client returns.
+# Closing the window asks the same question; No goes on.
 start_update
+id=$(wait_window "更新" 10)
+xdotool windowactivate --sync "$id" key --clearmodifiers alt+F4
+box=$(wait_window "提示" 10) || fail "closing the window asked nothing"
+xdotool windowactivate --sync "$box" key --clearmodifiers alt+n
+wait_box_gone
+kill -0 "$updater" || fail "the updater ended after No"
 click_close_button
 box=$(wait_window "提示" 10) || fail "no cancel question"
 xdotool windowactivate --sync "$box" key --clearmodifiers Return

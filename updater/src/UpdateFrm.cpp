@@ -51,6 +51,7 @@ CreateWindowArgs UpdateFrm::Design() {
 }
 
 void UpdateFrm::Form_Load() {
+  m_busy = true;
   m_downfile = std::make_unique<COrvDownLoadFile>();
   m_downfile->QueryFileInfo = [this](std::int64_t size) {
     OrvProgressBar1->Value(0);
@@ -119,14 +120,17 @@ void UpdateFrm::Form_Load() {
     }
   }
   OpenAtEnd();
+  m_busy = false;
   RequestUnload(vbFormCode);
 }
 
 void UpdateFrm::Form_QueryUnload(bool& cancel, int unloadMode) {
-  // Closing the window while files arrive is the close button's question, not an abrupt end.
-  if (m_running && unloadMode == vbFormControlMenu) {
+  // The load step runs the whole update and unloads the window itself at its end; until then
+  // the user's close request is the close button's question while files arrive, and waits
+  // otherwise (the end message is up).
+  if (m_busy && unloadMode == vbFormControlMenu) {
     cancel = true;
-    closebtn_Click();
+    if (m_running) closebtn_Click();
   }
 }
 
