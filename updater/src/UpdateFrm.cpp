@@ -23,7 +23,9 @@ constexpr int kCloseFromRight = 730;  // twips
 // removed by the next.
 constexpr const char* kTempPrefix = ".talmar2-update-";
 
-void Log(const std::string& line) { LogEvent("updater: " + line); }
+void Log(const std::string& line) {
+  LogEvent("updater: " + line);
+}
 
 std::vector<std::string> SplitAtBars(const std::string& text) {
   std::vector<std::string> pieces;
