@@ -37,18 +37,19 @@ xdotool windowactivate --sync "$box" key --clearmodifiers Return
 wait_exit "$updater" 20
 expect_old_client_back "cancel"
 
-# Files that cannot be installed.
+# Files that cannot be installed, and a manifest whose every file line is unusable.
 : >"$files/empty.bin"
 sha=$(sha256sum "$files/libtalmar2-web.so" | cut -d' ' -f1)
-for case in missing empty hash; do
+for case in missing empty hash unusable; do
   {
     printf 'version=%s\r\n' "$NEXT_VERSION"
     case $case in
       missing) printf 'x|%s/gamehome/talmar2/files/nothing-here\r\n' "$base" ;;
       empty) printf 'x|%s/gamehome/talmar2/files/empty.bin\r\n' "$base" ;;
       hash) printf 'x|%s/gamehome/talmar2/files/libtalmar2-web.so|%s\r\n' "$base" "${sha//?/0}" ;;
+      unusable) printf 'x|ftp://127.0.0.1/Zorvik_talmar2\r\nclient|%s/gamehome/talmar2/files/..\r\n' "$base" ;;
     esac
-    printf 'client|%s/gamehome/talmar2/files/Zorvik_talmar2\r\n' "$base"
+    [ $case = unusable ] || printf 'client|%s/gamehome/talmar2/files/Zorvik_talmar2\r\n' "$base"
   } >"$work/update.txt"
   start_update
   expect_failure "$case"

@@ -201,16 +201,22 @@ void UpdateFrm::UpdateFiles() {
 
   std::vector<ManifestFileLine> files;
   int lineNumber = 0;
+  int refused = 0;
   for (std::string_view line : SplitManifestLines(*manifest)) {
     ++lineNumber;
     ManifestFileLine file = ReadManifestFileLine(line);
     if (file.kind == ManifestFileLine::Kind::Refused) {
+      ++refused;
       Log("manifest line " + std::to_string(lineNumber) + " skipped: " + file.reason);
     } else if (file.kind == ManifestFileLine::Kind::File) {
       files.push_back(std::move(file));
     }
   }
-  if (files.empty()) return;
+  if (files.empty()) {
+    // Lines that were all refused are no update at all, not a finished one.
+    if (refused > 0) Fail("更新列表无效", "no usable file line in the manifest");
+    return;
+  }
 
   // A directory we cannot write to (a system-wide installation) is found before anything is
   // fetched.
