@@ -412,6 +412,16 @@ TEST(DesktopServices, ExecuteServiceAndTheOpenSwitch) {
   ASSERT_NE(nullptr, released);
   g_variant_unref(released);
   ASSERT_TRUE(StartDdeLink(w));
+  // Now the other one cannot take it over, not even asking to replace the owner.
+  GVariant* again = g_dbus_connection_call_sync(
+      other, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+      g_variant_new("(su)", name.c_str(), 2u | 4u), G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE,
+      5000, nullptr, nullptr);
+  ASSERT_NE(nullptr, again);
+  guint32 answer = 0;
+  g_variant_get(again, "(u)", &answer);
+  g_variant_unref(again);
+  EXPECT_EQ(3u, answer);  // EXISTS
 
   const std::string exe = CLIENT_EXE;
   struct Case {
