@@ -1,5 +1,6 @@
 // The client's entry point: the startup window runs the start-up order.
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,6 +13,7 @@
 #include "mainwin/DdeLink.h"
 #include "mainwin/MainWindowHost.h"
 #include "platform/Form.h"
+#include "platform/MessageBox.h"
 #include "platform/MessageLoop.h"
 #include "platform/Process.h"
 #include "platform/WebBrowser.h"
@@ -30,6 +32,9 @@ int OpenInRunningClientMain(int argc, char** argv) {
 }
 
 int main(int argc, char** argv) {
+  // A peer that closes its end of a pipe or socket (a helper program, a server) must fail the
+  // write that follows, not end the client.
+  std::signal(SIGPIPE, SIG_IGN);
   if (argc >= 2 && std::strcmp(argv[1], "--open") == 0) return OpenInRunningClientMain(argc, argv);
   // "--version" prints the version and ends, without a display (installers and tests ask).
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
@@ -45,6 +50,13 @@ int main(int argc, char** argv) {
   // data and cache directories.
   platform::WebEngineOptions web;
   web.name = GameId;
+  // Without its web engine the client can show neither the login page nor a game: it says so
+  // instead of keeping the splash up for good.
+  web.onUnavailable = [](const std::string&) {
+    platform::MessageBox("无法加载网页组件，客户端无法运行。请重新安装客户端。", "提示",
+                         platform::MB_OK | platform::MB_ICONEXCLAMATION);
+    platform::EndProcessNow(1);
+  };
   platform::InitWebEngine(web);
   // Another login from the main window: the login screen, loaded afresh when it is gone; it
   // shows itself once its page has arrived.
