@@ -241,6 +241,10 @@ TEST(DesktopServices, StatusNotifierItemAnswersHostsAndFollowsTheWatcher) {
   // Balloons are desktop notifications; hiding one closes it and keeps the icon.
   EXPECT_TRUE(icon->ShowBubble("Title", "Some text", NIIF_INFO));
   EXPECT_TRUE(watcher->WaitForLine("notify 1 Title|Some text"));
+  // The record still holds the balloon: a later modify does not pop it up again.
+  EXPECT_TRUE(icon->ModifyNotifyIcon(t.w, image, "new tip"));
+  Settle(300);
+  EXPECT_EQ(std::string::npos, watcher->Output().find("notify", watcher->Output().find("notify 1") + 1));
   EXPECT_TRUE(icon->HideBubble());
   EXPECT_TRUE(watcher->WaitForLine("close 1"));
   EXPECT_EQ(TrayPath::StatusNotifier, GetTrayIconPath(t.w, COrvNotifyIcon::kIconId));
