@@ -147,20 +147,22 @@ void LoginCycle() {
     Fail("no main window after the login");
   }
   // The question is modal: it is answered from a timer inside its own loop.
-  const guint answer = g_timeout_add(50, [](gpointer) -> gboolean {
+  static bool answered = false;
+  answered = false;
+  g_timeout_add(50, [](gpointer) -> gboolean {
     if (!FormSlot<MsgFrm>::IsLoaded() || !IsWindowVisible(FormSlot<MsgFrm>::Get().hWnd())) {
       return G_SOURCE_CONTINUE;
     }
     FormSlot<MsgFrm>::Get().iButton2().Click();
+    answered = true;
     return G_SOURCE_REMOVE;
   }, nullptr);
   const int asked = FormSlot<WebMainFrm>::Get().ExitQuestions();
   PostMessage(FormSlot<WebMainFrm>::Get().hWnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
-  if (!Until([asked] { return FormSlot<WebMainFrm>::Get().ExitQuestions() > asked &&
+  if (!Until([asked] { return answered && FormSlot<WebMainFrm>::Get().ExitQuestions() > asked &&
                               !FormSlot<MsgFrm>::IsLoaded(); })) {
     Fail("the exit question was not asked and answered");
   }
-  g_source_remove(answer);
   if (!FormSlot<WebMainFrm>::IsLoaded()) Fail("the main window went after 否");
   TheMainWindowHost().showLogin();
 }
@@ -186,6 +188,15 @@ int main(int argc, char** argv) {
   web.name = GameId;
   InitWebEngine(web);
   FormRuntime::SetLastFormUnloadedHandler([] {});
+  // Another login, as the client's main() sets it up.
+  TheMainWindowHost().showLogin = [] {
+    const bool shown = FormSlot<LoginFrm>::IsLoaded();
+    LoginFrm& login = FormSlot<LoginFrm>::Get();
+    if (shown) {
+      ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), SW_SHOW);
+      ShowWindow(login.hWnd(), SW_SHOW);
+    }
+  };
   const std::string base = argv[1];
 
   // ---- Logins ----
