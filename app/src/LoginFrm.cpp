@@ -75,8 +75,10 @@ void LoginFrm::LoadStep() {
   m_Picture1 = CreateWindowEx(picture);
   m_WebBrowser1 = std::make_unique<WebBrowser>();
   m_Browser = HostWebBrowser(*m_WebBrowser1, m_Picture1, -1, -1, 751, 444);
-  m_MiniBtn = CreatePictureBox(hWnd(), 1120, 130, 28, 28, 1, kColorKey, [this] { MiniBtn_Click(); });
-  m_CloseBtn = CreatePictureBox(hWnd(), 1152, 125, 34, 34, 2, kColorKey, [this] { CloseBtn_Click(); });
+  m_MiniBtn =
+      CreatePictureBox(hWnd(), 1120, 130, 28, 28, 1, kColorKey, [this] { MiniBtn_Click(); });
+  m_CloseBtn =
+      CreatePictureBox(hWnd(), 1152, 125, 34, 34, 2, kColorKey, [this] { CloseBtn_Click(); });
 
   m_WebBrowser1->OnDownloadBegin([this] { m_WebBrowser1->SetSilent(true); });
   m_WebBrowser1->OnBeforeNavigate2(
@@ -118,7 +120,8 @@ void LoginFrm::LoadStep() {
   SetWindowLongPtr(hWnd(), GWL_EXSTYLE, GetWindowLongPtr(hWnd(), GWL_EXSTYLE) | WS_EX_LAYERED);
   SetLayeredWindowAttributes(hWnd(), kColorKey, 0, LWA_COLORKEY);
   // 6. Owned by the background.
-  SetWindowLongPtr(hWnd(), GWL_HWNDPARENT, static_cast<LONG_PTR>(FormSlot<LoginBgFrm>::Get().hWnd()));
+  SetWindowLongPtr(hWnd(), GWL_HWNDPARENT,
+                   static_cast<LONG_PTR>(FormSlot<LoginBgFrm>::Get().hWnd()));
   // 7. The background is loaded already.
   FormSlot<LoginBgFrm>::Get();
 }
@@ -194,6 +197,10 @@ void LoginFrm::WebBrowser1_NewWindow(const std::string& url, bool& Processed) {
   if (OpensInDefaultBrowser(url)) ShellExecuteOpen(url, "");
 }
 
-void LoginFrm::MiniBtn_Click() { ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), SW_MINIMIZE); }
+void LoginFrm::MiniBtn_Click() {
+  ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), SW_MINIMIZE);
+}
 
-void LoginFrm::CloseBtn_Click() { FormSlot<LoginBgFrm>::Unload(); }
+void LoginFrm::CloseBtn_Click() {
+  FormSlot<LoginBgFrm>::Unload();
+}

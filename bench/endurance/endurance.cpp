@@ -43,8 +43,9 @@ Memory Read(pid_t pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
   std::string line;
   while (std::getline(in, line)) {
-    long* field = line.rfind("Pss:", 0) == 0 ? &m.pssKb
-                  : line.rfind("Anonymous:", 0) == 0 ? &m.anonKb : nullptr;
+    long* field = line.rfind("Pss:", 0) == 0         ? &m.pssKb
+                  : line.rfind("Anonymous:", 0) == 0 ? &m.anonKb
+                                                     : nullptr;
     if (field != nullptr) *field += std::atol(line.c_str() + line.find(':') + 1);
   }
   return m;
@@ -100,7 +101,9 @@ bool Until(const std::function<bool()>& done, int ms = 20000) {
   return true;
 }
 
-void Pump(int ms) { Until([] { return false; }, ms); }
+void Pump(int ms) {
+  Until([] { return false; }, ms);
+}
 
 void Script(WebBrowser& browser, const std::string& script) {
   webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(WebBrowserEngineWidget(browser)),
@@ -115,9 +118,10 @@ void Script(WebBrowser& browser, const std::string& script) {
 }
 
 void Print(const char* label, const Figures& f) {
-  std::printf("%-34s client Pss %7.1f MiB anon %7.1f MiB | web %d processes Pss %7.1f MiB anon %7.1f MiB\n",
-              label, f.client.pssKb / 1024.0, f.client.anonKb / 1024.0, f.processes,
-              f.engine.pssKb / 1024.0, f.engine.anonKb / 1024.0);
+  std::printf(
+      "%-34s client Pss %7.1f MiB anon %7.1f MiB | web %d processes Pss %7.1f MiB anon %7.1f MiB\n",
+      label, f.client.pssKb / 1024.0, f.client.anonKb / 1024.0, f.processes,
+      f.engine.pssKb / 1024.0, f.engine.anonKb / 1024.0);
   std::fflush(stdout);
 }
 
@@ -149,18 +153,23 @@ void LoginCycle() {
   // The question is modal: it is answered from a timer inside its own loop.
   static bool answered = false;
   answered = false;
-  g_timeout_add(50, [](gpointer) -> gboolean {
-    if (!FormSlot<MsgFrm>::IsLoaded() || !IsWindowVisible(FormSlot<MsgFrm>::Get().hWnd())) {
-      return G_SOURCE_CONTINUE;
-    }
-    FormSlot<MsgFrm>::Get().iButton2().Click();
-    answered = true;
-    return G_SOURCE_REMOVE;
-  }, nullptr);
+  g_timeout_add(
+      50,
+      [](gpointer) -> gboolean {
+        if (!FormSlot<MsgFrm>::IsLoaded() || !IsWindowVisible(FormSlot<MsgFrm>::Get().hWnd())) {
+          return G_SOURCE_CONTINUE;
+        }
+        FormSlot<MsgFrm>::Get().iButton2().Click();
+        answered = true;
+        return G_SOURCE_REMOVE;
+      },
+      nullptr);
   const int asked = FormSlot<WebMainFrm>::Get().ExitQuestions();
   PostMessage(FormSlot<WebMainFrm>::Get().hWnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
-  if (!Until([asked] { return answered && FormSlot<WebMainFrm>::Get().ExitQuestions() > asked &&
-                              !FormSlot<MsgFrm>::IsLoaded(); })) {
+  if (!Until([asked] {
+        return answered && FormSlot<WebMainFrm>::Get().ExitQuestions() > asked &&
+               !FormSlot<MsgFrm>::IsLoaded();
+      })) {
     Fail("the exit question was not asked and answered");
   }
   if (!FormSlot<WebMainFrm>::IsLoaded()) Fail("the main window went after 否");
@@ -171,16 +180,20 @@ void LoginCycle() {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: endurance_bench BASE_URL [--logins N] [--tabs N] [--churn-seconds S]\n");
+    std::fprintf(stderr,
+                 "usage: endurance_bench BASE_URL [--logins N] [--tabs N] [--churn-seconds S]\n");
     return 2;
   }
   int logins = 100, tabs = 1000, churn = 60;
   for (int i = 2; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     const int v = std::atoi(argv[i + 1]);
-    if (a == "--logins") logins = v;
-    else if (a == "--tabs") tabs = v;
-    else if (a == "--churn-seconds") churn = v;
+    if (a == "--logins")
+      logins = v;
+    else if (a == "--tabs")
+      tabs = v;
+    else if (a == "--churn-seconds")
+      churn = v;
   }
   ::setenv(kBaseUrlVariable, argv[1], 1);
   if (!InitToolkit(argc, argv)) Fail("no display");
