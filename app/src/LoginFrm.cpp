@@ -108,13 +108,15 @@ void LoginFrm::LoadStep() {
     SetWindowPos(hWnd(), 0, bg.left, bg.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   // 4. The login page. A server that takes the connection and never answers would keep the
-  // splash up for good: after kFirstLoadTimeoutMs without the page it counts as unreachable.
+  // splash up for good: after FirstLoadTimeoutMs without the page it counts as unreachable.
   m_WebBrowser1->Navigate(LoginPageUrl());
   SetTimer(hWnd(), kFirstLoadTimer, FirstLoadTimeoutMs, [this](HWND, UINT, UINT_PTR, DWORD) {
     KillTimer(hWnd(), kFirstLoadTimer);
     if (m_PageArrived) return;
     LogEvent("login page did not arrive within " + std::to_string(FirstLoadTimeoutMs) + " ms");
-    NoConnection();
+    // At start-up only the splash would stay; for another login the game goes on in the main
+    // window, and the login screen waits for its page as a browser would.
+    if (!FormSlot<WebMainFrm>::IsLoaded()) NoConnection();
   });
   // 5. Layered with the colour key.
   SetWindowLongPtr(hWnd(), GWL_EXSTYLE, GetWindowLongPtr(hWnd(), GWL_EXSTYLE) | WS_EX_LAYERED);
