@@ -10,6 +10,7 @@
 #include "app/LoginFrm.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
+#include "mainwin/DdeLink.h"
 #include "mainwin/MainWindowHost.h"
 #include "platform/Form.h"
 #include "platform/MessageBox.h"
@@ -17,10 +18,24 @@
 #include "platform/Process.h"
 #include "platform/WebBrowser.h"
 
+// "--open <address>": hands the address to the running client's main window (what a desktop
+// entry or a link handler calls) and ends; 0 when the window accepted it.
+int OpenInRunningClientMain(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: Zorvik_talmar2 --open <address>\n");
+    return 2;
+  }
+  std::string message;
+  const int rc = OpenInRunningClient(argv[2], message);
+  if (rc != 0) std::fprintf(stderr, "Zorvik_talmar2: %s\n", message.c_str());
+  return rc;
+}
+
 int main(int argc, char** argv) {
   // A peer that closes its end of a pipe or socket (a helper program, a server) must fail the
   // write that follows, not end the client.
   std::signal(SIGPIPE, SIG_IGN);
+  if (argc >= 2 && std::strcmp(argv[1], "--open") == 0) return OpenInRunningClientMain(argc, argv);
   // "--version" prints the version and ends, without a display (installers and tests ask).
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
     std::printf("%s\n", AppVersion().c_str());

@@ -9,8 +9,9 @@ packages=(
   libdbusmenu-glib-dev libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev
   fonts-wqy-microhei adwaita-icon-theme
-  xvfb xauth openbox xdotool x11-utils imagemagick xcompmgr
+  xvfb xauth openbox xdotool x11-utils imagemagick xcompmgr trayer xfce4-panel
   dbus dbus-x11 curl time util-linux iproute2 procps
+  dpkg-dev desktop-file-utils
 )
 
 missing=()

@@ -66,7 +66,9 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
       platform::RenameFile(signaturePath + ".part", signaturePath);
       platform::RenameFile(manifestPath + ".part", manifestPath);
     } else {
+      // An unsigned manifest is never taken; an earlier signed pair may still be read.
       platform::RemoveFile(manifestPath + ".part");
+      platform::LogEvent("update check: the manifest has no signature and is refused");
     }
   }
   if (!platform::FileExists(manifestPath)) return;

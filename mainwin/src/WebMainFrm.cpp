@@ -11,6 +11,7 @@
 #include "platform/EventLog.h"
 #include "platform/Gdi.h"
 #include "platform/Shell.h"
+#include "platform/ToolTip.h"
 #include "platform/WebBrowserHost.h"
 
 using namespace platform;
@@ -46,6 +47,10 @@ namespace {
 // The window's controls as designed (twips).
 constexpr int kFrameHeight = 495;
 constexpr int kButtonTop = 15;
+constexpr std::size_t kMaxInitialCaption = 1024;  // bytes
+// Runs the close command after the message that asked for it: a button's click must not unload
+// the window (and with it the button) while the button is still handling that click.
+constexpr UINT kCloseLater = WM_APP + 1;
 
 HWND CreateBox(HWND parent, WindowProcFn proc, std::uint32_t back = RGB(255, 255, 255)) {
   CreateWindowArgs a;
@@ -76,13 +81,14 @@ std::unique_ptr<iButton> MakeButton(HWND parent, int left, int top, int width, i
   return std::make_unique<iButton>(a);
 }
 
-// A caption button on the title band: white text straight on the bar.
-std::unique_ptr<iButton> MakeTextButton(HWND parent, int width, const char* caption) {
+// A caption button hanging from the title band's top: its picture continues the bar, the
+// caption is white.
+std::unique_ptr<iButton> MakePortalButton(HWND parent, int width, const char* caption,
+                                          int picture) {
   PropertyBag design;
+  design.WriteProperty("BackPicture", StdPicture::LoadRes(picture));
   design.WriteProperty("Caption", std::string(caption));
-  design.WriteProperty("cBackStyle", std::int32_t{controls::vbTransparent});
   design.WriteProperty("cForeColor", static_cast<std::int32_t>(RGB(255, 255, 255)));
-  design.WriteProperty("AutoSize", false);
   return MakeButton(parent, 0, 0, width, 330, std::move(design));
 }
 
@@ -101,6 +107,7 @@ void Step(const char* what, Fn&& fn) {
 WebMainFrm::WebMainFrm() = default;
 
 WebMainFrm::~WebMainFrm() {
+  *m_alive = false;
   if (m_SmallIcon != 0) DestroyIcon(m_SmallIcon);
   if (m_BigIcon != 0) DestroyIcon(m_BigIcon);
 }
@@ -166,8 +173,8 @@ void WebMainFrm::CreateControls() {
     a.properties = &design;
     m_WebuTab = std::make_unique<uTab>(a);
   }
-  m_OtherUserBtn = MakeTextButton(me, 1485, "其他账号登录");
-  m_GameSpaceBtn = MakeTextButton(me, 1215, "游戏官网");
+  m_OtherUserBtn = MakePortalButton(me, 1485, "其他账号登录", 111);
+  m_GameSpaceBtn = MakePortalButton(me, 1215, "游戏官网", 112);
   m_web_tool = MakeButton(me, 0, kButtonTop, 360, 270);
   m_web_min = MakeButton(me, 0, kButtonTop, 360, 270);
   {
@@ -198,7 +205,7 @@ void WebMainFrm::CreateControls() {
     SetWindowCursor(m_WebuTab->hWnd(), Cursor::Arrow);
   };
   m_WebuTab->OnItemColose = [this](std::int32_t i, bool& cancel) { WebuTab_OnItemColose(i, cancel); };
-  m_web_close->Click = [this] { CloseCommand(); };
+  m_web_close->Click = [this] { PostMessage(hWnd(), kCloseLater, 0, 0); };
   m_web_min->Click = [this] { MinimizeCommand(); };
   m_web_minmax->Click = [this] { MaxRestoreCommand(); };
   m_GameSpaceBtn->Click = [this] { GameSpaceCommand(); };
@@ -259,11 +266,19 @@ void WebMainFrm::Form_Load() {
 
 void WebMainFrm::Form_QueryUnload(bool& cancel, int /*unloadMode*/) {
   if (m_bExit) return;
+  if (m_Asking) {
+    // The question on the screen decides; this request goes.
+    cancel = true;
+    return;
+  }
   ++m_ExitQuestions;
-  MsgFrm& box = FormSlot<MsgFrm>::Get();
-  box.ShowModal(hWnd());
+  m_Asking = true;
+  const std::shared_ptr<bool> alive = m_alive;
+  FormSlot<MsgFrm>::Get().ShowModal(hWnd());
   // Each showing loads the question afresh.
   if (FormSlot<MsgFrm>::IsLoaded()) FormSlot<MsgFrm>::Unload();
+  if (!*alive) return;
+  m_Asking = false;
   if (!m_bExit) cancel = true;
 }
 
@@ -288,6 +303,9 @@ LRESULT WebMainFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       Form_Resize();
       break;
+    case kCloseLater:
+      CloseCommand();
+      return 0;
     case WM_SYSCOMMAND:
       // The style object has turned the system close command into CloseClick, which ran the
       // close command with its question; closing again here would ask a second time.
@@ -312,7 +330,9 @@ void WebMainFrm::OpenTab(const std::string& url) {
   if (found < 0) {
     std::shared_ptr<WebUrl> page = WebUrl::Create();
     page->OpenURL(url);
-    items.Add(key, page, Variant(key));
+    // The caption shows only the start of the key until the page's title replaces it; laying
+    // out a caption of a megabyte would hold the window up for seconds.
+    items.Add(key.substr(0, gdi::Utf8Floor(key, kMaxInitialCaption)), page, Variant(key));
     items.Selected(items.Count() - 1);
   } else {
     items.Selected(found);
@@ -423,6 +443,7 @@ void WebMainFrm::WebuTab_OnMouseHover(std::int32_t ItemIndex) {
   m_TabToolTip = ItemIndex >= 0 && ItemIndex < items.Count()
                      ? items.Item(Variant(ItemIndex))->Caption()
                      : std::string();
+  SetToolTipText(m_WebuTab->hWnd(), m_TabToolTip);
 }
 
 void WebMainFrm::WebuTab_OnItemColose(std::int32_t /*ItemIndex*/, bool& Cancel) {

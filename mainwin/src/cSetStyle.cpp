@@ -97,6 +97,7 @@ cSetStyle::cSetStyle() : objSubclass(std::make_unique<cFormSubclass>()) {
 }
 
 cSetStyle::~cSetStyle() {
+  *m_alive = false;
   if (m_Resizing) CancelResize();
   ReleaseScreenDC();
   objSubclass.reset();
@@ -141,11 +142,12 @@ void cSetStyle::objSubclass_MsgCome(bool bBefore, bool& /*bHandled*/, LRESULT& /
   if (!bBefore) return;
   switch (uMsg) {
     case WM_SETTINGCHANGE:
-      if (SettingChange) SettingChange();
+      if (!Raise(SettingChange)) return;
       if (!IsIconic(FormWindow()) && m_Maximized) FitWorkArea();
       break;
     case WM_SYSCOMMAND:
-      if ((wParam & 0xFFF0) == SC_CLOSE && CloseClick) CloseClick();
+      // The handler may close the window and end this object.
+      if ((wParam & 0xFFF0) == SC_CLOSE) Raise(CloseClick);
       break;
     case WM_MOUSEMOVE:
       OnMouseMove(wParam);
@@ -172,7 +174,7 @@ void cSetStyle::OnMouseMove(WPARAM wParam) {
     RECT r;
     GetWindowRect(m_hWnd, &r);
     m_Zone = setstyle::HitTest(r, m_Cursor.x, m_Cursor.y);
-    if (MouseSize) MouseSize(m_Zone);
+    if (!Raise(MouseSize, m_Zone)) return;
     SetWindowCursor(FormWindow(), setstyle::ZoneCursor(m_Zone));
   }
   if (m_Resizing && wParam != 0) {

@@ -302,6 +302,7 @@ bool Configure(UrlHandle::Impl& impl, const SessionOptions& options, const std::
   const bool secure = url.size() >= 8 && curl_strnequal(url.c_str(), "https://", 8) != 0;
   set(CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
   if (options.totalTimeoutSeconds > 0) set(CURLOPT_TIMEOUT, options.totalTimeoutSeconds);
+  if (!options.caFile.empty()) set(CURLOPT_CAINFO, options.caFile.c_str());
   set(CURLOPT_FOLLOWLOCATION, 1L);
   set(CURLOPT_MAXREDIRS, options.maxRedirects);
   set(CURLOPT_HTTPHEADER, headers);

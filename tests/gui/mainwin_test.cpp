@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -152,6 +154,14 @@ TEST_F(MainWindowTest, MaximiseAndRestoreTwiceReturnToTheFirstPlacement) {
   const RECT work = GetWorkArea();
   EXPECT_TRUE(m.web_minmax().Value());
   EXPECT_EQ(0u, m.WebBForm().frmHwnd()) << "no title-bar dragging while covering the work area";
+  // Covering the work area, the margins start no drag.
+  const RECT whole = Rect(m.hWnd());
+  Xdotool("mousemove " + std::to_string(whole.right - 3) + " " + std::to_string(whole.bottom - 3) +
+          " mousedown 1");
+  Settle(150);
+  EXPECT_FALSE(m.objStyle().Resizing());
+  Xdotool("mouseup 1");
+  PointerAway();
   const RECT centred = Box((GetSystemMetrics(SM_CXSCREEN) - 1036) / 2,
                            (GetSystemMetrics(SM_CYSCREEN) - 639) / 2, 1036, 639);
   for (int round = 0; round < 2; ++round) {
@@ -242,6 +252,7 @@ TEST_F(MainWindowTest, APanelRefitsTheCoveringWindowAndLeavesARestoredOne) {
   const bool shrank = WaitFor([] { return GetWorkArea().Height() == GetSystemMetrics(SM_CYSCREEN) - 40; });
   const RECT work = GetWorkArea();
   EXPECT_TRUE(shrank) << Show(work);
+  EXPECT_EQ(40 * 15, GetTaskbarHeight());
   EXPECT_TRUE(WaitFor([&] { return Rect(m.hWnd()) == work; })) << Show(Rect(m.hWnd()));
   Restore(m);
   const RECT restored = Rect(m.hWnd());
@@ -274,9 +285,18 @@ TEST_F(MainWindowTest, AddressesAreTabsAndTheExecuteCommandRestoresTheWindow) {
   EXPECT_TRUE(WaitFor([&] { return m.TabToolTip().empty(); }));
 
   // Addresses no page can show still make tabs, and nothing breaks.
+  const std::string huge = "http://127.0.0.1:1/" + std::string(1 << 20, 'a');
   m.SetURL("");
-  m.SetURL("http://127.0.0.1:1/" + std::string(1 << 20, 'a'));
+  const auto before = std::chrono::steady_clock::now();
+  m.SetURL(huge);
   EXPECT_EQ(4, tabs.Count());
+  // Found by its whole address; captioned with its start only, so the strip lays out at once.
+  EXPECT_EQ(3, tabs.FindItem(Variant("Game" + huge)));
+  EXPECT_EQ(1024u, tabs.Item(Variant(3))->Caption().size());
+  std::fprintf(stderr, "a 1 MB address opened in %lld ms\n",
+               static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now() - before)
+                                          .count()));
   m.WebuTab().TabItems().Remove(Variant(3), true);
   m.WebuTab().TabItems().Remove(Variant(2), true);
   ASSERT_EQ(2, tabs.Count());
@@ -333,7 +353,13 @@ TEST_F(MainWindowTest, TheExitQuestionDecidesEveryClose) {
     bool closes;
   };
   const Row rows[] = {
-      {"否", [](MsgFrm& box) { ClickOn(box.iButton2().hWnd()); }, false},
+      {"否, after a second close request while asking",
+       [&m](MsgFrm& box) {
+         ClickOn(m.web_close().hWnd());
+         Settle(200);
+         ClickOn(box.iButton2().hWnd());
+       },
+       false},
       {"the dialog's close button", [](MsgFrm& box) { ClickOn(box.closebtn().hWnd()); }, false},
       {"the window manager's close",
        [](MsgFrm&) { CloseByWindowManager("提示"); },

@@ -33,6 +33,7 @@ struct Portal {
   long rate = 0;             // bytes a second for those files; 0: as fast as it goes
   std::optional<updatesign::Key> key;
   bool refuseLogin = false;  // hang up on the login page (the client then sees an empty page)
+  bool autoLogin = false;    // the login page enters the first server by itself (benchmarks)
 };
 
 // The manifest as served; nothing when its file cannot be read.
@@ -119,7 +120,7 @@ std::string Page(const char* title, const char* body) {
 
 // The login page: the page-to-client commands as links and a form (the client sees those raw;
 // a script navigation to an address with "|" would never reach it).
-std::string LoginPage(const std::string& base) {
+std::string LoginPage(const std::string& base, bool autoLogin) {
   const std::string play = base + "/games/talmar2/play/";
   return std::string(R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>登录</title>
 <style>
@@ -141,7 +142,8 @@ button{margin-top:16px;width:100%;padding:8px;border:0;border-radius:4px;backgro
          play + R"(1">一区</a><a id="s2" href="app://loadgame|)" + play +
          R"(2">二区</a></div>
 <div class="foot"><a id="min" href="app://minimize">最小化</a><a id="exit" href="app://exitgame">退出</a></div>
-</div></body></html>)";
+</div>)" + std::string(autoLogin ? R"(<script>addEventListener("load", () => document.getElementById("s1").click());</script>)" : "") +
+         "</body></html>";
 }
 
 std::string GamePage(const std::string& base, const std::string& server) {
@@ -196,7 +198,7 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
       g_object_unref(stream);
       return;
     }
-    Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8", LoginPage(base));
+    Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8", LoginPage(base, portal->autoLogin));
     return;
   }
   if (p.rfind("/games/talmar2/play/", 0) == 0 && p.size() > 20) {
@@ -224,7 +226,7 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
 [[noreturn]] void Usage() {
   std::fprintf(stderr,
                "usage: demo-portal [--port N] [--version TEXT] [--manifest FILE] [--files DIR]\n"
-               "                   [--rate BYTES] [--sign-key KEY.pem] [--refuse-login]\n");
+               "                   [--rate BYTES] [--sign-key KEY.pem] [--refuse-login] [--auto-login]\n");
   std::exit(2);
 }
 
@@ -236,7 +238,7 @@ int main(int argc, char** argv) {
   std::string keyPath = DEMO_UPDATE_KEY;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a != "--refuse-login" && i + 1 >= argc) Usage();
+    if (a != "--refuse-login" && a != "--auto-login" && i + 1 >= argc) Usage();
     if (a == "--port") {
       char* end = nullptr;
       const unsigned long v = std::strtoul(argv[++i], &end, 10);
@@ -246,6 +248,8 @@ int main(int argc, char** argv) {
       portal.version = argv[++i];
     } else if (a == "--refuse-login") {
       portal.refuseLogin = true;
+    } else if (a == "--auto-login") {
+      portal.autoLogin = true;
     } else if (a == "--manifest") {
       portal.manifestFile = argv[++i];
     } else if (a == "--files") {

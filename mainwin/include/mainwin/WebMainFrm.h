@@ -138,4 +138,7 @@ class WebMainFrm : public platform::Form {
   std::string m_TabToolTip;
   std::vector<std::string> m_Addresses;
   int m_ExitQuestions = 0;
+  // The exit question is on the screen: a further close request waits for its answer.
+  bool m_Asking = false;
+  std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -91,6 +91,15 @@ class cSetStyle {
   void FitWorkArea();
   HWND FormWindow() const;
 
+  // Raises an event through a copy of its handler; false when the handler ended this object.
+  template <class Fn, class... Args>
+  bool Raise(const Fn& handler, Args... args) {
+    const std::shared_ptr<bool> alive = m_alive;
+    if (Fn copy = handler) copy(args...);
+    return *alive;
+  }
+
+  std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
   std::unique_ptr<cFormSubclass> objSubclass;
   platform::Form* m_Form = nullptr;
   HWND m_hWnd = 0;
