@@ -7,14 +7,30 @@
 
 namespace platform {
 
-LONG_PTR GetWindowLongPtr(HWND, int) { return 0; }
-LONG_PTR SetWindowLongPtr(HWND, int, LONG_PTR) { return 0; }
-bool SetWindowPos(HWND, HWND, int, int, int, int, UINT) { return false; }
-bool GetWindowRect(HWND, RECT*) { return false; }
-HWND SetParent(HWND, HWND) { return 0; }
-bool SetActiveWindow(HWND) { return false; }
-bool InvalidateRect(HWND, const RECT*, bool) { return false; }
-int GetSystemMetrics(int) { return 0; }
+LONG_PTR GetWindowLongPtr(HWND, int) {
+  return 0;
+}
+LONG_PTR SetWindowLongPtr(HWND, int, LONG_PTR) {
+  return 0;
+}
+bool SetWindowPos(HWND, HWND, int, int, int, int, UINT) {
+  return false;
+}
+bool GetWindowRect(HWND, RECT*) {
+  return false;
+}
+HWND SetParent(HWND, HWND) {
+  return 0;
+}
+bool SetActiveWindow(HWND) {
+  return false;
+}
+bool InvalidateRect(HWND, const RECT*, bool) {
+  return false;
+}
+int GetSystemMetrics(int) {
+  return 0;
+}
 void LogEvent(std::string_view) {}
 
 }  // namespace platform

@@ -75,8 +75,10 @@ void LoginFrm::LoadStep() {
   m_Picture1 = CreateWindowEx(picture);
   m_WebBrowser1 = std::make_unique<WebBrowser>();
   m_Browser = HostWebBrowser(*m_WebBrowser1, m_Picture1, -1, -1, 751, 444);
-  m_MiniBtn = CreatePictureBox(hWnd(), 1120, 130, 28, 28, 1, kColorKey, [this] { MiniBtn_Click(); });
-  m_CloseBtn = CreatePictureBox(hWnd(), 1152, 125, 34, 34, 2, kColorKey, [this] { CloseBtn_Click(); });
+  m_MiniBtn =
+      CreatePictureBox(hWnd(), 1120, 130, 28, 28, 1, kColorKey, [this] { MiniBtn_Click(); });
+  m_CloseBtn =
+      CreatePictureBox(hWnd(), 1152, 125, 34, 34, 2, kColorKey, [this] { CloseBtn_Click(); });
 
   m_WebBrowser1->OnDownloadBegin([this] { m_WebBrowser1->SetSilent(true); });
   m_WebBrowser1->OnBeforeNavigate2(
@@ -106,19 +108,22 @@ void LoginFrm::LoadStep() {
     SetWindowPos(hWnd(), 0, bg.left, bg.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   // 4. The login page. A server that takes the connection and never answers would keep the
-  // splash up for good: after kFirstLoadTimeoutMs without the page it counts as unreachable.
+  // splash up for good: after FirstLoadTimeoutMs without the page it counts as unreachable.
   m_WebBrowser1->Navigate(LoginPageUrl());
   SetTimer(hWnd(), kFirstLoadTimer, FirstLoadTimeoutMs, [this](HWND, UINT, UINT_PTR, DWORD) {
     KillTimer(hWnd(), kFirstLoadTimer);
     if (m_PageArrived) return;
     LogEvent("login page did not arrive within " + std::to_string(FirstLoadTimeoutMs) + " ms");
-    NoConnection();
+    // At start-up only the splash would stay; for another login the game goes on in the main
+    // window, and the login screen waits for its page as a browser would.
+    if (!FormSlot<WebMainFrm>::IsLoaded()) NoConnection();
   });
   // 5. Layered with the colour key.
   SetWindowLongPtr(hWnd(), GWL_EXSTYLE, GetWindowLongPtr(hWnd(), GWL_EXSTYLE) | WS_EX_LAYERED);
   SetLayeredWindowAttributes(hWnd(), kColorKey, 0, LWA_COLORKEY);
   // 6. Owned by the background.
-  SetWindowLongPtr(hWnd(), GWL_HWNDPARENT, static_cast<LONG_PTR>(FormSlot<LoginBgFrm>::Get().hWnd()));
+  SetWindowLongPtr(hWnd(), GWL_HWNDPARENT,
+                   static_cast<LONG_PTR>(FormSlot<LoginBgFrm>::Get().hWnd()));
   // 7. The background is loaded already.
   FormSlot<LoginBgFrm>::Get();
 }
@@ -194,6 +199,10 @@ void LoginFrm::WebBrowser1_NewWindow(const std::string& url, bool& Processed) {
   if (OpensInDefaultBrowser(url)) ShellExecuteOpen(url, "");
 }
 
-void LoginFrm::MiniBtn_Click() { ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), SW_MINIMIZE); }
+void LoginFrm::MiniBtn_Click() {
+  ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), SW_MINIMIZE);
+}
 
-void LoginFrm::CloseBtn_Click() { FormSlot<LoginBgFrm>::Unload(); }
+void LoginFrm::CloseBtn_Click() {
+  FormSlot<LoginBgFrm>::Unload();
+}
