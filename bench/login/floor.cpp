@@ -10,7 +10,7 @@
 // where the main window shows its game page).
 //
 // Pages are drawn without GL, as the client draws them. --sandbox turns the engine's process
-// sandbox on, as the client's release builds do.
+// sandbox on, as the client does unless its build turned it off.
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>

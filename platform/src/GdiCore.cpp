@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "GdiImpl.h"
+#include "ScreenOutline.h"
 #include "platform/Image.h"
 #include "platform/Resources.h"
 
@@ -626,6 +627,7 @@ COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
 bool DrawFocusRect(HDC hdc, const RECT* rect) {
   DeviceContext* dc = FindDc(hdc);
   if (dc == nullptr || rect == nullptr) return false;
+  if (dc->kind == DcKind::Screen) return ToggleScreenOutline(*rect);
   cairo_surface_t* s = DcSurface(*dc);
   if (s == nullptr || rect->left >= rect->right || rect->top >= rect->bottom) return true;
   PixelAccess px(s);

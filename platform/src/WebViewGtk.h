@@ -7,6 +7,7 @@
 #include <webkit2/webkit2.h>
 
 #include <cstddef>
+#include <string>
 #include <utility>
 
 #include "WebEngine.h"
@@ -58,6 +59,15 @@ class GObjectRef {
 GtkWidget* WebBrowserEngineWidget(const WebBrowser& browser);
 
 // ---- Inside the module ----------------------------------------------------------------------
+
+// At most kMaxLoggedUrl bytes of an address (cut on a character boundary, "..." added), so that
+// a page cannot flood the log with one long address.
+inline constexpr std::size_t kMaxLoggedUrl = 256;
+std::string CapForLog(const char* url);
+
+// Raises a notice (a line for the event log) on the view of the module that shows `view`;
+// false when no view of ours shows it.
+bool NoticeFromView(WebKitWebView* view, const std::string& line);
 
 // Chooses the store of the shared context; ignored once the context exists.
 void ConfigureWebContext(const WebModuleOptions& options);

@@ -23,7 +23,7 @@ cmp -s "$inst/libtalmar2-web.so" "$NEXT_WEB_MODULE" || fail "the web module was 
 [ "$("$inst/Zorvik_talmar2" --version)" = "$NEXT_VERSION" ] || fail "the installed client is not $NEXT_VERSION"
 [ "$(stat -c %a "$inst/Zorvik_talmar2")" = 755 ] || fail "the new client is not executable"
 [ "$(stat -c %a "$inst/libtalmar2-web.so")" = 644 ] || fail "the web module was made executable"
-[ -z "$(ls -A "$inst" | grep '^\.update-' || true)" ] || fail "temporary files were left in $inst"
+[ -z "$(ls -A "$inst" | grep '^\.talmar2-update-' || true)" ] || fail "temporary files were left in $inst"
 # The updater started the new client, which finds itself current and shows the login screen.
 wait_client_running || fail "the new client was not started"
 wait_login_page || fail "the new client did not reach its login page"

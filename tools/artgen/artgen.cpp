@@ -109,6 +109,30 @@ struct Canvas {
   std::uint32_t Get(int x, int y) { return Row(y)[x] & 0xFFFFFF; }
 };
 
+// Fades a premultiplied ARGB surface out toward its edges: a pixel `ramp` or more pixels inside
+// keeps its value, nearer ones are scaled down smoothly, and the outermost ring becomes fully
+// transparent. Art that ends at the picture's border would otherwise show a straight cut there
+// (a faint line where a compositor blends it, a hard one where the window is cut to a shape).
+void FadeEdges(Canvas& c, double ramp) {
+  const int w = c.Width(), h = c.Height();
+  for (int y = 0; y < h; ++y) {
+    std::uint32_t* row = c.Row(y);
+    for (int x = 0; x < w; ++x) {
+      const int d = std::min(std::min(x, w - 1 - x), std::min(y, h - 1 - y));
+      if (d >= ramp) continue;
+      const double t = d / ramp;
+      const double f = t * t * (3 - 2 * t);
+      const std::uint32_t p = row[x];
+      std::uint32_t out = 0;
+      for (int shift = 0; shift < 32; shift += 8) {
+        out |= static_cast<std::uint32_t>(std::lround(((p >> shift) & 0xFF) * f)) << shift;
+      }
+      row[x] = out;
+    }
+  }
+  cairo_surface_mark_dirty(c.surface);
+}
+
 Rgb FromPacked(std::uint32_t v) { return Hex(v & 0xFFFFFF); }
 
 // A colour rounded to 8 bits per channel the way Pack rounds it, so that cairo fills it with
@@ -1078,6 +1102,7 @@ void DrawSplash(const std::filesystem::path& out) {
     cairo_set_source_rgba(cr, 1, 0.92, 0.65, 1.0 - i * 0.3);
     cairo_fill(cr);
   }
+  FadeEdges(c, 6);
   WritePng(c.surface, out);
 }
 
@@ -1604,6 +1629,10 @@ void DrawLoginBackground(const std::filesystem::path& out) {
   Canvas c(CAIRO_FORMAT_ARGB32, W, H);
   cairo_t* cr = c.cr;
 
+  // The light around the swordsman (aura, rune circle, motes) on a layer of its own, faded out
+  // before the picture's edges: the aura's circle reaches past the left and bottom ones.
+  Canvas light(CAIRO_FORMAT_ARGB32, W, H);
+  cr = light.cr;
   // aura behind the swordsman: fades out to nothing toward every edge
   cairo_pattern_t* aura = cairo_pattern_create_radial(225, 330, 10, 225, 360, 330);
   AddStop(aura, 0, Hex(0xCFE0FF), 0.75);
@@ -1634,6 +1663,10 @@ void DrawLoginBackground(const std::filesystem::path& out) {
     cairo_set_source_rgba(cr, 1, 0.95, 0.75, alpha);
     cairo_fill(cr);
   }
+  FadeEdges(light, 64);
+  cr = c.cr;
+  cairo_set_source_surface(cr, light.surface, 0, 0);
+  cairo_paint(cr);
 
   DrawPanel(cr);
 
@@ -1641,13 +1674,16 @@ void DrawLoginBackground(const std::filesystem::path& out) {
   {
     Canvas fig(CAIRO_FORMAT_ARGB32, W, H);
     DrawFigure(fig.cr);
-    cairo_pattern_t* fade = cairo_pattern_create_linear(0, 600, 0, 696);
+    // Solid down to y 640, so the opaque look without a compositor keeps most of the boots.
+    cairo_pattern_t* fade = cairo_pattern_create_linear(0, 640, 0, 692);
     cairo_pattern_add_color_stop_rgba(fade, 0, 0, 0, 0, 1);
     cairo_pattern_add_color_stop_rgba(fade, 1, 0, 0, 0, 0.0);
     cairo_set_source_surface(cr, fig.surface, 0, 0);
     cairo_mask(cr, fade);
     cairo_pattern_destroy(fade);
   }
+  // Whatever else comes near the border ends before it.
+  FadeEdges(c, 8);
   WritePng(c.surface, out);
 }
 
@@ -1721,6 +1757,16 @@ int main(int argc, char** argv) {
   DrawLoginPicture(dir / "png101.png", 1152, 125, 34, true, dir / "login-close.png");
   DrawSplash(dir / "png102.png");
   WriteIcon(dir / "icon101.ico");
+  // The same icon as single pictures, for the desktop's icon theme of an installed client.
+  for (int size : {16, 32, 48, 256}) {
+    const std::vector<unsigned char> png = IconImage(size, true);
+    std::ofstream f(dir / ("icon-" + std::to_string(size) + ".png"), std::ios::binary);
+    f.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    if (!f) {
+      std::fprintf(stderr, "artgen: cannot write the %d px icon\n", size);
+      g_ok = false;
+    }
+  }
 
   using G = Glyph;
   using S = BtnState;

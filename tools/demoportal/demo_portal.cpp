@@ -205,6 +205,16 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
     Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8", GamePage(base, p.substr(20)));
     return;
   }
+  if (p == "/games/talmar2/churn") {
+    // A heavy game page for the endurance benchmark: it fills and drops 200 MB, again and again.
+    Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8",
+         Page("churn", "<p id='n'>0</p><script>var n = 0; setInterval(function () {"
+                       "  var a = []; for (var i = 0; i < 200; ++i) {"
+                       "    var b = new Uint8Array(1 << 20); b.fill(i); a.push(b); }"
+                       "  a = null; document.getElementById('n').textContent = ++n; }, 500);"
+                       "</script>"));
+    return;
+  }
   if (p == "/games/talmar2/") {
     Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8",
          Page("Talmar2", "<h1>Talmar2</h1><p>The game's page on the portal.</p>"));

@@ -21,7 +21,7 @@ constexpr int kClientHeight = 144;
 constexpr int kCloseFromRight = 730;  // twips
 // Temporary files in the client's directory start with this; what a killed run left is
 // removed by the next.
-constexpr const char* kTempPrefix = ".update-";
+constexpr const char* kTempPrefix = ".talmar2-update-";
 
 void Log(const std::string& line) { LogEvent("updater: " + line); }
 
@@ -76,7 +76,7 @@ void UpdateFrm::Form_Load() {
     controls::UserControlArgs a;
     a.parent = hWnd();
     a.left = width - kCloseFromRight;
-    a.top = PixelsToTwips(7);  // centred on the title bar
+    a.top = 0;  // the strip's art continues the title bar's top rows
     a.width = PixelsToTwips(43);
     a.height = PixelsToTwips(18);
     a.properties = &design;
@@ -110,7 +110,9 @@ void UpdateFrm::Form_Load() {
   m_running = false;
 
   if (!m_bCancel) {
-    if (m_failed) {
+    if (m_readOnly) {
+      MessageBox("程序目录无法写入，更新未能完成！", "提示", MB_OK | MB_ICONEXCLAMATION);
+    } else if (m_failed) {
       MessageBox("更新未能完成，已保留原有版本！", "提示", MB_OK | MB_ICONEXCLAMATION);
     } else {
       MessageBox("软件已升至最新版本！", "提示", MB_OK | MB_ICONINFORMATION);
@@ -211,6 +213,7 @@ void UpdateFrm::UpdateFiles() {
     RemoveFile(*probe);
   } else {
     Fail("无法写入程序目录", "cannot write to " + m_Directory);
+    m_readOnly = true;
     return;
   }
 

@@ -63,5 +63,6 @@ class UpdateFrm : public platform::Form {
   std::string m_Executable;  // piece 2; empty when the command line has none
   bool m_running = false;
   bool m_failed = false;
+  bool m_readOnly = false;  // the client's directory cannot be written to at all
   std::set<std::string> m_installed;
 };

@@ -15,7 +15,7 @@
 //
 // Handles are 32-bit ids in one registry (0 = none, never reused). A memory DC starts with a
 // 1 x 1 placeholder bitmap selected; drawing on a DC that has no real surface (that placeholder,
-// the screen DC) does nothing and still succeeds. Every call returns 0/false/CLR_INVALID on a
+// the screen DC) does nothing and still succeeds, except DrawFocusRect on the screen DC. Every call returns 0/false/CLR_INVALID on a
 // bad handle or argument instead of failing loudly. All calls belong to the GUI thread.
 
 namespace platform {
@@ -159,7 +159,8 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH brush);  // nonzero on success
 COLORREF GetPixel(HDC hdc, int x, int y);               // CLR_INVALID outside the surface
 COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color);
 // The focus outline: a one-pixel dotted rectangle just inside `rect`, drawn by inverting every
-// other pixel, so drawing it a second time removes it.
+// other pixel, so drawing it a second time removes it. On the screen DC (GetDC(0)) the outline
+// is inverted on the screen itself, over every window, until it is drawn again.
 bool DrawFocusRect(HDC hdc, const RECT* rect);
 
 // ---- Text (UTF-8) ------------------------------------------------------------------------------
