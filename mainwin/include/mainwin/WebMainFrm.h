@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "controls/BForm.h"
+#include "common/COrvDownLoadFile.h"
 #include "controls/iButton.h"
+#include "mainwin/COrvNotifyIcon.h"
 #include "mainwin/cSetStyle.h"
 #include "platform/Form.h"
 #include "platform/Icon.h"
@@ -71,6 +73,15 @@ class WebMainFrm : public platform::Form {
   void MaxRestoreCommand();
   void GameSpaceCommand();
   void OtherUserCommand();
+  void RefreshCommand();
+  void HideRestoreCommand();
+  void ClearCacheCommand();
+  void UpdateCommand();
+
+  // The program menu's items (WM_COMMAND identifiers).
+  enum AppMenu : platform::UINT {
+    mnuRefresh = 1, mnuHideRestore, mnuClearCache, mnuUpdate, mnuVersion, mnuExit,
+  };
 
   // True when the window may close without asking.
   bool m_bExit = false;
@@ -91,6 +102,8 @@ class WebMainFrm : public platform::Form {
   platform::HWND PicLogo() const { return m_PicLogo; }
   platform::HWND WebBrowser1Window() const { return m_WebBrowser1Window; }
   cSetStyle& objStyle() { return *m_objStyle; }
+  // The tray icon; nothing before the load and after the window object is gone.
+  COrvNotifyIcon* NotifyIcon() { return m_NotifyIcon.get(); }
   // The caption of the program menu's version item.
   const std::string& VersionCaption() const { return m_VersionCaption; }
   // The tab strip's tooltip text.
@@ -132,6 +145,9 @@ class WebMainFrm : public platform::Form {
   std::unique_ptr<platform::WebBrowser> m_WebBrowser1;
   platform::HWND m_WebBrowser1Window = 0;
   std::unique_ptr<cSetStyle> m_objStyle;
+  // Lives as long as the window object: the icon leaves the tray when the object goes.
+  std::unique_ptr<COrvNotifyIcon> m_NotifyIcon;
+  std::unique_ptr<COrvDownLoadFile> m_Downloader;
   platform::HICON m_SmallIcon = 0;
   platform::HICON m_BigIcon = 0;
   std::string m_VersionCaption;
