@@ -234,6 +234,37 @@ TEST_F(MainWindowTest, DraggingTheMarginsResizesWithinTheLimits) {
     PointerAway();
     Settle(150);
   }
+  // The outline shows while dragging and leaves nothing behind: out past the right edge and
+  // back, the column it passed is the desktop again.
+  {
+    const RECT start = Rect(me);
+    const int far = start.right + 150;
+    // A few columns around the outline's right edge (the last column inside its rectangle).
+    const auto column = [&] { return Screenshot(far - 3, start.top + 100, 6, 300); };
+    const Image before = column();
+    auto differs = [&](const Image& a) {
+      for (int y = 0; y < 300; ++y) {
+        for (int x = 0; x < 6; ++x) {
+          if (!Near(a.PixelAt(x, y), before.PixelAt(x, y) & 0xFFFFFF, 8)) return true;
+        }
+      }
+      return false;
+    };
+    Xdotool("mousemove " + std::to_string(start.right - 2) + " " + std::to_string(start.top + 300));
+    Settle(150);
+    Xdotool("mousedown 1");
+    ASSERT_TRUE(WaitFor([&] { return m.objStyle().Resizing(); }));
+    Xdotool("mousemove " + std::to_string(far) + " " + std::to_string(start.top + 300));
+    EXPECT_TRUE(WaitForScreen(far - 3, start.top + 100, 6, 300, differs)) << "no outline on the screen";
+    Xdotool("mousemove " + std::to_string(start.right + 40) + " " + std::to_string(start.top + 300));
+    Settle(150);
+    Xdotool("mouseup 1");
+    EXPECT_TRUE(WaitFor([&] { return Rect(me).right == start.right + 40; })) << Show(Rect(me));
+    EXPECT_TRUE(WaitForScreen(far - 3, start.top + 100, 6, 300, [&](const Image& a) { return !differs(a); }))
+        << "the outline stayed on the screen";
+    PointerAway();
+    Settle(150);
+  }
   // Six pixels in from the margin is the page, not the border: no drag starts.
   const RECT r = Rect(me);
   Xdotool("mousemove " + std::to_string(r.right - 7) + " " + std::to_string(r.top + 300) +
