@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "common/CheckUpdate.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
 #include "controls/PropertyBag.h"
-#include "common/CheckUpdate.h"
 #include "mainwin/DdeLink.h"
 #include "mainwin/MainHook.h"
 #include "mainwin/MainWindowHost.h"
@@ -208,7 +208,9 @@ void WebMainFrm::CreateControls() {
   m_WebuTab->OnMouseMove = [this](std::int32_t, std::int16_t&, std::int16_t&, float&, float&) {
     SetWindowCursor(m_WebuTab->hWnd(), Cursor::Arrow);
   };
-  m_WebuTab->OnItemColose = [this](std::int32_t i, bool& cancel) { WebuTab_OnItemColose(i, cancel); };
+  m_WebuTab->OnItemColose = [this](std::int32_t i, bool& cancel) {
+    WebuTab_OnItemColose(i, cancel);
+  };
   m_web_close->Click = [this] { PostMessage(hWnd(), kCloseLater, 0, 0); };
   m_web_min->Click = [this] { MinimizeCommand(); };
   m_web_minmax->Click = [this] { MaxRestoreCommand(); };
@@ -324,12 +326,23 @@ LRESULT WebMainFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       return DdeExecute(*reinterpret_cast<const std::string*>(lParam)) ? 1 : 0;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
-        case mnuRefresh: RefreshCommand(); return 0;
-        case mnuHideRestore: HideRestoreCommand(); return 0;
-        case mnuClearCache: ClearCacheCommand(); return 0;
-        case mnuUpdate: UpdateCommand(); return 0;
-        case mnuExit: CloseCommand(); return 0;
-        default: break;
+        case mnuRefresh:
+          RefreshCommand();
+          return 0;
+        case mnuHideRestore:
+          HideRestoreCommand();
+          return 0;
+        case mnuClearCache:
+          ClearCacheCommand();
+          return 0;
+        case mnuUpdate:
+          UpdateCommand();
+          return 0;
+        case mnuExit:
+          CloseCommand();
+          return 0;
+        default:
+          break;
       }
       break;
     case WM_SYSCOMMAND:
@@ -386,9 +399,8 @@ void WebMainFrm::Form_Resize() {
   RECT client;
   GetWindowRect(me, &window);
   GetClientRect(me, &client);
-  const mainlayout::Layout l =
-      mainlayout::Compute(PixelsToTwips(window.Width()), PixelsToTwips(client.Width()),
-                          PixelsToTwips(client.Height()));
+  const mainlayout::Layout l = mainlayout::Compute(
+      PixelsToTwips(window.Width()), PixelsToTwips(client.Width()), PixelsToTwips(client.Height()));
   Step("frame", [&] {
     m_WebBForm->Move(l.WebBForm.left, l.WebBForm.top, l.WebBForm.width, m_WebBForm->Height());
     m_WebBForm->Printform(me);
@@ -431,9 +443,13 @@ void WebMainFrm::Picture1_Resize() {
 
 // ---- Commands -------------------------------------------------------------------------------
 
-void WebMainFrm::CloseCommand() { FormSlot<WebMainFrm>::Unload(); }
+void WebMainFrm::CloseCommand() {
+  FormSlot<WebMainFrm>::Unload();
+}
 
-void WebMainFrm::MinimizeCommand() { ShowWindow(hWnd(), SW_MINIMIZE); }
+void WebMainFrm::MinimizeCommand() {
+  ShowWindow(hWnd(), SW_MINIMIZE);
+}
 
 void WebMainFrm::MaxRestoreCommand() {
   if (!m_objStyle) return;
@@ -451,7 +467,9 @@ void WebMainFrm::RefreshCommand() {
   }
 }
 
-void WebMainFrm::HideRestoreCommand() { ShowWindow(hWnd(), IsWindowVisible(hWnd()) ? SW_HIDE : SW_SHOW); }
+void WebMainFrm::HideRestoreCommand() {
+  ShowWindow(hWnd(), IsWindowVisible(hWnd()) ? SW_HIDE : SW_SHOW);
+}
 
 void WebMainFrm::ClearCacheCommand() {
   // The cache clearing comes with the main window's commands.
@@ -467,7 +485,9 @@ void WebMainFrm::UpdateCommand() {
   CheckUpdate(ButtonMode, m_Downloader, hooks);
 }
 
-void WebMainFrm::GameSpaceCommand() { ShellExecuteOpen(GameSpaceUrl(), ""); }
+void WebMainFrm::GameSpaceCommand() {
+  ShellExecuteOpen(GameSpaceUrl(), "");
+}
 
 void WebMainFrm::OtherUserCommand() {
   if (TheMainWindowHost().showLogin) TheMainWindowHost().showLogin();
@@ -475,7 +495,9 @@ void WebMainFrm::OtherUserCommand() {
 
 // ---- Tab strip events -----------------------------------------------------------------------
 
-void WebMainFrm::WebuTab_TabChanged() { ShowWindow(m_Picture1, SW_HIDE); }
+void WebMainFrm::WebuTab_TabChanged() {
+  ShowWindow(m_Picture1, SW_HIDE);
+}
 
 void WebMainFrm::WebuTab_OnMouseDown(std::int32_t ItemIndex, std::int16_t& /*Button*/) {
   SetWindowCursor(m_WebuTab->hWnd(), Cursor::Arrow);

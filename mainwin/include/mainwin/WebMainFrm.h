@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "controls/BForm.h"
 #include "common/COrvDownLoadFile.h"
+#include "controls/BForm.h"
 #include "controls/iButton.h"
 #include "mainwin/COrvNotifyIcon.h"
 #include "mainwin/cSetStyle.h"
@@ -26,7 +26,7 @@ struct Box {
 };
 
 struct Layout {
-  Box WebBForm;  // its height is the frame's own
+  Box WebBForm;                         // its height is the frame's own
   int shapeRight = 0, shapeBottom = 0;  // pixels: the rounded shape's lower-right corner
   int web_close = 0, web_minmax = 0, web_min = 0, web_tool = 0;  // left edges
   Box WebuTab;
@@ -80,7 +80,12 @@ class WebMainFrm : public platform::Form {
 
   // The program menu's items (WM_COMMAND identifiers).
   enum AppMenu : platform::UINT {
-    mnuRefresh = 1, mnuHideRestore, mnuClearCache, mnuUpdate, mnuVersion, mnuExit,
+    mnuRefresh = 1,
+    mnuHideRestore,
+    mnuClearCache,
+    mnuUpdate,
+    mnuVersion,
+    mnuExit,
   };
 
   // True when the window may close without asking.
