@@ -389,7 +389,11 @@ bool WebMainFrm::DdeExecute(const std::string& command) {
 
 void WebMainFrm::RectRgn(HWND hWnd, std::int16_t Top, std::int16_t Buttom, std::int16_t X,
                          std::int16_t Y) {
-  SetWindowRgn(hWnd, CreateRoundRectRgn(0, 0, Top, Buttom, X, Y), true);
+  // The callers pass the client size + 1: a rounded region of the desktop the window was
+  // designed for leaves out its right column and bottom row, ours keeps them. Taking the pixel
+  // back gives the shape the design meant, the window's own size with rounded corners, instead
+  // of one a pixel too large, whose lower right corner is never rounded.
+  SetWindowRgn(hWnd, CreateRoundRectRgn(0, 0, Top - 1, Buttom - 1, X, Y), true);
 }
 
 void WebMainFrm::Form_Resize() {

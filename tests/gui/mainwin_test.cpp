@@ -172,6 +172,14 @@ TEST_F(MainWindowTest, MaximiseAndRestoreTwiceReturnToTheFirstPlacement) {
     ASSERT_TRUE(WaitFor([&] { return Rect(m.hWnd()) == centred; })) << Show(Rect(m.hWnd()));
     EXPECT_FALSE(m.web_minmax().Value());
     EXPECT_EQ(m.hWnd(), m.WebBForm().frmHwnd());
+    // The rounded shape is the window's own size: the corner pixel is the desktop's, the
+    // border beside it the window's.
+    const RECT r = Rect(m.hWnd());
+    const Image desktop = Screenshot(r.right + 20, r.bottom - 10, 1, 1);
+    EXPECT_TRUE(WaitForScreen(r.right - 1, r.bottom - 10, 1, 10, [&](const Image& s) {
+      return Near(s.PixelAt(0, 9), desktop.PixelAt(0, 0) & 0xFFFFFF) &&
+             !Near(s.PixelAt(0, 0), desktop.PixelAt(0, 0) & 0xFFFFFF);
+    }));
     PointerAway();
     Settle(200);
     ClickOn(m.web_minmax().hWnd());
