@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "DesktopImpl.h"
+#include "DesktopTestSupport.h"
 #include "WebViewGtk.h"
 #include "app/AnotherLogin.h"
 #include "app/LoginBgFrm.h"
@@ -29,6 +30,7 @@
 #include "platform/Form.h"
 #include "platform/MessageBox.h"
 #include "platform/PopupMenu.h"
+#include "platform/Tray.h"
 
 using namespace platform;
 using namespace wintest;
@@ -358,6 +360,34 @@ TEST_F(MainWindowCommands, AnotherLoginSelectsTheExistingTabOrEndsOnlyTheLoginSc
   }
   EXPECT_EQ((std::vector<std::string>{game, game}), m.Addresses());
   EXPECT_EQ(1, PageRequests()) << "the selected tab is not loaded again";
+}
+
+// The tray icon (here in an XEmbed tray): a right click opens the program menu at the pointer,
+// and its items run as from the tool button.
+TEST_F(MainWindowCommands, TheTrayIconsRightClickOpensTheProgramMenuAtThePointer) {
+  Background trayer({"trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request",
+                     "--height", "24", "--transparent", "false"});
+  WebMainFrm& m = Open();
+  // Restored, the window leaves the tray in the screen's corner uncovered.
+  ClickOn(m.web_minmax().hWnd());
+  ASSERT_TRUE(WaitFor([&] { return Rect(m.hWnd()).Width() == 1036; }));
+  RECT r;
+  ASSERT_TRUE(WaitFor([&] { return GetTrayIconRect(m.hWnd(), COrvNotifyIcon::kIconId, &r); }, 10000));
+  Xdotool("mousemove " + std::to_string(r.left + r.Width() / 2) + " " +
+          std::to_string(r.top + r.Height() / 2) + " click 3");
+  ASSERT_TRUE(WaitFor([] { return IsPopupMenuOpen(); }));
+  POINT at{};
+  ASSERT_TRUE(WaitFor([&] {
+    const auto shown = ShownMenu();
+    if (shown.size() == 7 && shown[2].caption == "清除缓存") at = shown[2].centre;
+    return at.y > 0;
+  }));
+  EXPECT_LT(std::abs(at.x - (r.left + r.right) / 2), 250);
+  EXPECT_LT(std::abs(at.y - (r.top + r.bottom) / 2), 150);
+  ClickAt(at.x, at.y);
+  ASSERT_TRUE(WaitFor([&] { return boxes.size() == 1; }, 15000));
+  EXPECT_EQ("缓存已清理完毕！", boxes[0].text);
+  EXPECT_TRUE(IsWindowVisible(m.hWnd()));
 }
 
 }  // namespace
