@@ -360,6 +360,20 @@ TEST_F(MainWindowCommands, AnotherLoginSelectsTheExistingTabOrEndsOnlyTheLoginSc
   }
   EXPECT_EQ((std::vector<std::string>{game, game}), m.Addresses());
   EXPECT_EQ(1, PageRequests()) << "the selected tab is not loaded again";
+
+  // A login page that arrives empty gives the connection notice and ends only the login screen:
+  // the client and its game go on.
+  server.Route("/games/talmar2/dlq/", [](const testsupport::Request&, testsupport::Connection& c) {
+    c.SendResponse(200, {{"Content-Type", "text/html"}}, "");
+  });
+  boxes.clear();
+  ClickOn(m.OtherUserBtn().hWnd());
+  ASSERT_TRUE(WaitFor([&] { return !boxes.empty() && !FormSlot<LoginFrm>::IsLoaded(); }, 15000));
+  EXPECT_EQ("未能连接到服务器，请检查网络连接是否正常！", boxes[0].text);
+  EXPECT_FALSE(FormSlot<LoginBgFrm>::IsLoaded());
+  ASSERT_TRUE(FormSlot<WebMainFrm>::IsLoaded());
+  EXPECT_TRUE(IsWindowVisible(m.hWnd()));
+  EXPECT_EQ(1, m.WebuTab().TabItems().Count());
 }
 
 // The tray icon (here in an XEmbed tray): a right click opens the program menu at the pointer,
