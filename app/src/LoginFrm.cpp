@@ -27,10 +27,12 @@ constexpr char kNoConnection[] = "未能连接到服务器，请检查网络连�
 constexpr char kCannotStart[] = "客户端无法启动，请重新安装后再试。";
 constexpr UINT_PTR kFirstLoadTimer = 1;
 
-// Ends the client with the notice of a login page that cannot be shown.
-[[noreturn]] void NoConnection() {
+// The notice of a login page that cannot be shown. At start it ends the client; for another
+// login from the running main window it ends only the login screen, and the games stay.
+void NoConnection() {
   MessageBox(kNoConnection, "提示", MB_OK | MB_ICONEXCLAMATION);
-  EndProcessNow(0);
+  if (!FormSlot<WebMainFrm>::IsLoaded()) EndProcessNow(0);
+  FormSlot<LoginBgFrm>::Unload();
 }
 
 }  // namespace
@@ -179,7 +181,10 @@ void LoginFrm::WebBrowser1_DocumentComplete(const std::string& url) {
   if (m_WebBrowser1->DocumentElementInnerHTML().empty()) {
     // Only the login page's own first load ends the client: a later page that arrives empty
     // leaves the login screen as it is.
-    if (!m_PageArrived) NoConnection();
+    if (!m_PageArrived) {
+      NoConnection();
+      return;
+    }
     LogEvent("login page: an empty document arrived and is ignored");
     return;
   }
