@@ -445,57 +445,7 @@ void WebMainFrm::Picture1_Resize() {
              client.Width() + TwipsToPixels(60), client.Height() + TwipsToPixels(60), true);
 }
 
-// ---- Commands -------------------------------------------------------------------------------
-
-void WebMainFrm::CloseCommand() {
-  FormSlot<WebMainFrm>::Unload();
-}
-
-void WebMainFrm::MinimizeCommand() {
-  ShowWindow(hWnd(), SW_MINIMIZE);
-}
-
-void WebMainFrm::MaxRestoreCommand() {
-  if (!m_objStyle) return;
-  const bool maximised = m_objStyle->CallWindowStateChange();
-  m_WebBForm->frmHwnd(maximised ? 0 : hWnd());
-  // The button shows the state the window is in, also when the command came another way.
-  m_web_minmax->Value(maximised);
-}
-
-void WebMainFrm::RefreshCommand() {
-  if (IsWindowVisible(m_Picture1)) {
-    if (m_WebBrowser1) m_WebBrowser1->Refresh();
-  } else if (m_WebuTab) {
-    m_WebuTab->RefreshPage();
-  }
-}
-
-void WebMainFrm::HideRestoreCommand() {
-  ShowWindow(hWnd(), IsWindowVisible(hWnd()) ? SW_HIDE : SW_SHOW);
-}
-
-void WebMainFrm::ClearCacheCommand() {
-  // The cache clearing comes with the main window's commands.
-  LogEvent("main window: clearing the cache is not available yet");
-}
-
-void WebMainFrm::UpdateCommand() {
-  UpdateCheckHooks hooks;
-  hooks.setExitFlag = [](bool value) {
-    if (FormSlot<WebMainFrm>::IsLoaded()) FormSlot<WebMainFrm>::Get().m_bExit = value;
-  };
-  hooks.unloadMainWindow = [] { FormSlot<WebMainFrm>::Unload(); };
-  CheckUpdate(ButtonMode, m_Downloader, hooks);
-}
-
-void WebMainFrm::GameSpaceCommand() {
-  ShellExecuteOpen(GameSpaceUrl(), "");
-}
-
-void WebMainFrm::OtherUserCommand() {
-  if (TheMainWindowHost().showLogin) TheMainWindowHost().showLogin();
-}
+// The commands behind the buttons and the program menu are in WebMainFrmCommands.cpp.
 
 // ---- Tab strip events -----------------------------------------------------------------------
 

@@ -2,7 +2,10 @@
 // so the client can be run and tested without them.
 //
 //   demo-portal [--port N] [--version TEXT] [--manifest FILE] [--files DIR] [--rate BYTES]
-//               [--sign-key KEY.pem] [--refuse-login]
+//               [--sign-key KEY.pem] [--refuse-login] [--auto-login] [--login-delay MS]
+//
+// --login-delay holds the login page back for MS milliseconds (the client's splash stays up
+// that long: tools/screenshots.sh photographs it).
 //
 // It prints "listening on http://127.0.0.1:PORT" once it accepts connections, then
 // "request: METHOD PATH" for every request. Port 0 (the default) picks a free port.
@@ -34,6 +37,7 @@ struct Portal {
   std::optional<updatesign::Key> key;
   bool refuseLogin = false;  // hang up on the login page (the client then sees an empty page)
   bool autoLogin = false;    // the login page enters the first server by itself (benchmarks)
+  guint loginDelayMs = 0;    // the login page is answered this late
 };
 
 // The manifest as served; nothing when its file cannot be read.
@@ -199,6 +203,17 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
       return;
     }
     Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8", LoginPage(base, portal->autoLogin));
+    if (portal->loginDelayMs > 0) {
+      // The answer is ready; it leaves once the timer lets it go.
+      g_object_ref(msg);
+      soup_server_message_pause(msg);
+      g_timeout_add(portal->loginDelayMs, +[](gpointer data) -> gboolean {
+        auto* held = static_cast<SoupServerMessage*>(data);
+        soup_server_message_unpause(held);
+        g_object_unref(held);
+        return G_SOURCE_REMOVE;
+      }, msg);
+    }
     return;
   }
   if (p.rfind("/games/talmar2/play/", 0) == 0 && p.size() > 20) {
@@ -226,7 +241,8 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
 [[noreturn]] void Usage() {
   std::fprintf(stderr,
                "usage: demo-portal [--port N] [--version TEXT] [--manifest FILE] [--files DIR]\n"
-               "                   [--rate BYTES] [--sign-key KEY.pem] [--refuse-login] [--auto-login]\n");
+               "                   [--rate BYTES] [--sign-key KEY.pem] [--refuse-login] [--auto-login]\n"
+               "                   [--login-delay MS]\n");
   std::exit(2);
 }
 
@@ -256,6 +272,11 @@ int main(int argc, char** argv) {
       portal.filesDir = argv[++i];
     } else if (a == "--rate") {
       portal.rate = std::strtol(argv[++i], nullptr, 10);
+    } else if (a == "--login-delay") {
+      char* end = nullptr;
+      const unsigned long v = std::strtoul(argv[++i], &end, 10);
+      if (*end != '\0' || v > 600000) Usage();
+      portal.loginDelayMs = static_cast<guint>(v);
     } else if (a == "--sign-key") {
       keyPath = argv[++i];
     } else {

@@ -153,6 +153,7 @@ class WebMainFrm : public platform::Form {
   // Lives as long as the window object: the icon leaves the tray when the object goes.
   std::unique_ptr<COrvNotifyIcon> m_NotifyIcon;
   std::unique_ptr<COrvDownLoadFile> m_Downloader;
+  bool m_Checking = false;  // an update check runs
   platform::HICON m_SmallIcon = 0;
   platform::HICON m_BigIcon = 0;
   std::string m_VersionCaption;
