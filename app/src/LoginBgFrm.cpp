@@ -2,6 +2,7 @@
 
 #include "app/LoginFrm.h"
 #include "common/Settings.h"
+#include "platform/WindowSubclass.h"
 
 using namespace platform;
 
@@ -10,23 +11,21 @@ namespace {
 constexpr int kWidth = 1237;
 constexpr int kHeight = 696;
 
-WNDPROC g_savedProc = 0;
-
-WNDPROC HookValue() {
-  static const WNDPROC value = RegisterWindowProc(&LoginBgWndProc);
-  return value;
-}
+// The hook's fixed link in the background's hook chain: one window at a time is hooked this way.
+constexpr UINT_PTR kLoginBgHook = 0x4C42;
 
 }  // namespace
 
 void SubclassLoginBg(HWND hWnd) {
-  g_savedProc = SetWindowLongPtr(hWnd, GWL_WNDPROC, HookValue());
+  SetWindowSubclass(
+      hWnd,
+      [](HWND h, UINT uMsg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+        return LoginBgWndProc(h, uMsg, wParam, lParam);
+      },
+      kLoginBgHook, 0);
 }
 
-void UnsubclassLoginBg(HWND hWnd) {
-  if (g_savedProc != 0) SetWindowLongPtr(hWnd, GWL_WNDPROC, g_savedProc);
-  g_savedProc = 0;
-}
+void UnsubclassLoginBg(HWND hWnd) { RemoveWindowSubclass(hWnd, kLoginBgHook); }
 
 LRESULT LoginBgWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
   if (uMsg == WM_MOVE && FormSlot<LoginFrm>::IsLoaded()) {
@@ -38,7 +37,7 @@ LRESULT LoginBgWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
   }
-  return CallWindowProc(g_savedProc, hWnd, uMsg, wParam, lParam);
+  return DefSubclassProc(hWnd, uMsg, wParam, lParam);
 }
 
 CreateWindowArgs LoginBgFrm::Design() {

@@ -4,6 +4,8 @@
 #include <glib.h>
 
 #include <memory>
+#include <set>
+#include <sstream>
 #include <unistd.h>
 #include <utility>
 
@@ -21,6 +23,8 @@ struct Registry {
   HWND nextHandle = 0x10010;  // handles are never reused
   std::map<WNDPROC, std::shared_ptr<WindowProcFn>> procs;
   WNDPROC nextProc = 0x7F000010;
+  // Procedures called after they were unregistered, each reported once.
+  std::set<WNDPROC> deadCalled;
 };
 
 Registry& R() {
@@ -135,6 +139,7 @@ void Forget(HWND h) {
   UnregisterWindowProc(rec->classProc);
   if (WindowRecord* parent = Find(rec->parent)) std::erase(parent->children, h);
   R().windows.erase(h);
+  ForgetSubclassChain(h);
 }
 
 }  // namespace
@@ -157,7 +162,17 @@ bool IsWindowProcCallable(WNDPROC proc) { return R().procs.count(proc) != 0; }
 
 LRESULT CallWindowProc(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto it = R().procs.find(proc);
-  if (it == R().procs.end() || !*it->second) return 0;
+  if (it == R().procs.end() || !*it->second) {
+    // A hook kept a procedure that is gone (taken down out of order, or never one of ours): the
+    // message is lost, which is a fault worth one line, not one per message.
+    if (R().deadCalled.insert(proc).second) {
+      std::ostringstream line;
+      line << "message " << msg << " for window 0x" << std::hex << hwnd
+           << " sent through procedure 0x" << proc << ", which no longer exists";
+      LogEvent(line.str());
+    }
+    return 0;
+  }
   // Held for the call, so a procedure that unregisters itself finishes safely.
   const std::shared_ptr<WindowProcFn> fn = it->second;
   return (*fn)(hwnd, msg, wParam, lParam);

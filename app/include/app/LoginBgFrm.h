@@ -18,8 +18,9 @@ class LoginBgFrm : public platform::Form {
   PngLayer m_Layer;
 };
 
-// The hook that keeps the login window on the background: one saved procedure, so only one
-// window (the background) is ever hooked this way.
+// The hook that keeps the login window on the background: a link of the background's hook chain
+// with a fixed id, so only one window (the background) is ever hooked this way. LoginBgWndProc
+// passes every message on down the chain.
 void SubclassLoginBg(platform::HWND hWnd);
 void UnsubclassLoginBg(platform::HWND hWnd);
 platform::LRESULT LoginBgWndProc(platform::HWND hWnd, platform::UINT uMsg, platform::WPARAM wParam,
