@@ -11,6 +11,7 @@ packages=(
   fonts-wqy-microhei adwaita-icon-theme
   xvfb xauth openbox xdotool x11-utils imagemagick xcompmgr
   dbus dbus-x11 curl time util-linux iproute2 procps
+  clang-format clang-tidy
 )
 
 missing=()

@@ -11,9 +11,6 @@ namespace {
 constexpr int kWidth = 1237;
 constexpr int kHeight = 696;
 
-// The hook's fixed link in the background's hook chain: one window at a time is hooked this way.
-constexpr UINT_PTR kLoginBgHook = 0x4C42;
-
 }  // namespace
 
 void SubclassLoginBg(HWND hWnd) {
@@ -22,10 +19,12 @@ void SubclassLoginBg(HWND hWnd) {
       [](HWND h, UINT uMsg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
         return LoginBgWndProc(h, uMsg, wParam, lParam);
       },
-      kLoginBgHook, 0);
+      kLoginBgHookId, 0);
 }
 
-void UnsubclassLoginBg(HWND hWnd) { RemoveWindowSubclass(hWnd, kLoginBgHook); }
+void UnsubclassLoginBg(HWND hWnd) {
+  RemoveWindowSubclass(hWnd, kLoginBgHookId);
+}
 
 LRESULT LoginBgWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
   if (uMsg == WM_MOVE && FormSlot<LoginFrm>::IsLoaded()) {

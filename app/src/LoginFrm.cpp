@@ -6,6 +6,7 @@
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
 #include "mainwin/WebMainFrm.h"
+#include "platform/AsciiText.h"
 #include "platform/EventLog.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageLoop.h"
@@ -18,19 +19,6 @@ namespace {
 constexpr int kWidth = 1237;
 constexpr int kHeight = 696;
 constexpr std::uint32_t kColorKey = 0xFEFEFE;
-
-bool IsHttpUrl(const std::string& url) {
-  auto starts = [&](const char* prefix) {
-    std::size_t i = 0;
-    for (; prefix[i] != '\0'; ++i) {
-      if (i >= url.size()) return false;
-      const char c = url[i];
-      if ((c >= 'A' && c <= 'Z' ? c + 32 : c) != prefix[i]) return false;
-    }
-    return url.size() > i;
-  };
-  return starts("http://") || starts("https://");
-}
 
 }  // namespace
 
@@ -53,7 +41,7 @@ std::string LoginFrm::GameAddressOf(const std::string& url) {
   const std::size_t second = url.find('|', first + 1);
   std::string game = url.substr(first + 1, second == std::string::npos ? std::string::npos
                                                                        : second - first - 1);
-  return IsHttpUrl(game) ? game : std::string();
+  return IsHttpAddress(game) ? game : std::string();
 }
 
 CreateWindowArgs LoginFrm::Design() {
@@ -78,8 +66,10 @@ void LoginFrm::Form_Load() {
   m_Picture1 = CreateWindowEx(picture);
   m_WebBrowser1 = std::make_unique<WebBrowser>();
   m_Browser = HostWebBrowser(*m_WebBrowser1, m_Picture1, -1, -1, 751, 444);
-  m_MiniBtn = CreatePictureBox(hWnd(), 1120, 130, 28, 28, 1, kColorKey, [this] { MiniBtn_Click(); });
-  m_CloseBtn = CreatePictureBox(hWnd(), 1152, 125, 34, 34, 2, kColorKey, [this] { CloseBtn_Click(); });
+  m_MiniBtn =
+      CreatePictureBox(hWnd(), 1120, 130, 28, 28, 1, kColorKey, [this] { MiniBtn_Click(); });
+  m_CloseBtn =
+      CreatePictureBox(hWnd(), 1152, 125, 34, 34, 2, kColorKey, [this] { CloseBtn_Click(); });
 
   m_WebBrowser1->OnDownloadBegin([this] { m_WebBrowser1->SetSilent(true); });
   m_WebBrowser1->OnBeforeNavigate2(
@@ -112,7 +102,8 @@ void LoginFrm::Form_Load() {
   SetWindowLongPtr(hWnd(), GWL_EXSTYLE, GetWindowLongPtr(hWnd(), GWL_EXSTYLE) | WS_EX_LAYERED);
   SetLayeredWindowAttributes(hWnd(), kColorKey, 0, LWA_COLORKEY);
   // 6. Owned by the background.
-  SetWindowLongPtr(hWnd(), GWL_HWNDPARENT, static_cast<LONG_PTR>(FormSlot<LoginBgFrm>::Get().hWnd()));
+  SetWindowLongPtr(hWnd(), GWL_HWNDPARENT,
+                   static_cast<LONG_PTR>(FormSlot<LoginBgFrm>::Get().hWnd()));
   // 7. The background is loaded already.
   FormSlot<LoginBgFrm>::Get();
 }

@@ -5,6 +5,7 @@
 
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
+#include "platform/AsciiText.h"
 #include "platform/EventLog.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
@@ -21,7 +22,7 @@ class LineScanner {
   void Feed(char c) {
     // Case-insensitive search for "version" that survives any line length.
     static constexpr char kKey[] = "version";
-    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    const char lower = platform::AsciiLower(c);
     if (!m_hasKey) {
       if (lower == kKey[m_matched]) {
         if (++m_matched == 7) m_hasKey = true;

@@ -31,7 +31,9 @@ class Region {
     if (m_region != nullptr) cairo_region_destroy(m_region);
     m_region = nullptr;
   }
-  Region Copy() const { return Region(m_region != nullptr ? cairo_region_copy(m_region) : nullptr); }
+  Region Copy() const {
+    return Region(m_region != nullptr ? cairo_region_copy(m_region) : nullptr);
+  }
 
  private:
   cairo_region_t* m_region = nullptr;

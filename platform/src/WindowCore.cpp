@@ -3,12 +3,13 @@
 
 #include <glib.h>
 
+#include <unistd.h>
 #include <memory>
 #include <set>
 #include <sstream>
-#include <unistd.h>
 #include <utility>
 
+#include "Guarded.h"
 #include "WindowImpl.h"
 #include "platform/EventLog.h"
 
@@ -79,16 +80,14 @@ gboolean OnTimer(gpointer data) {
   auto it = Timers().find(k);
   if (it == Timers().end()) return G_SOURCE_REMOVE;
   const DWORD tick = static_cast<DWORD>(g_get_monotonic_time() / 1000);
-  try {
+  Guarded("timer", [&] {
     if (it->second.proc) {
       TIMERPROC proc = it->second.proc;  // the callback may kill or replace its own timer
       proc(k.hwnd, WM_TIMER, k.id, tick);
     } else if (k.hwnd != 0) {
       SendMessage(k.hwnd, WM_TIMER, k.id, 0);
     }
-  } catch (const std::exception& e) {
-    LogEvent(std::string("timer callback failed: ") + e.what());
-  }
+  });
   return G_SOURCE_CONTINUE;
 }
 
@@ -375,14 +374,11 @@ bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       G_PRIORITY_DEFAULT,
       [](gpointer data) -> gboolean {
         const Posted* p = static_cast<Posted*>(data);
-        try {
-          SendMessage(p->hwnd, p->msg, p->wParam, p->lParam);
-        } catch (const std::exception& e) {
-          LogEvent(std::string("posted message failed: ") + e.what());
-        }
+        Guarded("posted message", [p] { SendMessage(p->hwnd, p->msg, p->wParam, p->lParam); });
         return G_SOURCE_REMOVE;
       },
-      new Posted{hwnd, msg, wParam, lParam}, [](gpointer data) { delete static_cast<Posted*>(data); });
+      new Posted{hwnd, msg, wParam, lParam},
+      [](gpointer data) { delete static_cast<Posted*>(data); });
   return true;
 }
 

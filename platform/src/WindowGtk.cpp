@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "GdiWindow.h"
+#include "Guarded.h"
 #include "IconImpl.h"
 #include "platform/EventLog.h"
 
@@ -56,18 +57,6 @@ struct Press {
 Press g_lastPress;
 
 std::set<guint16> g_keysDown;  // hardware key codes held, for the repeat bit
-
-template <typename F>
-gboolean Guarded(const char* what, F&& f) {
-  try {
-    return f();
-  } catch (const std::exception& e) {
-    LogEvent(std::string("window event ") + what + " failed: " + e.what());
-  } catch (...) {
-    LogEvent(std::string("window event ") + what + " failed");
-  }
-  return TRUE;
-}
 
 HWND HwndOf(gpointer data) { return static_cast<HWND>(GPOINTER_TO_UINT(data)); }
 

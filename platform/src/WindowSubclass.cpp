@@ -128,7 +128,9 @@ void ForgetSubclassChain(HWND hwnd) {
 }
 }  // namespace detail
 
-UINT_PTR NewSubclassId() { return g_nextId++; }
+UINT_PTR NewSubclassId() {
+  return g_nextId++;
+}
 
 bool SetWindowSubclass(HWND hwnd, SUBCLASSPROC proc, UINT_PTR uIdSubclass, DWORD_PTR dwRefData) {
   if (!IsWindow(hwnd)) {
@@ -146,9 +148,8 @@ bool SetWindowSubclass(HWND hwnd, SUBCLASSPROC proc, UINT_PTR uIdSubclass, DWORD
   }
   if (chain == nullptr) {
     auto fresh = std::make_unique<Chain>();
-    fresh->chainProc = RegisterWindowProc([hwnd](HWND h, UINT m, WPARAM w, LPARAM l) {
-      return ChainProc(hwnd, h, m, w, l);
-    });
+    fresh->chainProc = RegisterWindowProc(
+        [hwnd](HWND h, UINT m, WPARAM w, LPARAM l) { return ChainProc(hwnd, h, m, w, l); });
     fresh->replaced = SetWindowLongPtr(hwnd, GWL_WNDPROC, fresh->chainProc);
     if (fresh->replaced == 0) {  // GetLastError says why
       UnregisterWindowProc(fresh->chainProc);

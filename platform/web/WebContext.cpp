@@ -69,8 +69,7 @@ WebKitWebContext* SharedWebContext() {
   // Must be set before the first web process starts.
   webkit_web_context_set_sandbox_enabled(engine.context.get(), TRUE);
 #endif
-  g_log(kWebLogDomain, G_LOG_LEVEL_DEBUG, "web context: data %s, cache %s", data.c_str(),
-        cache.c_str());
+  kWebLog("web context: data " + data + ", cache " + cache);
   return engine.context.get();
 }
 

@@ -70,8 +70,7 @@ class ChainTest : public ::testing::TestWithParam<ChainCase> {
 
   void Install() {
     sub = std::make_unique<CSubclass>();
-    sub->WindowProc = [this](bool bBefore, bool&, LRESULT&, HWND, UINT, WPARAM, LPARAM,
-                             LPARAM&) {
+    sub->WindowProc = [this](bool bBefore, bool&, LRESULT&, HWND, UINT, WPARAM, LPARAM, LPARAM&) {
       if (bBefore) seen.push_back("C");
     };
     ASSERT_TRUE(sub->ssc_Subclass(hwnd));
@@ -94,10 +93,17 @@ class ChainTest : public ::testing::TestWithParam<ChainCase> {
 
   void Remove(char which) {
     switch (which) {
-      case 'C': sub->ssc_UnSubclass(hwnd); break;
-      case 'F': form.reset(); break;
-      case 'M': platform::RemoveWindowSubclass(hwnd, kModuleHook); break;
-      default: break;
+      case 'C':
+        sub->ssc_UnSubclass(hwnd);
+        break;
+      case 'F':
+        form.reset();
+        break;
+      case 'M':
+        platform::RemoveWindowSubclass(hwnd, kModuleHook);
+        break;
+      default:
+        break;
     }
   }
 

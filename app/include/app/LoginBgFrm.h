@@ -21,6 +21,7 @@ class LoginBgFrm : public platform::Form {
 // The hook that keeps the login window on the background: a link of the background's hook chain
 // with a fixed id, so only one window (the background) is ever hooked this way. LoginBgWndProc
 // passes every message on down the chain.
+inline constexpr platform::UINT_PTR kLoginBgHookId = 0x4C42;
 void SubclassLoginBg(platform::HWND hWnd);
 void UnsubclassLoginBg(platform::HWND hWnd);
 platform::LRESULT LoginBgWndProc(platform::HWND hWnd, platform::UINT uMsg, platform::WPARAM wParam,
