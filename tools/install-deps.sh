@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config ninja-build ccache
-  libgtk-3-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev libcurl4-openssl-dev
+  libgtk-3-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev libcurl4-openssl-dev libssl-dev
   libdbusmenu-glib-dev libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-microhei adwaita-icon-theme

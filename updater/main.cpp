@@ -1,22 +1,33 @@
 // The updater's entry point. It is started by the client with one argument, the client's
-// directory and executable ("D|D/E"). Until its window exists it only reports what it was
-// given: on standard error, and to the file named by UPDATER_RECORD_ARGS when that is set.
+// directory and executable ("D|D/E"), and ends at once without one or when another updater of
+// this user is running.
 
 #include <cstdio>
-#include <cstdlib>
-#include <string>
+#include <exception>
 
+#include "UpdateFrm.h"
+#include "common/SharedRoutines.h"
+#include "platform/EventLog.h"
 #include "platform/Files.h"
+#include "platform/Form.h"
+#include "platform/MessageLoop.h"
 
 int main(int argc, char** argv) {
   const std::string commandLine = platform::CommandLineText(argc, argv);
   if (commandLine.empty()) return 0;
-  std::fprintf(stderr, "Update: started for %s\n", commandLine.c_str());
-  if (const char* record = std::getenv("UPDATER_RECORD_ARGS"); record != nullptr && *record) {
-    std::string text;
-    for (int i = 1; i < argc; ++i) text += std::string(argv[i]) + "\n";
-    platform::ReplaceFileContent(
-        record, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+  // The previous-instance flag: a lock in the user's private directory, held until we end.
+  try {
+    if (!platform::HoldFileLock(GetTempDir() + "Update.lock")) return 0;
+  } catch (const std::exception& e) {
+    platform::LogEvent(std::string("updater: ") + e.what());
+    return 1;
   }
+  if (!platform::InitToolkit(argc, argv)) {
+    std::fprintf(stderr, "Update: cannot open display\n");
+    return 1;
+  }
+  UpdateFrm::SetCommandLine(commandLine);
+  // The load step runs the whole update and unloads the window at its end.
+  platform::FormSlot<UpdateFrm>::Get();
   return 0;
 }

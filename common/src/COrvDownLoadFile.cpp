@@ -15,6 +15,7 @@ bool COrvDownLoadFile::DownLoadFile(const std::string& sURL, const std::string& 
     if (url.StatusCode() != 200) return false;
     const auto length = url.ContentLength();
     if (!length || *length <= 0) return false;
+    if (m_MaxBytes > 0 && *length > m_MaxBytes) return false;
     if (bRaiseEvents && QueryFileInfo) QueryFileInfo(*length);
 
     // Only now is an existing file replaced: every refusal above leaves it as it was.
@@ -37,17 +38,29 @@ bool COrvDownLoadFile::DownLoadFile(const std::string& sURL, const std::string& 
         break;
       }
       total += static_cast<std::int64_t>(n);
+      if (m_MaxBytes > 0 && total > m_MaxBytes) {
+        failed = true;
+        break;
+      }
       if (bRaiseEvents && Loading) Loading(total);
       platform::DoEvents();
     }
     if (!file->Close()) failed = true;
     // A body cut short normally shows as a failed read; the length check also catches a
-    // server that ends the body early without saying so. A stopped download is a success.
-    return !failed && (m_bStop || total >= *length);
+    // server that ends the body early without saying so. A stopped download is a success,
+    // also when the stop broke off a wait for the server.
+    if (m_bStop) return true;
+    return !failed && total >= *length;
   };
 
   bool result = false;
-  if (auto session = platform::inet::Session::Open()) {
+  platform::inet::SessionOptions options;
+  options.totalTimeoutSeconds = m_DeadlineSeconds;
+  options.whileWaiting = [this] {
+    platform::DoEvents();
+    return !m_bStop;
+  };
+  if (auto session = platform::inet::Session::Open(options)) {
     if (auto url = platform::inet::UrlHandle::Open(*session, sURL)) result = transfer(*url);
     // The URL handle is closed here, before the session.
   }

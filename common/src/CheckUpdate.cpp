@@ -1,11 +1,14 @@
 #include "common/CheckUpdate.h"
 
+#include <cstdint>
 #include <exception>
-#include <fstream>
+#include <sstream>
 
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
+#include "common/UpdateManifest.h"
 #include "platform/AsciiText.h"
+#include "platform/Crypto.h"
 #include "platform/EventLog.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
@@ -118,6 +121,24 @@ std::string UpdaterCommandLine(const std::string& executablePath) {
   return dir + "|" + (dir == "/" ? dir : dir + "/") + name;
 }
 
+namespace {
+
+// Fetches `url` to `path` + ".part"; true when it arrived whole (the caller then puts it in
+// place). A failed fetch leaves nothing behind.
+bool FetchToPart(COrvDownLoadFile& downloader, const std::string& url, const std::string& path) {
+  const std::string part = path + ".part";
+  if (downloader.DownLoadFile(url, part, true, false)) return true;
+  platform::RemoveFile(part);
+  return false;
+}
+
+void Report(const std::string& logLine, const char* text) {
+  platform::LogEvent(logLine);
+  platform::MessageBox(text, "提示", platform::MB_OK | platform::MB_ICONEXCLAMATION);
+}
+
+}  // namespace
+
 void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloader,
                  const UpdateCheckHooks& hooks) {
   std::string tempDir;
@@ -128,15 +149,43 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
     return;
   }
   const std::string manifestPath = tempDir + "update.txt";
+  const std::string signaturePath = manifestPath + ".sig";
+  const std::string publicKey = hooks.publicKey.value_or(UpdatePublicKey());
   const std::string ownVersion = AppVersion();
 
   if (!downloader) downloader = std::make_unique<COrvDownLoadFile>();
-  // The result does not matter: a manifest left by an earlier run is read as well.
-  downloader->DownLoadFile(UpdateListUrl(), manifestPath, true, false);
+  downloader->m_MaxBytes = static_cast<std::int64_t>(kMaxManifestBytes);
+  downloader->m_DeadlineSeconds = kManifestDeadlineSeconds;
+  // The result only decides whether the fresh copy replaces the one there: a manifest left by
+  // an earlier run is read as well.
+  if (FetchToPart(*downloader, UpdateListUrl(), manifestPath)) {
+    if (publicKey.empty()) {
+      platform::RenameFile(manifestPath + ".part", manifestPath);
+    } else if (FetchToPart(*downloader, UpdateSignatureUrl(), signaturePath)) {
+      // Signature first: a pair broken by a crash in between fails to verify, never the reverse.
+      platform::RenameFile(signaturePath + ".part", signaturePath);
+      platform::RenameFile(manifestPath + ".part", manifestPath);
+    } else {
+      platform::RemoveFile(manifestPath + ".part");
+    }
+  }
   if (!platform::FileExists(manifestPath)) return;
 
-  std::ifstream manifest(manifestPath, std::ios::binary);
-  if (!manifest) return;
+  bool tooLarge = false;
+  const auto content = platform::ReadFileLimited(manifestPath, kMaxManifestBytes, &tooLarge);
+  if (!content) {
+    if (tooLarge) platform::LogEvent("update check: the manifest is too large and is ignored");
+    return;
+  }
+  if (!publicKey.empty()) {
+    const auto signature = platform::ReadFileLimited(signaturePath, 1024);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(content->data());
+    if (!signature || !platform::VerifyEd25519({bytes, content->size()}, *signature, publicKey)) {
+      platform::LogEvent("update check: the manifest's signature does not verify; no update is offered");
+      return;
+    }
+  }
+  std::istringstream manifest(*content);
   const ManifestVersion version = ReadManifestVersion(manifest);
   if (!version.found) return;
 
@@ -152,18 +201,22 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
     return;
   }
 
+  // The updater is written whole or not at all; a copy left by an earlier run is never started
+  // in place of one that could not be written. Either failure leaves the client running: the
+  // start-up goes on, the main window stays.
   const std::string updater = tempDir + "Update";
   try {
     SaveResToFile(101, "UPDATE", updater);
   } catch (const std::exception& e) {
-    // Starting it fails in turn; the client still makes way as the user asked.
-    platform::LogEvent(std::string("update check: ") + e.what());
+    Report(std::string("update check: ") + e.what(), "无法写入更新程序，请稍后再试！");
+    return;
   }
   const std::string commandLine = UpdaterCommandLine(platform::ExecutablePath());
-  if (hooks.startProgram) {
-    hooks.startProgram(updater, commandLine);
-  } else {
-    platform::ShellExecuteOpen(updater, commandLine);
+  const bool started = hooks.startProgram ? hooks.startProgram(updater, commandLine)
+                                          : platform::StartProgram(updater, commandLine);
+  if (!started) {
+    Report("update check: cannot start " + updater, "无法启动更新程序，请稍后再试！");
+    return;
   }
 
   if (mode == StartupMode) {

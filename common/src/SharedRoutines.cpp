@@ -16,11 +16,6 @@ void SaveResToFile(int resId, const std::string& resType, const std::string& fil
   platform::ReplaceFileContent(filePath, *data);
 }
 
-std::string AppVersion() {
-  return std::to_string(CLIENT_VERSION_MAJOR) + "." + std::to_string(CLIENT_VERSION_MINOR) + "." +
-         std::to_string(CLIENT_VERSION_PATCH);
-}
-
 platform::Image LoadPngResource(int resId) {
   const auto data = platform::FindResourceData("PNG", resId);
   if (!data) return {};

@@ -1,48 +1,434 @@
 #include "mainwin/WebMainFrm.h"
 
+#include <algorithm>
+
+#include "common/Settings.h"
+#include "common/SharedRoutines.h"
+#include "controls/PropertyBag.h"
+#include "mainwin/MainWindowHost.h"
+#include "mainwin/MsgFrm.h"
+#include "mainwin/WebUrl.h"
+#include "platform/EventLog.h"
+#include "platform/Gdi.h"
+#include "platform/Shell.h"
 #include "platform/WebBrowserHost.h"
 
 using namespace platform;
+using controls::PropertyBag;
+using controls::StdPicture;
+using controls::UserControlArgs;
+
+namespace mainlayout {
+
+Layout Compute(int W, int SW, int SH, int tabHeight) {
+  auto nonNegative = [](int v) { return std::max(v, 0); };
+  Layout l;
+  l.WebBForm = {0, 0, nonNegative(W), 0};
+  l.shapeRight = SW / kTwipsPerPixel + 1;
+  l.shapeBottom = SH / kTwipsPerPixel + 1;
+  l.web_close = W - 730;
+  l.web_minmax = W - 1105;
+  l.web_min = W - 1465;
+  l.web_tool = W - 1825;
+  l.WebuTab = {2300, 45, nonNegative(SW - 6900), tabHeight};
+  l.GameSpaceBtn = SW - 3300;
+  l.OtherUserBtn = SW - 4850;
+  l.Picture1 = {60, tabHeight, nonNegative(SW - 120), nonNegative(SH - tabHeight - 60)};
+  l.pCnt = l.Picture1;
+  l.WebBrowser1 = {-30, -30, l.Picture1.width + 60, l.Picture1.height + 60};
+  return l;
+}
+
+}  // namespace mainlayout
 
 namespace {
-// The designed client size: 15540 x 9585 twips.
-constexpr int kWidth = 1036;
-constexpr int kHeight = 639;
+
+// The window's controls as designed (twips).
+constexpr int kFrameHeight = 495;
+constexpr int kButtonTop = 15;
+
+HWND CreateBox(HWND parent, WindowProcFn proc, std::uint32_t back = RGB(255, 255, 255)) {
+  CreateWindowArgs a;
+  a.style = WS_CHILD | WS_VISIBLE;
+  a.parent = parent;
+  a.width = 1;
+  a.height = 1;
+  a.backColor = back;
+  a.proc = std::move(proc);
+  return CreateWindowEx(a);
+}
+
+// The arrow over a picture box, whatever shape the border handling left behind.
+LRESULT ArrowBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_LBUTTONDOWN || msg == WM_MOUSEMOVE) SetWindowCursor(hwnd, Cursor::Arrow);
+  return DefWindowProc(hwnd, msg, wParam, lParam);
+}
+
+std::unique_ptr<iButton> MakeButton(HWND parent, int left, int top, int width, int height,
+                                    PropertyBag design = {}) {
+  UserControlArgs a;
+  a.parent = parent;
+  a.left = left;
+  a.top = top;
+  a.width = width;
+  a.height = height;
+  a.properties = &design;
+  return std::make_unique<iButton>(a);
+}
+
+// A caption button on the title band: white text straight on the bar.
+std::unique_ptr<iButton> MakeTextButton(HWND parent, int width, const char* caption) {
+  PropertyBag design;
+  design.WriteProperty("Caption", std::string(caption));
+  design.WriteProperty("cBackStyle", std::int32_t{controls::vbTransparent});
+  design.WriteProperty("cForeColor", static_cast<std::int32_t>(RGB(255, 255, 255)));
+  design.WriteProperty("AutoSize", false);
+  return MakeButton(parent, 0, 0, width, 330, std::move(design));
+}
+
+template <class Fn>
+void Step(const char* what, Fn&& fn) {
+  // Each layout step on its own: one failing control does not keep the others in place.
+  try {
+    fn();
+  } catch (const std::exception& e) {
+    LogEvent(std::string("main window layout, ") + what + ": " + e.what());
+  }
+}
+
 }  // namespace
 
 WebMainFrm::WebMainFrm() = default;
-WebMainFrm::~WebMainFrm() = default;
+
+WebMainFrm::~WebMainFrm() {
+  if (m_SmallIcon != 0) DestroyIcon(m_SmallIcon);
+  if (m_BigIcon != 0) DestroyIcon(m_BigIcon);
+}
 
 CreateWindowArgs WebMainFrm::Design() {
   CreateWindowArgs args;
-  args.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX |
-               WS_MAXIMIZEBOX;
-  args.title = "ZorvikTalmar2";
-  args.width = kWidth;
-  args.height = kHeight;
-  const RECT work = GetWorkArea();
-  args.x = work.left + (work.Width() - kWidth) / 2;
-  args.y = work.top + (work.Height() - kHeight) / 2;
+  args.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  args.title = ClientCaption();
+  args.width = TwipsToPixels(mainlayout::kDesignWidth);
+  args.height = TwipsToPixels(mainlayout::kDesignHeight);
+  args.backColor = RGB(255, 255, 255);
   return args;
 }
 
-void WebMainFrm::Form_Load() {
-  m_Browser = std::make_unique<WebBrowser>();
-  m_Browser->OnDownloadBegin([this] { m_Browser->SetSilent(true); });
-  m_View = HostWebBrowser(*m_Browser, hWnd(), 0, 0, kWidth, kHeight);
+void WebMainFrm::CreateControls() {
+  const HWND me = hWnd();
+  {
+    PropertyBag design;
+    design.WriteProperty("Caption", std::string(ClientTitle));
+    // The logo is a picture box of its own at the bar's left end; the caption starts after it.
+    design.WriteProperty("HasLogo", true);
+    UserControlArgs a;
+    a.parent = me;
+    a.width = PixelsToTwips(TwipsToPixels(mainlayout::kDesignWidth));
+    a.height = kFrameHeight;
+    a.properties = &design;
+    m_WebBForm = std::make_unique<BForm>(a);
+  }
+  m_PicLogo = CreateBox(me, [](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    if (msg == WM_PAINT) {
+      PAINTSTRUCT ps;
+      if (HDC dc = BeginPaint(hwnd, &ps); dc != 0) {
+        if (HBITMAP logo = LoadBitmapResource(105); logo != 0) {
+          HDC mem = CreateCompatibleDC(dc);
+          HGDIOBJ old = SelectObject(mem, logo);
+          SIZE size;
+          GetBitmapSize(logo, &size);
+          BitBlt(dc, 0, 0, size.cx, size.cy, mem, 0, 0, SRCCOPY);
+          SelectObject(mem, old);
+          DeleteDC(mem);
+          DeleteObject(logo);
+        }
+        EndPaint(hwnd, &ps);
+      }
+      return 0;
+    }
+    return ArrowBoxProc(hwnd, msg, wParam, lParam);
+  });
+  MoveWindow(m_PicLogo, TwipsToPixels(100), TwipsToPixels(30), TwipsToPixels(440),
+             TwipsToPixels(440), false);
+  {
+    PropertyBag design;
+    design.WriteProperty("TabStyle", std::int32_t{1});
+    design.WriteProperty("TabLeftSize", std::int32_t{10});
+    // The strip reaches 250 twips under OtherUserBtn: a right margin of that much keeps the
+    // last tab and its close box clear of the button.
+    design.WriteProperty("TabRightSize", std::int32_t{17});
+    uTabCreateArgs a;
+    a.parent = me;
+    a.x = TwipsToPixels(2300);
+    a.y = TwipsToPixels(45);
+    a.width = 1;
+    a.properties = &design;
+    m_WebuTab = std::make_unique<uTab>(a);
+  }
+  m_OtherUserBtn = MakeTextButton(me, 1485, "其他账号登录");
+  m_GameSpaceBtn = MakeTextButton(me, 1215, "游戏官网");
+  m_web_tool = MakeButton(me, 0, kButtonTop, 360, 270);
+  m_web_min = MakeButton(me, 0, kButtonTop, 360, 270);
+  {
+    PropertyBag design;
+    design.WriteProperty("Style", std::int32_t{1});
+    m_web_minmax = MakeButton(me, 0, kButtonTop, 375, 270, std::move(design));
+  }
+  m_web_close = MakeButton(me, 0, kButtonTop, 645, 270);
+  m_pCnt = CreateBox(me, ArrowBoxProc);
+  m_Picture1 = CreateBox(me, [this](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    if (msg == WM_SIZE) Picture1_Resize();
+    return DefWindowProc(hwnd, msg, wParam, lParam);
+  });
+  m_WebBrowser1 = std::make_unique<WebBrowser>();
+  m_WebBrowser1Window = HostWebBrowser(*m_WebBrowser1, m_Picture1, -2, -2, 4, 4);
+
+  m_WebBForm->MouseMove = [this](short&, short&, float&, float&) {
+    SetWindowCursor(m_WebBForm->hWnd(), Cursor::Arrow);
+  };
+  m_WebuTab->TabChanged = [this] { WebuTab_TabChanged(); };
+  m_WebuTab->OnMouseDown = [this](std::int32_t i, std::int16_t& b, std::int16_t&, float&, float&) {
+    WebuTab_OnMouseDown(i, b);
+  };
+  m_WebuTab->OnMouseHover = [this](std::int32_t i, std::int16_t&, std::int16_t&, float&, float&) {
+    WebuTab_OnMouseHover(i);
+  };
+  m_WebuTab->OnMouseMove = [this](std::int32_t, std::int16_t&, std::int16_t&, float&, float&) {
+    SetWindowCursor(m_WebuTab->hWnd(), Cursor::Arrow);
+  };
+  m_WebuTab->OnItemColose = [this](std::int32_t i, bool& cancel) { WebuTab_OnItemColose(i, cancel); };
+  m_web_close->Click = [this] { CloseCommand(); };
+  m_web_min->Click = [this] { MinimizeCommand(); };
+  m_web_minmax->Click = [this] { MaxRestoreCommand(); };
+  m_GameSpaceBtn->Click = [this] { GameSpaceCommand(); };
+  m_OtherUserBtn->Click = [this] { OtherUserCommand(); };
+  // The program menu's pop-up comes with the desktop services (pop-up menu at the pointer).
+  m_web_tool->Click = [] { LogEvent("main window: the program menu cannot be shown yet"); };
 }
 
-void WebMainFrm::Form_Unload(bool& /*cancel*/) { m_Browser.reset(); }
+void WebMainFrm::Form_Load() {
+  CreateControls();
+  const HWND me = hWnd();
+  // 1. The small icon, from the icon file the login window wrote.
+  const std::string iconFile = GetTempDir() + GameId + ".ico";
+  m_SmallIcon = LoadIconFromFile(iconFile, 16);
+  SendMessage(me, WM_SETICON, ICON_SMALL, static_cast<LPARAM>(m_SmallIcon));
+  // 2. The tray icon with its tip (COrvNotifyIcon, with the desktop services).
+  // 3. The large icon.
+  m_BigIcon = LoadIconFromFile(iconFile, 32);
+  SendMessage(me, WM_SETICON, ICON_BIG, static_cast<LPARAM>(m_BigIcon));
+  // 4. The F10 hot key and the tray's messages (StartMainHook, with the desktop services).
+  // 5. The version item of the program menu.
+  m_VersionCaption = "版本号:" + AppVersion();
+  // 6. Captions.
+  m_WebBForm->Caption(ClientTitle);
+  SetWindowText(me, ClientCaption());
+  // 7. The style object: frameless, resizable by its margins. (The window's surface keeps what
+  // is drawn on it, so the frame's borders survive repaints.)
+  m_objStyle = std::make_unique<cSetStyle>();
+  m_objStyle->CloseClick = [this] { CloseCommand(); };
+  m_objStyle->objForm(this);
+  m_objStyle->SetWindowStyle(me);
+  // 8. The title bar drags this window.
+  m_WebBForm->frmHwnd(me);
+  // 9. Centred on the screen.
+  RECT r;
+  GetWindowRect(me, &r);
+  const int left = PixelsToTwips(GetSystemMetrics(SM_CXSCREEN) - r.Width()) / 2;
+  const int top = PixelsToTwips(GetSystemMetrics(SM_CYSCREEN) - r.Height()) / 2;
+  SetWindowPos(me, 0, TwipsToPixels(left), TwipsToPixels(top), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // 10. Button images.
+  m_web_close->BackPicture(StdPicture::LoadRes(103));
+  m_web_minmax->BackPicture(StdPicture::LoadRes(102));
+  m_web_min->BackPicture(StdPicture::LoadRes(101));
+  m_web_minmax->Value(true);
+  m_web_tool->BackPicture(StdPicture::LoadRes(104));
+  // 11. The pages live in pCnt; drawing on.
+  m_WebuTab->hContainerWnd(m_pCnt);
+  m_WebuTab->LockReDraw(false);
+  // 12. The logo is painted by PicLogo itself.
+  InvalidateRect(m_PicLogo, nullptr, true);
+  // The session-bus "open this address" service delivers its text to DdeExecute once the
+  // desktop services provide it.
+  Form_Resize();
+  // 13. Start covering the work area.
+  MaxRestoreCommand();
+}
 
-void WebMainFrm::SetURL(const std::string& url) {
-  m_Addresses.push_back(url);
-  if (m_Browser) m_Browser->Navigate(url);
+void WebMainFrm::Form_QueryUnload(bool& cancel, int /*unloadMode*/) {
+  if (m_bExit) return;
+  ++m_ExitQuestions;
+  MsgFrm& box = FormSlot<MsgFrm>::Get();
+  box.ShowModal(hWnd());
+  // Each showing loads the question afresh.
+  if (FormSlot<MsgFrm>::IsLoaded()) FormSlot<MsgFrm>::Unload();
+  if (!m_bExit) cancel = true;
+}
+
+void WebMainFrm::Form_Unload(bool& /*cancel*/) {
+  // The hot key and the tray's messages go first (StopMainHook, with the desktop services).
+  if (m_WebuTab) m_WebuTab->TabItems().Clear();
+  m_objStyle.reset();
+  // The controls, before the window that holds them.
+  m_WebuTab.reset();
+  m_WebBrowser1.reset();
+  m_web_close.reset();
+  m_web_minmax.reset();
+  m_web_min.reset();
+  m_web_tool.reset();
+  m_GameSpaceBtn.reset();
+  m_OtherUserBtn.reset();
+  m_WebBForm.reset();
 }
 
 LRESULT WebMainFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_SIZE && m_View != 0) {
-    MoveWindow(m_View, 0, 0, LOWORD(static_cast<WPARAM>(lParam)),
-               HIWORD(static_cast<WPARAM>(lParam)), true);
+  switch (msg) {
+    case WM_SIZE:
+      Form_Resize();
+      break;
+    case WM_SYSCOMMAND:
+      // The style object has turned the system close command into CloseClick, which ran the
+      // close command with its question; closing again here would ask a second time.
+      if ((wParam & 0xFFF0) == SC_CLOSE && m_objStyle) return 0;
+      break;
+    default:
+      break;
   }
   return Form::FormProc(msg, wParam, lParam);
+}
+
+void WebMainFrm::SetURL(const std::string& strURL) {
+  m_Addresses.push_back(strURL);
+  OpenTab(strURL);
+}
+
+void WebMainFrm::OpenTab(const std::string& url) {
+  if (!m_WebuTab) return;
+  const std::string key = "Game" + url;
+  CTabItems& items = m_WebuTab->TabItems();
+  const std::int32_t found = items.FindItem(Variant(key));
+  if (found < 0) {
+    std::shared_ptr<WebUrl> page = WebUrl::Create();
+    page->OpenURL(url);
+    items.Add(key, page, Variant(key));
+    items.Selected(items.Count() - 1);
+  } else {
+    items.Selected(found);
+  }
+  ShowWindow(m_Picture1, SW_HIDE);
+}
+
+bool WebMainFrm::DdeExecute(const std::string& command) {
+  // Restored when minimised; a window hidden by the hot key stays hidden and shows the new tab
+  // when it is brought back.
+  if (IsIconic(hWnd()) && IsWindowVisible(hWnd())) ShowWindow(hWnd(), SW_RESTORE);
+  OpenTab(command);
+  return true;
+}
+
+void WebMainFrm::RectRgn(HWND hWnd, std::int16_t Top, std::int16_t Buttom, std::int16_t X,
+                         std::int16_t Y) {
+  SetWindowRgn(hWnd, CreateRoundRectRgn(0, 0, Top, Buttom, X, Y), true);
+}
+
+void WebMainFrm::Form_Resize() {
+  const HWND me = hWnd();
+  if (me == 0 || IsIconic(me) || !m_WebBForm) return;
+  RECT window;
+  RECT client;
+  GetWindowRect(me, &window);
+  GetClientRect(me, &client);
+  const mainlayout::Layout l =
+      mainlayout::Compute(PixelsToTwips(window.Width()), PixelsToTwips(client.Width()),
+                          PixelsToTwips(client.Height()));
+  Step("frame", [&] {
+    m_WebBForm->Move(l.WebBForm.left, l.WebBForm.top, l.WebBForm.width, m_WebBForm->Height());
+    m_WebBForm->Printform(me);
+  });
+  Step("shape", [&] {
+    RectRgn(me, static_cast<std::int16_t>(l.shapeRight), static_cast<std::int16_t>(l.shapeBottom),
+            6, 6);
+  });
+  Step("title buttons", [&] {
+    m_web_close->Left(l.web_close);
+    m_web_minmax->Left(l.web_minmax);
+    m_web_min->Left(l.web_min);
+    m_web_tool->Left(l.web_tool);
+  });
+  Step("tab strip", [&] {
+    SetWindowPos(m_WebuTab->hWnd(), 0, TwipsToPixels(l.WebuTab.left), TwipsToPixels(l.WebuTab.top),
+                 TwipsToPixels(l.WebuTab.width), TwipsToPixels(l.WebuTab.height),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  });
+  Step("portal buttons", [&] {
+    m_GameSpaceBtn->Left(l.GameSpaceBtn);
+    m_OtherUserBtn->Left(l.OtherUserBtn);
+  });
+  auto place = [](HWND h, const mainlayout::Box& b) {
+    MoveWindow(h, TwipsToPixels(b.left), TwipsToPixels(b.top), TwipsToPixels(b.width),
+               TwipsToPixels(b.height), true);
+  };
+  Step("placeholder", [&] { place(m_Picture1, l.Picture1); });
+  Step("page container", [&] { place(m_pCnt, l.pCnt); });
+}
+
+void WebMainFrm::Picture1_Resize() {
+  if (m_WebBrowser1Window == 0) return;
+  RECT client;
+  GetClientRect(m_Picture1, &client);
+  // The outer 30 twips on every side lie outside the visible area.
+  MoveWindow(m_WebBrowser1Window, TwipsToPixels(-30), TwipsToPixels(-30),
+             client.Width() + TwipsToPixels(60), client.Height() + TwipsToPixels(60), true);
+}
+
+// ---- Commands -------------------------------------------------------------------------------
+
+void WebMainFrm::CloseCommand() { FormSlot<WebMainFrm>::Unload(); }
+
+void WebMainFrm::MinimizeCommand() { ShowWindow(hWnd(), SW_MINIMIZE); }
+
+void WebMainFrm::MaxRestoreCommand() {
+  if (!m_objStyle) return;
+  const bool maximised = m_objStyle->CallWindowStateChange();
+  m_WebBForm->frmHwnd(maximised ? 0 : hWnd());
+  // The button shows the state the window is in, also when the command came another way.
+  m_web_minmax->Value(maximised);
+}
+
+void WebMainFrm::GameSpaceCommand() { ShellExecuteOpen(GameSpaceUrl(), ""); }
+
+void WebMainFrm::OtherUserCommand() {
+  if (TheMainWindowHost().showLogin) TheMainWindowHost().showLogin();
+}
+
+// ---- Tab strip events -----------------------------------------------------------------------
+
+void WebMainFrm::WebuTab_TabChanged() { ShowWindow(m_Picture1, SW_HIDE); }
+
+void WebMainFrm::WebuTab_OnMouseDown(std::int32_t ItemIndex, std::int16_t& /*Button*/) {
+  SetWindowCursor(m_WebuTab->hWnd(), Cursor::Arrow);
+  if (!m_web_minmax->Value() && ItemIndex < 0) {
+    // The empty part of the strip drags the window, as the title bar does.
+    ReleaseCapture();
+    POINT pt;
+    GetCursorPos(&pt);
+    SendMessage(hWnd(), WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(pt.x, pt.y));
+  }
+}
+
+void WebMainFrm::WebuTab_OnMouseHover(std::int32_t ItemIndex) {
+  CTabItems& items = m_WebuTab->TabItems();
+  m_TabToolTip = ItemIndex >= 0 && ItemIndex < items.Count()
+                     ? items.Item(Variant(ItemIndex))->Caption()
+                     : std::string();
+}
+
+void WebMainFrm::WebuTab_OnItemColose(std::int32_t /*ItemIndex*/, bool& Cancel) {
+  if (m_WebuTab->TabItems().Count() <= 1) {
+    // The last tab is never closed on its own: closing it means closing the window.
+    Cancel = true;
+    CloseCommand();
+  }
 }

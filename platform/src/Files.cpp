@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <climits>
+#include <dirent.h>
+#include <sys/file.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -103,6 +105,88 @@ void ReplaceFileContent(const std::string& path, std::span<const std::uint8_t> b
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::optional<std::int64_t> FileSize(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::int64_t>(st.st_size);
+}
+
+std::optional<std::string> ReadFileLimited(const std::string& path, std::size_t maxBytes,
+                                           bool* tooLarge) {
+  if (tooLarge != nullptr) *tooLarge = false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string data;
+  char buffer[65536];
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    if (data.size() + static_cast<std::size_t>(n) > maxBytes) {
+      if (tooLarge != nullptr) *tooLarge = true;
+      ok = false;
+      break;
+    }
+    data.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  if (!ok) return std::nullopt;
+  return data;
+}
+
+std::optional<std::string> CreateUniqueFile(const std::string& prefix) {
+  std::vector<char> name(prefix.begin(), prefix.end());
+  for (char c : std::string("XXXXXX")) name.push_back(c);
+  name.push_back('\0');
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  ::close(fd);
+  return std::string(name.data());
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool SetProgramMode(const std::string& path, bool program) {
+  return ::chmod(path.c_str(), program ? 0755 : 0644) == 0;
+}
+
+std::vector<std::string> ListDirectory(const std::string& path) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(path.c_str());
+  if (dir == nullptr) return names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(dir);
+  return names;
+}
+
+bool HoldFileLock(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return false;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return false;
+  }
+  // The descriptor stays open on purpose: the lock lasts as long as the process.
+  return true;
 }
 
 std::string PrivateTempDir(const std::string& name) {

@@ -28,8 +28,10 @@ namespace {
 // What curl reads from the socket at once, and the body bytes held between reads.
 constexpr long kReceiveBufferSize = 64 * 1024;
 constexpr std::size_t kStagingSize = 256 * 1024;
-// Longest wait for socket activity before curl's timers are looked at again.
+// Longest wait for socket activity before curl's timers are looked at again; shorter when the
+// caller wants to handle its messages meanwhile.
 constexpr int kPollIntervalMs = 1000;
+constexpr int kResponsivePollIntervalMs = 30;
 
 bool StartCurl() {
   static const bool started = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
@@ -155,6 +157,7 @@ struct UrlHandle::Impl {
 
   bool done = false;
   CURLcode result = CURLE_OK;
+  std::function<bool()> whileWaiting;
 
   ~Impl() {
     if (attached) curl_multi_remove_handle(multi.get(), easy.get());
@@ -233,7 +236,12 @@ struct UrlHandle::Impl {
 
   // Waits for socket activity or curl's next timer, at most kPollIntervalMs.
   void Wait() {
-    if (curl_multi_poll(multi.get(), nullptr, 0, kPollIntervalMs, nullptr) != CURLM_OK) Fail();
+    const int interval = whileWaiting ? kResponsivePollIntervalMs : kPollIntervalMs;
+    if (curl_multi_poll(multi.get(), nullptr, 0, interval, nullptr) != CURLM_OK) Fail();
+    if (whileWaiting && !done && !whileWaiting()) {
+      done = true;
+      result = CURLE_ABORTED_BY_CALLBACK;
+    }
   }
 
   void Fail() {
@@ -287,7 +295,10 @@ bool Configure(UrlHandle::Impl& impl, const SessionOptions& options, const std::
   };
   set(CURLOPT_URL, url.c_str());
   set(CURLOPT_PROTOCOLS_STR, "http,https");
-  set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  // What started on https stays on https: a redirect to http is refused, not followed.
+  const bool secure = url.size() >= 8 && curl_strnequal(url.c_str(), "https://", 8) != 0;
+  set(CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+  if (options.totalTimeoutSeconds > 0) set(CURLOPT_TIMEOUT, options.totalTimeoutSeconds);
   set(CURLOPT_FOLLOWLOCATION, 1L);
   set(CURLOPT_MAXREDIRS, options.maxRedirects);
   set(CURLOPT_HTTPHEADER, headers);
@@ -320,6 +331,7 @@ std::unique_ptr<UrlHandle> UrlHandle::Open(Session& session, const std::string& 
   impl->multi.reset(curl_multi_init());
   if (!impl->easy || !impl->multi) return nullptr;
   impl->staging.Prepare(kStagingSize);
+  impl->whileWaiting = session.Options().whileWaiting;
   if (!Configure(*impl, session.Options(), url)) return nullptr;
   if (curl_multi_add_handle(impl->multi.get(), impl->easy.get()) != CURLM_OK) return nullptr;
   impl->attached = true;

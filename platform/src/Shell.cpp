@@ -29,6 +29,19 @@ bool OpenUri(const char* uri) {
   return ok != FALSE;
 }
 
+bool Spawn(const std::string& file, const std::string& parameters) {
+  gchar* argv[3] = {const_cast<gchar*>(file.c_str()), nullptr, nullptr};
+  if (!parameters.empty()) argv[1] = const_cast<gchar*>(parameters.c_str());
+  // Without a pid to return, GLib detaches the child so it never becomes a zombie of ours; a
+  // program that cannot be executed is reported through GLib's child pipe as a failure.
+  return g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr,
+                       nullptr) != FALSE;
+}
+
+bool IsRegularFile(const std::string& file, struct stat* st) {
+  return ::stat(file.c_str(), st) == 0 && S_ISREG(st->st_mode);
+}
+
 }  // namespace
 
 bool ShellExecuteOpen(const std::string& file, const std::string& parameters) {
@@ -37,27 +50,26 @@ bool ShellExecuteOpen(const std::string& file, const std::string& parameters) {
   if (g_uri_peek_scheme(file.c_str()) != nullptr || file.empty()) return false;
 
   struct stat st {};
-  if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-
-  bool program = ::access(file.c_str(), X_OK) == 0;
-  if (!program && IsElf(file) && st.st_uid == ::geteuid()) {
-    // A program the client has just written (the updater, a fetched executable) carries no
-    // execute bit yet; on the desktop we stand in for, its name alone made it runnable.
-    program = ::chmod(file.c_str(), (st.st_mode & 07777) | S_IXUSR) == 0;
-  }
-  if (program) {
-    gchar* argv[3] = {const_cast<gchar*>(file.c_str()), nullptr, nullptr};
-    if (!parameters.empty()) argv[1] = const_cast<gchar*>(parameters.c_str());
-    // Without a pid to return, GLib detaches the child so it never becomes a zombie of ours.
-    return g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr,
-                         nullptr) != FALSE;
-  }
+  if (!IsRegularFile(file, &st)) return false;
+  if (::access(file.c_str(), X_OK) == 0) return Spawn(file, parameters);
 
   gchar* uri = g_filename_to_uri(file.c_str(), nullptr, nullptr);
   if (uri == nullptr) return false;
   const bool ok = OpenUri(uri);
   g_free(uri);
   return ok;
+}
+
+bool StartProgram(const std::string& file, const std::string& parameters) {
+  struct stat st {};
+  if (file.empty() || !IsRegularFile(file, &st)) return false;
+  if (::access(file.c_str(), X_OK) != 0) {
+    // Written from our own bytes a moment ago: on the desktop we stand in for, its name alone
+    // made it runnable.
+    if (!IsElf(file) || st.st_uid != ::geteuid()) return false;
+    if (::chmod(file.c_str(), (st.st_mode & 07777) | S_IXUSR) != 0) return false;
+  }
+  return Spawn(file, parameters);
 }
 
 }  // namespace platform

@@ -204,7 +204,9 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // ---- Creation and life ----
 
-HWND CreateWindowEx(const CreateWindowArgs& args) {
+HWND CreateWindowEx(const CreateWindowArgs& args) { return CreateWindowHosting(args, nullptr); }
+
+HWND detail::CreateWindowHosting(const CreateWindowArgs& args, GtkWidget* hosted) {
   auto rec = std::make_unique<WindowRecord>();
   rec->title = args.title;
   rec->style = args.style;
@@ -229,7 +231,7 @@ HWND CreateWindowEx(const CreateWindowArgs& args) {
   WindowRecord* raw = rec.get();
   const HWND h = AddRecord(std::move(rec));
   if (raw->parent != 0) Find(raw->parent)->children.push_back(h);
-  if (!raw->messageOnly && !NativeCreate(*raw, args)) {
+  if (!raw->messageOnly && !NativeCreate(*raw, args, hosted)) {
     Forget(h);
     return 0;
   }

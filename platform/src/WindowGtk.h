@@ -4,16 +4,35 @@
 // the registry that has a place on the screen owns one NativeWindow: a GtkWindow with a
 // GtkLayout as its client area for a top-level window, a GtkLayout placed in the parent's
 // layout for a child window, or a foreign widget (the web view) hosted as a child window.
+//
+// The half is split by concern, each file connecting the signals it handles:
+//   WindowWidgets.cpp   widgets, creation and destruction, parents, owners, titles, icons
+//   WindowInput.cpp     pointer, keys, focus, capture, cursors, hit testing
+//   WindowGeometry.cpp  places and sizes, visibility, minimize/maximize, activation
+//   WindowPaint.cpp     painting and the first frame
+//   WindowDesktop.cpp   work area, screen metrics, desktop-wide setting changes
+//   WindowLayered.cpp   regions, shapes and layering
+// Rules that need no display are in WindowRules.cpp.
+//
+// Every signal handler receives the window's handle (never a pointer) and looks it up in the
+// registry first, so a late event for a window that is gone does nothing. Handlers run inside
+// Guarded (Guarded.h): no exception crosses back into GTK.
 
 #include <cairo.h>
 #include <gtk/gtk.h>
 
 #include <cstdint>
+#include <exception>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "CairoOwners.h"
+#include "Guarded.h"
 #include "WindowImpl.h"
+#include "platform/EventLog.h"
 #include "platform/Image.h"
+#include "platform/WindowRules.h"
 
 namespace platform {
 
@@ -109,6 +128,61 @@ Region ApplyColorKey(cairo_surface_t* surface, std::uint32_t colorKey);
 // The region of the pixels of an ARGB32 surface whose alpha is not 0.
 Region OpaqueRegion(cairo_surface_t* surface);
 void EnsureRgbaVisual(HWND hwnd);
+
+// ---- Shared by the files of the toolkit half ----
+
+inline constexpr const char* kHwndKey = "platform-hwnd";
+
+inline HWND HwndOf(gpointer data) { return static_cast<HWND>(GPOINTER_TO_UINT(data)); }
+inline LPARAM PackPoint(int x, int y) { return MAKELPARAM(x, y); }
+
+// Connects a handler that receives the window's handle as its data; disconnected when the
+// window goes.
+template <typename Handler>
+void Connect(NativeWindow& n, gpointer instance, const char* signal, Handler handler,
+             bool after = false) {
+  const gulong id = g_signal_connect_data(instance, signal, G_CALLBACK(handler),
+                                          GUINT_TO_POINTER(n.hwnd), nullptr,
+                                          after ? G_CONNECT_AFTER : GConnectFlags(0));
+  n.signals.push_back(SignalLink{G_OBJECT(instance), id});
+}
+
+// The GDK window that receives the client area's input (the layout's bin window).
+GdkWindow* BinWindow(const NativeWindow& n);
+bool IsTopLevel(const WindowRecord& rec);
+GtkWindow* GtkTopLevel(HWND h);
+void ApplyTopLevelStyle(WindowRecord& rec);
+// The window as the display-free rules see it.
+std::optional<rules::WindowPlace> PlaceOf(HWND h);
+POINT ClientOrigin(HWND h);
+
+// Geometry (WindowGeometry.cpp).
+void ConnectGeometry(NativeWindow& n);  // top-level windows
+void SendSize(HWND h);
+WPARAM SizeKind(const NativeWindow& n);
+void Present(HWND h);
+void ForgetGeometry(NativeWindow& n);
+bool GeometryDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+// Input (WindowInput.cpp).
+void ConnectInput(NativeWindow& n);     // a client area
+void ConnectKeys(NativeWindow& n);      // top-level windows
+void ConnectCloseRequest(NativeWindow& n);
+// Drops the capture without messages when it is `h` or inside it (the window is going).
+void DropCaptureWithin(HWND h);
+void ForgetInput(NativeWindow& n);
+bool InputDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+// Whether the window and the windows it lies in take input.
+bool TakesInput(HWND h);
+// Makes the toolkit refuse input to a window that is disabled.
+void ApplyEnabled(WindowRecord& rec);
+
+// Painting (WindowPaint.cpp).
+void ConnectPaint(NativeWindow& n);     // a client area
+bool PaintDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+// Desktop (WindowDesktop.cpp).
+void WatchDesktopOnce();
 
 }  // namespace detail
 }  // namespace platform

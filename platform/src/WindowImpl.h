@@ -9,6 +9,8 @@
 
 #include "platform/Window.h"
 
+typedef struct _GtkWidget GtkWidget;
+
 namespace platform::detail {
 
 enum : DWORD {
@@ -41,12 +43,15 @@ struct WindowRecord {
 };
 
 WindowRecord* Find(HWND hwnd);
+// CreateWindowEx for a child window that hosts a foreign widget (nullptr: as CreateWindowEx).
+HWND CreateWindowHosting(const CreateWindowArgs& args, GtkWidget* hosted);
 // Every live window, in creation order.
 std::vector<HWND> AllWindows();
 
 // Backend entry points, implemented by the toolkit layer. None is called for message-only or
 // foreign windows.
-bool NativeCreate(WindowRecord& rec, const CreateWindowArgs& args);
+// `hosted`: a foreign widget the new child window stands for (nullptr: a window of our own).
+bool NativeCreate(WindowRecord& rec, const CreateWindowArgs& args, GtkWidget* hosted);
 void NativeDestroy(WindowRecord& rec);
 void NativeStyleChanged(WindowRecord& rec, DWORD oldStyle, DWORD oldExStyle);
 void NativeOwnerChanged(WindowRecord& rec);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # From the splash to the game: the login screen replaces the splash once the login page has
-# arrived, a click on the page's login button hands the game address to the main window, and
-# the main window shows the game page. An empty login page (the portal hangs up) gives the
+# arrived, a click on the page's login button hands the game address to the main window, which
+# covers the work area and shows the game page; closing it asks first: "否" keeps it, "是" ends
+# the client. An empty login page (the portal hangs up) gives the
 # connection notice and ends the client.
 source "$(dirname "$0")/lib/common.sh"
 if [ "${1:-}" != inside ]; then
@@ -31,19 +32,49 @@ read -r x y < <(xwininfo -id "$bg" | awk '/Absolute upper-left X:/{x=$4} /Absolu
 # button at (374, 264) of the page.
 sleep 0.5
 xdotool mousemove $((x + 415 + 374)) $((y + 179 + 264)) click 1
-main=$(wait_window "ZorvikTalmar2" 15) || fail "no main window after the login"
+main=$(wait_window "ZorvikTalmar2客户端" 15) || fail "no main window after the login"
 for _ in $(seq 1 100); do
   grep -q '^request: GET /games/talmar2/play/1$' "$work/portal.log" && break
   sleep 0.1
 done
 grep -q '^request: GET /games/talmar2/play/1$' "$work/portal.log" || fail "the game page was not requested"
-for _ in $(seq 1 50); do
-  [ -z "$(xdotool search --onlyvisible --name '^ZorvikTalmar2客户端$' 2>/dev/null)" ] && break
-  sleep 0.1
-done
-[ -z "$(xdotool search --onlyvisible --name '^ZorvikTalmar2客户端$' 2>/dev/null)" ] \
-  || fail "the login screen stayed after the login"
+login_gone() {
+  for id in $(xdotool search --onlyvisible --pid "$client" 2>/dev/null); do
+    [ "$(xwininfo -id "$id" | awk '/Width:/{print $2}')" = 1237 ] && return 1
+  done
+  return 0
+}
+for _ in $(seq 1 50); do login_gone && break; sleep 0.1; done
+login_gone || fail "the login screen stayed after the login"
+
+# The main window covers the work area (the whole screen here: no panel).
+read -r sw sh < <(xdpyinfo | awk '/dimensions:/{split($2, d, "x"); print d[1], d[2]}')
+geometry() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}'; }
+for _ in $(seq 1 50); do [ "$(geometry "$main")" = "0 0 $sw $sh" ] && break; sleep 0.1; done
+[ "$(geometry "$main")" = "0 0 $sw $sh" ] || fail "the main window is at $(geometry "$main"), not over the work area"
+
+# Closing asks; "否" keeps the window, "是" ends the client.
+answer() {  # answer 否|是
+  local box x y w h
+  box=$(wait_window "提示" 10) || fail "no exit question"
+  sleep 0.3
+  read -r x y w h < <(geometry "$box")
+  [ "$w $h" = "242 140" ] || fail "the exit question is $w x $h"
+  if [ "$1" = 是 ]; then xdotool mousemove $((x + 88)) $((y + 100)) click 1
+  else xdotool mousemove $((x + 168)) $((y + 100)) click 1; fi
+  for _ in $(seq 1 50); do
+    [ -z "$(xdotool search --onlyvisible --name '^提示$' 2>/dev/null)" ] && return 0
+    sleep 0.1
+  done
+  fail "the exit question stayed after $1"
+}
 xdotool windowactivate --sync "$main" key --clearmodifiers alt+F4
+answer 否
+sleep 0.5
+kill -0 "$client" 2>/dev/null || fail "the client ended after 否"
+[ -n "$(xdotool search --onlyvisible --name '^ZorvikTalmar2客户端$' 2>/dev/null)" ] || fail "the main window went after 否"
+xdotool windowactivate --sync "$main" key --clearmodifiers alt+F4
+answer 是
 wait_exit "$client"
 
 # An empty login page.

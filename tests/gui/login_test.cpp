@@ -69,7 +69,10 @@ class LoginTest : public ::testing::Test {
   }
   void TearDown() override {
     FormSlot<LoginBgFrm>::Unload();
-    FormSlot<WebMainFrm>::Unload();
+    if (FormSlot<WebMainFrm>::IsLoaded()) {
+      FormSlot<WebMainFrm>::Get().m_bExit = true;
+      FormSlot<WebMainFrm>::Unload();
+    }
     DoEvents();
   }
 

@@ -1,26 +1,111 @@
 // The demo portal: a small HTTP server on 127.0.0.1 that serves what the real servers would,
 // so the client can be run and tested without them.
 //
-//   demo-portal [--port N] [--version TEXT] [--manifest FILE] [--refuse-login]
+//   demo-portal [--port N] [--version TEXT] [--manifest FILE] [--files DIR] [--rate BYTES]
+//               [--sign-key KEY.pem] [--refuse-login]
 //
 // It prints "listening on http://127.0.0.1:PORT" once it accepts connections, then
 // "request: METHOD PATH" for every request. Port 0 (the default) picks a free port.
+//
+// Updates: "/gamehome/talmar2/files/NAME" serves the file NAME of --files DIR (at --rate bytes
+// a second when given, so a download can be watched and interrupted); "update.txt.sig" is the
+// manifest's signature with the key of --sign-key, by default the key this build made.
 
 #include <libsoup/soup.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string>
+
+#include "UpdateSign.h"
 
 namespace {
 
 struct Portal {
   std::string version = "1.1.0";
   std::string manifestFile;  // served as it is when given
+  std::string filesDir;      // files of an update
+  long rate = 0;             // bytes a second for those files; 0: as fast as it goes
+  std::optional<updatesign::Key> key;
   bool refuseLogin = false;  // hang up on the login page (the client then sees an empty page)
 };
+
+// The manifest as served; nothing when its file cannot be read.
+std::optional<std::string> Manifest(const Portal& portal) {
+  if (portal.manifestFile.empty()) return "version=" + portal.version + "\r\n";
+  gchar* contents = nullptr;
+  gsize size = 0;
+  if (!g_file_get_contents(portal.manifestFile.c_str(), &contents, &size, nullptr)) return {};
+  std::string text(contents, size);
+  g_free(contents);
+  return text;
+}
+
+// A file body sent a slice at a time from a timer, the message paused in between.
+struct Trickle {
+  SoupServerMessage* msg;
+  std::string body;
+  std::size_t sent = 0;
+  std::size_t slice;
+  bool finished = false;
+};
+
+gboolean SendSlice(gpointer data) {
+  auto* t = static_cast<Trickle*>(data);
+  if (t->finished) {
+    g_signal_handlers_disconnect_by_data(t->msg, t);
+    g_object_unref(t->msg);
+    delete t;
+    return G_SOURCE_REMOVE;
+  }
+  const std::size_t n = std::min(t->slice, t->body.size() - t->sent);
+  SoupMessageBody* body = soup_server_message_get_response_body(t->msg);
+  soup_message_body_append(body, SOUP_MEMORY_COPY, t->body.data() + t->sent, n);
+  t->sent += n;
+  if (t->sent == t->body.size()) soup_message_body_complete(body);
+  soup_server_message_unpause(t->msg);
+  if (t->sent == t->body.size()) {
+    t->finished = true;  // freed on the next tick, after libsoup has taken the last slice
+  }
+  return G_SOURCE_CONTINUE;
+}
+
+void ServeFile(SoupServerMessage* msg, const Portal& portal, const std::string& name) {
+  // Plain names only: nothing outside the directory is ever served.
+  bool plain = !name.empty() && name[0] != '.';
+  for (char c : name) plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-');
+  gchar* contents = nullptr;
+  gsize size = 0;
+  const std::string path = portal.filesDir + "/" + name;
+  if (!plain || portal.filesDir.empty() || !g_file_get_contents(path.c_str(), &contents, &size, nullptr)) {
+    soup_server_message_set_status(msg, SOUP_STATUS_NOT_FOUND, nullptr);
+    soup_server_message_set_response(msg, "text/plain", SOUP_MEMORY_COPY, "not found\n", 10);
+    return;
+  }
+  std::string body(contents, size);
+  g_free(contents);
+  soup_server_message_set_status(msg, SOUP_STATUS_OK, nullptr);
+  SoupMessageHeaders* headers = soup_server_message_get_response_headers(msg);
+  soup_message_headers_set_content_type(headers, "application/octet-stream", nullptr);
+  if (portal.rate <= 0 || body.empty()) {
+    soup_server_message_set_response(msg, "application/octet-stream", SOUP_MEMORY_COPY, body.data(), body.size());
+    return;
+  }
+  soup_message_headers_set_encoding(headers, SOUP_ENCODING_CONTENT_LENGTH);
+  soup_message_headers_set_content_length(headers, static_cast<goffset>(body.size()));
+  auto* t = new Trickle{msg, std::move(body), 0, std::max<std::size_t>(1, static_cast<std::size_t>(portal.rate / 20))};
+  g_object_ref(msg);
+  g_signal_connect(msg, "finished", G_CALLBACK(+[](SoupServerMessage*, gpointer data) {
+                     static_cast<Trickle*>(data)->finished = true;
+                   }), t);
+  soup_server_message_pause(msg);
+  g_timeout_add(50, SendSlice, t);
+}
 
 void Send(SoupServerMessage* msg, int status, const char* type, const std::string& body) {
   soup_server_message_set_status(msg, status, nullptr);
@@ -83,19 +168,18 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
   // One line per request, so scripts can tell what was asked and in which order.
   std::printf("request: %s %s\n", method, path);
   std::fflush(stdout);
-  if (p == "/gamehome/talmar2/update.txt") {
-    if (!portal->manifestFile.empty()) {
-      gchar* contents = nullptr;
-      gsize size = 0;
-      if (!g_file_get_contents(portal->manifestFile.c_str(), &contents, &size, nullptr)) {
-        Send(msg, SOUP_STATUS_NOT_FOUND, "text/plain", "no manifest\n");
-        return;
-      }
-      Send(msg, SOUP_STATUS_OK, "text/plain", std::string(contents, size));
-      g_free(contents);
+  if (p == "/gamehome/talmar2/update.txt" || p == "/gamehome/talmar2/update.txt.sig") {
+    const auto manifest = Manifest(*portal);
+    if (!manifest || (p.ends_with(".sig") && !portal->key)) {
+      Send(msg, SOUP_STATUS_NOT_FOUND, "text/plain", "no manifest\n");
       return;
     }
-    Send(msg, SOUP_STATUS_OK, "text/plain", "version=" + portal->version + "\r\n");
+    Send(msg, SOUP_STATUS_OK, "text/plain",
+         p.ends_with(".sig") ? portal->key->Sign(*manifest) + "\n" : *manifest);
+    return;
+  }
+  if (p.rfind("/gamehome/talmar2/files/", 0) == 0) {
+    ServeFile(msg, *portal, p.substr(24));
     return;
   }
   if (p == "/") {
@@ -130,9 +214,9 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
 }
 
 [[noreturn]] void Usage() {
-  std::fprintf(
-      stderr,
-      "usage: demo-portal [--port N] [--version TEXT] [--manifest FILE] [--refuse-login]\n");
+  std::fprintf(stderr,
+               "usage: demo-portal [--port N] [--version TEXT] [--manifest FILE] [--files DIR]\n"
+               "                   [--rate BYTES] [--sign-key KEY.pem] [--refuse-login]\n");
   std::exit(2);
 }
 
@@ -141,6 +225,7 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
 int main(int argc, char** argv) {
   Portal portal;
   guint port = 0;
+  std::string keyPath = DEMO_UPDATE_KEY;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a != "--refuse-login" && i + 1 >= argc) Usage();
@@ -155,10 +240,19 @@ int main(int argc, char** argv) {
       portal.refuseLogin = true;
     } else if (a == "--manifest") {
       portal.manifestFile = argv[++i];
+    } else if (a == "--files") {
+      portal.filesDir = argv[++i];
+    } else if (a == "--rate") {
+      portal.rate = std::strtol(argv[++i], nullptr, 10);
+    } else if (a == "--sign-key") {
+      keyPath = argv[++i];
     } else {
       Usage();
     }
   }
+
+  portal.key = updatesign::Key::Load(keyPath);
+  if (!portal.key) std::fprintf(stderr, "demo-portal: no signing key in %s; manifests go unsigned\n", keyPath.c_str());
 
   SoupServer* server = soup_server_new("server-header", "demo-portal", nullptr);
   soup_server_add_handler(server, nullptr, Handle, &portal, nullptr);

@@ -30,8 +30,14 @@ class COrvDownLoadFile {
   bool DownLoadFile(const std::string& sURL, const std::string& sFileName, bool bHidden,
                     bool bRaiseEvents);
 
-  // Asks the running download to stop before its next read.
+  // Asks the running download to stop before its next read (or while it waits on the server).
   void StopDownLoad() { m_bStop = true; }
+
+  // Bounds for the following calls. A body announced or found larger than m_MaxBytes is
+  // refused (0: no bound); the whole transfer must end within m_DeadlineSeconds (0: none).
+  // While waiting for the server, as between chunks, the thread's messages are processed.
+  std::int64_t m_MaxBytes = 0;
+  long m_DeadlineSeconds = 0;
 
  private:
   bool m_bStop = false;

@@ -4,6 +4,7 @@
 #include <functional>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/COrvDownLoadFile.h"
@@ -26,6 +27,8 @@ struct UpdateCheckHooks {
   std::function<bool(const std::string& program, const std::string& parameters)> startProgram;
   // Ends the process at once; by default without any unload step.
   std::function<void()> endProcess;
+  // The public key manifests must be signed with; by default the build's (UpdatePublicKey).
+  std::optional<std::string> publicKey;
 };
 
 // The version line of a manifest. Lines end at CR or CR LF (a lone LF does not end a line);
@@ -51,5 +54,14 @@ std::string UpdaterCommandLine(const std::string& executablePath);
 
 // Runs the check. `downloader` is the calling window's own download object, created on first
 // use.
+//
+// The manifest (at most kMaxManifestBytes, within kManifestDeadlineSeconds, the window's
+// messages handled while waiting) is fetched to a temporary name and replaces "update.txt" only
+// when it arrived whole, so a failed fetch leaves the previous one to be read. With a public key
+// the signature "update.txt.sig" is fetched with it, and a manifest whose signature does not
+// verify is refused with one line in the event log and no question. An updater that cannot be
+// written or started is reported in a message box and the client goes on.
+inline constexpr long kManifestDeadlineSeconds = 15;
+
 void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloader,
                  const UpdateCheckHooks& hooks = {});

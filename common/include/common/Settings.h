@@ -8,6 +8,11 @@
 
 // The update manifest.
 std::string UpdateListUrl();
+// The manifest's signature, beside it.
+std::string UpdateSignatureUrl();
+// The publisher's Ed25519 public key, 64 hex digits; empty when the build signs nothing.
+std::string UpdatePublicKey();
+
 // The portal's login page for the game.
 std::string LoginPageUrl();
 // The game's page on the portal, opened in the user's browser.

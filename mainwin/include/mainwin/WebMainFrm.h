@@ -1,39 +1,141 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "controls/BForm.h"
+#include "controls/iButton.h"
+#include "mainwin/cSetStyle.h"
 #include "platform/Form.h"
+#include "platform/Icon.h"
 #include "platform/WebBrowser.h"
+#include "tabstrip/uTab.h"
 
-// The main window, as far as it exists yet: the entry point the login hands the game address
-// to. Until the skinned frame and the tab strip move in, it is a plain window that shows the
-// last address it was given.
+// The arithmetic of the main window's layout, run on every size change: where each control
+// goes for a window W twips wide with a client area of SW x SH twips and a tab strip of the
+// given height. Widths and heights that would come out negative are 0.
+namespace mainlayout {
+
+struct Box {
+  int left = 0, top = 0, width = 0, height = 0;  // twips
+  friend bool operator==(const Box&, const Box&) = default;
+};
+
+struct Layout {
+  Box WebBForm;  // its height is the frame's own
+  int shapeRight = 0, shapeBottom = 0;  // pixels: the rounded shape's lower-right corner
+  int web_close = 0, web_minmax = 0, web_min = 0, web_tool = 0;  // left edges
+  Box WebuTab;
+  int GameSpaceBtn = 0, OtherUserBtn = 0;  // left edges
+  Box Picture1;
+  Box pCnt;
+  Box WebBrowser1;  // inside Picture1: 30 twips over every edge
+  friend bool operator==(const Layout&, const Layout&) = default;
+};
+
+// The designed client size and the strip's height, twips.
+inline constexpr int kDesignWidth = 15540;
+inline constexpr int kDesignHeight = 9585;
+inline constexpr int kTabHeight = 480;
+
+Layout Compute(int W, int SW, int SH, int tabHeight = kTabHeight);
+
+}  // namespace mainlayout
+
+// The main window: a frameless, rounded, resizable window whose title band carries the logo,
+// the tab strip and the window buttons, and whose body shows the selected tab's game page.
+// Each game address is one tab, keyed "Game" + address, so opening an address again selects
+// its tab. Every close request passes the close guard: unless m_bExit is set, the exit
+// question decides.
 class WebMainFrm : public platform::Form {
  public:
   WebMainFrm();
   ~WebMainFrm() override;
 
-  // Opens `url` in the window (selecting it when it is open already).
-  void SetURL(const std::string& url);
+  // Opens or selects the tab of the address.
+  void SetURL(const std::string& strURL);
+  // Gives the window a rounded-rectangle shape from (0, 0) to (Top, Buttom) pixels (Top is the
+  // right edge, Buttom the bottom edge) with X x Y corner ellipses; the window owns it.
+  static void RectRgn(platform::HWND hWnd, std::int16_t Top, std::int16_t Buttom, std::int16_t X,
+                      std::int16_t Y);
+  // An execute command of the "VelmoraDDE" topic: the text is taken as a game address. A
+  // minimised window is restored (a hidden one stays hidden), then the tab is opened or
+  // selected. Always accepted.
+  bool DdeExecute(const std::string& command);
+
+  // The commands behind the buttons.
+  void CloseCommand();
+  void MinimizeCommand();
+  void MaxRestoreCommand();
+  void GameSpaceCommand();
+  void OtherUserCommand();
 
   // True when the window may close without asking.
   bool m_bExit = false;
 
-  // Every address handed over so far, oldest first.
+  // ---- For the program and its tests ----
+  // Every address handed to SetURL, oldest first.
   const std::vector<std::string>& Addresses() const { return m_Addresses; }
-  platform::WebBrowser* Browser() { return m_Browser.get(); }
+  uTab& WebuTab() { return *m_WebuTab; }
+  BForm& WebBForm() { return *m_WebBForm; }
+  iButton& web_close() { return *m_web_close; }
+  iButton& web_minmax() { return *m_web_minmax; }
+  iButton& web_min() { return *m_web_min; }
+  iButton& web_tool() { return *m_web_tool; }
+  iButton& GameSpaceBtn() { return *m_GameSpaceBtn; }
+  iButton& OtherUserBtn() { return *m_OtherUserBtn; }
+  platform::HWND pCnt() const { return m_pCnt; }
+  platform::HWND Picture1() const { return m_Picture1; }
+  platform::HWND PicLogo() const { return m_PicLogo; }
+  platform::HWND WebBrowser1Window() const { return m_WebBrowser1Window; }
+  cSetStyle& objStyle() { return *m_objStyle; }
+  // The caption of the program menu's version item.
+  const std::string& VersionCaption() const { return m_VersionCaption; }
+  // The tab strip's tooltip text.
+  const std::string& TabToolTip() const { return m_TabToolTip; }
+  // How many times the exit question was shown.
+  int ExitQuestions() const { return m_ExitQuestions; }
 
  protected:
   platform::CreateWindowArgs Design() override;
   void Form_Load() override;
+  void Form_QueryUnload(bool& cancel, int unloadMode) override;
   void Form_Unload(bool& cancel) override;
   platform::LRESULT FormProc(platform::UINT msg, platform::WPARAM wParam,
                              platform::LPARAM lParam) override;
 
  private:
-  std::unique_ptr<platform::WebBrowser> m_Browser;
-  platform::HWND m_View = 0;
+  void CreateControls();
+  void OpenTab(const std::string& url);
+  void Form_Resize();
+  void Picture1_Resize();
+
+  // Tab strip events.
+  void WebuTab_TabChanged();
+  void WebuTab_OnMouseDown(std::int32_t ItemIndex, std::int16_t& Button);
+  void WebuTab_OnMouseHover(std::int32_t ItemIndex);
+  void WebuTab_OnItemColose(std::int32_t ItemIndex, bool& Cancel);
+
+  std::unique_ptr<BForm> m_WebBForm;
+  std::unique_ptr<uTab> m_WebuTab;
+  std::unique_ptr<iButton> m_OtherUserBtn;
+  std::unique_ptr<iButton> m_GameSpaceBtn;
+  std::unique_ptr<iButton> m_web_tool;
+  std::unique_ptr<iButton> m_web_min;
+  std::unique_ptr<iButton> m_web_minmax;
+  std::unique_ptr<iButton> m_web_close;
+  platform::HWND m_PicLogo = 0;
+  platform::HWND m_pCnt = 0;
+  platform::HWND m_Picture1 = 0;
+  std::unique_ptr<platform::WebBrowser> m_WebBrowser1;
+  platform::HWND m_WebBrowser1Window = 0;
+  std::unique_ptr<cSetStyle> m_objStyle;
+  platform::HICON m_SmallIcon = 0;
+  platform::HICON m_BigIcon = 0;
+  std::string m_VersionCaption;
+  std::string m_TabToolTip;
   std::vector<std::string> m_Addresses;
+  int m_ExitQuestions = 0;
 };

@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 // Files and directories as the client's code needs them.
 
@@ -41,6 +42,32 @@ class WritableFile {
 void ReplaceFileContent(const std::string& path, std::span<const std::uint8_t> bytes);
 
 bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+// The size of a regular file; nothing when there is none.
+std::optional<std::int64_t> FileSize(const std::string& path);
+
+// Reads a whole file of at most `maxBytes` bytes. Nothing when it cannot be read; `tooLarge`
+// (when given) tells a file that exceeds the bound from one that is missing.
+std::optional<std::string> ReadFileLimited(const std::string& path, std::size_t maxBytes,
+                                           bool* tooLarge = nullptr);
+
+// Creates an empty file of this user, readable only by them, whose name is `prefix` followed by
+// six random characters, and returns its path; nothing when it cannot be created (a read-only
+// directory, no space, no such directory).
+std::optional<std::string> CreateUniqueFile(const std::string& prefix);
+
+// Renames `from` over `to` in one step; false (and `from` left) when it cannot be done.
+bool RenameFile(const std::string& from, const std::string& to);
+bool RemoveFile(const std::string& path);
+// Gives a file the usual permissions of a program (rwxr-xr-x) or of data (rw-r--r--).
+bool SetProgramMode(const std::string& path, bool program);
+// The names in a directory (without "." and ".."); empty when it cannot be read.
+std::vector<std::string> ListDirectory(const std::string& path);
+
+// Holds an exclusive lock on `path` (created with mode 0600 when missing) until the process
+// ends. False when another process holds it or the file cannot be opened. The lock is not
+// inherited by programs this process starts.
+bool HoldFileLock(const std::string& path);
 
 // A private directory of the current user for the client's temporary files, created with mode
 // 0700 under the system's temporary directory and named after `name` and the user id. A path

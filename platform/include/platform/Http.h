@@ -2,13 +2,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 // HTTP the way the download class needs it: a session, one URL opened with its response
 // headers read, and blocking reads of the body. Redirects are followed as the desktop's URL
-// opening does (http and https only); nothing comes from a cache.
+// opening does (http and https only; an https address is never redirected to http); nothing
+// comes from a cache. Certificates of https servers are verified.
 
 namespace platform::inet {
 
@@ -17,6 +19,12 @@ struct SessionOptions {
   // A transfer that moves no byte for this long fails.
   long stallTimeoutSeconds = 60;
   long maxRedirects = 10;
+  // The whole transfer, headers and body, must end within this many seconds; 0: no limit.
+  long totalTimeoutSeconds = 0;
+  // Called repeatedly while a call waits on the network (for the response's headers, for body
+  // bytes), at least every few tens of milliseconds, so a user interface can go on handling
+  // its messages meanwhile. Returning false abandons the transfer: the waiting call fails.
+  std::function<bool()> whileWaiting;
 };
 
 class UrlHandle;

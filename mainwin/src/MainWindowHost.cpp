@@ -1,0 +1,6 @@
+#include "mainwin/MainWindowHost.h"
+
+MainWindowHost& TheMainWindowHost() {
+  static MainWindowHost host;
+  return host;
+}

@@ -1,0 +1,158 @@
+#include "mainwin/MsgFrm.h"
+
+#include <string>
+
+#include "common/Settings.h"
+#include "controls/PropertyBag.h"
+#include "mainwin/WebMainFrm.h"
+#include "platform/Gdi.h"
+
+using namespace platform;
+using controls::PropertyBag;
+using controls::StdPicture;
+using controls::UserControlArgs;
+
+namespace {
+
+constexpr COLORREF kTitleBack = RGB(222, 222, 222);
+
+// A static text control: the text on the parent's back colour, one line, left-aligned.
+HWND CreateLabel(HWND parent, int x, int y, int w, int h, std::string text) {
+  CreateWindowArgs a;
+  a.style = WS_CHILD | WS_VISIBLE;
+  a.parent = parent;
+  a.x = x;
+  a.y = y;
+  a.width = w;
+  a.height = h;
+  a.title = text;
+  a.backColor = RGB(255, 255, 255);
+  a.proc = [text = std::move(text)](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    if (msg == WM_PAINT) {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd, &ps);
+      if (dc != 0) {
+        RECT r;
+        GetClientRect(hwnd, &r);
+        HBRUSH back = CreateSolidBrush(RGB(255, 255, 255));
+        FillRect(dc, &r, back);
+        DeleteObject(back);
+        HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, RGB(0, 0, 0));
+        DrawText(dc, text, -1, &r, DT_LEFT | DT_NOPREFIX);
+        SelectObject(dc, oldFont);
+        EndPaint(hwnd, &ps);
+      }
+      return 0;
+    }
+    return DefWindowProc(hwnd, msg, wParam, lParam);
+  };
+  return CreateWindowEx(a);
+}
+
+std::unique_ptr<iButton> AnswerButton(HWND parent, int x, int y, const char* caption, int picture,
+                                      COLORREF fore) {
+  PropertyBag design;
+  design.WriteProperty("BackPicture", StdPicture::LoadRes(picture));
+  design.WriteProperty("Caption", std::string(caption));
+  design.WriteProperty("cForeColor", static_cast<std::int32_t>(fore));
+  UserControlArgs a;
+  a.parent = parent;
+  a.left = PixelsToTwips(x);
+  a.top = PixelsToTwips(y);
+  a.width = PixelsToTwips(65);
+  a.height = PixelsToTwips(25);
+  a.properties = &design;
+  return std::make_unique<iButton>(a);
+}
+
+}  // namespace
+
+MsgFrm::MsgFrm() = default;
+MsgFrm::~MsgFrm() = default;
+
+CreateWindowArgs MsgFrm::Design() {
+  CreateWindowArgs args;
+  args.style = WS_POPUP;
+  args.title = "提示";
+  args.width = kWidth;
+  args.height = kHeight;
+  args.x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
+  args.y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
+  args.backColor = RGB(255, 255, 255);
+  return args;
+}
+
+void MsgFrm::Form_Load() {
+  const std::string caption = std::string(ClientTitle) + "客户端";
+  {
+    PropertyBag design;
+    design.WriteProperty("BackColor", std::to_string(kTitleBack));
+    design.WriteProperty("Caption", caption);
+    design.WriteProperty("HasLogo", false);
+    UserControlArgs a;
+    a.parent = hWnd();
+    a.width = PixelsToTwips(kWidth);
+    a.height = PixelsToTwips(33);
+    a.properties = &design;
+    m_BForm1 = std::make_unique<BForm>(a);
+  }
+  {
+    UserControlArgs a;
+    a.parent = hWnd();
+    a.left = PixelsToTwips(kWidth) - 730;
+    a.top = PixelsToTwips(1);
+    a.width = PixelsToTwips(43);
+    a.height = PixelsToTwips(18);
+    m_closebtn = std::make_unique<iButton>(a);
+  }
+  m_Label1 = CreateLabel(hWnd(), 24, 56, 209, 41, kQuestion);
+  m_iButton1 = AnswerButton(hWnd(), 56, 88, "是", 109, RGB(255, 255, 255));
+  m_iButton2 = AnswerButton(hWnd(), 136, 88, "否", 110, RGB(0x1F, 0x3A, 0x6E));
+
+  m_BForm1->MouseDown = [this](short& button, short&, float&, float&) {
+    if (button != controls::vbLeftButton) return;
+    ReleaseCapture();
+    POINT pt;
+    GetCursorPos(&pt);
+    SendMessage(hWnd(), WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(pt.x, pt.y));
+  };
+  m_iButton1->Click = [this] { Answer(true); };
+  m_iButton2->Click = [this] { Answer(false); };
+  m_closebtn->Click = [this] { Answer(false); };
+
+  // The load step proper.
+  m_BForm1->Width(PixelsToTwips(kWidth));
+  m_closebtn->BackPicture(StdPicture::LoadRes(103));
+  m_BForm1->Caption(caption);
+  Form_Resize();
+}
+
+void MsgFrm::Form_Unload(bool& /*cancel*/) {
+  // The controls go before the window that holds them.
+  m_iButton1.reset();
+  m_iButton2.reset();
+  m_closebtn.reset();
+  m_BForm1.reset();
+}
+
+void MsgFrm::Answer(bool exit) {
+  if (FormSlot<WebMainFrm>::IsLoaded()) FormSlot<WebMainFrm>::Get().m_bExit = exit;
+  FormSlot<MsgFrm>::Unload();
+}
+
+void MsgFrm::Form_Resize() {
+  RECT client;
+  if (!GetClientRect(hWnd(), &client)) return;
+  const int w = client.Width();
+  const int h = client.Height();
+  WebMainFrm::RectRgn(hWnd(), static_cast<std::int16_t>(w + 1), static_cast<std::int16_t>(h + 1), 4, 4);
+  if (m_BForm1) m_BForm1->Printform(hWnd());
+  if (m_closebtn) m_closebtn->Left(PixelsToTwips(w) - 730);
+}
+
+LRESULT MsgFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_SIZE && wParam != SIZE_MINIMIZED) Form_Resize();
+  return Form::FormProc(msg, wParam, lParam);
+}

@@ -1,0 +1,236 @@
+#include "mainwin/cSetStyle.h"
+
+#include <cstdlib>
+#include <utility>
+
+#include "platform/Form.h"
+
+using namespace platform;
+
+namespace setstyle {
+
+int HitTest(const RECT& w, int x, int y) {
+  const bool left = std::abs(x - w.left) <= kEdge;
+  const bool right = std::abs(x - w.right) <= kEdge;
+  const bool top = std::abs(y - w.top) <= kEdge;
+  const bool bottom = std::abs(y - w.bottom) <= kEdge;
+  const bool betweenX = w.left + kEdge < x && x < w.right - kEdge;
+  const bool betweenY = w.top + kEdge < y && y < w.bottom - kEdge;
+  if (left && bottom) return kBottomLeft;
+  if (left && top) return kTopLeft;
+  if (right && bottom) return kBottomRight;
+  if (right && top) return kTopRight;
+  if (top && betweenX) return kTop;
+  if (right && betweenY) return kRight;
+  if (bottom && betweenX) return kBottom;
+  if (left && betweenY) return kLeft;
+  return kNone;
+}
+
+void UpdateOutline(int zone, RECT& r, int x, int y) {
+  switch (zone) {
+    case kTop:
+      r.top = y;
+      break;
+    case kTopRight:
+      r.top = y;
+      r.right = x;
+      break;
+    case kRight:
+      if (r.left + kMinWidth < x) r.right = x;
+      break;
+    case kBottomRight:
+      if (r.left + kMinWidth < x) r.right = x;
+      if (r.top + kMinHeight < y) r.bottom = y;
+      break;
+    case kBottom:
+      if (r.top + kMinHeight < y) r.bottom = y;
+      break;
+    case kBottomLeft:
+      if (r.right - x > kMinWidth) r.left = x;
+      if (r.top + kMinHeight < y) r.bottom = y;
+      break;
+    case kLeft:
+      if (r.right - x > kMinWidth) r.left = x;
+      break;
+    case kTopLeft:
+      r.top = y;
+      r.left = x;
+      break;
+    default:
+      break;
+  }
+}
+
+Cursor ZoneCursor(int zone) {
+  switch (zone) {
+    case kTop:
+    case kBottom:
+      return Cursor::SizeNS;
+    case kTopRight:
+    case kBottomLeft:
+      return Cursor::SizeNESW;
+    case kRight:
+    case kLeft:
+      return Cursor::SizeWE;
+    case kBottomRight:
+    case kTopLeft:
+      return Cursor::SizeNWSE;
+    default:
+      return Cursor::Arrow;
+  }
+}
+
+}  // namespace setstyle
+
+std::int16_t GetTaskbarHeight() {
+  const int screen = GetSystemMetrics(SM_CYSCREEN);
+  const RECT work = GetWorkArea();
+  return static_cast<std::int16_t>((screen - work.bottom) * kTwipsPerPixel);
+}
+
+cSetStyle::cSetStyle() : objSubclass(std::make_unique<cFormSubclass>()) {
+  objSubclass->MsgCome = [this](bool bBefore, bool& bHandled, LRESULT& lReturn, HWND& hWnd,
+                                UINT& uMsg, WPARAM& wParam, LPARAM& lParam) {
+    objSubclass_MsgCome(bBefore, bHandled, lReturn, hWnd, uMsg, wParam, lParam);
+  };
+}
+
+cSetStyle::~cSetStyle() {
+  if (m_Resizing) CancelResize();
+  ReleaseScreenDC();
+  objSubclass.reset();
+}
+
+void cSetStyle::SetWindowStyle(HWND hWnd) {
+  m_hWnd = hWnd;
+  // Visibility is state, not style: a shown window stays shown.
+  const auto visible = static_cast<DWORD>(GetWindowLongPtr(hWnd, GWL_STYLE)) & WS_VISIBLE;
+  SetWindowLongPtr(hWnd, GWL_STYLE, static_cast<LONG_PTR>(WS_SYSMENU | WS_MINIMIZEBOX | visible));
+  objSubclass->AddWindowMsgs(hWnd);
+}
+
+HWND cSetStyle::FormWindow() const { return m_Form != nullptr ? m_Form->hWnd() : m_hWnd; }
+
+void cSetStyle::FitWorkArea() {
+  // The work area itself, wherever the panels are: a panel at the top or on a side is left
+  // uncovered too.
+  const RECT work = GetWorkArea();
+  SetWindowPos(FormWindow(), 0, work.left, work.top, work.Width(), work.Height(),
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool cSetStyle::CallWindowStateChange() {
+  const HWND form = FormWindow();
+  if (m_Maximized) {
+    SetWindowPos(form, 0, m_Saved.left, m_Saved.top, m_Saved.Width(), m_Saved.Height(),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    m_Maximized = false;
+  } else {
+    if (m_Resizing) CancelResize();
+    GetWindowRect(form, &m_Saved);
+    FitWorkArea();
+    m_Maximized = true;
+  }
+  return m_Maximized;
+}
+
+void cSetStyle::objSubclass_MsgCome(bool bBefore, bool& /*bHandled*/, LRESULT& /*lReturn*/,
+                                    HWND& /*hWnd*/, UINT& uMsg, WPARAM& wParam,
+                                    LPARAM& lParam) {
+  if (!bBefore) return;
+  switch (uMsg) {
+    case WM_SETTINGCHANGE:
+      if (SettingChange) SettingChange();
+      if (!IsIconic(FormWindow()) && m_Maximized) FitWorkArea();
+      break;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_CLOSE && CloseClick) CloseClick();
+      break;
+    case WM_MOUSEMOVE:
+      OnMouseMove(wParam);
+      break;
+    case WM_LBUTTONDOWN:
+      OnButtonDown();
+      break;
+    case WM_LBUTTONUP:
+      if (m_Resizing) OnButtonUp();
+      break;
+    case WM_CAPTURECHANGED:
+      // Another window took the pointer in the middle of a drag: there is no release to wait
+      // for, so the drag ends where it started.
+      if (m_Resizing && static_cast<HWND>(lParam) != m_hWnd) CancelResize();
+      break;
+    default:
+      break;
+  }
+}
+
+void cSetStyle::OnMouseMove(WPARAM wParam) {
+  GetCursorPos(&m_Cursor);
+  if (!m_Resizing && !m_Maximized) {
+    RECT r;
+    GetWindowRect(m_hWnd, &r);
+    m_Zone = setstyle::HitTest(r, m_Cursor.x, m_Cursor.y);
+    if (MouseSize) MouseSize(m_Zone);
+    SetWindowCursor(FormWindow(), setstyle::ZoneCursor(m_Zone));
+  }
+  if (m_Resizing && wParam != 0) {
+    if (m_ScreenDC == 0) m_ScreenDC = GetDC(0);
+    setstyle::UpdateOutline(m_Zone, m_Current, m_Cursor.x, m_Cursor.y);
+    DrawOutline(m_Previous);
+    DrawOutline(m_Current);
+    m_Previous = m_Current;
+  }
+}
+
+void cSetStyle::OnButtonDown() {
+  GetCursorPos(&m_Cursor);
+  RECT r;
+  GetWindowRect(m_hWnd, &r);
+  m_Zone = setstyle::HitTest(r, m_Cursor.x, m_Cursor.y);
+  if (m_Zone == setstyle::kNone || m_Resizing || m_Maximized) return;
+  m_Resizing = true;
+  m_Window = r;
+  m_Previous = r;
+  m_Current = r;
+  if (m_ScreenDC == 0) m_ScreenDC = GetDC(0);
+  DrawOutline(m_Current);
+  // The release must reach this window wherever the pointer is then.
+  SetCapture(m_hWnd);
+}
+
+void cSetStyle::OnButtonUp() {
+  m_Resizing = false;
+  DrawOutline(m_Previous);
+  if (GetCapture() == m_hWnd) ReleaseCapture();
+  // The top edge has no limit and may have passed the bottom: the window takes the rectangle
+  // the outline showed, whichever way round it was drawn.
+  RECT r = m_Current;
+  if (r.right < r.left) std::swap(r.left, r.right);
+  if (r.bottom < r.top) std::swap(r.top, r.bottom);
+  MoveWindow(FormWindow(), r.left, r.top, r.Width(), r.Height(), true);
+  InvalidateRect(FormWindow(), nullptr, true);
+  ReleaseScreenDC();
+}
+
+void cSetStyle::CancelResize() {
+  m_Resizing = false;
+  DrawOutline(m_Previous);
+  ReleaseScreenDC();
+  if (GetCapture() == m_hWnd) ReleaseCapture();
+}
+
+void cSetStyle::DrawOutline(const RECT& r) {
+  if (m_ScreenDC == 0) return;
+  RECT n = r;
+  if (n.right < n.left) std::swap(n.left, n.right);
+  if (n.bottom < n.top) std::swap(n.top, n.bottom);
+  DrawFocusRect(m_ScreenDC, &n);
+}
+
+void cSetStyle::ReleaseScreenDC() {
+  if (m_ScreenDC == 0) return;
+  ReleaseDC(0, m_ScreenDC);
+  m_ScreenDC = 0;
+}

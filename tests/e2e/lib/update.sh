@@ -1,0 +1,96 @@
+# Helpers of the self-update scripts (sourced after common.sh). Needs NEXT_CLIENT_EXE,
+# NEXT_WEB_MODULE, NEXT_VERSION and WEB_MODULE besides what common.sh needs.
+
+inst=$work/inst
+files=$work/files
+
+# install_client: the current client and its web module in a directory of their own.
+install_client() {
+  mkdir -p "$inst"
+  cp "$CLIENT_EXE" "$inst/Zorvik_talmar2"
+  cp "$WEB_MODULE" "$inst/libtalmar2-web.so"
+  chmod 644 "$inst/libtalmar2-web.so"
+}
+
+# write_manifest [extra lines...]: the next version's manifest: the web module with its SHA-256,
+# then the client, last.
+write_manifest() {
+  local sha
+  sha=$(sha256sum "$files/libtalmar2-web.so" | cut -d' ' -f1)
+  {
+    printf 'version=%s\r\n' "$NEXT_VERSION"
+    for extra in "$@"; do printf '%s\r\n' "$extra"; done
+    printf 'talmar2-web|%s/gamehome/talmar2/files/libtalmar2-web.so|%s\r\n' "$base" "$sha"
+    printf 'client|%s/gamehome/talmar2/files/Zorvik_talmar2\r\n' "$base"
+  } >"$work/update.txt"
+}
+
+# serve_next_version [portal args...]: the demo portal with the next version's files.
+serve_next_version() {
+  mkdir -p "$files"
+  cp "$NEXT_CLIENT_EXE" "$files/Zorvik_talmar2"
+  cp "$NEXT_WEB_MODULE" "$files/libtalmar2-web.so"
+  : >"$work/update.txt"
+  start_portal --manifest "$work/update.txt" --files "$files" "$@"
+  write_manifest
+}
+
+updater_pid() { pgrep -f "^$private_tmp/Update " | head -n 1 || true; }
+
+# run_client_to_updater: starts the installed client, accepts the update and waits for the
+# updater's window.
+run_client_to_updater() {
+  CLIENT_BASE_URL=$base "$inst/Zorvik_talmar2" &
+  client=$!
+  pids+=($client)
+  local box
+  box=$(wait_window "提示" 30) || fail "no update question appeared"
+  xdotool windowactivate --sync "$box" key --clearmodifiers Return
+  wait_exit "$client" 30
+  wait_window "更新" 30 >/dev/null || fail "the updater's window did not appear"
+  updater=$(updater_pid)
+  [ -n "$updater" ] || fail "no updater process"
+  pids+=($updater)
+}
+
+# wait_part_growing: a temporary file of the updater grows in the client's directory.
+wait_part_growing() {
+  local f size
+  for _ in $(seq 1 200); do
+    f=$(ls -A "$inst" | grep '^\.update-' | head -n 1 || true)
+    if [ -n "$f" ]; then
+      size=$(stat -c %s "$inst/$f" 2>/dev/null || echo 0)
+      [ "$size" -gt 0 ] && return 0
+    fi
+    sleep 0.05
+  done
+  return 1
+}
+
+# answer_end_message: waits for the updater's end message and confirms it.
+answer_end_message() {
+  local box
+  box=$(wait_window "提示" 60) || fail "no end message appeared"
+  xdotool windowactivate --sync "$box" key --clearmodifiers Return
+  wait_exit "$updater" 20
+}
+
+# wait_client_running: a client process runs from the installed copy.
+wait_client_running() {
+  for _ in $(seq 1 100); do
+    local p
+    p=$(pgrep -f "^$inst/Zorvik_talmar2" | head -n 1 || true)
+    if [ -n "$p" ]; then pids+=($p); return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# wait_login_page: the portal was asked for the login page (the client is up and working).
+wait_login_page() {
+  for _ in $(seq 1 300); do
+    grep -q 'request: GET /games/talmar2/dlq/' "$work/portal.log" && return 0
+    sleep 0.1
+  done
+  return 1
+}

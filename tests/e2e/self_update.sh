@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The whole self-update: a client installed in a directory of its own finds the next version on
+# the demo portal, the user accepts, the updater shows its progress, replaces the web module and
+# the client (listed last), says so, and the client it starts is the new version.
+source "$(dirname "$0")/lib/common.sh"
+source "$(dirname "$0")/lib/update.sh"
+if [ "${1:-}" != inside ]; then
+  in_netns online bash "$0" inside
+  exit
+fi
+
+install_client
+serve_next_version --rate 4000000
+run_client_to_updater
+
+# The progress bar moves while the client arrives.
+wait_part_growing || fail "no download into the client's directory was seen"
+import -window root "${E2E_SHOTS:-$work}/update-progress.png" 2>/dev/null || true
+answer_end_message
+
+cmp -s "$inst/Zorvik_talmar2" "$NEXT_CLIENT_EXE" || fail "the client was not replaced"
+cmp -s "$inst/libtalmar2-web.so" "$NEXT_WEB_MODULE" || fail "the web module was not replaced"
+[ "$("$inst/Zorvik_talmar2" --version)" = "$NEXT_VERSION" ] || fail "the installed client is not $NEXT_VERSION"
+[ "$(stat -c %a "$inst/Zorvik_talmar2")" = 755 ] || fail "the new client is not executable"
+[ "$(stat -c %a "$inst/libtalmar2-web.so")" = 644 ] || fail "the web module was made executable"
+[ -z "$(ls -A "$inst" | grep '^\.update-' || true)" ] || fail "temporary files were left in $inst"
+# The updater started the new client, which finds itself current and shows the login screen.
+wait_client_running || fail "the new client was not started"
+wait_login_page || fail "the new client did not reach its login page"
+echo "self update: ok"

@@ -1,0 +1,393 @@
+// The main window on a real desktop: its layout at several sizes, resizing by the margins with
+// the real pointer and the limits holding, covering the work area and back, refitting when a
+// panel changes the work area, tabs by address, the execute command, and the close guard with
+// the exit question answered by real clicks and by the window manager.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "LoopbackServer.h"
+#include "WindowTestSupport.h"
+#include "common/Settings.h"
+#include "mainwin/MainWindowHost.h"
+#include "mainwin/MsgFrm.h"
+#include "mainwin/WebMainFrm.h"
+#include "platform/Form.h"
+
+using namespace platform;
+using namespace wintest;
+
+namespace {
+
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
+
+RECT Rect(HWND h) {
+  RECT r;
+  GetWindowRect(h, &r);
+  return r;
+}
+
+std::string Show(const RECT& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.Width()) +
+         "x" + std::to_string(r.Height());
+}
+
+// Where a control lies in its parent's client area.
+RECT InParent(HWND child, HWND parent) {
+  RECT c = Rect(child);
+  RECT p = Rect(parent);
+  return {c.left - p.left, c.top - p.top, c.right - p.left, c.bottom - p.top};
+}
+
+RECT Box(int x, int y, int w, int h) { return {x, y, x + w, y + h}; }
+
+// The window manager's close (Alt+F4) on the visible window with this exact title.
+void CloseByWindowManager(const std::string& title) {
+  std::string id = Output("xdotool search --onlyvisible --name '^" + title + "$' | head -n1");
+  while (!id.empty() && (id.back() == '\n' || id.back() == ' ')) id.pop_back();
+  ASSERT_FALSE(id.empty()) << title;
+  Xdotool("windowactivate --sync " + id + " key --clearmodifiers alt+F4");
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PointerAway();
+    for (int i = 1; i <= 4; ++i) {
+      server.Route("/play/" + std::to_string(i), [i](const testsupport::Request&, testsupport::Connection& c) {
+        c.SendResponse(200, {{"Content-Type", "text/html; charset=utf-8"}},
+                       "<!DOCTYPE html><html><head><meta charset='utf-8'><title>区 " +
+                           std::to_string(i) + "</title></head><body>game</body></html>");
+      });
+    }
+    FormRuntime::SetLastFormUnloadedHandler([] {});
+  }
+  void TearDown() override {
+    if (FormSlot<WebMainFrm>::IsLoaded()) {
+      FormSlot<WebMainFrm>::Get().m_bExit = true;
+      FormSlot<WebMainFrm>::Unload();
+    }
+    DoEvents();
+  }
+
+  // The window as the login leaves it: loaded by its first address, shown, covering the work
+  // area.
+  WebMainFrm& Open() {
+    WebMainFrm& m = FormSlot<WebMainFrm>::Get();
+    m.SetURL(server.Url("/play/1"));
+    m.Show();
+    const RECT work = GetWorkArea();
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(m.hWnd()) && Rect(m.hWnd()) == work; }))
+        << Show(Rect(m.hWnd())) << " against the work area " << Show(work);
+    Settle(200);
+    return m;
+  }
+
+  void Restore(WebMainFrm& m) {
+    ASSERT_TRUE(m.objStyle().Maximized());
+    m.MaxRestoreCommand();
+    ASSERT_TRUE(WaitFor([&] { return Rect(m.hWnd()).Width() == 1036; }));
+    Settle(200);
+  }
+
+  // Clicks the centre of a window with the real pointer.
+  static void ClickOn(HWND h) {
+    const RECT r = Rect(h);
+    Xdotool("mousemove " + std::to_string(r.left + r.Width() / 2) + " " +
+            std::to_string(r.top + r.Height() / 2) + " click 1");
+  }
+
+  // Runs `answer` once the exit question is on the screen, from inside its modal loop.
+  static void WhenAsked(std::function<void()> answer) {
+    static std::function<void()> pending;
+    static UINT_PTR timer = 0;
+    pending = std::move(answer);
+    timer = SetTimer(0, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+      if (!FormSlot<MsgFrm>::IsLoaded() || !IsWindowVisible(FormSlot<MsgFrm>::Get().hWnd())) return;
+      KillTimer(0, timer);
+      Settle(300);  // mapped and painted
+      auto act = std::move(pending);
+      act();
+    });
+  }
+
+  testsupport::LoopbackServer server;
+};
+
+TEST_F(MainWindowTest, ControlsFollowTheLayoutAtEverySize) {
+  WebMainFrm& m = Open();
+  Restore(m);
+  const HWND me = m.hWnd();
+  // Window w x h pixels; every position from the layout's twips, rounded to pixels.
+  for (const auto& [w, h] : {std::pair{1036, 639}, std::pair{1400, 900}, std::pair{820, 620},
+                             std::pair{400, 300}}) {
+    SetWindowPos(me, 0, 100, 80, w, h, SWP_NOZORDER);
+    ASSERT_TRUE(WaitFor([&] { return Rect(me).Width() == w && Rect(me).Height() == h; }))
+        << Show(Rect(me));
+    Settle(100);
+    SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+    EXPECT_EQ(Box(0, 0, w, 33), InParent(m.WebBForm().hWnd(), me));
+    EXPECT_EQ(Box(7, 2, 29, 29), InParent(m.PicLogo(), me));
+    EXPECT_EQ(Box(w - 49, 1, 43, 18), InParent(m.web_close().hWnd(), me));
+    EXPECT_EQ(Box(w - 74, 1, 25, 18), InParent(m.web_minmax().hWnd(), me));
+    EXPECT_EQ(Box(w - 98, 1, 24, 18), InParent(m.web_min().hWnd(), me));
+    EXPECT_EQ(Box(w - 122, 1, 24, 18), InParent(m.web_tool().hWnd(), me));
+    EXPECT_EQ(Box(w - 220, 0, 81, 22), InParent(m.GameSpaceBtn().hWnd(), me));
+    EXPECT_EQ(Box(w - 323, 0, 99, 22), InParent(m.OtherUserBtn().hWnd(), me));
+    if (w > 460) EXPECT_EQ(Box(153, 3, w - 460, 32), InParent(m.WebuTab().hWnd(), me));
+    EXPECT_EQ(Box(4, 32, w - 8, h - 36), InParent(m.pCnt(), me));
+    EXPECT_EQ(Box(4, 32, w - 8, h - 36), InParent(m.Picture1(), me));
+    EXPECT_EQ(Box(-2, -2, w - 4, h - 32), InParent(m.WebBrowser1Window(), m.Picture1()));
+    // The selected page fills the container.
+    const HWND page = m.WebuTab().TabItems().Item(Variant(0))->Form()->hWnd();
+    EXPECT_EQ(Box(0, 0, w - 8, h - 36), InParent(page, m.pCnt()));
+  }
+}
+
+TEST_F(MainWindowTest, MaximiseAndRestoreTwiceReturnToTheFirstPlacement) {
+  WebMainFrm& m = Open();
+  const RECT work = GetWorkArea();
+  EXPECT_TRUE(m.web_minmax().Value());
+  EXPECT_EQ(0u, m.WebBForm().frmHwnd()) << "no title-bar dragging while covering the work area";
+  const RECT centred = Box((GetSystemMetrics(SM_CXSCREEN) - 1036) / 2,
+                           (GetSystemMetrics(SM_CYSCREEN) - 639) / 2, 1036, 639);
+  for (int round = 0; round < 2; ++round) {
+    ClickOn(m.web_minmax().hWnd());
+    ASSERT_TRUE(WaitFor([&] { return Rect(m.hWnd()) == centred; })) << Show(Rect(m.hWnd()));
+    EXPECT_FALSE(m.web_minmax().Value());
+    EXPECT_EQ(m.hWnd(), m.WebBForm().frmHwnd());
+    PointerAway();
+    Settle(200);
+    ClickOn(m.web_minmax().hWnd());
+    ASSERT_TRUE(WaitFor([&] { return Rect(m.hWnd()) == work; })) << Show(Rect(m.hWnd()));
+    EXPECT_TRUE(m.web_minmax().Value());
+    EXPECT_EQ(0u, m.WebBForm().frmHwnd());
+    PointerAway();
+    Settle(200);
+  }
+}
+
+TEST_F(MainWindowTest, DraggingTheMarginsResizesWithinTheLimits) {
+  WebMainFrm& m = Open();
+  Restore(m);
+  const HWND me = m.hWnd();
+  struct Drag {
+    const char* what;
+    // Press point and the pointer's stops, from the window rectangle at the start.
+    std::function<POINT(const RECT&)> press;
+    std::function<std::vector<POINT>(const RECT&)> stops;
+    std::function<RECT(const RECT&)> expected;
+  };
+  const Drag drags[] = {
+      {"right edge", [](const RECT& r) { return POINT{r.right - 2, r.top + 300}; },
+       [](const RECT& r) { return std::vector<POINT>{{r.right + 60, r.top + 320}, {r.right + 120, r.top + 340}}; },
+       [](const RECT& r) { return RECT{r.left, r.top, r.right + 120, r.bottom}; }},
+      {"bottom edge", [](const RECT& r) { return POINT{r.left + 500, r.bottom - 2}; },
+       [](const RECT& r) { return std::vector<POINT>{{r.left + 520, r.bottom + 50}}; },
+       [](const RECT& r) { return RECT{r.left, r.top, r.right, r.bottom + 50}; }},
+      {"left edge, stopped by the width limit",
+       [](const RECT& r) { return POINT{r.left + 2, r.top + 300}; },
+       [](const RECT& r) {
+         return std::vector<POINT>{{r.left - 40, r.top + 300}, {r.right - 800, r.top + 300}};
+       },
+       [](const RECT& r) { return RECT{r.left - 40, r.top, r.right, r.bottom}; }},
+      {"bottom-right corner", [](const RECT& r) { return POINT{r.right - 3, r.bottom - 3}; },
+       [](const RECT& r) { return std::vector<POINT>{{r.right - 100, r.bottom + 30}}; },
+       [](const RECT& r) { return RECT{r.left, r.top, r.right - 100, r.bottom + 30}; }},
+      {"bottom-left corner, stopped by the height limit",
+       [](const RECT& r) { return POINT{r.left + 3, r.bottom - 3}; },
+       [](const RECT& r) { return std::vector<POINT>{{r.left + 30, r.top + 600}}; },
+       [](const RECT& r) { return RECT{r.left + 30, r.top, r.right, r.bottom}; }},
+  };
+  for (const Drag& d : drags) {
+    SCOPED_TRACE(d.what);
+    const RECT start = Rect(me);
+    const POINT p = d.press(start);
+    Xdotool("mousemove " + std::to_string(p.x) + " " + std::to_string(p.y));
+    Settle(150);
+    Xdotool("mousedown 1");
+    ASSERT_TRUE(WaitFor([&] { return m.objStyle().Resizing(); })) << "no drag from " << Show(start);
+    for (const POINT& s : d.stops(start)) {
+      Xdotool("mousemove " + std::to_string(s.x) + " " + std::to_string(s.y));
+      Settle(100);
+    }
+    Xdotool("mouseup 1");
+    const RECT want = d.expected(start);
+    EXPECT_TRUE(WaitFor([&] { return Rect(me) == want; })) << Show(Rect(me)) << " wanted " << Show(want);
+    EXPECT_FALSE(m.objStyle().Resizing());
+    EXPECT_GT(Rect(me).Width(), 800);
+    EXPECT_GT(Rect(me).Height(), 600);
+    EXPECT_EQ(0u, GetCapture());
+    PointerAway();
+    Settle(150);
+  }
+  // Six pixels in from the margin is the page, not the border: no drag starts.
+  const RECT r = Rect(me);
+  Xdotool("mousemove " + std::to_string(r.right - 7) + " " + std::to_string(r.top + 300) +
+          " mousedown 1");
+  Settle(150);
+  EXPECT_FALSE(m.objStyle().Resizing());
+  Xdotool("mouseup 1");
+}
+
+TEST_F(MainWindowTest, APanelRefitsTheCoveringWindowAndLeavesARestoredOne) {
+  WebMainFrm& m = Open();
+  const std::string pid =
+      Output("trayer --edge bottom --height 40 --SetDockType true --SetPartialStrut true "
+             ">/dev/null 2>&1 & echo $!");
+  ASSERT_FALSE(pid.empty());
+  const bool shrank = WaitFor([] { return GetWorkArea().Height() == GetSystemMetrics(SM_CYSCREEN) - 40; });
+  const RECT work = GetWorkArea();
+  EXPECT_TRUE(shrank) << Show(work);
+  EXPECT_TRUE(WaitFor([&] { return Rect(m.hWnd()) == work; })) << Show(Rect(m.hWnd()));
+  Restore(m);
+  const RECT restored = Rect(m.hWnd());
+  Shell("kill " + pid);
+  EXPECT_TRUE(WaitFor([] { return GetWorkArea().Height() == GetSystemMetrics(SM_CYSCREEN); }));
+  Settle(300);
+  EXPECT_EQ(restored, Rect(m.hWnd()));
+}
+
+TEST_F(MainWindowTest, AddressesAreTabsAndTheExecuteCommandRestoresTheWindow) {
+  WebMainFrm& m = Open();
+  CTabItems& tabs = m.WebuTab().TabItems();
+  m.SetURL(server.Url("/play/1"));
+  EXPECT_EQ(1, tabs.Count());
+  EXPECT_FALSE(IsWindowVisible(m.Picture1()));
+  m.SetURL(server.Url("/play/2"));
+  EXPECT_EQ(2, tabs.Count());
+  EXPECT_EQ(1, tabs.Selected());
+  m.SetURL(server.Url("/play/1"));
+  EXPECT_EQ(0, tabs.Selected());
+  EXPECT_EQ(1, tabs.FindItem(Variant("Game" + server.Url("/play/2"))));
+  // The page's title becomes the caption, and hovering the tab shows it as the tooltip.
+  ASSERT_TRUE(WaitFor([&] { return tabs.Item(Variant(1))->Caption() == "区 2"; }));
+  const RECT strip = Rect(m.WebuTab().hWnd());
+  const int tabWidth = m.WebuTab().TabWidth();
+  Xdotool("mousemove " + std::to_string(strip.left + 10 + tabWidth + tabWidth / 2) + " " +
+          std::to_string(strip.top + 16));
+  EXPECT_TRUE(WaitFor([&] { return m.TabToolTip() == "区 2"; })) << m.TabToolTip();
+  Xdotool("mousemove " + std::to_string(strip.right - 20) + " " + std::to_string(strip.top + 16));
+  EXPECT_TRUE(WaitFor([&] { return m.TabToolTip().empty(); }));
+
+  // Addresses no page can show still make tabs, and nothing breaks.
+  m.SetURL("");
+  m.SetURL("http://127.0.0.1:1/" + std::string(1 << 20, 'a'));
+  EXPECT_EQ(4, tabs.Count());
+  m.WebuTab().TabItems().Remove(Variant(3), true);
+  m.WebuTab().TabItems().Remove(Variant(2), true);
+  ASSERT_EQ(2, tabs.Count());
+
+  // Another login asks the host for the login window.
+  int logins = 0;
+  TheMainWindowHost().showLogin = [&] { ++logins; };
+  ClickOn(m.OtherUserBtn().hWnd());
+  EXPECT_TRUE(WaitFor([&] { return logins == 1; }));
+  TheMainWindowHost().showLogin = nullptr;
+
+  // The empty part of the strip drags the window only while it does not cover the work area.
+  auto dragStrip = [&] {
+    const RECT s = Rect(m.WebuTab().hWnd());
+    Xdotool("mousemove " + std::to_string(s.right - 60) + " " + std::to_string(s.top + 16) +
+            " mousedown 1");
+    Settle(150);
+    Xdotool("mousemove " + std::to_string(s.right - 20) + " " + std::to_string(s.top + 56));
+    Settle(150);
+    Xdotool("mouseup 1");
+    Settle(300);
+  };
+  const RECT covering = Rect(m.hWnd());
+  dragStrip();
+  EXPECT_EQ(covering, Rect(m.hWnd()));
+  Restore(m);
+  const RECT restored = Rect(m.hWnd());
+  dragStrip();
+  EXPECT_TRUE(WaitFor([&] { return Rect(m.hWnd()).left == restored.left + 40 && Rect(m.hWnd()).top == restored.top + 40; }))
+      << Show(Rect(m.hWnd())) << " from " << Show(restored);
+
+  m.MinimizeCommand();
+  ASSERT_TRUE(WaitFor([&] { return IsIconic(m.hWnd()); }));
+  EXPECT_TRUE(m.DdeExecute(server.Url("/play/3")));
+  EXPECT_TRUE(WaitFor([&] { return !IsIconic(m.hWnd()) && IsWindowVisible(m.hWnd()); }));
+  EXPECT_EQ(3, tabs.Count());
+  EXPECT_EQ(2, tabs.Selected());
+  // Hidden by the hot key: the tab is added, the window stays hidden.
+  m.Hide();
+  EXPECT_TRUE(m.DdeExecute("not an address"));
+  Settle(200);
+  EXPECT_FALSE(IsWindowVisible(m.hWnd()));
+  EXPECT_EQ(4, tabs.Count());
+  EXPECT_EQ(3, tabs.Selected());
+}
+
+TEST_F(MainWindowTest, TheExitQuestionDecidesEveryClose) {
+  WebMainFrm& m = Open();
+  Restore(m);
+  const HWND me = m.hWnd();
+  struct Row {
+    const char* how;
+    std::function<void(MsgFrm&)> answer;
+    bool closes;
+  };
+  const Row rows[] = {
+      {"否", [](MsgFrm& box) { ClickOn(box.iButton2().hWnd()); }, false},
+      {"the dialog's close button", [](MsgFrm& box) { ClickOn(box.closebtn().hWnd()); }, false},
+      {"the window manager's close",
+       [](MsgFrm&) { CloseByWindowManager("提示"); },
+       false},
+      {"否 once more", [](MsgFrm& box) { ClickOn(box.iButton2().hWnd()); }, false},
+      {"是", [](MsgFrm& box) { ClickOn(box.iButton1().hWnd()); }, true},
+  };
+  int asked = 0;
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.how);
+    bool seen = false;
+    WhenAsked([&] {
+      MsgFrm& box = FormSlot<MsgFrm>::Get();
+      const RECT b = Rect(box.hWnd());
+      // Centred on the screen, with the question and the caption of the design.
+      EXPECT_EQ(Box((GetSystemMetrics(SM_CXSCREEN) - 242) / 2, (GetSystemMetrics(SM_CYSCREEN) - 140) / 2,
+                    242, 140), b);
+      EXPECT_EQ(Box(242 - 49, 1, 43, 18), InParent(box.closebtn().hWnd(), box.hWnd()));
+      EXPECT_EQ("ZorvikTalmar2客户端", box.BForm1().Caption());
+      seen = true;
+      r.answer(box);
+    });
+    if (r.closes) {
+      m.CloseCommand();
+    } else {
+      // The close button, the window manager's close and the only tab's close box take turns.
+      if (asked % 3 == 0) {
+        ClickOn(m.web_close().hWnd());
+      } else if (asked % 3 == 1) {
+        CloseByWindowManager("ZorvikTalmar2客户端");
+      } else {
+        const RECT strip = Rect(m.WebuTab().hWnd());
+        int x = 0;
+        while (x < strip.Width() && !m.WebuTab().HitTest(static_cast<float>(x), 16).close) ++x;
+        ASSERT_LT(x, strip.Width()) << "no close box";
+        Xdotool("mousemove " + std::to_string(strip.left + x + 3) + " " + std::to_string(strip.top + 16) +
+                " click 1");
+      }
+    }
+    ++asked;
+    ASSERT_TRUE(WaitFor([&] { return seen && !FormSlot<MsgFrm>::IsLoaded(); }, 15000));
+    if (r.closes) {
+      EXPECT_TRUE(WaitFor([] { return !FormSlot<WebMainFrm>::IsLoaded(); }));
+      EXPECT_FALSE(IsWindow(me));
+      return;
+    }
+    Settle(200);
+    ASSERT_TRUE(FormSlot<WebMainFrm>::IsLoaded());
+    EXPECT_FALSE(m.m_bExit);
+    EXPECT_TRUE(IsWindowVisible(me));
+    EXPECT_EQ(asked, m.ExitQuestions()) << "each close asks once";
+    EXPECT_EQ(1, m.WebuTab().TabItems().Count());
+    PointerAway();
+  }
+}
+
+}  // namespace
