@@ -197,7 +197,9 @@ void WebMainFrm::CreateControls() {
   m_WebuTab->OnMouseMove = [this](std::int32_t, std::int16_t&, std::int16_t&, float&, float&) {
     SetWindowCursor(m_WebuTab->hWnd(), Cursor::Arrow);
   };
-  m_WebuTab->OnItemColose = [this](std::int32_t i, bool& cancel) { WebuTab_OnItemColose(i, cancel); };
+  m_WebuTab->OnItemColose = [this](std::int32_t i, bool& cancel) {
+    WebuTab_OnItemColose(i, cancel);
+  };
   m_web_close->Click = [this] { CloseCommand(); };
   m_web_min->Click = [this] { MinimizeCommand(); };
   m_web_minmax->Click = [this] { MaxRestoreCommand(); };
