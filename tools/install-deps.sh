@@ -7,10 +7,11 @@ packages=(
   build-essential cmake pkg-config ninja-build ccache
   libgtk-3-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev libcurl4-openssl-dev libssl-dev
   libdbusmenu-glib-dev libx11-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev
   fonts-wqy-microhei adwaita-icon-theme
-  xvfb xauth openbox xdotool x11-utils imagemagick xcompmgr
+  xvfb xauth openbox xdotool x11-utils imagemagick xcompmgr trayer xfce4-panel xfconf libglib2.0-bin
   dbus dbus-x11 curl time util-linux iproute2 procps
+  dpkg-dev desktop-file-utils
   clang-format clang-tidy
 )
 

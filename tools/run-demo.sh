@@ -5,7 +5,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
-bash "$root/tools/build.sh"
+# Only what runs here: the client (with the web module and the updater it carries) and the portal.
+bash "$root/tools/build.sh" Zorvik_talmar2 demo-portal
 
 log=$(mktemp)
 args=()
@@ -22,8 +23,17 @@ base=$(sed -n 's/^listening on //p' "$log")
 echo "run-demo: demo portal at $base" >&2
 
 if [ -z "${DISPLAY:-}" ]; then
-  echo "run-demo: no DISPLAY; running on a private desktop (tools/with-desktop.sh)" >&2
-  CLIENT_BASE_URL=$base "$root/tools/with-desktop.sh" "$build/app/Zorvik_talmar2" "$@"
+  # Nothing shows on this machine: say how to look at the private desktop before the client
+  # starts, with the display number it got.
+  CLIENT_BASE_URL=$base "$root/tools/with-desktop.sh" bash -c '
+    cat >&2 <<EOS
+run-demo: no DISPLAY here, so the client runs on a private desktop ($DISPLAY, $(xdpyinfo | awk "/dimensions:/{print \$2}")).
+  Look at it from another terminal:
+    DISPLAY=$DISPLAY import -window root /tmp/client.png      (a screenshot; open the PNG)
+    DISPLAY=$DISPLAY xdotool search --onlyvisible --name .    (its windows)
+  Ctrl+C ends the client and the desktop.
+EOS
+    exec "$@"' run-demo "$build/app/Zorvik_talmar2" "$@"
 else
   CLIENT_BASE_URL=$base "$build/app/Zorvik_talmar2" "$@"
 fi

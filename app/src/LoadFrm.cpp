@@ -1,8 +1,11 @@
 #include "app/LoadFrm.h"
 
-#include "common/CheckUpdate.h"
+#include <cstdio>
+
 #include "app/LoginFrm.h"
+#include "common/CheckUpdate.h"
 #include "common/Settings.h"
+#include "platform/EventLog.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageLoop.h"
 #include "platform/Network.h"
@@ -39,7 +42,13 @@ CreateWindowArgs LoadFrm::Design() {
 
 void LoadFrm::Form_Load() {
   if (Command() == "/web") {
-    ShellExecuteOpen(HomePageUrl(), "");
+    if (!ShellExecuteOpen(HomePageUrl(), "")) {
+      // Nothing would show otherwise: the client would simply end.
+      LogEvent("/web: no default browser could open " + HomePageUrl());
+      std::fprintf(stderr, "%s: no default browser could open %s\n", GameId, HomePageUrl().c_str());
+      MessageBox("未能打开默认浏览器，请手动访问：" + HomePageUrl(), "提示",
+                 MB_OK | MB_ICONEXCLAMATION);
+    }
     EndProcessNow(0);
   }
   OpenPngLayer(hWnd(), 102, m_Layer);
@@ -48,4 +57,6 @@ void LoadFrm::Form_Load() {
   FormSlot<LoginFrm>::Get();
 }
 
-void LoadFrm::Form_Unload(bool& /*cancel*/) { ClosePngLayer(m_Layer); }
+void LoadFrm::Form_Unload(bool& /*cancel*/) {
+  ClosePngLayer(m_Layer);
+}

@@ -1,5 +1,7 @@
 #include "app/LoginBgFrm.h"
 
+#include <algorithm>
+
 #include "app/LoginFrm.h"
 #include "common/Settings.h"
 #include "platform/WindowSubclass.h"
@@ -45,11 +47,32 @@ CreateWindowArgs LoginBgFrm::Design() {
   args.title = ClientCaption();
   args.width = kWidth;
   args.height = kHeight;
-  // Centred in the work area; the login window starts at the same point.
-  const RECT work = GetWorkArea();
-  args.x = work.left + (work.Width() - kWidth) / 2;
-  args.y = work.top + (work.Height() - kHeight) / 2;
+  // The login window starts at the same point.
+  const POINT origin = LoginScreenOrigin(GetWorkArea());
+  args.x = origin.x;
+  args.y = origin.y;
   return args;
+}
+
+namespace {
+
+// One direction of LoginScreenOrigin: the window's size, the span of it that must stay on
+// screen, and the work area's start and size.
+int Place(int size, int spanStart, int spanEnd, int workStart, int workSize) {
+  int at = workStart + (workSize - size) / 2;
+  if (size <= workSize) return at;
+  // The span's far end inside, then its near end (which wins when the span does not fit).
+  at = std::min(at, workStart + workSize - spanEnd);
+  return std::max(at, workStart - spanStart);
+}
+
+}  // namespace
+
+POINT LoginScreenOrigin(const RECT& work) {
+  // The page (415, 179)-(1147, 604) and the pictures (1120, 130)-(1148, 158) and
+  // (1152, 125)-(1186, 159) of the login window, which lies over the background.
+  return POINT{Place(kWidth, 415, 1186, work.left, work.Width()),
+               Place(kHeight, 125, 604, work.top, work.Height())};
 }
 
 void LoginBgFrm::Form_Load() {

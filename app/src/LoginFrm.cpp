@@ -1,15 +1,18 @@
 #include "app/LoginFrm.h"
 
+#include <algorithm>
+
 #include "app/LoadFrm.h"
 #include "app/LoginBgFrm.h"
 #include "app/PictureBox.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
 #include "mainwin/WebMainFrm.h"
-#include "platform/AsciiText.h"
+#include "mainwin/WebUrl.h"
 #include "platform/EventLog.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageLoop.h"
+#include "platform/Shell.h"
 #include "platform/WebBrowserHost.h"
 
 using namespace platform;
@@ -20,28 +23,24 @@ constexpr int kWidth = 1237;
 constexpr int kHeight = 696;
 constexpr std::uint32_t kColorKey = 0xFEFEFE;
 
+constexpr char kNoConnection[] = "未能连接到服务器，请检查网络连接是否正常！";
+constexpr char kCannotStart[] = "客户端无法启动，请重新安装后再试。";
+constexpr UINT_PTR kFirstLoadTimer = 1;
+
+// The notice of a login page that cannot be shown. At start it ends the client; for another
+// login from the running main window it ends only the login screen, and the games stay.
+void NoConnection() {
+  MessageBox(kNoConnection, "提示", MB_OK | MB_ICONEXCLAMATION);
+  if (!FormSlot<WebMainFrm>::IsLoaded()) EndProcessNow(0);
+  FormSlot<LoginBgFrm>::Unload();
+}
+
 }  // namespace
 
 LoginFrm::LoginFrm() = default;
 LoginFrm::~LoginFrm() {
   if (m_SmallIcon != 0) DestroyIcon(m_SmallIcon);
   if (m_BigIcon != 0) DestroyIcon(m_BigIcon);
-}
-
-LoginFrm::Command LoginFrm::CommandOf(const std::string& url) {
-  if (url.find("app://exitgame") != std::string::npos) return Command::ExitGame;
-  if (url.find("app://minimize") != std::string::npos) return Command::Minimize;
-  if (url.find("app://loadgame") != std::string::npos) return Command::LoadGame;
-  return Command::None;
-}
-
-std::string LoginFrm::GameAddressOf(const std::string& url) {
-  const std::size_t first = url.find('|');
-  if (first == std::string::npos) return {};
-  const std::size_t second = url.find('|', first + 1);
-  std::string game = url.substr(first + 1, second == std::string::npos ? std::string::npos
-                                                                       : second - first - 1);
-  return IsHttpAddress(game) ? game : std::string();
 }
 
 CreateWindowArgs LoginFrm::Design() {
@@ -55,6 +54,18 @@ CreateWindowArgs LoginFrm::Design() {
 }
 
 void LoginFrm::Form_Load() {
+  // A load step that fails would leave the splash on screen for good, with no login window to
+  // end it: the user is told, and the client ends.
+  try {
+    LoadStep();
+  } catch (const std::exception& e) {
+    LogEvent(std::string("login window cannot load: ") + e.what());
+    MessageBox(kCannotStart, "提示", MB_OK | MB_ICONEXCLAMATION);
+    EndProcessNow(1);
+  }
+}
+
+void LoginFrm::LoadStep() {
   // The controls of the design.
   CreateWindowArgs picture;
   picture.style = WS_CHILD | WS_VISIBLE;
@@ -76,6 +87,8 @@ void LoginFrm::Form_Load() {
       [this](const std::string& url, bool& Cancel) { WebBrowser1_BeforeNavigate2(url, Cancel); });
   m_WebBrowser1->OnDocumentComplete(
       [this](const std::string& url) { WebBrowser1_DocumentComplete(url); });
+  m_WebBrowser1->OnNewWindow(
+      [this](const std::string& url, bool& Processed) { WebBrowser1_NewWindow(url, Processed); });
 
   // 1. The icon file.
   const std::string iconFile = GetTempDir() + GameId + ".ico";
@@ -96,8 +109,17 @@ void LoginFrm::Form_Load() {
   if (GetWindowRect(FormSlot<LoginBgFrm>::Get().hWnd(), &bg)) {
     SetWindowPos(hWnd(), 0, bg.left, bg.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  // 4. The login page.
+  // 4. The login page. A server that takes the connection and never answers would keep the
+  // splash up for good: after FirstLoadTimeoutMs without the page it counts as unreachable.
   m_WebBrowser1->Navigate(LoginPageUrl());
+  SetTimer(hWnd(), kFirstLoadTimer, FirstLoadTimeoutMs, [this](HWND, UINT, UINT_PTR, DWORD) {
+    KillTimer(hWnd(), kFirstLoadTimer);
+    if (m_PageArrived) return;
+    LogEvent("login page did not arrive within " + std::to_string(FirstLoadTimeoutMs) + " ms");
+    // At start-up only the splash would stay; for another login the game goes on in the main
+    // window, and the login screen waits for its page as a browser would.
+    if (!FormSlot<WebMainFrm>::IsLoaded()) NoConnection();
+  });
   // 5. Layered with the colour key.
   SetWindowLongPtr(hWnd(), GWL_EXSTYLE, GetWindowLongPtr(hWnd(), GWL_EXSTYLE) | WS_EX_LAYERED);
   SetLayeredWindowAttributes(hWnd(), kColorKey, 0, LWA_COLORKEY);
@@ -117,7 +139,16 @@ void LoginFrm::Form_Unload(bool& /*cancel*/) {
 }
 
 void LoginFrm::WebBrowser1_BeforeNavigate2(const std::string& url, bool& Cancel) {
-  switch (CommandOf(url)) {
+  const Command command = CommandOf(url);
+  if (command == Command::None) return;
+  if (!m_WebBrowser1->NavigationTrusted()) {
+    // A frame of another site (an advertisement) asking for a command: it goes nowhere.
+    Cancel = true;
+    LogEvent("login page: command from a frame of another site ignored: " +
+             url.substr(0, std::min<std::size_t>(url.size(), 256)));
+    return;
+  }
+  switch (command) {
     case Command::None:
       return;
     case Command::ExitGame:
@@ -148,16 +179,35 @@ void LoginFrm::WebBrowser1_DocumentComplete(const std::string& url) {
   m_WebBrowser1->SetSilent(true);
   m_WebBrowser1->SetDocumentOnContextMenuReturnsFalse();
   if (m_WebBrowser1->DocumentElementInnerHTML().empty()) {
-    MessageBox("未能连接到服务器，请检查网络连接是否正常！", "提示", MB_OK | MB_ICONEXCLAMATION);
-    EndProcessNow(0);
+    // Only the login page's own first load ends the client: a later page that arrives empty
+    // leaves the login screen as it is.
+    if (!m_PageArrived) {
+      NoConnection();
+      return;
+    }
+    LogEvent("login page: an empty document arrived and is ignored");
+    return;
   }
   if (m_WebBrowser1->DocumentURL().find(url) != std::string::npos) {
+    m_PageArrived = true;
+    KillTimer(hWnd(), kFirstLoadTimer);
     ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), SW_SHOW);
     ShowWindow(hWnd(), SW_SHOW);
     FormSlot<LoadFrm>::Unload();
   }
 }
 
-void LoginFrm::MiniBtn_Click() { ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), SW_MINIMIZE); }
+void LoginFrm::WebBrowser1_NewWindow(const std::string& url, bool& Processed) {
+  // As the game's pages do: web addresses ("register", "forgot password") open in the user's
+  // browser, anything else is dropped.
+  Processed = true;
+  if (OpensInDefaultBrowser(url)) ShellExecuteOpen(url, "");
+}
 
-void LoginFrm::CloseBtn_Click() { FormSlot<LoginBgFrm>::Unload(); }
+void LoginFrm::MiniBtn_Click() {
+  ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), SW_MINIMIZE);
+}
+
+void LoginFrm::CloseBtn_Click() {
+  FormSlot<LoginBgFrm>::Unload();
+}

@@ -4,10 +4,13 @@
 // same page at the same place as the client does, at the least cost the toolkit and the web
 // engine allow.
 //
-//   login_floor URL [--sandbox]
+//   login_floor URL [--sandbox] [--size WxH] [--view X,Y,W,H]
+//
+// --size and --view lay the window out otherwise (the main window's benchmark puts the view
+// where the main window shows its game page).
 //
 // Pages are drawn without GL, as the client draws them. --sandbox turns the engine's process
-// sandbox on, as the client's release builds do.
+// sandbox on, as the client does unless its build turned it off.
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
@@ -17,14 +20,14 @@
 
 namespace {
 
-constexpr int kWidth = 1237;
-constexpr int kHeight = 696;
+int kWidth = 1237;
+int kHeight = 696;
 // Where the client's login window puts its view: the picture box at (415, 179), the view one
 // pixel up and left of it, 751 x 444.
-constexpr int kViewX = 414;
-constexpr int kViewY = 178;
-constexpr int kViewWidth = 751;
-constexpr int kViewHeight = 444;
+int kViewX = 414;
+int kViewY = 178;
+int kViewWidth = 751;
+int kViewHeight = 444;
 
 void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer window) {
   if (event == WEBKIT_LOAD_FINISHED) gtk_widget_show(GTK_WIDGET(window));
@@ -39,12 +42,16 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--sandbox") == 0) {
       sandbox = true;
+    } else if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc) {
+      std::sscanf(argv[++i], "%dx%d", &kWidth, &kHeight);
+    } else if (std::strcmp(argv[i], "--view") == 0 && i + 1 < argc) {
+      std::sscanf(argv[++i], "%d,%d,%d,%d", &kViewX, &kViewY, &kViewWidth, &kViewHeight);
     } else {
       url = argv[i];
     }
   }
   if (url == nullptr) {
-    std::fprintf(stderr, "usage: login_floor URL [--sandbox]\n");
+    std::fprintf(stderr, "usage: login_floor URL [--sandbox] [--size WxH] [--view X,Y,W,H]\n");
     return 2;
   }
 

@@ -8,8 +8,8 @@
 # caches in a private directory that lives for this run.
 # BUILD_DIR selects the build tree (default: build/ at the top of the source tree). RUNS sets the
 # number of runs of each (default 7). FLOOR_SANDBOX=1/0 turns the floor's web-process sandbox on
-# or off; by default it follows the client, which sandboxes its web processes in builds without
-# assertions (every build type but Debug).
+# or off; by default it follows the client, which sandboxes its web processes unless the build
+# turned that off (CLIENT_WEB_SANDBOX).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -23,8 +23,8 @@ cmake --build "$build" --target "${targets[@]}" >/dev/null 2>&1 ||
 runs=${RUNS:-7}
 
 if [ -z "${FLOOR_SANDBOX:-}" ]; then
-  build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")
-  if [ "$build_type" = "Debug" ]; then FLOOR_SANDBOX=0; else FLOOR_SANDBOX=1; fi
+  sandbox=$(sed -n 's/^CLIENT_WEB_SANDBOX:[A-Z]*=//p' "$build/CMakeCache.txt")
+  case $sandbox in OFF|off|0|FALSE|false|NO|no) FLOOR_SANDBOX=0 ;; *) FLOOR_SANDBOX=1 ;; esac
 fi
 floor_args=()
 [ "$FLOOR_SANDBOX" = 1 ] && floor_args+=(--sandbox)

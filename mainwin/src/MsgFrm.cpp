@@ -15,6 +15,8 @@ using controls::UserControlArgs;
 namespace {
 
 constexpr COLORREF kTitleBack = RGB(222, 222, 222);
+// Unloads the dialog after the click that answered has been handled (the buttons go with it).
+constexpr UINT kUnloadLater = WM_APP + 1;
 
 // A static text control: the text on the parent's back colour, one line, left-aligned.
 HWND CreateLabel(HWND parent, int x, int y, int w, int h, std::string text) {
@@ -139,7 +141,7 @@ void MsgFrm::Form_Unload(bool& /*cancel*/) {
 
 void MsgFrm::Answer(bool exit) {
   if (FormSlot<WebMainFrm>::IsLoaded()) FormSlot<WebMainFrm>::Get().m_bExit = exit;
-  FormSlot<MsgFrm>::Unload();
+  PostMessage(hWnd(), kUnloadLater, 0, 0);
 }
 
 void MsgFrm::Form_Resize() {
@@ -155,5 +157,9 @@ void MsgFrm::Form_Resize() {
 
 LRESULT MsgFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_SIZE && wParam != SIZE_MINIMIZED) Form_Resize();
+  if (msg == kUnloadLater) {
+    FormSlot<MsgFrm>::Unload();
+    return 0;
+  }
   return Form::FormProc(msg, wParam, lParam);
 }

@@ -2,15 +2,20 @@
 
 #include <algorithm>
 
+#include "common/CheckUpdate.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
 #include "controls/PropertyBag.h"
+#include "mainwin/DdeLink.h"
+#include "mainwin/MainHook.h"
 #include "mainwin/MainWindowHost.h"
 #include "mainwin/MsgFrm.h"
 #include "mainwin/WebUrl.h"
 #include "platform/EventLog.h"
 #include "platform/Gdi.h"
+#include "platform/PopupMenu.h"
 #include "platform/Shell.h"
+#include "platform/ToolTip.h"
 #include "platform/WebBrowserHost.h"
 
 using namespace platform;
@@ -46,6 +51,10 @@ namespace {
 // The window's controls as designed (twips).
 constexpr int kFrameHeight = 495;
 constexpr int kButtonTop = 15;
+constexpr std::size_t kMaxInitialCaption = 1024;  // bytes
+// Runs the close command after the message that asked for it: a button's click must not unload
+// the window (and with it the button) while the button is still handling that click.
+constexpr UINT kCloseLater = WM_APP + 1;
 
 HWND CreateBox(HWND parent, WindowProcFn proc, std::uint32_t back = RGB(255, 255, 255)) {
   CreateWindowArgs a;
@@ -76,13 +85,14 @@ std::unique_ptr<iButton> MakeButton(HWND parent, int left, int top, int width, i
   return std::make_unique<iButton>(a);
 }
 
-// A caption button on the title band: white text straight on the bar.
-std::unique_ptr<iButton> MakeTextButton(HWND parent, int width, const char* caption) {
+// A caption button hanging from the title band's top: its picture continues the bar, the
+// caption is white.
+std::unique_ptr<iButton> MakePortalButton(HWND parent, int width, const char* caption,
+                                          int picture) {
   PropertyBag design;
+  design.WriteProperty("BackPicture", StdPicture::LoadRes(picture));
   design.WriteProperty("Caption", std::string(caption));
-  design.WriteProperty("cBackStyle", std::int32_t{controls::vbTransparent});
   design.WriteProperty("cForeColor", static_cast<std::int32_t>(RGB(255, 255, 255)));
-  design.WriteProperty("AutoSize", false);
   return MakeButton(parent, 0, 0, width, 330, std::move(design));
 }
 
@@ -101,6 +111,7 @@ void Step(const char* what, Fn&& fn) {
 WebMainFrm::WebMainFrm() = default;
 
 WebMainFrm::~WebMainFrm() {
+  *m_alive = false;
   if (m_SmallIcon != 0) DestroyIcon(m_SmallIcon);
   if (m_BigIcon != 0) DestroyIcon(m_BigIcon);
 }
@@ -166,8 +177,8 @@ void WebMainFrm::CreateControls() {
     a.properties = &design;
     m_WebuTab = std::make_unique<uTab>(a);
   }
-  m_OtherUserBtn = MakeTextButton(me, 1485, "其他账号登录");
-  m_GameSpaceBtn = MakeTextButton(me, 1215, "游戏官网");
+  m_OtherUserBtn = MakePortalButton(me, 1485, "其他账号登录", 111);
+  m_GameSpaceBtn = MakePortalButton(me, 1215, "游戏官网", 112);
   m_web_tool = MakeButton(me, 0, kButtonTop, 360, 270);
   m_web_min = MakeButton(me, 0, kButtonTop, 360, 270);
   {
@@ -200,13 +211,12 @@ void WebMainFrm::CreateControls() {
   m_WebuTab->OnItemColose = [this](std::int32_t i, bool& cancel) {
     WebuTab_OnItemColose(i, cancel);
   };
-  m_web_close->Click = [this] { CloseCommand(); };
+  m_web_close->Click = [this] { PostMessage(hWnd(), kCloseLater, 0, 0); };
   m_web_min->Click = [this] { MinimizeCommand(); };
   m_web_minmax->Click = [this] { MaxRestoreCommand(); };
   m_GameSpaceBtn->Click = [this] { GameSpaceCommand(); };
   m_OtherUserBtn->Click = [this] { OtherUserCommand(); };
-  // The program menu's pop-up comes with the desktop services (pop-up menu at the pointer).
-  m_web_tool->Click = [] { LogEvent("main window: the program menu cannot be shown yet"); };
+  m_web_tool->Click = [this] { PopupMenu(hWnd()); };
 }
 
 void WebMainFrm::Form_Load() {
@@ -216,13 +226,23 @@ void WebMainFrm::Form_Load() {
   const std::string iconFile = GetTempDir() + GameId + ".ico";
   m_SmallIcon = LoadIconFromFile(iconFile, 16);
   SendMessage(me, WM_SETICON, ICON_SMALL, static_cast<LPARAM>(m_SmallIcon));
-  // 2. The tray icon with its tip (COrvNotifyIcon, with the desktop services).
+  // 2. The tray icon with its tip.
+  m_NotifyIcon = std::make_unique<COrvNotifyIcon>();
+  m_NotifyIcon->AddNotifyIcon(me, m_SmallIcon, ClientCaption());
   // 3. The large icon.
   m_BigIcon = LoadIconFromFile(iconFile, 32);
   SendMessage(me, WM_SETICON, ICON_BIG, static_cast<LPARAM>(m_BigIcon));
-  // 4. The F10 hot key and the tray's messages (StartMainHook, with the desktop services).
-  // 5. The version item of the program menu.
+  // 4. The F10 hot key and the tray's clicks.
+  StartMainHook(me);
+  // 5. The program menu, with the version in its version item.
   m_VersionCaption = "版本号:" + AppVersion();
+  SetWindowMenu(me, {{mnuRefresh, "刷新(F5)"},
+                     {mnuHideRestore, "隐藏/恢复(F10)"},
+                     {mnuClearCache, "清除缓存"},
+                     {0, "-", true},
+                     {mnuUpdate, "更新"},
+                     {mnuVersion, m_VersionCaption},
+                     {mnuExit, "退出"}});
   // 6. Captions.
   m_WebBForm->Caption(ClientTitle);
   SetWindowText(me, ClientCaption());
@@ -252,8 +272,8 @@ void WebMainFrm::Form_Load() {
   m_WebuTab->LockReDraw(false);
   // 12. The logo is painted by PicLogo itself.
   InvalidateRect(m_PicLogo, nullptr, true);
-  // The session-bus "open this address" service delivers its text to DdeExecute once the
-  // desktop services provide it.
+  // Execute commands of other processes on the session bus (the first client keeps the link).
+  if (!StartDdeLink(me)) LogEvent("main window: the execute link is offered by another client");
   Form_Resize();
   // 13. Start covering the work area.
   MaxRestoreCommand();
@@ -261,16 +281,25 @@ void WebMainFrm::Form_Load() {
 
 void WebMainFrm::Form_QueryUnload(bool& cancel, int /*unloadMode*/) {
   if (m_bExit) return;
+  if (m_Asking) {
+    // The question on the screen decides; this request goes.
+    cancel = true;
+    return;
+  }
   ++m_ExitQuestions;
-  MsgFrm& box = FormSlot<MsgFrm>::Get();
-  box.ShowModal(hWnd());
+  m_Asking = true;
+  const std::shared_ptr<bool> alive = m_alive;
+  FormSlot<MsgFrm>::Get().ShowModal(hWnd());
   // Each showing loads the question afresh.
   if (FormSlot<MsgFrm>::IsLoaded()) FormSlot<MsgFrm>::Unload();
+  if (!*alive) return;
+  m_Asking = false;
   if (!m_bExit) cancel = true;
 }
 
 void WebMainFrm::Form_Unload(bool& /*cancel*/) {
-  // The hot key and the tray's messages go first (StopMainHook, with the desktop services).
+  StopMainHook(hWnd());
+  StopDdeLink();
   if (m_WebuTab) m_WebuTab->TabItems().Clear();
   m_objStyle.reset();
   // The controls, before the window that holds them.
@@ -289,6 +318,32 @@ LRESULT WebMainFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_SIZE:
       Form_Resize();
+      break;
+    case kCloseLater:
+      CloseCommand();
+      return 0;
+    case WM_DDE_EXECUTE:
+      return DdeExecute(*reinterpret_cast<const std::string*>(lParam)) ? 1 : 0;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case mnuRefresh:
+          RefreshCommand();
+          return 0;
+        case mnuHideRestore:
+          HideRestoreCommand();
+          return 0;
+        case mnuClearCache:
+          ClearCacheCommand();
+          return 0;
+        case mnuUpdate:
+          UpdateCommand();
+          return 0;
+        case mnuExit:
+          CloseCommand();
+          return 0;
+        default:
+          break;
+      }
       break;
     case WM_SYSCOMMAND:
       // The style object has turned the system close command into CloseClick, which ran the
@@ -314,7 +369,9 @@ void WebMainFrm::OpenTab(const std::string& url) {
   if (found < 0) {
     std::shared_ptr<WebUrl> page = WebUrl::Create();
     page->OpenURL(url);
-    items.Add(key, page, Variant(key));
+    // The caption shows only the start of the key until the page's title replaces it; laying
+    // out a caption of a megabyte would hold the window up for seconds.
+    items.Add(key.substr(0, gdi::Utf8Floor(key, kMaxInitialCaption)), page, Variant(key));
     items.Selected(items.Count() - 1);
   } else {
     items.Selected(found);
@@ -332,7 +389,11 @@ bool WebMainFrm::DdeExecute(const std::string& command) {
 
 void WebMainFrm::RectRgn(HWND hWnd, std::int16_t Top, std::int16_t Buttom, std::int16_t X,
                          std::int16_t Y) {
-  SetWindowRgn(hWnd, CreateRoundRectRgn(0, 0, Top, Buttom, X, Y), true);
+  // The callers pass the client size + 1: a rounded region of the desktop the window was
+  // designed for leaves out its right column and bottom row, ours keeps them. Taking the pixel
+  // back gives the shape the design meant, the window's own size with rounded corners, instead
+  // of one a pixel too large, whose lower right corner is never rounded.
+  SetWindowRgn(hWnd, CreateRoundRectRgn(0, 0, Top - 1, Buttom - 1, X, Y), true);
 }
 
 void WebMainFrm::Form_Resize() {
@@ -342,9 +403,8 @@ void WebMainFrm::Form_Resize() {
   RECT client;
   GetWindowRect(me, &window);
   GetClientRect(me, &client);
-  const mainlayout::Layout l =
-      mainlayout::Compute(PixelsToTwips(window.Width()), PixelsToTwips(client.Width()),
-                          PixelsToTwips(client.Height()));
+  const mainlayout::Layout l = mainlayout::Compute(
+      PixelsToTwips(window.Width()), PixelsToTwips(client.Width()), PixelsToTwips(client.Height()));
   Step("frame", [&] {
     m_WebBForm->Move(l.WebBForm.left, l.WebBForm.top, l.WebBForm.width, m_WebBForm->Height());
     m_WebBForm->Printform(me);
@@ -385,29 +445,13 @@ void WebMainFrm::Picture1_Resize() {
              client.Width() + TwipsToPixels(60), client.Height() + TwipsToPixels(60), true);
 }
 
-// ---- Commands -------------------------------------------------------------------------------
-
-void WebMainFrm::CloseCommand() { FormSlot<WebMainFrm>::Unload(); }
-
-void WebMainFrm::MinimizeCommand() { ShowWindow(hWnd(), SW_MINIMIZE); }
-
-void WebMainFrm::MaxRestoreCommand() {
-  if (!m_objStyle) return;
-  const bool maximised = m_objStyle->CallWindowStateChange();
-  m_WebBForm->frmHwnd(maximised ? 0 : hWnd());
-  // The button shows the state the window is in, also when the command came another way.
-  m_web_minmax->Value(maximised);
-}
-
-void WebMainFrm::GameSpaceCommand() { ShellExecuteOpen(GameSpaceUrl(), ""); }
-
-void WebMainFrm::OtherUserCommand() {
-  if (TheMainWindowHost().showLogin) TheMainWindowHost().showLogin();
-}
+// The commands behind the buttons and the program menu are in WebMainFrmCommands.cpp.
 
 // ---- Tab strip events -----------------------------------------------------------------------
 
-void WebMainFrm::WebuTab_TabChanged() { ShowWindow(m_Picture1, SW_HIDE); }
+void WebMainFrm::WebuTab_TabChanged() {
+  ShowWindow(m_Picture1, SW_HIDE);
+}
 
 void WebMainFrm::WebuTab_OnMouseDown(std::int32_t ItemIndex, std::int16_t& /*Button*/) {
   SetWindowCursor(m_WebuTab->hWnd(), Cursor::Arrow);
@@ -425,6 +469,7 @@ void WebMainFrm::WebuTab_OnMouseHover(std::int32_t ItemIndex) {
   m_TabToolTip = ItemIndex >= 0 && ItemIndex < items.Count()
                      ? items.Item(Variant(ItemIndex))->Caption()
                      : std::string();
+  SetToolTipText(m_WebuTab->hWnd(), m_TabToolTip);
 }
 
 void WebMainFrm::WebuTab_OnItemColose(std::int32_t /*ItemIndex*/, bool& Cancel) {

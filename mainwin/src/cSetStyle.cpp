@@ -97,6 +97,7 @@ cSetStyle::cSetStyle() : objSubclass(std::make_unique<cFormSubclass>()) {
 }
 
 cSetStyle::~cSetStyle() {
+  *m_alive = false;
   if (m_Resizing) CancelResize();
   ReleaseScreenDC();
   objSubclass.reset();
@@ -110,7 +111,9 @@ void cSetStyle::SetWindowStyle(HWND hWnd) {
   objSubclass->AddWindowMsgs(hWnd);
 }
 
-HWND cSetStyle::FormWindow() const { return m_Form != nullptr ? m_Form->hWnd() : m_hWnd; }
+HWND cSetStyle::FormWindow() const {
+  return m_Form != nullptr ? m_Form->hWnd() : m_hWnd;
+}
 
 void cSetStyle::FitWorkArea() {
   // The work area itself, wherever the panels are: a panel at the top or on a side is left
@@ -136,16 +139,16 @@ bool cSetStyle::CallWindowStateChange() {
 }
 
 void cSetStyle::objSubclass_MsgCome(bool bBefore, bool& /*bHandled*/, LRESULT& /*lReturn*/,
-                                    HWND& /*hWnd*/, UINT& uMsg, WPARAM& wParam,
-                                    LPARAM& lParam) {
+                                    HWND& /*hWnd*/, UINT& uMsg, WPARAM& wParam, LPARAM& lParam) {
   if (!bBefore) return;
   switch (uMsg) {
     case WM_SETTINGCHANGE:
-      if (SettingChange) SettingChange();
+      if (!Raise(SettingChange)) return;
       if (!IsIconic(FormWindow()) && m_Maximized) FitWorkArea();
       break;
     case WM_SYSCOMMAND:
-      if ((wParam & 0xFFF0) == SC_CLOSE && CloseClick) CloseClick();
+      // The handler may close the window and end this object.
+      if ((wParam & 0xFFF0) == SC_CLOSE) Raise(CloseClick);
       break;
     case WM_MOUSEMOVE:
       OnMouseMove(wParam);
@@ -172,7 +175,7 @@ void cSetStyle::OnMouseMove(WPARAM wParam) {
     RECT r;
     GetWindowRect(m_hWnd, &r);
     m_Zone = setstyle::HitTest(r, m_Cursor.x, m_Cursor.y);
-    if (MouseSize) MouseSize(m_Zone);
+    if (!Raise(MouseSize, m_Zone)) return;
     SetWindowCursor(FormWindow(), setstyle::ZoneCursor(m_Zone));
   }
   if (m_Resizing && wParam != 0) {

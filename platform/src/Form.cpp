@@ -23,10 +23,17 @@ std::vector<std::unique_ptr<Form>>& Graveyard() {
   return graveyard;
 }
 
+// Gives the input back to the owner a modal form disabled (once).
+void ReleaseModalOwner(HWND& owner) {
+  const HWND h = std::exchange(owner, 0);
+  if (h != 0 && IsWindow(h)) EnableWindow(h, true);
+}
+
 }  // namespace
 
 Form::~Form() {
   *m_alive = false;
+  ReleaseModalOwner(*m_modalOwner);
   if (IsWindow(m_hwnd)) DestroyWindow(m_hwnd);
 }
 
@@ -38,14 +45,23 @@ void Form::Show() {
 void Form::ShowModal(HWND owner) {
   if (m_hwnd == 0) return;
   if (owner != 0) SetWindowLongPtr(m_hwnd, GWL_HWNDPARENT, static_cast<LONG_PTR>(owner));
+  // The owner takes no input while the form is up. It gets it back as the form is hidden or
+  // its window goes, whichever way (the form's procedure sees both), before the window manager
+  // activates another window; an owner that was disabled already stays so.
+  const std::shared_ptr<HWND> modalOwner = m_modalOwner;
+  if (owner != 0 && *modalOwner == 0 && IsWindowEnabled(owner)) {
+    *modalOwner = owner;
+    EnableWindow(owner, false);
+  }
   Show();
-  // A nested loop that ends when the form is hidden or goes away; the flag outlives the form.
+  // A nested loop that ends when the form is hidden or goes away; the flags outlive the form.
   const std::shared_ptr<bool> alive = m_alive;
   const HWND hwnd = m_hwnd;
   GMainContext* context = g_main_context_default();
   while (*alive && IsWindow(hwnd) && IsWindowVisible(hwnd)) {
     g_main_context_iteration(context, TRUE);
   }
+  if (*modalOwner == owner) ReleaseModalOwner(*modalOwner);
 }
 
 void Form::Hide() {
@@ -70,6 +86,9 @@ bool FormRuntime::Load(Form& form, std::function<bool(int)> unload) {
   args.proc = [self, alive](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
     if (!*alive) return DefWindowProc(hwnd, msg, wParam, lParam);
     if (self->m_hwnd == 0) self->m_hwnd = hwnd;  // messages sent during creation
+    if (msg == WM_DESTROY || (msg == WM_SHOWWINDOW && wParam == 0)) {
+      ReleaseModalOwner(*self->m_modalOwner);
+    }
     return self->FormProc(msg, wParam, lParam);
   };
   args.style &= ~static_cast<DWORD>(WS_VISIBLE);  // the load step runs before it shows

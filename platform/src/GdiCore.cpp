@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "GdiImpl.h"
+#include "ScreenOutline.h"
 #include "platform/Image.h"
 #include "platform/Resources.h"
 
@@ -308,7 +309,8 @@ void StretchSmooth(const gdi::StretchCoords& c, cairo_surface_t* srcSurface,
   cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
   cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
 
-  cairo_t* cr = cairo_create(dstSurface);
+  const CairoContext context(cairo_create(dstSurface));
+  cairo_t* cr = context.get();
   cairo_rectangle(cr, c.dst.left + xs.first, c.dst.top + ys.first, xs.last - xs.first,
                   ys.last - ys.first);
   cairo_clip(cr);
@@ -319,7 +321,6 @@ void StretchSmooth(const gdi::StretchCoords& c, cairo_surface_t* srcSurface,
   } else {
     cairo_paint_with_alpha(cr, alpha);
   }
-  cairo_destroy(cr);
   cairo_pattern_destroy(pattern);
 }
 
@@ -626,6 +627,7 @@ COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
 bool DrawFocusRect(HDC hdc, const RECT* rect) {
   DeviceContext* dc = FindDc(hdc);
   if (dc == nullptr || rect == nullptr) return false;
+  if (dc->kind == DcKind::Screen) return ToggleScreenOutline(*rect);
   cairo_surface_t* s = DcSurface(*dc);
   if (s == nullptr || rect->left >= rect->right || rect->top >= rect->bottom) return true;
   PixelAccess px(s);

@@ -134,6 +134,7 @@ struct UrlHandle::Impl {
     }
 
     bool Append(const char* bytes, std::size_t length) {
+      if (length == 0) return true;  // nothing to copy (and no buffer yet to copy into)
       if (end + length > size) {
         // An empty buffer takes anything, so that the transfer always makes progress.
         if (Held() > 0 && Held() + length > size) return false;
@@ -146,6 +147,7 @@ struct UrlHandle::Impl {
 
     std::size_t Take(void* buffer, std::size_t capacity) {
       std::size_t n = std::min(capacity, Held());
+      if (n == 0) return 0;
       std::memcpy(buffer, data.get() + begin, n);
       begin += n;
       if (begin == end) begin = end = 0;
@@ -299,6 +301,7 @@ bool Configure(UrlHandle::Impl& impl, const SessionOptions& options, const std::
   const bool secure = url.size() >= 8 && curl_strnequal(url.c_str(), "https://", 8) != 0;
   set(CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
   if (options.totalTimeoutSeconds > 0) set(CURLOPT_TIMEOUT, options.totalTimeoutSeconds);
+  if (!options.caFile.empty()) set(CURLOPT_CAINFO, options.caFile.c_str());
   set(CURLOPT_FOLLOWLOCATION, 1L);
   set(CURLOPT_MAXREDIRS, options.maxRedirects);
   set(CURLOPT_HTTPHEADER, headers);

@@ -2,10 +2,14 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "IconImpl.h"
@@ -14,8 +18,31 @@ namespace platform {
 
 namespace {
 
-std::map<HICON, GdkPixbuf*>& Icons() {
-  static std::map<HICON, GdkPixbuf*> icons;
+// Every size an icon file holds, as stored (desktops pick the size they show from all of them,
+// so a dock's large icon stays sharp). Shared by the icons loaded from one file.
+struct IconSizes {
+  std::vector<GdkPixbuf*> pixbufs;
+  ~IconSizes() {
+    for (GdkPixbuf* p : pixbufs) g_object_unref(p);
+  }
+};
+
+// An icon: its image at the size asked for, and the sizes of its file.
+struct IconEntry {
+  GdkPixbuf* pixbuf = nullptr;
+  std::shared_ptr<IconSizes> sizes;
+};
+
+// The sizes of the files whose icons are alive, by path and contents.
+std::map<std::pair<std::string, std::vector<std::uint8_t>>, std::weak_ptr<IconSizes>>&
+SizesByFile() {
+  static std::map<std::pair<std::string, std::vector<std::uint8_t>>, std::weak_ptr<IconSizes>>
+      files;
+  return files;
+}
+
+std::map<HICON, IconEntry>& Icons() {
+  static std::map<HICON, IconEntry> icons;
   return icons;
 }
 HICON g_nextIcon = 0x20010;
@@ -64,7 +91,13 @@ GdkPixbuf* DecodeEntry(const std::vector<std::uint8_t>& file, const std::uint8_t
 
 GdkPixbuf* IconPixbuf(HICON icon) {
   auto it = Icons().find(icon);
-  return it == Icons().end() ? nullptr : it->second;
+  return it == Icons().end() ? nullptr : it->second.pixbuf;
+}
+
+std::vector<GdkPixbuf*> IconFileSizes(HICON icon) {
+  auto it = Icons().find(icon);
+  return it == Icons().end() || !it->second.sizes ? std::vector<GdkPixbuf*>()
+                                                  : it->second.sizes->pixbufs;
 }
 
 HICON LoadIconFromFile(const std::string& path, int size) {
@@ -97,16 +130,37 @@ HICON LoadIconFromFile(const std::string& path, int size) {
     if (scaled == nullptr) return 0;
     pixbuf = scaled;
   }
+  IconEntry entry{pixbuf, nullptr};
+  auto& known = SizesByFile()[{path, file}];
+  entry.sizes = known.lock();
+  if (!entry.sizes) {
+    entry.sizes = std::make_shared<IconSizes>();
+    std::vector<int> seen;
+    for (int i = 0; i < count; ++i) {
+      const std::uint8_t* e = file.data() + 6 + 16 * i;
+      const int w = e[0] == 0 ? 256 : e[0];
+      if (std::find(seen.begin(), seen.end(), w) != seen.end()) continue;
+      if (GdkPixbuf* one = DecodeEntry(file, e)) {
+        entry.sizes->pixbufs.push_back(one);
+        seen.push_back(w);
+      }
+    }
+    known = entry.sizes;
+  }
   const HICON h = g_nextIcon++;
-  Icons().emplace(h, pixbuf);
+  Icons().emplace(h, std::move(entry));
   return h;
 }
 
 bool DestroyIcon(HICON icon) {
   auto it = Icons().find(icon);
   if (it == Icons().end()) return false;
-  g_object_unref(it->second);
+  g_object_unref(it->second.pixbuf);
   Icons().erase(it);
+  // Forget the files none of whose icons is left.
+  for (auto f = SizesByFile().begin(); f != SizesByFile().end();) {
+    f = f->second.expired() ? SizesByFile().erase(f) : std::next(f);
+  }
   return true;
 }
 

@@ -4,11 +4,15 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <vector>
+
 #include "platform/Icon.h"
 
 namespace platform {
 
 // The icon's pixels (owned by the icon); nullptr for no icon.
 GdkPixbuf* IconPixbuf(HICON icon);
+// Every size of the icon file the icon was loaded from, as stored (owned by the icon).
+std::vector<GdkPixbuf*> IconFileSizes(HICON icon);
 
 }  // namespace platform

@@ -23,6 +23,7 @@
 #include "Guarded.h"
 #include "WebEngine.h"
 #include "WindowGtk.h"
+#include "platform/EventLog.h"
 
 namespace platform {
 
@@ -75,7 +76,7 @@ struct WebBrowser::Impl {
   void CreateEngineView();
 
   // The module's event sink: `owner` is this Impl.
-  static void OnEvent(void* owner, int event, const char* text, bool* flag);
+  static void OnEvent(void* owner, int event, const char* text, bool* flag, bool trusted);
 
   // Calls a handler: it is copied first because it may destroy this view (and with it the
   // handler). Nothing thrown by a handler crosses into the engine.
@@ -92,6 +93,7 @@ struct WebBrowser::Impl {
   WebModuleView* m_view = nullptr;
   bool m_silent = false;
   std::optional<std::string> m_pendingUrl;  // the latest Navigate before the engine's view
+  bool m_navigationTrusted = false;         // of the BeforeNavigate2 being raised
 
   BeforeNavigate2Handler m_beforeNavigate2;
   DownloadBeginHandler m_downloadBegin;
@@ -219,16 +221,21 @@ void WebBrowser::Impl::CreateEngineView() {
   }
 }
 
-void WebBrowser::Impl::OnEvent(void* owner, int event, const char* text, bool* flag) {
+void WebBrowser::Impl::OnEvent(void* owner, int event, const char* text, bool* flag, bool trusted) {
   Impl* self = static_cast<Impl*>(owner);
   std::string value = Text(text);
   switch (event) {
     case kWebEventBeforeNavigate2: {
       bool cancel = flag != nullptr && *flag;
+      // Set for the handler only: it may destroy this view, so nothing is touched afterwards.
+      self->m_navigationTrusted = trusted;
       Call(self->m_beforeNavigate2, value, cancel);
       if (flag != nullptr) *flag = cancel;
       break;
     }
+    case kWebEventNotice:
+      LogEvent(value);
+      break;
     case kWebEventDownloadBegin:
       Call(self->m_downloadBegin);
       break;
@@ -323,6 +330,10 @@ void WebBrowser::SetDocumentOnContextMenuReturnsFalse() {
   if (!m_impl || m_impl->m_view == nullptr) return;
   m_impl->m_engine->runScript(m_impl->m_view,
                               "document.oncontextmenu = function () { return false; };");
+}
+
+bool WebBrowser::NavigationTrusted() const {
+  return m_impl && m_impl->m_navigationTrusted;
 }
 
 void WebBrowser::OnBeforeNavigate2(BeforeNavigate2Handler handler) {

@@ -18,6 +18,9 @@
 #ifndef CLIENT_WEB_MODULE_FILE
 #define CLIENT_WEB_MODULE_FILE "libtalmar2-web.so"
 #endif
+#ifndef CLIENT_BUILD_ROOT
+#define CLIENT_BUILD_ROOT ""
+#endif
 
 namespace platform {
 
@@ -69,10 +72,22 @@ const WebModuleTable* Open(const std::vector<std::string>& candidates, std::stri
 
 }  // namespace
 
+bool IsDevelopmentBuild(const std::string& executableDirectory, const std::string& buildRoot) {
+  if (buildRoot.empty() || executableDirectory.empty()) return false;
+  return executableDirectory == buildRoot ||
+         executableDirectory.starts_with(buildRoot.back() == '/' ? buildRoot : buildRoot + "/");
+}
+
 std::vector<std::string> WebModuleCandidates(const std::string& overridePath,
                                              const std::string& executableDirectory,
                                              const std::string& buildDirectory,
-                                             const std::string& fileName) {
+                                             const std::string& fileName, bool development) {
+  if (!development) {
+    // An installed client loads only the module installed with it: neither the environment
+    // nor a build tree that happens to exist on the machine decides what runs in it.
+    if (executableDirectory.empty()) return {};
+    return {executableDirectory + "/" + fileName};
+  }
   if (!overridePath.empty()) return {overridePath};
   std::vector<std::string> candidates;
   for (const std::string& dir : {executableDirectory, buildDirectory}) {
@@ -102,14 +117,20 @@ const WebModuleTable* WebEngineModule() {
   state.tried = true;
 
   const char* given = std::getenv(kModuleEnvironment);
-  const std::vector<std::string> candidates =
-      WebModuleCandidates(given != nullptr ? given : "", ExecutableDirectory(),
-                          CLIENT_WEB_MODULE_DIR, CLIENT_WEB_MODULE_FILE);
+  const std::string executableDirectory = ExecutableDirectory();
+  const std::vector<std::string> candidates = WebModuleCandidates(
+      given != nullptr ? given : "", executableDirectory, CLIENT_WEB_MODULE_DIR,
+      CLIENT_WEB_MODULE_FILE, IsDevelopmentBuild(executableDirectory, CLIENT_BUILD_ROOT));
   std::string why;
   state.table = Open(candidates, why);
   if (state.table == nullptr) {
-    LogEvent("Web engine unavailable, pages will not load: " +
-             (why.empty() ? std::string("no module to look for") : why));
+    if (why.empty()) why = "no module to look for";
+    LogEvent("Web engine unavailable, pages will not load: " + why);
+    if (state.options.onUnavailable) {
+      // Called once; the handler may end the process.
+      const auto handler = state.options.onUnavailable;
+      handler(why);
+    }
     return nullptr;
   }
   const WebModuleOptions options{state.options.name.c_str(), state.options.dataDirectory.c_str(),

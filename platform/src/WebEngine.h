@@ -17,13 +17,17 @@ namespace platform {
 // the event log, and every later call answers nullptr at once.
 const WebModuleTable* WebEngineModule();
 
-// Where the module is looked for, first to last: the file named by `overridePath` alone when
-// it is not empty; otherwise `fileName` in the directory of the running executable, then in
-// `buildDirectory` (the build tree's, for programs run from elsewhere in it).
+// Where the module is looked for, first to last. In a development build (`development`): the
+// file named by `overridePath` alone when it is not empty; otherwise `fileName` in the
+// directory of the running executable, then in `buildDirectory` (the build tree's, for programs
+// run from elsewhere in it). In an installed build: `fileName` beside the executable, only.
 std::vector<std::string> WebModuleCandidates(const std::string& overridePath,
                                              const std::string& executableDirectory,
                                              const std::string& buildDirectory,
-                                             const std::string& fileName);
+                                             const std::string& fileName, bool development);
+
+// A development build is one run from inside the build tree it was built in (`buildRoot`).
+bool IsDevelopmentBuild(const std::string& executableDirectory, const std::string& buildRoot);
 
 // Records that a view exists: from now on the store can no longer be chosen, even though the
 // module may not be loaded yet (views load it from the main loop, after their construction).

@@ -15,16 +15,20 @@
 extern "C" {
 
 // Raised for each event of a view (see WebBrowser.h). `text` is the address or the title;
-// `flag` is the Cancel or Processed argument (nullptr for the events without one). The owner
-// may destroy the view from inside the call.
+// `flag` is the Cancel or Processed argument (nullptr for the events without one); `trusted`
+// is set on BeforeNavigate2 when the navigation was asked for by the client itself, the top
+// document or a frame of the top document's origin. kWebEventNotice carries a line for the
+// event log. The owner may destroy the view from inside the call.
 enum WebModuleEvent : int {
   kWebEventBeforeNavigate2 = 0,
   kWebEventDownloadBegin = 1,
   kWebEventTitleChange = 2,
   kWebEventDocumentComplete = 3,
   kWebEventNewWindow = 4,
+  kWebEventNotice = 5,
 };
-typedef void (*WebModuleEventFn)(void* owner, int event, const char* text, bool* flag);
+typedef void (*WebModuleEventFn)(void* owner, int event, const char* text, bool* flag,
+                                 bool trusted);
 
 // A view of the module; only the module looks inside.
 struct WebModuleView;
@@ -73,7 +77,7 @@ typedef const WebModuleTable* (*WebModuleEntryFn)();
 namespace platform {
 
 // Bumped whenever the table above changes.
-inline constexpr unsigned kWebModuleVersion = 1;
+inline constexpr unsigned kWebModuleVersion = 2;
 inline constexpr char kWebModuleEntry[] = "client_web_module";
 
 }  // namespace platform

@@ -7,8 +7,10 @@
 #include <webkit2/webkit2.h>
 
 #include <cstddef>
+#include <string>
 #include <utility>
 
+#include "Owner.h"
 #include "WebEngine.h"
 #include "WebModule.h"
 #include "platform/EventLog.h"
@@ -20,36 +22,16 @@ inline const LogChannel kWebLog("webview");
 
 // One counted reference to a GObject. Taking a floating object sinks it.
 template <typename T>
-class GObjectRef {
+class GObjectRef : public detail::Owner<T, g_object_unref> {
  public:
   GObjectRef() = default;
   // Adopts a reference the caller owns (as returned by a *_new function).
   static GObjectRef Adopt(T* object) {
-    GObjectRef r;
-    r.m_object = object;
     if (object != nullptr && g_object_is_floating(object)) g_object_ref_sink(object);
+    GObjectRef r;
+    r.Reset(object);
     return r;
   }
-  GObjectRef(GObjectRef&& other) noexcept : m_object(std::exchange(other.m_object, nullptr)) {}
-  GObjectRef& operator=(GObjectRef&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      m_object = std::exchange(other.m_object, nullptr);
-    }
-    return *this;
-  }
-  GObjectRef(const GObjectRef&) = delete;
-  GObjectRef& operator=(const GObjectRef&) = delete;
-  ~GObjectRef() { Reset(); }
-
-  T* get() const { return m_object; }
-  explicit operator bool() const { return m_object != nullptr; }
-  void Reset() {
-    if (m_object != nullptr) g_object_unref(std::exchange(m_object, nullptr));
-  }
-
- private:
-  T* m_object = nullptr;
 };
 
 // ---- For tests ------------------------------------------------------------------------------
@@ -59,6 +41,15 @@ class GObjectRef {
 GtkWidget* WebBrowserEngineWidget(const WebBrowser& browser);
 
 // ---- Inside the module ----------------------------------------------------------------------
+
+// At most kMaxLoggedUrl bytes of an address (cut on a character boundary, "..." added), so that
+// a page cannot flood the log with one long address.
+inline constexpr std::size_t kMaxLoggedUrl = 256;
+std::string CapForLog(const char* url);
+
+// Raises a notice (a line for the event log) on the view of the module that shows `view`;
+// false when no view of ours shows it.
+bool NoticeFromView(WebKitWebView* view, const std::string& line);
 
 // Chooses the store of the shared context; ignored once the context exists.
 void ConfigureWebContext(const WebModuleOptions& options);

@@ -45,12 +45,7 @@ GdkFilterReturn RootFilter(GdkXEvent* xevent, GdkEvent*, gpointer) {
 
 void OnCompositedChanged(GdkScreen*, gpointer) {
   Guarded("composited-changed", []() -> gboolean {
-    for (HWND h : AllWindows()) {
-      WindowRecord* rec = Find(h);
-      if (rec != nullptr && IsTopLevel(*rec) && (rec->exStyle & WS_EX_LAYERED) != 0) {
-        UpdateShape(h, false);
-      }
-    }
+    CompositingChanged();
     return FALSE;
   });
 }

@@ -87,8 +87,13 @@ gboolean OnWindowState(GtkWidget*, GdkEventWindowState* e, gpointer data) {
     bool changed = false;
     if (e->changed_mask & GDK_WINDOW_STATE_ICONIFIED) {
       const bool iconic = (e->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
-      changed |= iconic != n->iconic;
-      n->iconic = iconic;
+      const bool stale = n->iconicPending && iconic != n->iconic &&
+                         g_get_monotonic_time() < n->iconicPendingUntil;
+      if (!stale) {
+        n->iconicPending = false;
+        changed |= iconic != n->iconic;
+        n->iconic = iconic;
+      }
     }
     if (e->changed_mask & GDK_WINDOW_STATE_MAXIMIZED) {
       const bool maximized = (e->new_window_state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
@@ -228,7 +233,9 @@ bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
   if (flags & SWP_SHOWWINDOW)
     ShowWindow(hwnd, (flags & SWP_NOACTIVATE) ? SW_SHOWNOACTIVATE : SW_SHOW);
   if (flags & SWP_HIDEWINDOW) ShowWindow(hwnd, SW_HIDE);
-  if (!(flags & (SWP_NOZORDER | SWP_NOACTIVATE)) && n->window != nullptr && IsWindow(hwnd) &&
+  // The messages ShowWindow sends may have destroyed the window: look it up again.
+  n = Native(hwnd);
+  if (!(flags & (SWP_NOZORDER | SWP_NOACTIVATE)) && n != nullptr && n->window != nullptr &&
       IsWindowVisible(hwnd)) {
     Present(hwnd);
   }
@@ -326,6 +333,10 @@ bool ShowWindow(HWND hwnd, int cmd) {
     default:
       break;
   }
+  if (sizeChanged) {
+    n->iconicPending = true;
+    n->iconicPendingUntil = g_get_monotonic_time() + 500 * G_TIME_SPAN_MILLISECOND;
+  }
   const bool activate = cmd != SW_SHOWNOACTIVATE && cmd != SW_MINIMIZE && cmd != SW_SHOWMINIMIZED;
   if (!gtk_widget_get_visible(outer)) {
     gtk_window_set_focus_on_map(win, activate);
@@ -352,9 +363,13 @@ bool IsIconic(HWND hwnd) {
   return n != nullptr && n->iconic;
 }
 
+// Activation never shows a window: presenting a hidden GtkWindow would map it behind the
+// procedures' back (no WM_SHOWWINDOW, no WS_VISIBLE). A hidden window is not activated (false);
+// ShowWindow activates it when it is shown.
 bool SetForegroundWindow(HWND hwnd) {
-  if (GtkTopLevel(hwnd) == nullptr) return false;
-  Present(hwnd);
+  const HWND top = TopLevelOf(hwnd);
+  if (GtkTopLevel(top) == nullptr || !IsWindowVisible(top)) return false;
+  Present(top);
   return true;
 }
 

@@ -82,6 +82,10 @@ struct NativeWindow {
   guint originCheck = 0;  // pending read-back of a top-level window's place
   bool drawn = false;     // a top-level window has drawn its first frame
   bool iconic = false;
+  // A minimized state we asked for and have reported already: state notices that say otherwise
+  // are older news until one agrees or a short while has passed (as `pending` for geometry).
+  bool iconicPending = false;
+  gint64 iconicPendingUntil = 0;
   bool maximized = false;
 
   cairo_t* paintContext = nullptr;  // during WM_ERASEBKGND/WM_PAINT only
@@ -93,6 +97,7 @@ struct NativeWindow {
   std::uint8_t alpha = 255;
   Surface image;          // UpdateLayeredWindow's pixels
   Region imageRegion;     // pixels of `image` with alpha > 0
+  Region solidRegion;     // pixels of `image` shown without a compositor (made when needed)
   Region keyOpaque;       // colour key: pixels of this window's own painting not in the key
   Region inputShape;      // the input shape last applied (top-level), for WindowFromPoint
   bool shapeQueued = false;
@@ -100,7 +105,7 @@ struct NativeWindow {
   std::uint32_t smallIcon = 0;  // HICON of WM_SETICON, ICON_SMALL
   std::uint32_t bigIcon = 0;    // ICON_BIG
   bool trackLeave = false;
-  GdkCursor* cursor = nullptr;  // owned
+  Owner<GdkCursor, g_object_unref> cursor;
 
   // The widget that stands for the window in its parent (the GtkWindow for a top-level).
   GtkWidget* Outer() const {
@@ -128,6 +133,11 @@ Region ApplyColorKey(cairo_surface_t* surface, std::uint32_t colorKey);
 // The region of the pixels of an ARGB32 surface whose alpha is not 0.
 Region OpaqueRegion(cairo_surface_t* surface);
 void EnsureRgbaVisual(HWND hwnd);
+// Paints a per-pixel alpha window: its image as it is where a compositor blends it, else the
+// opaque look that the window's shape cuts (see WindowLayered.cpp).
+void PaintLayeredImage(HWND hwnd, cairo_t* cr);
+// A compositor started or stopped: every per-pixel alpha window changes its look.
+void CompositingChanged();
 
 // ---- Shared by the files of the toolkit half ----
 
@@ -179,6 +189,7 @@ void ApplyEnabled(WindowRecord& rec);
 
 // Painting (WindowPaint.cpp).
 void ConnectPaint(NativeWindow& n);     // a client area
+void ConnectTopLevelPaint(NativeWindow& n);
 bool PaintDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
 // Desktop (WindowDesktop.cpp).

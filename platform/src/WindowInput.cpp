@@ -113,6 +113,7 @@ gboolean OnButtonPress(GtkWidget* widget, GdkEventButton* e, gpointer data) {
     if (Native(h) == nullptr) return FALSE;
     Target t;
     if (!RoutePointer(h, widget, e->window, e->x, e->y, e->x_root, e->y_root, t)) return FALSE;
+    if (!TakesInput(t.hwnd)) return TRUE;  // a disabled window hears nothing
     const bool dbl = IsDoubleClick(t.hwnd, e);
     g_lastPress = Press{e->button, e->time, e->x_root, e->y_root, t.hwnd, dbl};
     if (t.hwnd == h && gtk_widget_get_can_focus(widget) && !gtk_widget_has_focus(widget)) {
@@ -136,6 +137,7 @@ gboolean OnButtonRelease(GtkWidget* widget, GdkEventButton* e, gpointer data) {
     if (Native(h) == nullptr) return FALSE;
     Target t;
     if (!RoutePointer(h, widget, e->window, e->x, e->y, e->x_root, e->y_root, t)) return FALSE;
+    if (!TakesInput(t.hwnd)) return TRUE;  // a disabled window hears nothing
     UINT msg = 0;
     switch (e->button) {
       case 1: msg = WM_LBUTTONUP; break;
@@ -159,6 +161,7 @@ gboolean OnMotion(GtkWidget* widget, GdkEventMotion* e, gpointer data) {
     if (Native(h) == nullptr) return FALSE;
     Target t;
     if (!RoutePointer(h, widget, e->window, e->x, e->y, e->x_root, e->y_root, t)) return FALSE;
+    if (!TakesInput(t.hwnd)) return TRUE;  // a disabled window hears nothing
     const NativeWindow* target = Native(t.hwnd);
     const bool certain =
         g_capture == 0 && target != nullptr &&
@@ -177,6 +180,7 @@ gboolean OnScroll(GtkWidget* widget, GdkEventScroll* e, gpointer data) {
     if (Native(h) == nullptr) return FALSE;
     Target t;
     if (!RoutePointer(h, widget, e->window, e->x, e->y, e->x_root, e->y_root, t)) return FALSE;
+    if (!TakesInput(t.hwnd)) return TRUE;  // a disabled window hears nothing
     int delta = 0;
     switch (e->direction) {
       case GDK_SCROLL_UP: delta = 120; break;
@@ -207,6 +211,7 @@ gboolean OnEnter(GtkWidget* widget, GdkEventCrossing* e, gpointer data) {
     if (e->detail == GDK_NOTIFY_VIRTUAL || e->detail == GDK_NOTIFY_NONLINEAR_VIRTUAL) return FALSE;
     Target t;
     if (!RoutePointer(h, widget, e->window, e->x, e->y, e->x_root, e->y_root, t)) return FALSE;
+    if (!TakesInput(t.hwnd)) return TRUE;  // a disabled window hears nothing
     SendMessage(t.hwnd, WM_MOUSEMOVE, KeyFlags(e->state), PackPoint(t.x, t.y));
     return FALSE;
   });
@@ -294,6 +299,7 @@ gboolean OnKey(GtkWidget* widget, GdkEventKey* e, gpointer data) {
     }
     NativeWindow* n = Native(target);
     if (n == nullptr || n->hosted != nullptr) return FALSE;  // the hosted widget's own keys
+    if (!TakesInput(target)) return TRUE;
     rules::KeyStroke key;
     key.baseKeysym = BaseKeyval(e);
     key.character = gdk_keyval_to_unicode(e->keyval);
@@ -317,7 +323,9 @@ gboolean OnKey(GtkWidget* widget, GdkEventKey* e, gpointer data) {
 gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
   // The window manager's close request; the procedures decide, GTK never destroys the window.
   return Guarded("delete", [&]() -> gboolean {
-    SendMessage(HwndOf(data), WM_SYSCOMMAND, SC_CLOSE, 0);
+    const HWND h = HwndOf(data);
+    // A disabled window (the owner of a modal one) cannot be closed from its frame either.
+    if (TakesInput(h)) SendMessage(h, WM_SYSCOMMAND, SC_CLOSE, 0);
     return TRUE;
   });
 }
@@ -325,8 +333,8 @@ gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
 void OnLayoutRealize(GtkWidget*, gpointer data) {
   Guarded("realize", [&]() -> gboolean {
     NativeWindow* n = Native(HwndOf(data));
-    if (n != nullptr && n->cursor != nullptr) {
-      if (GdkWindow* bin = BinWindow(*n)) gdk_window_set_cursor(bin, n->cursor);
+    if (n != nullptr && n->cursor) {
+      if (GdkWindow* bin = BinWindow(*n)) gdk_window_set_cursor(bin, n->cursor.get());
     }
     return FALSE;
   });
@@ -382,8 +390,7 @@ void DropCaptureWithin(HWND h) {
 }
 
 void ForgetInput(NativeWindow& n) {
-  if (n.cursor != nullptr) g_object_unref(n.cursor);
-  n.cursor = nullptr;
+  n.cursor.Reset();
   if (g_focus == n.hwnd) g_focus = 0;
   if (g_lastPress.hwnd == n.hwnd) g_lastPress = Press{};
 }
@@ -419,9 +426,46 @@ bool InputDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM, LRESULT& r
   return true;
 }
 
+bool TakesInput(HWND h) {
+  for (WindowRecord* rec = Find(h); rec != nullptr; rec = Find(rec->parent)) {
+    if ((rec->style & WS_DISABLED) != 0) return false;
+    if (rec->parent == 0 || IsTopLevel(*rec)) break;
+  }
+  return true;
+}
+
+void ApplyEnabled(WindowRecord& rec) {
+  NativeWindow* n = rec.native;
+  if (n == nullptr) return;
+  // Our own windows check TakesInput; hosted widgets (the web view) inside a disabled window
+  // are kept from their input by the toolkit's sensitivity, which the client area passes down.
+  const bool enabled = (rec.style & WS_DISABLED) == 0;
+  if (GtkWidget* inner = n->Inner()) gtk_widget_set_sensitive(inner, enabled);
+  if (!enabled && g_capture != 0 && !TakesInput(g_capture)) NativeReleaseCaptureOf(g_capture);
+}
+
 }  // namespace detail
 
 using namespace detail;
+
+bool EnableWindow(HWND hwnd, bool enable) {
+  WindowRecord* rec = Find(hwnd);
+  if (rec == nullptr || rec->foreign) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return false;
+  }
+  const bool wasDisabled = (rec->style & WS_DISABLED) != 0;
+  if (wasDisabled == !enable) return wasDisabled;
+  rec->style = enable ? (rec->style & ~WS_DISABLED) : (rec->style | WS_DISABLED);
+  ApplyEnabled(*rec);
+  SendMessage(hwnd, WM_ENABLE, enable ? 1 : 0, 0);
+  return wasDisabled;
+}
+
+bool IsWindowEnabled(HWND hwnd) {
+  WindowRecord* rec = Find(hwnd);
+  return rec != nullptr && (rec->style & WS_DISABLED) == 0;
+}
 
 // ---- Pointer, capture, cursors ----
 
@@ -559,8 +603,7 @@ void SetWindowCursor(HWND hwnd, Cursor cursor) {
   GdkDisplay* display = gtk_widget_get_display(n->client);
   GdkCursor* c = gdk_cursor_new_from_name(display, shape.name);
   if (c == nullptr) c = gdk_cursor_new_for_display(display, shape.fallback);
-  if (n->cursor != nullptr) g_object_unref(n->cursor);
-  n->cursor = c;
+  n->cursor.Reset(c);
   if (GdkWindow* bin = BinWindow(*n)) gdk_window_set_cursor(bin, c);
 }
 

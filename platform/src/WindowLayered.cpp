@@ -5,6 +5,13 @@
 // or the pixels of the window's painting that are not the colour key). Both the bounding and
 // the input shape are set from it: without a compositor the bounding shape is what keeps
 // transparent pixels from showing black; with one, the compositor blends the pixels inside.
+//
+// A per-pixel alpha image has two looks. Where a compositor runs, the image is painted as it is
+// and blended with what lies behind it. Without one nothing blends: every pixel the window
+// shows is opaque. So the window then shows only the image's solid parts (alpha at least
+// kSolidAlpha, which keeps a figure or frame and drops the soft glow and shadow around it) and
+// paints them un-premultiplied, in their full colour instead of darkened toward black. The
+// window switches between the two when a compositor starts or stops.
 
 #include <algorithm>
 #include <cmath>
@@ -62,6 +69,71 @@ Region RegionOfPixels(cairo_surface_t* surface, Keep keep) {
     }
   }
   return FromRects(rects);
+}
+
+// Alpha from which a pixel counts as solid (90 %).
+constexpr std::uint32_t kSolidAlpha = 230;
+
+bool Composited(GtkWidget* widget) {
+  return gdk_screen_is_composited(gtk_widget_get_screen(widget)) != FALSE;
+}
+
+// The pixels of a per-pixel alpha image that are shown without a compositor.
+Region SolidRegion(cairo_surface_t* image) {
+  return RegionOfPixels(image, [](std::uint32_t px) { return (px >> 24) >= kSolidAlpha; });
+}
+
+// Paints the opaque look of the image into `cr`, for the part in `area`: the solid pixels
+// un-premultiplied, the rest cleared. Made afresh for each paint (these windows repaint only
+// when exposed), so the window keeps no second copy of its picture.
+void PaintSolidPixels(cairo_t* cr, cairo_surface_t* image, cairo_rectangle_int_t area) {
+  cairo_surface_flush(image);
+  const int w = cairo_image_surface_get_width(image);
+  const int h = cairo_image_surface_get_height(image);
+  const cairo_rectangle_int_t all{0, 0, w, h};
+  if (!gdk_rectangle_intersect(&area, &all, &area)) return;
+  Surface part(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, area.width, area.height));
+  const int inStride = cairo_image_surface_get_stride(image);
+  const int outStride = cairo_image_surface_get_stride(part.get());
+  const unsigned char* in = cairo_image_surface_get_data(image);
+  unsigned char* out = cairo_image_surface_get_data(part.get());
+  for (int y = 0; y < area.height; ++y) {
+    const auto* from = reinterpret_cast<const std::uint32_t*>(
+                           in + static_cast<std::ptrdiff_t>(area.y + y) * inStride) +
+                       area.x;
+    auto* to = reinterpret_cast<std::uint32_t*>(out + static_cast<std::ptrdiff_t>(y) * outStride);
+    for (int x = 0; x < area.width; ++x) {
+      const std::uint32_t px = from[x];
+      const std::uint32_t a = px >> 24;
+      if (a < kSolidAlpha) {
+        to[x] = 0;
+        continue;
+      }
+      auto full = [a](std::uint32_t c) {
+        return std::min<std::uint32_t>(255, (c * 255 + a / 2) / a);
+      };
+      to[x] = 0xFF000000u | full((px >> 16) & 0xFF) << 16 | full((px >> 8) & 0xFF) << 8 |
+              full(px & 0xFF);
+    }
+  }
+  cairo_surface_mark_dirty(part.get());
+  cairo_save(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_surface(cr, part.get(), area.x, area.y);
+  cairo_rectangle(cr, area.x, area.y, area.width, area.height);
+  cairo_fill(cr);
+  cairo_restore(cr);
+}
+
+// A layered window is its picture, at the place and size the program gives it: the window
+// manager is told that the user chose both, so that one which fits new windows larger than the
+// screen into it (shrinking them, which crops the picture, and pulling their top-left corner on
+// screen) leaves it as it is.
+void KeepPlaceAndSize(NativeWindow& n) {
+  if (n.window == nullptr) return;
+  GdkGeometry unused{};
+  gtk_window_set_geometry_hints(GTK_WINDOW(n.window), nullptr, &unused,
+                                GdkWindowHints(GDK_HINT_USER_POS | GDK_HINT_USER_SIZE));
 }
 
 bool ColorKeyOn(HWND top) {
@@ -132,7 +204,10 @@ void ApplyShapeNow(HWND top) {
   GtkWidget* widget = n->Outer();
   const bool layered = (rec->exStyle & WS_EX_LAYERED) != 0;
   Region layer;
-  if (layered && n->image) {
+  if (layered && n->image && n->window != nullptr && !Composited(n->window)) {
+    if (!n->solidRegion) n->solidRegion = SolidRegion(n->image.get());
+    layer = n->solidRegion.Copy();
+  } else if (layered && n->image) {
     layer = n->imageRegion.Copy();
   } else if (ColorKeyOn(top) && n->keyOpaque) {
     // Only once the window has painted: an empty shape before that would never be exposed.
@@ -180,6 +255,35 @@ void UpdateShape(HWND topLevel, bool deferred) {
         return G_SOURCE_REMOVE;
       },
       GUINT_TO_POINTER(topLevel));
+}
+
+void PaintLayeredImage(HWND hwnd, cairo_t* cr) {
+  NativeWindow* n = Native(hwnd);
+  if (n == nullptr || !n->image) return;
+  if (n->window == nullptr || Composited(n->window)) {
+    cairo_save(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, n->image.get(), 0, 0);
+    cairo_paint(cr);
+    cairo_restore(cr);
+    return;
+  }
+  GdkRectangle clip;
+  if (!gdk_cairo_get_clip_rectangle(cr, &clip)) return;
+  PaintSolidPixels(cr, n->image.get(), clip);
+}
+
+void CompositingChanged() {
+  for (HWND h : AllWindows()) {
+    WindowRecord* rec = Find(h);
+    NativeWindow* n = Native(h);
+    if (rec == nullptr || n == nullptr || n->window == nullptr ||
+        (rec->exStyle & WS_EX_LAYERED) == 0) {
+      continue;
+    }
+    UpdateShape(h, false);
+    gtk_widget_queue_draw(n->Outer());
+  }
 }
 
 bool PaintsThroughColorKey(HWND hwnd) { return ColorKeyOn(TopLevelOf(hwnd)); }
@@ -317,9 +421,11 @@ bool SetLayeredWindowAttributes(HWND hwnd, std::uint32_t colorKey, std::uint8_t 
   }
   n->layeredFlags = flags;
   n->colorKey = colorKey & 0x00FFFFFF;
+  KeepPlaceAndSize(*n);
   n->alpha = alpha;
   n->image.Reset();
   n->imageRegion.Reset();
+  n->solidRegion.Reset();
   gtk_widget_set_opacity(n->window, (flags & LWA_ALPHA) != 0 ? alpha / 255.0 : 1.0);
   if ((flags & LWA_COLORKEY) == 0) {
     // Forget the key regions of every window inside.
@@ -355,19 +461,20 @@ bool UpdateLayeredWindow(HWND hwnd, const Image& image) {
     copy = Surface(cairo_surface_reference(src));
   } else {
     copy = Surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
-    cairo_t* cr = cairo_create(copy.get());
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(cr, src, 0, 0);
-    cairo_paint(cr);
-    cairo_destroy(cr);
+    const CairoContext cr(cairo_create(copy.get()));
+    cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr.get(), src, 0, 0);
+    cairo_paint(cr.get());
   }
   n->imageRegion = OpaqueRegion(copy.get());
   n->image = std::move(copy);
+  n->solidRegion.Reset();
   n->layeredFlags = 0;
   gtk_widget_set_opacity(n->window, 1.0);
   EnsureRgbaVisual(hwnd);
   SetWindowPos(hwnd, HWND_TOP, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   if ((n = Native(hwnd)) == nullptr) return false;
+  KeepPlaceAndSize(*n);
   UpdateShape(hwnd, false);
   gtk_widget_queue_draw(n->window);
   return true;

@@ -44,6 +44,9 @@ void SendPaint(HWND h, cairo_t* cr) {
 
 void (*g_firstFrameListener)() = nullptr;
 
+// How long after mapping a layered window paints once more (see RepaintLayered).
+constexpr guint kSettleMs = 150;
+
 // The top-level window that `h` is part of has put a frame on the screen.
 void MarkDrawn(HWND h) {
   NativeWindow* top = Native(TopLevelOf(h));
@@ -58,17 +61,17 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
     WindowRecord* rec = Find(h);
     NativeWindow* n = Native(h);
     if (rec == nullptr || n == nullptr || rec->destroying) return FALSE;
-    MarkDrawn(h);
     if (!gtk_cairo_should_draw_window(cr, gtk_layout_get_bin_window(GTK_LAYOUT(widget)))) {
       return FALSE;
     }
+    // The frame counts as drawn once the client area itself has been painted.
+    struct Drawn {
+      HWND h;
+      ~Drawn() { MarkDrawn(h); }
+    } drawn{h};
     if (n->image) {
       // A per-pixel alpha window shows its image and nothing else; it gets no WM_PAINT.
-      cairo_save(cr);
-      cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-      cairo_set_source_surface(cr, n->image.get(), 0, 0);
-      cairo_paint(cr);
-      cairo_restore(cr);
+      PaintLayeredImage(h, cr);
       return FALSE;
     }
     if (PaintsThroughColorKey(h)) {
@@ -76,9 +79,7 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
       const int hgt = gtk_widget_get_allocated_height(widget);
       Surface off(
           cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(w, 1), std::max(hgt, 1)));
-      cairo_t* oc = cairo_create(off.get());
-      SendPaint(h, oc);
-      cairo_destroy(oc);
+      SendPaint(h, CairoContext(cairo_create(off.get())).get());
       NativeWindow* top = Native(TopLevelOf(h));
       n = Native(h);
       if (top == nullptr || n == nullptr) return FALSE;
@@ -99,9 +100,50 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
   });
 }
 
+bool ShowsLayering(HWND h) {
+  WindowRecord* rec = Find(h);
+  NativeWindow* n = Native(h);
+  return rec != nullptr && n != nullptr && n->window != nullptr &&
+         (rec->exStyle & WS_EX_LAYERED) != 0 && (n->image || PaintsThroughColorKey(h));
+}
+
+// Paints a layered window again, with its shapes, when it is mapped and once more after the
+// window manager and the compositor have taken it in. A frame drawn while the window was mapped
+// but not yet viewable in its frame, or before the compositor had its pixmap, is lost without
+// a new expose, and the compositor then shows the window's initial pixels (opaque black) until
+// something else repaints it; a per-pixel alpha window never repaints on its own.
+void RepaintLayered(HWND h) {
+  if (!ShowsLayering(h)) return;
+  NativeWindow* n = Native(h);
+  if (!gtk_widget_get_mapped(n->window)) return;
+  ReapplyShape(h);
+  gtk_widget_queue_draw(n->window);
+}
+
+gboolean OnMapped(GtkWidget*, GdkEvent*, gpointer data) {
+  return Guarded("map", [&]() -> gboolean {
+    const HWND h = HwndOf(data);
+    if (!ShowsLayering(h)) return FALSE;
+    RepaintLayered(h);
+    g_timeout_add(
+        kSettleMs,
+        [](gpointer d) -> gboolean {
+          Guarded("map-settled", [&]() -> gboolean {
+            RepaintLayered(HwndOf(d));
+            return FALSE;
+          });
+          return G_SOURCE_REMOVE;
+        },
+        data);
+    return FALSE;
+  });
+}
+
 }  // namespace
 
 void ConnectPaint(NativeWindow& n) { Connect(n, n.client, "draw", OnDraw); }
+
+void ConnectTopLevelPaint(NativeWindow& n) { Connect(n, n.window, "map-event", OnMapped, true); }
 
 bool PaintDefault(WindowRecord& rec, UINT msg, WPARAM, LPARAM, LRESULT& result) {
   NativeWindow* n = rec.native;

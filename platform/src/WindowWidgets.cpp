@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "GdiWindow.h"
 #include "IconImpl.h"
@@ -137,6 +138,37 @@ HWND TopLevelOf(HWND hwnd) {
 
 bool ToolkitReady() { return gdk_display_get_default() != nullptr; }
 
+namespace {
+
+// Puts the client area of a window that is (or becomes) top-level into a GtkWindow of its own,
+// at the window's place on the screen.
+void WrapInGtkWindow(NativeWindow& n) {
+  const HWND h = n.hwnd;
+  WindowRecord* rec = Find(h);
+  GtkWidget* win = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  n.window = win;
+  Tag(win, h);
+  gtk_widget_set_app_paintable(win, TRUE);  // the client area paints everything
+  gtk_window_set_title(GTK_WINDOW(win), rec != nullptr ? rec->title.c_str() : "");
+  gtk_window_move(GTK_WINDOW(win), n.rect.left, n.rect.top);
+  gtk_window_resize(GTK_WINDOW(win), std::max(n.rect.Width(), 1), std::max(n.rect.Height(), 1));
+  gtk_container_add(GTK_CONTAINER(win), n.client);
+  gtk_widget_show(n.client);
+  ConnectGeometry(n);
+  ConnectKeys(n);
+  ConnectCloseRequest(n);
+  ConnectTopLevelPaint(n);
+}
+
+void FinishTopLevel(WindowRecord& rec) {
+  ApplyTopLevelStyle(rec);
+  if (rec.owner != 0) NativeOwnerChanged(rec);
+  if ((rec.exStyle & WS_EX_LAYERED) != 0) EnsureRgbaVisual(rec.hwnd);
+  ApplyEnabled(rec);
+}
+
+}  // namespace
+
 bool NativeCreate(WindowRecord& rec, const CreateWindowArgs& args, GtkWidget* hosted) {
   if (!ToolkitReady()) return false;
   WatchDesktopOnce();
@@ -162,19 +194,8 @@ bool NativeCreate(WindowRecord& rec, const CreateWindowArgs& args, GtkWidget* ho
     gtk_layout_put(GTK_LAYOUT(parent->client), widget, n.rect.left, n.rect.top);
   } else {
     if (hosted != nullptr) return false;
-    GtkWidget* win = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    n.window = win;
-    Tag(win, rec.hwnd);
-    gtk_widget_set_app_paintable(win, TRUE);  // the client area paints everything
-    gtk_window_set_title(GTK_WINDOW(win), rec.title.c_str());
-    gtk_window_move(GTK_WINDOW(win), n.rect.left, n.rect.top);
-    gtk_window_resize(GTK_WINDOW(win), std::max(n.rect.Width(), 1), std::max(n.rect.Height(), 1));
     n.client = NewLayout(rec.hwnd);
-    gtk_container_add(GTK_CONTAINER(win), n.client);
-    gtk_widget_show(n.client);
-    ConnectGeometry(n);
-    ConnectKeys(n);
-    ConnectCloseRequest(n);
+    WrapInGtkWindow(n);
   }
   if (n.client != nullptr) {
     ConnectPaint(n);
@@ -182,11 +203,7 @@ bool NativeCreate(WindowRecord& rec, const CreateWindowArgs& args, GtkWidget* ho
   }
   rec.native = native.get();
   Natives()[rec.hwnd] = std::move(native);
-  if (n.window != nullptr) {
-    ApplyTopLevelStyle(rec);
-    if (rec.owner != 0) NativeOwnerChanged(rec);
-    if ((rec.exStyle & WS_EX_LAYERED) != 0) EnsureRgbaVisual(rec.hwnd);
-  }
+  if (n.window != nullptr) FinishTopLevel(rec);
   return true;
 }
 
@@ -210,8 +227,11 @@ void NativeStyleChanged(WindowRecord& rec, DWORD oldStyle, DWORD oldExStyle) {
   if (visible != (oldStyle & WS_VISIBLE)) {
     // Restore the bit for ShowWindow to see the change.
     rec.style = (rec.style & ~WS_VISIBLE) | (oldStyle & WS_VISIBLE);
-    ShowWindow(rec.hwnd, visible != 0 ? SW_SHOWNOACTIVATE : SW_HIDE);
+    const HWND h = rec.hwnd;
+    ShowWindow(h, visible != 0 ? SW_SHOWNOACTIVATE : SW_HIDE);
+    if (Native(h) != n) return;  // destroyed by a handler of the messages ShowWindow sent
   }
+  if (((rec.style ^ oldStyle) & WS_DISABLED) != 0) ApplyEnabled(rec);
   if (n->window == nullptr) return;
   ApplyTopLevelStyle(rec);
   const bool layered = (rec.exStyle & WS_EX_LAYERED) != 0;
@@ -221,6 +241,7 @@ void NativeStyleChanged(WindowRecord& rec, DWORD oldStyle, DWORD oldExStyle) {
       n->layeredFlags = 0;
       n->image.Reset();
       n->imageRegion.Reset();
+      n->solidRegion.Reset();
       gtk_widget_set_opacity(n->window, 1.0);
     }
     UpdateShape(rec.hwnd, false);
@@ -245,6 +266,26 @@ void NativeTitleChanged(WindowRecord& rec) {
 
 void NativeParentChanged(WindowRecord& rec, HWND oldParent) {
   NativeWindow* n = rec.native;
+  if (n != nullptr && rec.parent == 0 && n->window == nullptr && n->client != nullptr) {
+    // A child window becomes top-level where it is on the screen. SetParent refuses hosted
+    // widgets, which have no client area to move.
+    const POINT o = oldParent != 0 ? ClientOrigin(oldParent) : POINT{};
+    const int w = n->rect.Width(), h = n->rect.Height();
+    n->rect = RECT{o.x + n->rect.left, o.y + n->rect.top, o.x + n->rect.left + w, o.y + n->rect.top + h};
+    GtkWidget* widget = n->client;
+    g_object_ref(widget);
+    if (GtkWidget* old = gtk_widget_get_parent(widget)) gtk_container_remove(GTK_CONTAINER(old), widget);
+    gtk_widget_set_size_request(widget, -1, -1);  // the window's size rules now
+    WrapInGtkWindow(*n);
+    g_object_unref(widget);
+    FinishTopLevel(rec);
+    if ((rec.style & WS_VISIBLE) != 0) {
+      gtk_window_set_focus_on_map(GTK_WINDOW(n->window), FALSE);
+      gtk_widget_show(n->window);
+      gtk_window_set_focus_on_map(GTK_WINDOW(n->window), TRUE);
+    }
+    return;
+  }
   NativeWindow* np = Native(rec.parent);
   if (n == nullptr || np == nullptr || np->client == nullptr) return;
   // Keep the window where it is on the screen, in the new parent's coordinates.
@@ -286,14 +327,26 @@ bool NativeDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM lParam, LR
   NativeWindow* n = rec.native;
   if (n == nullptr) return false;
   if (msg == WM_SETICON) {
-    // The window shows copies of the icons' pixels; the caller keeps its icons.
+    // The window shows copies of the icons' pixels; the caller keeps its icons. The window
+    // manager gets the small and the big icon and every other size of their icon files, one
+    // image per size (_NET_WM_ICON carries them all).
     std::uint32_t& slot = wParam == ICON_BIG ? n->bigIcon : n->smallIcon;
     result = static_cast<LRESULT>(slot);
     slot = static_cast<std::uint32_t>(lParam);
     if (n->window != nullptr) {
       GList* list = nullptr;
+      std::vector<int> sizes;
+      auto add = [&](GdkPixbuf* p) {
+        const int size = gdk_pixbuf_get_width(p);
+        if (std::find(sizes.begin(), sizes.end(), size) != sizes.end()) return;
+        sizes.push_back(size);
+        list = g_list_append(list, p);
+      };
       for (std::uint32_t icon : {n->smallIcon, n->bigIcon}) {
-        if (GdkPixbuf* p = IconPixbuf(icon)) list = g_list_append(list, p);
+        if (GdkPixbuf* p = IconPixbuf(icon)) add(p);
+      }
+      for (std::uint32_t icon : {n->bigIcon, n->smallIcon}) {
+        for (GdkPixbuf* p : IconFileSizes(icon)) add(p);
       }
       gtk_window_set_icon_list(GTK_WINDOW(n->window), list);
       g_list_free(list);
@@ -341,14 +394,31 @@ HWND CreateWidgetWindow(GtkWidget* widget, HWND parent, int x, int y, int width,
 
 HWND SetParent(HWND child, HWND newParent) {
   WindowRecord* rec = Find(child);
+  if (rec != nullptr && rec->messageOnly && rec->parent == 0 && newParent == 0) {
+    SetLastError(0);
+    return 0;  // nothing to move
+  }
   if (rec == nullptr || rec->native == nullptr) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
+  if (newParent == 0) {
+    SetLastError(0);
+    const HWND old = rec->parent;
+    if (old == 0) return 0;  // top-level already
+    if (rec->native->client == nullptr) {
+      // A hosted widget (the web view) lives only inside a client area of ours.
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
+    }
+    if (WindowRecord* op = Find(old)) std::erase(op->children, child);
+    rec->parent = 0;
+    NativeParentChanged(*rec, old);
+    return old;
+  }
   WindowRecord* np = Find(newParent);
-  if (newParent == 0 || np == nullptr || np->native == nullptr || np->native->client == nullptr) {
-    // Turning a child back into a top-level window is not something the client does.
-    SetLastError(newParent == 0 ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
+  if (np == nullptr || np->native == nullptr || np->native->client == nullptr) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
   for (HWND a = newParent; a != 0;) {

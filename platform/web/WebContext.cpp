@@ -33,6 +33,17 @@ std::string StoreDirectory(const std::string& given, const char* xdgBase, const 
   return result;
 }
 
+void OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {
+  webkit_download_cancel(download);
+  WebKitURIRequest* request = webkit_download_get_request(download);
+  const std::string line = "download refused: " +
+                           CapForLog(request != nullptr ? webkit_uri_request_get_uri(request) : "");
+  WebKitWebView* view = webkit_download_get_web_view(download);
+  if (view == nullptr || !NoticeFromView(view, line)) {
+    kWebLog(line);
+  }
+}
+
 }  // namespace
 
 void ConfigureWebContext(const WebModuleOptions& options) {
@@ -65,10 +76,14 @@ WebKitWebContext* SharedWebContext() {
 
   engine.context = GObjectRef<WebKitWebContext>::Adopt(
       webkit_web_context_new_with_website_data_manager(engine.manager.get()));
-#ifdef NDEBUG
+#if CLIENT_WEB_SANDBOX
   // Must be set before the first web process starts.
   webkit_web_context_set_sandbox_enabled(engine.context.get(), TRUE);
 #endif
+  // The client offers no downloads: whatever a page starts (an attachment, <a download>, a
+  // type no view can show) is cancelled before it writes anything.
+  g_signal_connect(engine.context.get(), "download-started", G_CALLBACK(&OnDownloadStarted),
+                   nullptr);
   kWebLog("web context: data " + data + ", cache " + cache);
   return engine.context.get();
 }

@@ -50,30 +50,50 @@ WebKitWebsiteDataManager* Manager() {
   return webkit_web_context_get_website_data_manager(SharedWebContext());
 }
 
-// Waits for an asynchronous call of the engine, processing messages meanwhile.
+// Waits for an asynchronous call of the engine, processing messages meanwhile, for at most
+// kWaitLimit: an engine process that hangs must not hang the user-interface thread with it.
+// The state lives on the heap; when the wait gives up, the late answer frees it.
+constexpr gint64 kWaitLimit = 10 * G_USEC_PER_SEC;
+
 struct Wait {
   bool done = false;
+  bool abandoned = false;
   GAsyncResult* result = nullptr;
   static void Ready(GObject*, GAsyncResult* result, gpointer data) {
     auto* self = static_cast<Wait*>(data);
+    if (self->abandoned) {
+      delete self;
+      return;
+    }
     self->result = G_ASYNC_RESULT(g_object_ref(result));
     self->done = true;
   }
-  void Run() {
-    while (!done) g_main_context_iteration(nullptr, TRUE);
+  // True when the answer came in time; the Wait is then the caller's to delete. Otherwise it
+  // belongs to the pending call and must not be touched again.
+  bool Run() {
+    const gint64 deadline = g_get_monotonic_time() + kWaitLimit;
+    guint timer = g_timeout_add(
+        100, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+    while (!done && g_get_monotonic_time() < deadline) g_main_context_iteration(nullptr, TRUE);
+    g_source_remove(timer);
+    if (!done) abandoned = true;
+    return done;
   }
   ~Wait() {
     if (result != nullptr) g_object_unref(result);
   }
 };
 
-// The engine's records, in a list the caller frees with FreeRecords.
+// The engine's records, in a list the caller frees with FreeRecords; nullptr when there are
+// none or no answer came.
 GList* FetchRecords() {
-  Wait wait;
+  auto* wait = new Wait;
   webkit_website_data_manager_fetch(Manager(), WEBKIT_WEBSITE_DATA_ALL, nullptr, &Wait::Ready,
-                                    &wait);
-  wait.Run();
-  return webkit_website_data_manager_fetch_finish(Manager(), wait.result, nullptr);
+                                    wait);
+  if (!wait->Run()) return nullptr;
+  GList* list = webkit_website_data_manager_fetch_finish(Manager(), wait->result, nullptr);
+  delete wait;
+  return list;
 }
 
 void FreeRecords(GList* list) {
@@ -107,11 +127,14 @@ bool RemoveWebsiteData(const char* const* names, std::size_t count, unsigned typ
   }
   bool ok = true;
   if (chosen != nullptr) {
-    Wait wait;
+    auto* wait = new Wait;
     webkit_website_data_manager_remove(Manager(), static_cast<WebKitWebsiteDataTypes>(engineTypes),
-                                       chosen, nullptr, &Wait::Ready, &wait);
-    wait.Run();
-    ok = webkit_website_data_manager_remove_finish(Manager(), wait.result, nullptr) != FALSE;
+                                       chosen, nullptr, &Wait::Ready, wait);
+    ok = wait->Run();
+    if (ok) {
+      ok = webkit_website_data_manager_remove_finish(Manager(), wait->result, nullptr) != FALSE;
+      delete wait;
+    }
     g_list_free(chosen);
   }
   FreeRecords(all);

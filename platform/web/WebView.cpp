@@ -1,6 +1,7 @@
 // The web-browser view over WebKitGTK, and the module's one entry point. WebBrowser.h says how
 // the view's members map onto the engine; the view itself forwards to the table made here.
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <utility>
@@ -14,73 +15,146 @@ namespace {
 
 constexpr char kMessageHandler[] = "clientView";
 
-// Injected at document start in every frame, before the page's own scripts. window.open is
-// replaced so that every request for a new window, also one whose address the engine cannot
-// parse and one that comes long after the user's gesture, reaches us with the address as the
-// page wrote it. The page gets null, as it would from an engine that refuses the window.
-// A GET form whose action the engine cannot parse would reach us without its fields (the
-// engine cannot append a query to such an address), so such submissions are reported here,
-// the way any browser builds the address: the action, "?" and the form's fields.
-constexpr char kUserScript[] = R"JS((function () {
+// The script world of our own scripts. Page scripts run in another world: they see neither our
+// message handler nor our scripts' variables, so they can neither call the bridge nor fake what
+// it reports.
+constexpr char kScriptWorld[] = "client";
+
+// Injected at document start in every frame, in the page's own world, before the page's
+// scripts: the only part of ours that page scripts can reach, and it knows nothing of the
+// client. window.open is replaced so that every request for a new window, also one whose
+// address the engine cannot parse, is seen; form.submit() is wrapped so that a GET form whose
+// action the engine cannot parse is seen with its fields. Both only raise a DOM event on their
+// own document, which the bridge below answers for that frame: a script can raise them itself,
+// but only on documents it may script anyway, so it gains nothing by that.
+constexpr char kPageScript[] = R"JS((function () {
+  var dispatch = EventTarget.prototype.dispatchEvent;
+  var CustomEventOf = CustomEvent;
+  var EventOf = Event;
+  window.open = function open(url, target, features) {
+    var raw = url === undefined ? '' : String(url);
+    dispatch.call(document, new CustomEventOf('clientopenrequest', { detail: raw }));
+    return null;
+  };
+  var submit = HTMLFormElement.prototype.submit;
+  HTMLFormElement.prototype.submit = function () {
+    if (dispatch.call(this, new EventOf('clientsubmitrequest', { cancelable: true })))
+      submit.call(this);
+  };
+})();)JS";
+
+// The bridge, injected at document start in every frame into our own world. It tells the
+// client what the page's frame asks for, and whether that frame may give the client commands:
+// the top document and frames of its origin may, other frames (advertisements) may not.
+// Navigations the engine reports to us without naming a frame are matched against the
+// addresses the trusted frames announce here ("vouch") just before the engine acts on them.
+constexpr char kBridgeScript[] = R"JS((function () {
   var handlers = window.webkit && window.webkit.messageHandlers;
   var channel = handlers && handlers.clientView;
   if (!channel) return;
-  var post = channel.postMessage.bind(channel);
-  window.open = function open(url, target, features) {
-    var raw = url === undefined ? '' : String(url);
-    var resolved = null;
+  function trusted() {
     try {
-      resolved = raw === '' ? 'about:blank' : new URL(raw, document.baseURI).href;
+      if (window.top === window) return true;
+      return self.origin !== 'null' && window.top.origin === self.origin;
     } catch (e) {
-      resolved = null;
+      return false;
     }
+  }
+  function post(message) {
+    message.trusted = trusted();
     try {
-      post({ kind: 'open', raw: raw, url: resolved });
+      channel.postMessage(message);
     } catch (e) {}
-    return null;
-  };
-  function unparsable(form) {
-    if ((form.getAttribute('method') || 'get').toLowerCase() !== 'get') return null;
-    var raw = form.getAttribute('action');
-    if (raw === null) return null;
+  }
+  function resolve(raw) {
     try {
-      new URL(raw, document.baseURI);
+      return new URL(raw, document.baseURI).href;
+    } catch (e) {
       return null;
-    } catch (e) {}
-    var query = new URLSearchParams(new FormData(form)).toString();
-    return raw.split('?')[0] + '?' + query;
+    }
   }
-  function report(form) {
-    var address = unparsable(form);
-    if (address === null) return false;
-    try {
-      post({ kind: 'navigate', raw: address });
-    } catch (e) {}
-    return true;
+  function vouch(raw, url) {
+    if (!trusted()) return;
+    post({ kind: 'vouch', raw: String(raw), url: url === null ? '' : String(url) });
   }
-  var submit = HTMLFormElement.prototype.submit;
-  HTMLFormElement.prototype.submit = function () {
-    if (!report(this)) submit.call(this);
-  };
+  function formAddress(form) {
+    var raw = form.getAttribute('action');
+    if (raw === null) raw = '';
+    var get = (form.getAttribute('method') || 'get').toLowerCase() === 'get';
+    var resolved = resolve(raw);
+    var query = get ? '?' + new URLSearchParams(new FormData(form)).toString() : '';
+    if (resolved === null) return { raw: get ? raw.split('?')[0] + query : raw, parsable: false, get: get };
+    return { raw: get ? resolved.split('#')[0].split('?')[0] + query : resolved, parsable: true, get: get };
+  }
+  // A GET form whose action the engine cannot parse would reach the client without its fields
+  // (the engine cannot append a query to such an address): it is reported from here instead,
+  // the way any browser builds the address, and the submission goes no further.
+  function submitted(form, event) {
+    var address = formAddress(form);
+    if (!address.parsable && address.get) {
+      event.preventDefault();
+      post({ kind: 'navigate', raw: address.raw });
+      return;
+    }
+    vouch(address.raw, address.raw);
+  }
+  document.addEventListener('clientopenrequest', function (event) {
+    var raw = typeof event.detail === 'string' ? event.detail : '';
+    post({ kind: 'open', raw: raw, url: raw === '' ? 'about:blank' : resolve(raw) });
+  }, true);
+  document.addEventListener('clientsubmitrequest', function (event) {
+    if (event.target instanceof HTMLFormElement) submitted(event.target, event);
+  }, true);
   window.addEventListener('submit', function (event) {
-    if (!event.defaultPrevented && report(event.target)) event.preventDefault();
-  }, false);
+    if (event.target instanceof HTMLFormElement) submitted(event.target, event);
+  }, true);
+  window.addEventListener('click', function (event) {
+    for (var node = event.target; node; node = node.parentNode) {
+      if ((node instanceof HTMLAnchorElement || node instanceof HTMLAreaElement) &&
+          node.hasAttribute('href')) {
+        var raw = node.getAttribute('href');
+        vouch(raw, resolve(raw));
+        return;
+      }
+    }
+  }, true);
+  if (window.navigation) {
+    // Script navigations of this frame (location.href = ...) asked for by its own origin.
+    window.navigation.addEventListener('navigate', function (event) {
+      vouch(event.destination.url, event.destination.url);
+    });
+  }
 })();)JS";
 
-// Read in one round trip when the main frame has finished.
+// Read in one round trip when the main frame has finished, in our own world (a page cannot
+// change what it reads). A document without content (no element and no text in its body, no
+// frame set: what an empty response gives) is reported with an empty root element, as one
+// that did not arrive is.
 std::string SnapshotScript() {
+  const std::string cap = std::to_string(WebBrowser::kMaxInnerHtml);
+  const std::string titleCap = std::to_string(WebBrowser::kMaxTitle);
   return "(function () {"
          "  var root = document.documentElement;"
-         "  var html = root ? root.innerHTML : '';"
+         "  var body = document.body;"
+         "  var content = !!body && (body.tagName === 'FRAMESET' || body.children.length > 0 ||"
+         "                           body.textContent.trim() !== '');"
+         "  var html = root && content ? root.innerHTML : '';"
          "  if (html.length > " +
-         std::to_string(WebBrowser::kMaxInnerHtml) +
-         ")"
-         "    html = html.slice(0, " +
-         std::to_string(WebBrowser::kMaxInnerHtml) +
+         cap + ") html = html.slice(0, " + cap +
          ");"
-         "  return { url: String(document.URL), html: html, title: String(document.title) };"
+         "  var title = String(document.title);"
+         "  if (title.length > " +
+         titleCap + ") title = title.slice(0, " + titleCap +
+         ");"
+         "  return { url: String(document.URL), html: html, title: title };"
          "})()";
 }
+
+// A short notice shown in the page area instead of a page whose web process keeps crashing.
+constexpr char kCrashNotice[] =
+    "<!DOCTYPE html><html><head><meta charset='utf-8'><title></title></head>"
+    "<body style='font:14px sans-serif;color:#444;background:#fff;margin:2em'>"
+    "<p>页面多次意外终止，已停止加载。请稍后刷新页面。</p></body></html>";
 
 std::string Text(const char* text) {
   return text != nullptr ? std::string(text) : std::string();
@@ -115,19 +189,51 @@ bool IsInterruption(const GError* error) {
                          WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE);
 }
 
+// At most `limit` bytes of `text`, cut before a UTF-8 continuation byte.
+std::string CapUtf8(std::string text, std::size_t limit) {
+  if (text.size() <= limit) return text;
+  std::size_t end = limit;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  text.resize(end);
+  return text;
+}
+
+bool HasAttachmentDisposition(WebKitURIResponse* response) {
+  SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
+  const char* disposition =
+      headers != nullptr ? soup_message_headers_get_one(headers, "Content-Disposition") : nullptr;
+  return disposition != nullptr && g_ascii_strncasecmp(disposition, "attachment", 10) == 0;
+}
+
+constexpr char kViewKey[] = "client-module-view";
+
 }  // namespace
+
+std::string CapForLog(const char* url) {
+  const std::string text = Text(url);
+  if (text.size() <= kMaxLoggedUrl) return text;
+  return CapUtf8(text, kMaxLoggedUrl) + "...";
+}
 
 }  // namespace platform
 
+using platform::CapForLog;
+using platform::CapUtf8;
 using platform::GObjectRef;
+using platform::HasAttachmentDisposition;
 using platform::IsInterruption;
 using platform::JsProperty;
 using platform::JsPropertyIsNull;
+using platform::kBridgeScript;
+using platform::kCrashNotice;
 using platform::kMessageHandler;
-using platform::kUserScript;
+using platform::kPageScript;
+using platform::kScriptWorld;
+using platform::kViewKey;
 using platform::kWebLog;
 using platform::SnapshotScript;
 using platform::Text;
+using platform::WebBrowser;
 
 struct WebModuleView {
   WebModuleView(WebModuleEventFn raise, void* owner);
@@ -137,18 +243,31 @@ struct WebModuleView {
 
   // Raising an event: the owner may destroy this view from inside the call; the answer tells
   // the caller whether it may go on touching the view.
-  bool Raise(WebModuleEvent event, const std::string& text = std::string(), bool* flag = nullptr) {
+  bool Raise(WebModuleEvent event, const std::string& text = std::string(), bool* flag = nullptr,
+             bool trusted = false) {
     std::weak_ptr<int> alive = m_alive;
-    m_raise(m_owner, event, text.c_str(), flag);
+    m_raise(m_owner, event, text.c_str(), flag, trusted);
     return !alive.expired();
   }
+  bool Notice(const std::string& line) { return Raise(kWebEventNotice, line); }
 
   // A request for a new window: BeforeNavigate2 with the raw address, then NewWindow with the
-  // resolved one unless cancelled or unresolvable. False when a handler destroyed the view.
-  bool RequestNewWindow(const std::string& raw, const std::string& resolved, bool resolvable);
+  // resolved one unless cancelled, unresolvable or refused as a pop-up. False when a handler
+  // destroyed the view.
+  bool RequestNewWindow(const std::string& raw, const std::string& resolved, bool resolvable,
+                        bool trusted);
+  // Whether a new window for `url` may go to the owner now: only within kGestureUs of a button
+  // or key press of the user in this view, one window per press, and at most kMaxPopups web
+  // addresses in kPopupPeriodUs. Other addresses open nothing anywhere and use up nothing.
+  // What the page or the engine say about gestures is not asked: a page script cannot press.
+  bool AllowPopup(const std::string& url);
   void RaiseTitleIfChanged(const std::string& title);
   void Snapshot();
   void RunScript(const std::string& script);
+  // Whether a navigation to `uri` the engine reports was asked for by the client, the top
+  // document or a frame of its origin (see kBridgeScript).
+  bool Trusted(const std::string& uri);
+  void Vouch(const std::string& address);
 
   // Signal handlers.
   static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision*, WebKitPolicyDecisionType,
@@ -166,7 +285,16 @@ struct WebModuleView {
   static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*,
                                 gpointer self);
   static gboolean OnAuthenticate(WebKitWebView*, WebKitAuthenticationRequest*, gpointer self);
+  static gboolean OnUserInput(GtkWidget*, GdkEvent*, gpointer self);
+  static void OnProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self);
   static void OnSnapshotReady(GObject* source, GAsyncResult* result, gpointer data);
+
+  static constexpr gint64 kGestureUs = 1000 * 1000;  // a gesture allows pop-ups this long
+  static constexpr gint64 kPopupPeriodUs = 60 * 1000 * 1000;
+  static constexpr std::size_t kMaxPopups = 5;          // per kPopupPeriodUs
+  static constexpr gint64 kVouchUs = 10 * 1000 * 1000;  // an announcement is good this long
+  static constexpr std::size_t kMaxVouched = 64;
+  static constexpr gint64 kCrashPeriodUs = 60 * 1000 * 1000;
 
   WebModuleEventFn m_raise;
   void* m_owner;
@@ -176,13 +304,26 @@ struct WebModuleView {
   std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 
   bool m_silent = false;
-  enum class LoadOutcome { Ok, Failed, Interrupted };
+  enum class LoadOutcome { Ok, Failed, FailedLater, Interrupted };
   LoadOutcome m_outcome = LoadOutcome::Ok;
+  bool m_shown = false;       // a document has arrived in this view
+  unsigned m_mainStatus = 0;  // HTTP status of the main frame's last response
   std::string m_failedUri;
   std::string m_documentUrl;
   std::string m_innerHtml;
   std::string m_lastTitle;
   std::string m_location;  // the last answer of locationUrl
+
+  std::string m_clientUri;      // the address of our own last Navigate, until the engine asks
+  bool m_clientReload = false;  // our own Refresh, until the engine asks
+  struct Vouched {
+    std::string address;
+    gint64 at;
+  };
+  std::deque<Vouched> m_vouched;
+  gint64 m_lastInput = 0;       // the user's last button or key press in the view
+  std::deque<gint64> m_popups;  // when the recent pop-ups went out
+  gint64 m_lastCrash = 0;
 };
 
 namespace {
@@ -195,22 +336,36 @@ struct PendingSnapshot {
 
 }  // namespace
 
+bool platform::NoticeFromView(WebKitWebView* view, const std::string& line) {
+  auto* owner = static_cast<WebModuleView*>(g_object_get_data(G_OBJECT(view), kViewKey));
+  if (owner == nullptr) return false;
+  owner->Notice(line);
+  return true;
+}
+
 WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner) : m_raise(raise), m_owner(owner) {
   m_cancellable = GObjectRef<GCancellable>::Adopt(g_cancellable_new());
   m_content = GObjectRef<WebKitUserContentManager>::Adopt(webkit_user_content_manager_new());
   // Connect before registering, so that no message can arrive unheard.
   g_signal_connect(m_content.get(), "script-message-received::clientView",
                    G_CALLBACK(&WebModuleView::OnScriptMessage), this);
-  webkit_user_content_manager_register_script_message_handler(m_content.get(), kMessageHandler);
-  WebKitUserScript* script =
-      webkit_user_script_new(kUserScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+  webkit_user_content_manager_register_script_message_handler_in_world(
+      m_content.get(), kMessageHandler, kScriptWorld);
+  WebKitUserScript* page =
+      webkit_user_script_new(kPageScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
                              WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-  webkit_user_content_manager_add_script(m_content.get(), script);
-  webkit_user_script_unref(script);
+  webkit_user_content_manager_add_script(m_content.get(), page);
+  webkit_user_script_unref(page);
+  WebKitUserScript* bridge = webkit_user_script_new_for_world(
+      kBridgeScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, kScriptWorld, nullptr, nullptr);
+  webkit_user_content_manager_add_script(m_content.get(), bridge);
+  webkit_user_script_unref(bridge);
 
   WebKitSettings* settings = webkit_settings_new();
-  // Otherwise a window.open that comes later than the user's gesture (and escapes the user
-  // script, as in a frame the script does not reach) is dropped without a word to us.
+  // Requests for new windows reach us whenever they come (a window.open long after a click,
+  // one in a frame our page script does not reach) and are refused or handed on by our own
+  // rule (AllowPopup); the engine's own rule would drop some of them without a word.
   webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
   webkit_settings_set_enable_developer_extras(settings, FALSE);
   // Pages are drawn without GL: a view that overhangs its clipping container (as both the
@@ -223,6 +378,7 @@ WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner) : m_raise(rais
       g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", platform::SharedWebContext(),
                    "user-content-manager", m_content.get(), "settings", settings, nullptr)));
   g_object_unref(settings);
+  g_object_set_data(G_OBJECT(m_view.get()), kViewKey, this);
 
   GObject* view = G_OBJECT(m_view.get());
   g_signal_connect(view, "decide-policy", G_CALLBACK(&WebModuleView::OnDecidePolicy), this);
@@ -237,39 +393,80 @@ WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner) : m_raise(rais
   g_signal_connect(view, "run-color-chooser", G_CALLBACK(&WebModuleView::OnColorChooser), this);
   g_signal_connect(view, "context-menu", G_CALLBACK(&WebModuleView::OnContextMenu), this);
   g_signal_connect(view, "authenticate", G_CALLBACK(&WebModuleView::OnAuthenticate), this);
+  g_signal_connect(view, "button-press-event", G_CALLBACK(&WebModuleView::OnUserInput), this);
+  g_signal_connect(view, "key-press-event", G_CALLBACK(&WebModuleView::OnUserInput), this);
+  g_signal_connect(view, "web-process-terminated", G_CALLBACK(&WebModuleView::OnProcessTerminated),
+                   this);
 }
 
 WebModuleView::~WebModuleView() {
   m_alive.reset();
   g_cancellable_cancel(m_cancellable.get());
+  g_object_set_data(G_OBJECT(m_view.get()), kViewKey, nullptr);
   g_signal_handlers_disconnect_by_data(m_view.get(), this);
   g_signal_handlers_disconnect_by_data(m_content.get(), this);
-  webkit_user_content_manager_unregister_script_message_handler(m_content.get(), kMessageHandler);
+  webkit_user_content_manager_unregister_script_message_handler_in_world(
+      m_content.get(), kMessageHandler, kScriptWorld);
   // Takes the widget out of whatever container hosts it; our reference keeps the object until
   // the end of this destructor (or of the signal emission we may be called from).
   gtk_widget_destroy(GTK_WIDGET(m_view.get()));
 }
 
+void WebModuleView::Vouch(const std::string& address) {
+  if (address.empty()) return;
+  m_vouched.push_back({address, g_get_monotonic_time()});
+  while (m_vouched.size() > kMaxVouched) m_vouched.pop_front();
+}
+
+bool WebModuleView::Trusted(const std::string& uri) {
+  const gint64 now = g_get_monotonic_time();
+  while (!m_vouched.empty() && now - m_vouched.front().at > kVouchUs) m_vouched.pop_front();
+  for (auto it = m_vouched.begin(); it != m_vouched.end(); ++it) {
+    if (it->address == uri) {
+      m_vouched.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool WebModuleView::AllowPopup(const std::string& url) {
+  if (g_ascii_strncasecmp(url.c_str(), "http://", 7) != 0 &&
+      g_ascii_strncasecmp(url.c_str(), "https://", 8) != 0) {
+    return true;
+  }
+  const gint64 now = g_get_monotonic_time();
+  if (m_lastInput == 0 || now - m_lastInput > kGestureUs) return false;
+  while (!m_popups.empty() && now - m_popups.front() > kPopupPeriodUs) m_popups.pop_front();
+  if (m_popups.size() >= kMaxPopups) return false;
+  m_popups.push_back(now);
+  m_lastInput = 0;  // used up
+  return true;
+}
+
 bool WebModuleView::RequestNewWindow(const std::string& raw, const std::string& resolved,
-                                     bool resolvable) {
+                                     bool resolvable, bool trusted) {
   bool cancel = false;
-  if (!Raise(kWebEventBeforeNavigate2, raw, &cancel)) return false;
+  if (!Raise(kWebEventBeforeNavigate2, raw, &cancel, trusted)) return false;
   if (cancel || !resolvable) return true;
+  if (!AllowPopup(resolved)) {
+    return Notice("pop-up refused (no user gesture, or too many): " + CapForLog(resolved.c_str()));
+  }
   bool processed = false;
   return Raise(kWebEventNewWindow, resolved, &processed);
 }
 
 void WebModuleView::RaiseTitleIfChanged(const std::string& title) {
-  if (title == m_lastTitle) return;
-  m_lastTitle = title;
-  const std::string text = title;
-  Raise(kWebEventTitleChange, text);
+  const std::string capped = CapUtf8(title, WebBrowser::kMaxTitle);
+  if (capped == m_lastTitle) return;
+  m_lastTitle = capped;
+  Raise(kWebEventTitleChange, capped);
 }
 
 void WebModuleView::Snapshot() {
   auto* pending = new PendingSnapshot{this, m_alive, Text(webkit_web_view_get_uri(m_view.get()))};
   const std::string script = SnapshotScript();
-  webkit_web_view_evaluate_javascript(m_view.get(), script.c_str(), -1, nullptr, nullptr,
+  webkit_web_view_evaluate_javascript(m_view.get(), script.c_str(), -1, kScriptWorld, nullptr,
                                       m_cancellable.get(), &WebModuleView::OnSnapshotReady,
                                       pending);
 }
@@ -319,8 +516,23 @@ gboolean WebModuleView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* dec
           WEBKIT_NAVIGATION_POLICY_DECISION(decision));
       std::string url =
           Text(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)));
+      bool trusted = false;
+      if (!self->m_clientUri.empty() &&
+          (url == self->m_clientUri || url == self->m_clientUri + "/")) {
+        self->m_clientUri.clear();
+        trusted = true;
+      } else if (self->m_clientReload && webkit_navigation_action_get_navigation_type(action) ==
+                                             WEBKIT_NAVIGATION_TYPE_RELOAD) {
+        self->m_clientReload = false;
+        trusted = true;
+      } else {
+        trusted = self->Trusted(url);
+      }
       bool cancel = false;
-      self->Raise(kWebEventBeforeNavigate2, url, &cancel);
+      if (!self->Raise(kWebEventBeforeNavigate2, url, &cancel, trusted)) {
+        webkit_policy_decision_ignore(decision);
+        return TRUE;
+      }
       if (!cancel) return FALSE;
       webkit_policy_decision_ignore(decision);
       return TRUE;
@@ -332,16 +544,22 @@ gboolean WebModuleView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* dec
           Text(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)));
       // Refused whatever the handlers say: the client never opens a window of the engine's.
       webkit_policy_decision_ignore(decision);
-      self->RequestNewWindow(url, url, true);
+      self->RequestNewWindow(url, url, true, self->Trusted(url));
       return TRUE;
     }
     case WEBKIT_POLICY_DECISION_TYPE_RESPONSE: {
-      // A response the view cannot show would otherwise become a silent download.
-      if (webkit_response_policy_decision_is_mime_type_supported(
-              WEBKIT_RESPONSE_POLICY_DECISION(decision))) {
+      WebKitResponsePolicyDecision* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+      WebKitURIResponse* r = webkit_response_policy_decision_get_response(response);
+      const bool main = webkit_response_policy_decision_is_main_frame_main_resource(response);
+      if (main) self->m_mainStatus = webkit_uri_response_get_status_code(r);
+      // A response the view cannot show, or one the server wants saved, would otherwise
+      // become a download.
+      if (webkit_response_policy_decision_is_mime_type_supported(response) &&
+          !HasAttachmentDisposition(r)) {
         return FALSE;
       }
       webkit_policy_decision_ignore(decision);
+      self->Notice("download refused: " + CapForLog(webkit_uri_response_get_uri(r)));
       return TRUE;
     }
   }
@@ -353,11 +571,21 @@ void WebModuleView::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
   switch (event) {
     case WEBKIT_LOAD_STARTED:
       self->m_outcome = LoadOutcome::Ok;
+      self->m_mainStatus = 0;
       self->Raise(kWebEventDownloadBegin);
       break;
     case WEBKIT_LOAD_FINISHED: {
-      const LoadOutcome outcome = std::exchange(self->m_outcome, LoadOutcome::Ok);
+      LoadOutcome outcome = std::exchange(self->m_outcome, LoadOutcome::Ok);
+      // Before any document has arrived, an HTTP error is no page either (the login page's
+      // first load relies on that); later the server's error page is shown like any page.
+      if (outcome == LoadOutcome::Ok && !self->m_shown && self->m_mainStatus >= 400) {
+        self->Notice("page answered HTTP " + std::to_string(self->m_mainStatus) + ": " +
+                     CapForLog(webkit_web_view_get_uri(self->m_view.get())));
+        outcome = LoadOutcome::Failed;
+        self->m_failedUri = Text(webkit_web_view_get_uri(self->m_view.get()));
+      }
       if (outcome == LoadOutcome::Interrupted) break;
+      if (outcome == LoadOutcome::FailedLater) break;  // the shown page stays; logged
       if (outcome == LoadOutcome::Failed) {
         std::string url = self->m_failedUri;
         self->m_documentUrl = url;
@@ -365,6 +593,7 @@ void WebModuleView::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
         self->Raise(kWebEventDocumentComplete, url);
         break;
       }
+      self->m_shown = true;
       self->Snapshot();
       break;
     }
@@ -376,13 +605,17 @@ void WebModuleView::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
 gboolean WebModuleView::OnLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri,
                                      GError* error, gpointer data) {
   WebModuleView* self = static_cast<WebModuleView*>(data);
-  kWebLog(std::string("load of ") + (uri != nullptr ? uri : "") +
-          " failed: " + (error != nullptr ? error->message : ""));
+  kWebLog("load of " + CapForLog(uri) + " failed: " + (error != nullptr ? error->message : ""));
   if (IsInterruption(error)) {
     self->m_outcome = LoadOutcome::Interrupted;
   } else if (event == WEBKIT_LOAD_COMMITTED) {
     // Part of the document arrived and is shown: it completes as it is.
     self->m_outcome = LoadOutcome::Ok;
+  } else if (self->m_shown) {
+    // The view shows a page already: it stays, as a browser leaves it for a link that fails.
+    self->m_outcome = LoadOutcome::FailedLater;
+    self->Notice("page could not be loaded, the shown page stays: " + CapForLog(uri) + " (" +
+                 (error != nullptr ? error->message : "") + ")");
   } else {
     self->m_outcome = LoadOutcome::Failed;
     self->m_failedUri = Text(uri);
@@ -399,7 +632,7 @@ GtkWidget* WebModuleView::OnCreate(WebKitWebView*, WebKitNavigationAction* actio
   WebModuleView* self = static_cast<WebModuleView*>(data);
   const std::string url =
       Text(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)));
-  self->RequestNewWindow(url, url, true);
+  self->RequestNewWindow(url, url, true, self->Trusted(url));
   return nullptr;
 }
 
@@ -408,23 +641,65 @@ void WebModuleView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptR
   WebModuleView* self = static_cast<WebModuleView*>(data);
   JSCValue* value = webkit_javascript_result_get_js_value(message);
   const std::string kind = JsProperty(value, "kind");
+  const bool trusted = JsProperty(value, "trusted") == "true";
+  if (kind == "vouch") {
+    self->Vouch(JsProperty(value, "raw"));
+    self->Vouch(JsProperty(value, "url"));
+    return;
+  }
   if (kind == "navigate") {
     // The engine cannot go there; the page's request is seen, and whatever the handler says
     // the current document stays.
     bool cancel = false;
-    self->Raise(kWebEventBeforeNavigate2, JsProperty(value, "raw"), &cancel);
+    self->Raise(kWebEventBeforeNavigate2, JsProperty(value, "raw"), &cancel, trusted);
     return;
   }
   if (kind != "open") return;
   const std::string raw = JsProperty(value, "raw");
   if (JsPropertyIsNull(value, "url")) {
-    self->RequestNewWindow(raw, std::string(), false);
+    self->RequestNewWindow(raw, std::string(), false, trusted);
   } else {
     // An address the engine can parse is reported absolute, as a link's would be; the raw
     // text goes out only when there is nothing else to report.
     const std::string resolved = JsProperty(value, "url");
-    self->RequestNewWindow(resolved, resolved, true);
+    self->RequestNewWindow(resolved, resolved, true, trusted);
   }
+}
+
+gboolean WebModuleView::OnUserInput(GtkWidget*, GdkEvent* event, gpointer data) {
+  // Synthetic events (sent by another client of the display) are no gesture of the user.
+  if (event->any.send_event == FALSE) {
+    static_cast<WebModuleView*>(data)->m_lastInput = g_get_monotonic_time();
+  }
+  return FALSE;
+}
+
+void WebModuleView::OnProcessTerminated(WebKitWebView* view,
+                                        WebKitWebProcessTerminationReason reason, gpointer data) {
+  WebModuleView* self = static_cast<WebModuleView*>(data);
+  if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) return;
+  const gint64 now = g_get_monotonic_time();
+  const bool again = self->m_lastCrash != 0 && now - self->m_lastCrash < kCrashPeriodUs;
+  self->m_lastCrash = now;
+  const std::string uri = Text(webkit_web_view_get_uri(view));
+  const char* why =
+      reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "exceeded its memory limit" : "crashed";
+  if (again) {
+    // A page that takes its process down each time it loads must not loop: a short notice
+    // stands in its place until the user refreshes.
+    if (!self->Notice(std::string("web process ") + why +
+                      " again, the page is not reloaded: " + CapForLog(uri.c_str()))) {
+      return;
+    }
+    webkit_web_view_load_alternate_html(view, platform::kCrashNotice,
+                                        uri.empty() ? "about:blank" : uri.c_str(), nullptr);
+    return;
+  }
+  if (!self->Notice(std::string("web process ") + why + ", reloading: " + CapForLog(uri.c_str()))) {
+    return;
+  }
+  self->m_clientReload = true;
+  webkit_web_view_reload(view);
 }
 
 gboolean WebModuleView::OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
@@ -500,10 +775,12 @@ void* Widget(WebModuleView* view) {
 }
 
 void Navigate(WebModuleView* view, const char* url) {
+  view->m_clientUri = url;
   webkit_web_view_load_uri(view->m_view.get(), url);
 }
 
 void Refresh(WebModuleView* view) {
+  view->m_clientReload = true;
   webkit_web_view_reload(view->m_view.get());
 }
 

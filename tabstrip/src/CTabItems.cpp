@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <string>
 #include <utility>
 
 #include "platform/AsciiText.h"
+#include "platform/EventLog.h"
 
 namespace {
 
@@ -163,7 +165,15 @@ bool CTabItems::ReleaseForm(const Variant& Index) {
   if (!form) return false;
 
   const platform::HWND hwnd = form->hWnd();
-  platform::SetParent(hwnd, 0);
+  platform::SetLastError(0);
+  if (platform::SetParent(hwnd, 0) == 0 && platform::GetLastError() != 0) {
+    // The page left the strip but cannot stand on its own: it stays loaded where it is, and
+    // the caller hears that the release failed.
+    platform::LogEvent("a released page could not become a window of its own (error " +
+                       std::to_string(platform::GetLastError()) + ")");
+    if (m_strip != nullptr) platform::InvalidateRect(m_strip->hParent(), nullptr, false);
+    return false;
+  }
   const int screenWidth = platform::GetSystemMetrics(platform::SM_CXSCREEN);
   const int screenHeight = platform::GetSystemMetrics(platform::SM_CYSCREEN);
   platform::RECT rect;

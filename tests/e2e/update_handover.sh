@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real client finds another version on the update server: declined, it goes on to the splash
 # and writes no updater; accepted, the embedded updater is written to the private temporary directory and
-# started with the client's directory and executable, and the client ends.
+# started with the client's directory and executable, and the client ends. With no file lines in
+# the manifest the updater has nothing to fetch: it says so and ends.
 source "$(dirname "$0")/lib/common.sh"
 if [ "${1:-}" != inside ]; then
   in_netns online bash "$0" inside
@@ -9,7 +10,6 @@ if [ "${1:-}" != inside ]; then
 fi
 
 start_portal --version 9.9.9
-export UPDATER_RECORD_ARGS=$work/updater-args
 
 # Declined.
 CLIENT_BASE_URL=$base "$CLIENT_EXE" &
@@ -38,9 +38,18 @@ box=$(wait_window "提示") || fail "no update question appeared"
 xdotool windowactivate --sync "$box" key --clearmodifiers Return
 wait_exit "$client"
 cmp -s "$private_tmp/Update" "$UPDATER_EXE" || fail "the updater written differs from the one built"
-wait_file "$UPDATER_RECORD_ARGS"
+wait_window "更新" 30 >/dev/null || fail "the updater's window did not appear"
+updater=$(pgrep -f "^$private_tmp/Update " | head -n 1)
+[ -n "$updater" ] || fail "no updater process"
+pids+=($updater)
 exe=$(readlink -f "$CLIENT_EXE")
 expected="$(dirname "$exe")|$exe"
-got=$(cat "$UPDATER_RECORD_ARGS")
+got=$(tr '\0' '\n' <"/proc/$updater/cmdline" | sed -n 2p)
 [ "$got" = "$expected" ] || fail "updater started with '$got', expected '$expected'"
+# While it runs, a second updater of the same user ends at once, as does one without arguments.
+timeout 5 "$private_tmp/Update" "/nonexistent|/nonexistent/x" || fail "a second updater did not end at once"
+timeout 5 "$private_tmp/Update" || fail "an updater without arguments did not end at once"
+box=$(wait_window "提示") || fail "the updater showed no end message"
+xdotool windowactivate --sync "$box" key --clearmodifiers Return
+wait_exit "$updater"
 echo "update hand-over: ok"

@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include "WindowTestSupport.h"
+#include "platform/Gdi.h"
 
 using namespace platform;
 using namespace wintest;
@@ -26,11 +27,7 @@ class WindowShapeTest : public ::testing::Test {
       if (IsWindow(h)) DestroyWindow(h);
     }
     DoEvents();
-    if (m_compositor > 0) {
-      // Gone before the next test starts its own (a second one would not get the screen).
-      ::kill(m_compositor, SIGTERM);
-      WaitFor([&] { return ::kill(m_compositor, 0) != 0; }, 3000);
-    }
+    StopCompositor();
   }
   HWND Keep(HWND h) {
     m_windows.push_back(h);
@@ -45,21 +42,32 @@ class WindowShapeTest : public ::testing::Test {
     return h;
   }
 
+  void StopCompositor() {
+    if (m_compositor <= 0) return;
+    // Gone before the next test starts its own (a second one would not get the screen).
+    ::kill(m_compositor, SIGTERM);
+    WaitFor([&] { return ::kill(m_compositor, 0) != 0; }, 3000);
+    m_compositor = 0;
+  }
+
   void StartCompositor() {
     const std::string pid = Output("xcompmgr >/dev/null 2>&1 & echo $!");
     m_compositor = std::atoi(pid.c_str());
     ASSERT_GT(m_compositor, 0);
   }
 
-  // A 100 x 100 PNG: opaque green with fully transparent 20 x 20 corners and a half-transparent
-  // green band at x 0..9, y 40..59.
+  // A 100 x 100 PNG: opaque green with fully transparent 20 x 20 corners, a half-transparent
+  // green band at x 0..9, y 40..59 and a 95 % one at x 90..99, y 40..59.
   static Image CornerImage() {
     const char* tmp = std::getenv("TMPDIR");
     const std::string path = std::string(tmp != nullptr ? tmp : "/tmp") + "/corners.png";
-    const std::string cmd = "convert -size 100x100 xc:none -fill '#00ff00' -draw 'rectangle 20,0 79,99' "
-                            "-draw 'rectangle 0,20 99,79' -fill none -draw 'rectangle 0,40 9,59' "
-                            "-region 10x20+0+40 -alpha set -channel A -evaluate set 50% +channel "
-                            "+region png32:" + path;
+    const std::string cmd =
+        "convert -size 100x100 xc:none -fill '#00ff00' -draw 'rectangle 20,0 79,99' "
+        "-draw 'rectangle 0,20 99,79' -fill none -draw 'rectangle 0,40 9,59' "
+        "-region 10x20+0+40 -alpha set -channel A -evaluate set 50% +channel "
+        "+region -region 10x20+90+40 -alpha set -channel A -evaluate set 95% +channel "
+        "+region png32:" +
+        path;
     if (Shell(cmd) != 0) return Image();
     std::ifstream in(path, std::ios::binary);
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -115,6 +123,40 @@ TEST_F(WindowShapeTest, RoundRectRegionCutsTheCornersForDrawingAndInput) {
   EXPECT_EQ(WindowFromPoint(POINT{151, 151}), back);
 }
 
+// The resize outline on the screen DC: inverted over whatever is there, without and with a
+// compositor, and gone without a trace when drawn a second time.
+TEST_F(WindowShapeTest, ScreenOutlineInvertsAndASecondDrawingErasesIt) {
+  Backdrop();
+  for (bool composited : {false, true}) {
+    SCOPED_TRACE(composited ? "compositor" : "no compositor");
+    if (composited) StartCompositor();
+    const RECT r{150, 150, 250, 220};
+    auto dotted = [&](const Image& s, std::uint32_t dot, std::uint32_t gap) {
+      // Shot from (140, 140): the top edge at y 10, dots where x + y is even on the screen.
+      for (int x = 10; x < 110; ++x) {
+        const bool isDot = ((140 + x + 150) & 1) == 0;
+        if (!Near(s.PixelAt(x, 10), isDot ? dot : gap)) return false;
+      }
+      return Near(s.PixelAt(10, 40), ((150 + 180) & 1) == 0 ? dot : gap) &&
+             Near(s.PixelAt(50, 40), Rgb(kRed)) && Near(s.PixelAt(5, 5), Rgb(kRed));
+    };
+    ASSERT_TRUE(WaitForScreen(140, 140, 120, 90, [&](const Image& s) { return dotted(s, Rgb(kRed), Rgb(kRed)); }));
+    const HDC screen = GetDC(0);
+    ASSERT_NE(screen, 0u);
+    EXPECT_TRUE(DrawFocusRect(screen, &r));
+    ReleaseDC(0, screen);
+    EXPECT_TRUE(WaitForScreen(140, 140, 120, 90, [&](const Image& s) {
+      return dotted(s, 0x00FFFF, Rgb(kRed));
+    })) << "the outline is not on the screen";
+    const HDC again = GetDC(0);
+    EXPECT_TRUE(DrawFocusRect(again, &r));
+    ReleaseDC(0, again);
+    EXPECT_TRUE(WaitForScreen(140, 140, 120, 90, [&](const Image& s) {
+      return dotted(s, Rgb(kRed), Rgb(kRed));
+    })) << "the outline was not erased";
+  }
+}
+
 TEST_F(WindowShapeTest, RegionsAreHandlesTheWindowTakesOver) {
   const HRGN r = CreateRectRgn(0, 0, 10, 10);
   ASSERT_NE(r, 0u);
@@ -139,7 +181,22 @@ TEST_F(WindowShapeTest, ChildAtANegativePositionIsClippedByItsParent) {
   }));
 }
 
-TEST_F(WindowShapeTest, LayeredImageWithoutCompositorIsCutToItsPixels) {
+// Without a compositor nothing blends: the window shows the image's solid pixels (alpha from
+// 90 %) in their full colour and nothing else, and takes the pointer only there.
+bool SolidLook(const Image& s) {
+  return Near(s.PixelAt(2, 2), Rgb(kRed)) && Near(s.PixelAt(97, 2), Rgb(kRed)) &&
+         Near(s.PixelAt(50, 50), Rgb(kGreen)) && Near(s.PixelAt(5, 50), Rgb(kRed)) &&
+         Near(s.PixelAt(95, 50), Rgb(kGreen));
+}
+// With one, every pixel blends with what is behind it.
+bool BlendedLook(const Image& s) {
+  const std::uint32_t band = s.PixelAt(5, 50);
+  const int red = (band >> 16) & 0xFF, green = (band >> 8) & 0xFF;
+  return Near(s.PixelAt(2, 2), Rgb(kRed)) && Near(s.PixelAt(50, 50), Rgb(kGreen)) && red > 80 &&
+         green > 80;  // half and half
+}
+
+TEST_F(WindowShapeTest, LayeredImageWithoutCompositorShowsItsSolidPartsInFullColour) {
   const HWND back = Backdrop();
   const HWND h = Keep(TopLevel(above, 150, 150, 10, 10, 0, "layered image", WS_EX_LAYERED | WS_EX_TOPMOST));
   const Image image = CornerImage();
@@ -149,33 +206,27 @@ TEST_F(WindowShapeTest, LayeredImageWithoutCompositorIsCutToItsPixels) {
   ASSERT_TRUE(GetWindowRect(h, &r));
   EXPECT_EQ(r, (RECT{150, 150, 250, 250}));  // the window takes the image's size
   ShowWindow(h, SW_SHOW);
-  // The transparent corners show the window behind, not black; the half-transparent band is
-  // part of the shape (unblended without a compositor).
-  EXPECT_TRUE(WaitForScreen(150, 150, 100, 100, [](const Image& s) {
-    return Near(s.PixelAt(2, 2), Rgb(kRed)) && Near(s.PixelAt(97, 97), Rgb(kRed)) &&
-           Near(s.PixelAt(50, 50), Rgb(kGreen)) && !Near(s.PixelAt(5, 50), Rgb(kRed));
-  }));
+  EXPECT_TRUE(WaitForScreen(150, 150, 100, 100, SolidLook));
   EXPECT_FALSE(above.Saw(h, WM_PAINT));  // the image is the whole painting
   EXPECT_EQ(ClickedWindow(152, 152), back);
   EXPECT_EQ(ClickedWindow(200, 200), h);
-  EXPECT_EQ(ClickedWindow(155, 200), h);  // half transparent still takes the pointer
+  EXPECT_EQ(ClickedWindow(155, 200), back);  // the half-transparent band is not shown
+  EXPECT_EQ(ClickedWindow(245, 200), h);
 }
 
-TEST_F(WindowShapeTest, LayeredImageUnderACompositorBlendsWithWhatIsBehind) {
-  StartCompositor();
+TEST_F(WindowShapeTest, LayeredImageChangesItsLookWhenACompositorStartsAndStops) {
   const HWND back = Backdrop();
   const HWND h = Keep(TopLevel(above, 150, 150, 10, 10, 0, "layered image", WS_EX_LAYERED | WS_EX_TOPMOST));
-  const Image image = CornerImage();
-  ASSERT_TRUE(UpdateLayeredWindow(h, image));
+  ASSERT_TRUE(UpdateLayeredWindow(h, CornerImage()));
   ShowWindow(h, SW_SHOW);
-  EXPECT_TRUE(WaitForScreen(150, 150, 100, 100, [](const Image& s) {
-    const std::uint32_t band = s.PixelAt(5, 50);
-    const int red = (band >> 16) & 0xFF, green = (band >> 8) & 0xFF;
-    return Near(s.PixelAt(2, 2), Rgb(kRed)) && Near(s.PixelAt(50, 50), Rgb(kGreen)) &&
-           red > 80 && green > 80;  // blended half and half
-  }, 8000));
+  ASSERT_TRUE(WaitForScreen(150, 150, 100, 100, SolidLook));
+  StartCompositor();
+  EXPECT_TRUE(WaitForScreen(150, 150, 100, 100, BlendedLook, 8000));
   EXPECT_EQ(ClickedWindow(152, 152), back);
-  EXPECT_EQ(ClickedWindow(200, 200), h);
+  EXPECT_EQ(ClickedWindow(155, 200), h);  // the band is shown, so it takes the pointer
+  StopCompositor();
+  EXPECT_TRUE(WaitForScreen(150, 150, 100, 100, SolidLook, 8000));
+  EXPECT_EQ(ClickedWindow(155, 200), back);
 }
 
 TEST_F(WindowShapeTest, ColorKeyMakesTheBackgroundSeeThroughAndControlsStay) {

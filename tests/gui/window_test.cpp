@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "WindowTestSupport.h"
+#include "platform/Form.h"
 
 using namespace platform;
 using namespace wintest;
@@ -150,18 +151,31 @@ TEST_F(WindowTest, SetWindowPosOnATopLevelMovesTheRealWindowOnce) {
   EXPECT_EQ(r, (RECT{150, 120, 470, 360}));
 }
 
-TEST_F(WindowTest, ReparentedChildKeepsItsScreenPlace) {
+TEST_F(WindowTest, ReparentedChildKeepsItsScreenPlaceAlsoOnTheDesktop) {
   const HWND a = Keep(TopLevel(rec, 100, 100, 300, 200));
   const HWND b = Keep(TopLevel(other, 400, 100, 300, 200));
-  const HWND child = Child(rec, a, 10, 10, 50, 50);
+  const HWND child = Keep(Child(rec, a, 10, 10, 50, 50, 0x000000FF));
+  SetWindowText(child, "released child");
   EXPECT_EQ(SetParent(child, b), a);
   EXPECT_EQ(GetParent(child), b);
   RECT r;
   ASSERT_TRUE(GetWindowRect(child, &r));
   EXPECT_EQ(r, (RECT{110, 110, 160, 160}));
-  EXPECT_EQ(SetParent(child, 0), 0u);  // becoming a top-level window again is not offered
+  // Released to the desktop it becomes a window of its own, where it was and still visible.
+  ShowWindow(b, SW_SHOW);
+  EXPECT_EQ(SetParent(child, 0), b);
+  EXPECT_EQ(GetParent(child), 0u);
+  ASSERT_TRUE(GetWindowRect(child, &r));
+  EXPECT_EQ(r, (RECT{110, 110, 160, 160}));
+  ASSERT_TRUE(WaitFor([&] { return RealOrigin("released child") == POINT{110, 110}; }));
+  EXPECT_TRUE(WaitForScreen(115, 115, 40, 40, [](const Image& shot) {
+    return Near(shot.PixelAt(20, 20), 0xFF0000);
+  }));
   ASSERT_TRUE(DestroyWindow(b));
-  EXPECT_FALSE(IsWindow(child));
+  EXPECT_TRUE(IsWindow(child)) << "no longer the old parent's";
+  SetLastError(0);
+  EXPECT_EQ(SetParent(child, 0), 0u);  // top-level already: nothing to do, no error
+  EXPECT_EQ(GetLastError(), 0u);
 }
 
 // ---- Pointer ----
@@ -332,6 +346,91 @@ TEST_F(WindowTest, ClickingAChildGivesItTheFocus) {
 }
 
 // ---- State and desktop ----
+
+TEST_F(WindowTest, SetWindowPosSurvivesAWindowItsShowMessageDestroys) {
+  const HWND h = TopLevel(rec, 100, 100, 100, 100);
+  rec.hook = [](HWND w, UINT m, WPARAM, LPARAM, LRESULT&) {
+    if (m == WM_SHOWWINDOW) DestroyWindow(w);
+    return false;
+  };
+  EXPECT_TRUE(SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW));
+  EXPECT_FALSE(IsWindow(h));
+}
+
+TEST_F(WindowTest, ActivatingAHiddenWindowLeavesItHidden) {
+  const HWND h = Keep(TopLevel(rec, 100, 100, 200, 100, 0x00FFFFFF, "hidden window"));
+  const HWND child = Child(rec, h, 0, 0, 20, 20);
+  ASSERT_TRUE(ShowAndWait(rec, h));
+  ShowWindow(h, SW_HIDE);
+  auto mapped = [] { return Output("xwininfo -name 'hidden window'").find("IsUnMapped") == std::string::npos; };
+  ASSERT_TRUE(WaitFor([&] { return !mapped(); }));
+  rec.Clear();
+  EXPECT_FALSE(SetActiveWindow(child));
+  EXPECT_FALSE(SetForegroundWindow(h));
+  Settle();
+  EXPECT_FALSE(mapped());
+  EXPECT_FALSE(IsWindowVisible(h));
+  EXPECT_FALSE(rec.Saw(h, WM_SHOWWINDOW));
+  ShowWindow(h, SW_SHOW);
+  EXPECT_TRUE(SetActiveWindow(child));
+  EXPECT_TRUE(WaitFor(mapped));
+}
+
+class ModalForm : public Form {
+ public:
+  CreateWindowArgs Design() override {
+    CreateWindowArgs a;
+    a.title = "modal form";
+    a.style = WS_POPUP;
+    a.x = 350;
+    a.y = 150;
+    a.width = 120;
+    a.height = 80;
+    return a;
+  }
+};
+
+// The owner of a modal form takes no input until the form goes, here by DestroyWindow rather
+// than by hiding or unloading it.
+TEST_F(WindowTest, ModalFormDisablesItsOwnerUntilItsWindowGoes) {
+  FormRuntime::SetLastFormUnloadedHandler([] {});
+  const HWND owner = Keep(TopLevel(rec, 100, 100, 200, 150, 0x00FFFFFF, "modal owner"));
+  const HWND child = Child(rec, owner, 20, 20, 60, 60);
+  ASSERT_TRUE(ShowAndWait(rec, owner));
+  ModalForm& form = FormSlot<ModalForm>::Get();
+  const HWND modal = form.hWnd();
+  bool clickedWhileModal = false;
+  bool checked = false;
+  const UINT_PTR timer = SetTimer(0, 0, 50, [&](HWND, UINT, UINT_PTR, DWORD) {
+    if (checked || !IsWindowVisible(modal)) return;
+    checked = true;
+    EXPECT_FALSE(IsWindowEnabled(owner));
+    EXPECT_TRUE(IsWindowEnabled(child)) << "its own state; it takes no input through the owner";
+    rec.Clear();
+    Xdotool("mousemove 140 140 click 1");
+    Settle(200);
+    clickedWhileModal = rec.Saw(child, WM_LBUTTONDOWN) || rec.Saw(owner, WM_LBUTTONDOWN);
+    DestroyWindow(modal);
+  });
+  form.ShowModal(owner);
+  KillTimer(0, timer);
+  EXPECT_TRUE(checked);
+  EXPECT_FALSE(clickedWhileModal);
+  EXPECT_TRUE(IsWindowEnabled(owner));
+  EXPECT_TRUE(SameSequence({{owner, WM_ENABLE, 1, 0}}, rec.Only({WM_ENABLE})));
+  rec.Clear();
+  Xdotool("mousemove 141 141 click 1");
+  EXPECT_TRUE(WaitFor([&] { return rec.Saw(child, WM_LBUTTONDOWN); }));
+  FormSlot<ModalForm>::Unload();
+  // Disabling by hand is refused input too, and a second disable reports the first.
+  EXPECT_FALSE(EnableWindow(owner, false));
+  EXPECT_TRUE(EnableWindow(owner, false));
+  rec.Clear();
+  Xdotool("mousemove 142 142 click 1");
+  Settle(200);
+  EXPECT_FALSE(rec.Saw(child, WM_LBUTTONDOWN));
+  FormRuntime::SetLastFormUnloadedHandler({});
+}
 
 TEST_F(WindowTest, OwnedWindowFollowsItsOwnersMinimiseAndRestore) {
   Recorder& owned = other;

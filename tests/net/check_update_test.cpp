@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@
 #include "common/CheckUpdate.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
+#include "platform/Crypto.h"
+#include "platform/EventLog.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
 #include "platform/Resources.h"
@@ -177,7 +180,7 @@ TEST_F(CheckUpdateTest, OddManifestsPromptOnlyAsTheRulesSay) {
       {"version=1.1.0\nfile|http://127.0.0.1/f\n", 1},  // LF only: one long line, differs
       {std::string("\0\0\0\xff\xfe", 5), 0},            // binary, no key
       {"version=1.1.0\r\nversion=9.9.9\r\n", 0},        // only the first line counts
-      {std::string(3u << 20, 'v') + "\r\n", 0},         // a long line of "v"s
+      {std::string(3u << 20, 'v') + "\r\n", 0},         // over the bound: not taken
   };
   for (const Row& row : rows) {
     boxes.clear();
@@ -186,6 +189,88 @@ TEST_F(CheckUpdateTest, OddManifestsPromptOnlyAsTheRulesSay) {
     EXPECT_EQ(boxes.size(), row.boxes) << row.body.substr(0, 40);
   }
   EXPECT_TRUE(events.empty());
+}
+
+TEST_F(CheckUpdateTest, ACutOffManifestLeavesThePreviousOneInPlace) {
+  std::ofstream(Manifest(), std::ios::binary) << "version=0.9.0\r\n";
+  server.Route(kManifestPath, [](const testsupport::Request&, testsupport::Connection& c) {
+    c.SendRaw("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nversion=1.1.0\r\n");
+  });
+  Check(StartupMode);
+  EXPECT_EQ(ReadAll(Manifest()), "version=0.9.0\r\n");
+  EXPECT_FALSE(fs::exists(Manifest() + ".part"));
+  ASSERT_EQ(boxes.size(), 1u) << "the previous manifest is read";
+}
+
+TEST_F(CheckUpdateTest, AnUpdaterThatCannotBeWrittenOrStartedIsReportedAndTheClientGoesOn) {
+  Serve("version=2.0.0\r\n");
+  answer = platform::IDYES;
+  for (UpdateCaller mode : {StartupMode, ButtonMode}) {
+    // A directory where the updater goes: it cannot be written, and nothing old is started.
+    fs::remove_all(Updater());
+    fs::create_directories(Updater() + "/in-the-way");
+    boxes.clear();
+    events.clear();
+    Check(mode);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, "无法写入更新程序，请稍后再试！");
+    EXPECT_TRUE(events.empty()) << "nothing started, nothing ended";
+    fs::remove_all(Updater());
+
+    hooks.startProgram = [this](const std::string&, const std::string&) {
+      events.push_back("start failed");
+      return false;
+    };
+    boxes.clear();
+    events.clear();
+    Check(mode);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, "无法启动更新程序，请稍后再试！");
+    EXPECT_EQ(events, std::vector<std::string>{"start failed"}) << "the client goes on";
+    SetUp();
+  }
+}
+
+TEST_F(CheckUpdateTest, WithAKeyOnlyAManifestSignedWithItIsOffered) {
+  const std::string seed(64, '7');
+  const std::string otherSeed(64, '3');
+  hooks.publicKey = *platform::Ed25519PublicKeyHex(seed);
+  std::vector<std::string> log;
+  platform::SetEventLogSink([&](std::string_view line) { log.emplace_back(line); });
+  auto sign = [](const std::string& text, const std::string& key) {
+    return *platform::SignEd25519({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, key);
+  };
+  const std::string manifest = "version=2.0.0\r\n";
+  struct Row {
+    const char* what;
+    std::string body;
+    std::optional<std::string> signature;  // nothing: the server has none
+    std::size_t boxes;
+  };
+  const std::vector<Row> rows = {
+      {"signed", manifest, sign(manifest, seed) + "\n", 1},
+      {"unsigned", manifest, std::nullopt, 0},
+      {"tampered", "version=2.0.1\r\n", sign(manifest, seed), 0},
+      {"other key", manifest, sign(manifest, otherSeed), 0},
+      {"garbage", manifest, std::string("not a signature"), 0},
+  };
+  for (const Row& row : rows) {
+    fs::remove(Manifest());
+    fs::remove(Manifest() + ".sig");
+    Serve(row.body);
+    const auto signature = row.signature;
+    server.Route(std::string(kManifestPath) + ".sig",
+                 [signature](const testsupport::Request&, testsupport::Connection& c) {
+                   if (signature) c.SendResponse(200, {}, *signature);
+                   else c.SendResponse(404, {}, "");
+                 });
+    boxes.clear();
+    log.clear();
+    Check(StartupMode);
+    EXPECT_EQ(boxes.size(), row.boxes) << row.what;
+    EXPECT_EQ(log.size(), 1 - row.boxes) << row.what << ": one log line for a refusal";
+  }
+  platform::SetEventLogSink({});
 }
 
 }  // namespace

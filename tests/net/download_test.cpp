@@ -193,10 +193,11 @@ TEST_F(DownloadTest, StopFromLoadingHandlerEndsBeforeTheNextRead) {
   EXPECT_LT(large.sent, LargeBody::kSize);
 }
 
-TEST_F(DownloadTest, StopFromAQueuedMainContextSourceTakesEffectBetweenChunks) {
-  LargeBody large;
-  m_server.Route("/large", large.Handler());
-  // Queued before the download starts: only the message processing after a chunk can run it.
+TEST_F(DownloadTest, MessagesRunWhileWaitingForHeadersAndAStopThereWritesNothing) {
+  m_server.Route("/slow", [](const Request&, Connection& c) {
+    if (c.Pause(std::chrono::milliseconds(500))) c.SendResponse(200, {}, "late");
+  });
+  // Queued before the download starts: only message processing during the wait can run it.
   struct Pending {
     COrvDownLoadFile* download;
     guint id;
@@ -210,11 +211,47 @@ TEST_F(DownloadTest, StopFromAQueuedMainContextSourceTakesEffectBetweenChunks) {
       },
       &pending);
 
-  EXPECT_TRUE(Fetch("/large"));
+  EXPECT_FALSE(Fetch("/slow"));
   if (pending.id != 0) g_source_remove(pending.id);
-  ExpectEvents({"QueryFileInfo(" + std::to_string(LargeBody::kSize) + ")", "Loading(8192)",
-                "Complete"});
-  EXPECT_EQ(fs::file_size(Target()), 8192u);
+  EXPECT_EQ(0u, pending.id) << "the queued message did not run during the wait";
+  ExpectEvents({"Complete"});
+  EXPECT_FALSE(fs::exists(Target()));
+}
+
+TEST_F(DownloadTest, AStopWhileTheServerStallsEndsTheDownloadAtOnce) {
+  m_server.Route("/stall", [](const Request&, Connection& c) {
+    if (c.SendHead(200, {{"Content-Length", "100000"}}) && c.SendRaw(Body(100)))
+      c.Pause(std::chrono::seconds(30));
+  });
+  // Fires during the stall (each test runs in a process of its own).
+  g_timeout_add(
+      300,
+      [](gpointer data) {
+        static_cast<COrvDownLoadFile*>(data)->StopDownLoad();
+        return G_SOURCE_REMOVE;
+      },
+      &m_download);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(Fetch("/stall")) << "a stopped download is a success";
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(fs::file_size(Target()), 100u);
+}
+
+TEST_F(DownloadTest, SizeBoundAndDeadlineRefuseWhatExceedsThem) {
+  m_server.Route("/big", ServeRaw("HTTP/1.1 200 OK\r\nContent-Length: 2000\r\n\r\n" + Body(2000)));
+  m_server.Route("/stall", [](const Request&, Connection& c) {
+    if (c.SendHead(200, {{"Content-Length", "100000"}}) && c.SendRaw(Body(100)))
+      c.Pause(std::chrono::seconds(20));
+  });
+  m_download.m_MaxBytes = 1000;
+  EXPECT_FALSE(Fetch("/big"));
+  EXPECT_FALSE(fs::exists(Target())) << "an announced oversize body must not be written";
+
+  m_download.m_MaxBytes = 0;
+  m_download.m_DeadlineSeconds = 1;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(Fetch("/stall"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
 TEST_F(DownloadTest, LengthsOfTwoGiBAndMoreAreReportedExactly) {

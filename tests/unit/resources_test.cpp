@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <set>
 
@@ -82,6 +83,22 @@ TEST(Resources, PngImagesWithSoftAlpha) {
   }
   EXPECT_EQ(kinds.size(), 3u);
   EXPECT_EQ(splash.PixelAt(0, 0) >> 24, 0u) << "the splash has transparent corners";
+  // Both fade out before every edge: nothing is cut off by the picture's border.
+  for (const platform::Image* img : {&background, &splash}) {
+    const int w = img->Width(), h = img->Height();
+    int worst = 0;
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        if (std::min(std::min(x, w - 1 - x), std::min(y, h - 1 - y)) > 1) continue;
+        const int a = static_cast<int>(img->PixelAt(x, y) >> 24);
+        worst = std::max(worst, a);
+        if (x == 0 || y == 0 || x == w - 1 || y == h - 1) {
+          EXPECT_EQ(a, 0) << w << ": " << x << "," << y;
+        }
+      }
+    }
+    EXPECT_LT(worst, 8) << "alpha next to an edge of the " << w << " x " << h << " picture";
+  }
   EXPECT_TRUE(LoadPngResource(999).IsNull());
 }
 

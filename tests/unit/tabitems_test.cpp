@@ -308,6 +308,18 @@ TEST_F(TabItems, AddKeepsThePageWindowStyle) {
   platform::DestroyWindow(hwnd);
 }
 
+// A page whose window cannot become a window of its own (here: gone) is not reported released.
+TEST_F(TabItems, ReleaseFormThatCannotFreeTheWindowFails) {
+  platform::CreateWindowArgs args;
+  args.messageOnly = true;
+  const platform::HWND hwnd = platform::CreateWindowEx(args);
+  platform::DestroyWindow(hwnd);
+  auto page = std::make_shared<FakePage>("p", hwnd);
+  strip.items.Add("P", page);
+  EXPECT_FALSE(strip.items.ReleaseForm(Variant(page)));
+  EXPECT_TRUE(page->loaded);
+}
+
 TEST_F(TabItems, ReleaseFormRefusedByTheHostChangesNothing) {
   auto pages = AddPages(2);
   strip.OnBeforeRemove = [](std::int32_t) { return false; };

@@ -4,7 +4,7 @@
 //
 // writes the login background, the splash, the multi-size icon file, the title-bar button
 // strips, the logo, the two tab-strip skins, the frame sprite, the updater's close-button strip
-// and the dialog buttons' strips into <outdir>. The output is the same, byte for byte, on every
+// the dialog buttons' strips and the portal buttons' strips into <outdir>. The output is the same, byte for byte, on every
 // run: no clocks, no random numbers (the sparkles use a fixed-seed generator), and text is
 // rendered with fixed font options.
 //
@@ -108,6 +108,30 @@ struct Canvas {
   }
   std::uint32_t Get(int x, int y) { return Row(y)[x] & 0xFFFFFF; }
 };
+
+// Fades a premultiplied ARGB surface out toward its edges: a pixel `ramp` or more pixels inside
+// keeps its value, nearer ones are scaled down smoothly, and the outermost ring becomes fully
+// transparent. Art that ends at the picture's border would otherwise show a straight cut there
+// (a faint line where a compositor blends it, a hard one where the window is cut to a shape).
+void FadeEdges(Canvas& c, double ramp) {
+  const int w = c.Width(), h = c.Height();
+  for (int y = 0; y < h; ++y) {
+    std::uint32_t* row = c.Row(y);
+    for (int x = 0; x < w; ++x) {
+      const int d = std::min(std::min(x, w - 1 - x), std::min(y, h - 1 - y));
+      if (d >= ramp) continue;
+      const double t = d / ramp;
+      const double f = t * t * (3 - 2 * t);
+      const std::uint32_t p = row[x];
+      std::uint32_t out = 0;
+      for (int shift = 0; shift < 32; shift += 8) {
+        out |= static_cast<std::uint32_t>(std::lround(((p >> shift) & 0xFF) * f)) << shift;
+      }
+      row[x] = out;
+    }
+  }
+  cairo_surface_mark_dirty(c.surface);
+}
 
 Rgb FromPacked(std::uint32_t v) { return Hex(v & 0xFFFFFF); }
 
@@ -648,6 +672,44 @@ void DrawUpdaterClose(const std::filesystem::path& out) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Portal buttons (bitmaps 111 and 112): the main window's other-login and portal-page buttons
+// beside the tab strip, three frames each (normal, hover, pressed), 22 rows hanging from the
+// window's top row. The caption is the button's own text, printed in white over the frame.
+
+void DrawPortalButtonStrip(int w, const std::filesystem::path& out) {
+  const int h = 22;
+  Canvas c(CAIRO_FORMAT_RGB24, w * 3, h);
+  cairo_t* cr = c.cr;
+  const double fill[3] = {0.10, 0.26, 0.0};
+  for (int i = 0; i < 3; ++i) {
+    const BtnState st = static_cast<BtnState>(i);
+    cairo_save(cr);
+    cairo_rectangle(cr, i * w, 0, w, h);
+    cairo_clip(cr);
+    cairo_translate(cr, i * w, 0);
+    for (int y = 0; y < h; ++y) {
+      SetRgb(cr, Quantised(TitleRow(y)));
+      cairo_rectangle(cr, 0, y, w, 1);
+      cairo_fill(cr);
+    }
+    FacePath(cr, 1.5, 1, w - 3, h - 2.5, 4);
+    if (st == BtnState::Pressed)
+      SetRgb(cr, Hex(0x0A1E5A), 0.38);
+    else
+      SetRgb(cr, Hex(0xFFFFFF), fill[i]);
+    cairo_fill_preserve(cr);
+    cairo_set_line_width(cr, 1);
+    if (st == BtnState::Pressed)
+      cairo_set_source_rgba(cr, 0, 0, 0, 0.25);
+    else
+      cairo_set_source_rgba(cr, 1, 1, 1, st == BtnState::Hover ? 0.55 : 0.35);
+    cairo_stroke(cr);
+    cairo_restore(cr);
+  }
+  WritePng(c.surface, out);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Dialog buttons (bitmaps 109 and 110): the exit confirmation's answer buttons, three 65 x 25
 // frames each (normal, hover, pressed), laid out for a white dialog. The caption is the
 // button's own text, printed over the frame, so the pictures carry none. 109 is the accepting
@@ -1041,6 +1103,7 @@ void DrawSplash(const std::filesystem::path& out) {
     cairo_set_source_rgba(cr, 1, 0.92, 0.65, 1.0 - i * 0.3);
     cairo_fill(cr);
   }
+  FadeEdges(c, 6);
   WritePng(c.surface, out);
 }
 
@@ -1568,6 +1631,10 @@ void DrawLoginBackground(const std::filesystem::path& out) {
   Canvas c(CAIRO_FORMAT_ARGB32, W, H);
   cairo_t* cr = c.cr;
 
+  // The light around the swordsman (aura, rune circle, motes) on a layer of its own, faded out
+  // before the picture's edges: the aura's circle reaches past the left and bottom ones.
+  Canvas light(CAIRO_FORMAT_ARGB32, W, H);
+  cr = light.cr;
   // aura behind the swordsman: fades out to nothing toward every edge
   cairo_pattern_t* aura = cairo_pattern_create_radial(225, 330, 10, 225, 360, 330);
   AddStop(aura, 0, Hex(0xCFE0FF), 0.75);
@@ -1598,6 +1665,10 @@ void DrawLoginBackground(const std::filesystem::path& out) {
     cairo_set_source_rgba(cr, 1, 0.95, 0.75, alpha);
     cairo_fill(cr);
   }
+  FadeEdges(light, 64);
+  cr = c.cr;
+  cairo_set_source_surface(cr, light.surface, 0, 0);
+  cairo_paint(cr);
 
   DrawPanel(cr);
 
@@ -1605,13 +1676,16 @@ void DrawLoginBackground(const std::filesystem::path& out) {
   {
     Canvas fig(CAIRO_FORMAT_ARGB32, W, H);
     DrawFigure(fig.cr);
-    cairo_pattern_t* fade = cairo_pattern_create_linear(0, 600, 0, 696);
+    // Solid down to y 640, so the opaque look without a compositor keeps most of the boots.
+    cairo_pattern_t* fade = cairo_pattern_create_linear(0, 640, 0, 692);
     cairo_pattern_add_color_stop_rgba(fade, 0, 0, 0, 0, 1);
     cairo_pattern_add_color_stop_rgba(fade, 1, 0, 0, 0, 0.0);
     cairo_set_source_surface(cr, fig.surface, 0, 0);
     cairo_mask(cr, fade);
     cairo_pattern_destroy(fade);
   }
+  // Whatever else comes near the border ends before it.
+  FadeEdges(c, 8);
   WritePng(c.surface, out);
 }
 
@@ -1685,6 +1759,16 @@ int main(int argc, char** argv) {
   DrawLoginPicture(dir / "png101.png", 1152, 125, 34, true, dir / "login-close.png");
   DrawSplash(dir / "png102.png");
   WriteIcon(dir / "icon101.ico");
+  // The same icon as single pictures, for the desktop's icon theme of an installed client.
+  for (int size : {16, 32, 48, 256}) {
+    const std::vector<unsigned char> png = IconImage(size, true);
+    std::ofstream f(dir / ("icon-" + std::to_string(size) + ".png"), std::ios::binary);
+    f.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    if (!f) {
+      std::fprintf(stderr, "artgen: cannot write the %d px icon\n", size);
+      g_ok = false;
+    }
+  }
 
   using G = Glyph;
   using S = BtnState;
@@ -1710,5 +1794,7 @@ int main(int argc, char** argv) {
   DrawUpdaterClose(dir / "updater-bitmap103.png");
   DrawDialogButtonStrip(kAcceptTheme, dir / "bitmap109.png");
   DrawDialogButtonStrip(kDeclineTheme, dir / "bitmap110.png");
+  DrawPortalButtonStrip(99, dir / "bitmap111.png");
+  DrawPortalButtonStrip(81, dir / "bitmap112.png");
   return g_ok ? 0 : 1;
 }

@@ -2,7 +2,10 @@
 // so the client can be run and tested without them.
 //
 //   demo-portal [--port N] [--version TEXT] [--manifest FILE] [--files DIR] [--rate BYTES]
-//               [--sign-key KEY.pem] [--refuse-login]
+//               [--sign-key KEY.pem] [--refuse-login] [--auto-login] [--login-delay MS]
+//
+// --login-delay holds the login page back for MS milliseconds (the client's splash stays up
+// that long: tools/screenshots.sh photographs it).
 //
 // It prints "listening on http://127.0.0.1:PORT" once it accepts connections, then
 // "request: METHOD PATH" for every request. Port 0 (the default) picks a free port.
@@ -33,6 +36,8 @@ struct Portal {
   long rate = 0;             // bytes a second for those files; 0: as fast as it goes
   std::optional<updatesign::Key> key;
   bool refuseLogin = false;  // hang up on the login page (the client then sees an empty page)
+  bool autoLogin = false;    // the login page enters the first server by itself (benchmarks)
+  guint loginDelayMs = 0;    // the login page is answered this late
 };
 
 // The manifest as served; nothing when its file cannot be read.
@@ -119,7 +124,7 @@ std::string Page(const char* title, const char* body) {
 
 // The login page: the page-to-client commands as links and a form (the client sees those raw;
 // a script navigation to an address with "|" would never reach it).
-std::string LoginPage(const std::string& base) {
+std::string LoginPage(const std::string& base, bool autoLogin) {
   const std::string play = base + "/games/talmar2/play/";
   return std::string(R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>登录</title>
 <style>
@@ -141,7 +146,8 @@ button{margin-top:16px;width:100%;padding:8px;border:0;border-radius:4px;backgro
          play + R"(1">一区</a><a id="s2" href="app://loadgame|)" + play +
          R"(2">二区</a></div>
 <div class="foot"><a id="min" href="app://minimize">最小化</a><a id="exit" href="app://exitgame">退出</a></div>
-</div></body></html>)";
+</div>)" + std::string(autoLogin ? R"(<script>addEventListener("load", () => document.getElementById("s1").click());</script>)" : "") +
+         "</body></html>";
 }
 
 std::string GamePage(const std::string& base, const std::string& server) {
@@ -198,11 +204,32 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
       g_object_unref(stream);
       return;
     }
-    Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8", LoginPage(base));
+    Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8", LoginPage(base, portal->autoLogin));
+    if (portal->loginDelayMs > 0) {
+      // The answer is ready; it leaves once the timer lets it go.
+      g_object_ref(msg);
+      soup_server_message_pause(msg);
+      g_timeout_add(portal->loginDelayMs, +[](gpointer data) -> gboolean {
+        auto* held = static_cast<SoupServerMessage*>(data);
+        soup_server_message_unpause(held);
+        g_object_unref(held);
+        return G_SOURCE_REMOVE;
+      }, msg);
+    }
     return;
   }
   if (p.rfind("/games/talmar2/play/", 0) == 0 && p.size() > 20) {
     Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8", GamePage(base, p.substr(20)));
+    return;
+  }
+  if (p == "/games/talmar2/churn") {
+    // A heavy game page for the endurance benchmark: it fills and drops 200 MB, again and again.
+    Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8",
+         Page("churn", "<p id='n'>0</p><script>var n = 0; setInterval(function () {"
+                       "  var a = []; for (var i = 0; i < 200; ++i) {"
+                       "    var b = new Uint8Array(1 << 20); b.fill(i); a.push(b); }"
+                       "  a = null; document.getElementById('n').textContent = ++n; }, 500);"
+                       "</script>"));
     return;
   }
   if (p == "/games/talmar2/") {
@@ -216,7 +243,8 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
 [[noreturn]] void Usage() {
   std::fprintf(stderr,
                "usage: demo-portal [--port N] [--version TEXT] [--manifest FILE] [--files DIR]\n"
-               "                   [--rate BYTES] [--sign-key KEY.pem] [--refuse-login]\n");
+               "                   [--rate BYTES] [--sign-key KEY.pem] [--refuse-login] [--auto-login]\n"
+               "                   [--login-delay MS]\n");
   std::exit(2);
 }
 
@@ -228,7 +256,7 @@ int main(int argc, char** argv) {
   std::string keyPath = DEMO_UPDATE_KEY;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a != "--refuse-login" && i + 1 >= argc) Usage();
+    if (a != "--refuse-login" && a != "--auto-login" && i + 1 >= argc) Usage();
     if (a == "--port") {
       char* end = nullptr;
       const unsigned long v = std::strtoul(argv[++i], &end, 10);
@@ -238,12 +266,19 @@ int main(int argc, char** argv) {
       portal.version = argv[++i];
     } else if (a == "--refuse-login") {
       portal.refuseLogin = true;
+    } else if (a == "--auto-login") {
+      portal.autoLogin = true;
     } else if (a == "--manifest") {
       portal.manifestFile = argv[++i];
     } else if (a == "--files") {
       portal.filesDir = argv[++i];
     } else if (a == "--rate") {
       portal.rate = std::strtol(argv[++i], nullptr, 10);
+    } else if (a == "--login-delay") {
+      char* end = nullptr;
+      const unsigned long v = std::strtoul(argv[++i], &end, 10);
+      if (*end != '\0' || v > 600000) Usage();
+      portal.loginDelayMs = static_cast<guint>(v);
     } else if (a == "--sign-key") {
       keyPath = argv[++i];
     } else {

@@ -21,9 +21,11 @@ constexpr int kClientHeight = 144;
 constexpr int kCloseFromRight = 730;  // twips
 // Temporary files in the client's directory start with this; what a killed run left is
 // removed by the next.
-constexpr const char* kTempPrefix = ".update-";
+constexpr const char* kTempPrefix = ".talmar2-update-";
 
-void Log(const std::string& line) { LogEvent("updater: " + line); }
+void Log(const std::string& line) {
+  LogEvent("updater: " + line);
+}
 
 std::vector<std::string> SplitAtBars(const std::string& text) {
   std::vector<std::string> pieces;
@@ -51,6 +53,7 @@ CreateWindowArgs UpdateFrm::Design() {
 }
 
 void UpdateFrm::Form_Load() {
+  m_busy = true;
   m_downfile = std::make_unique<COrvDownLoadFile>();
   m_downfile->QueryFileInfo = [this](std::int64_t size) {
     OrvProgressBar1->Value(0);
@@ -76,7 +79,7 @@ void UpdateFrm::Form_Load() {
     controls::UserControlArgs a;
     a.parent = hWnd();
     a.left = width - kCloseFromRight;
-    a.top = PixelsToTwips(7);  // centred on the title bar
+    a.top = 0;  // the strip's art continues the title bar's top rows
     a.width = PixelsToTwips(43);
     a.height = PixelsToTwips(18);
     a.properties = &design;
@@ -110,21 +113,26 @@ void UpdateFrm::Form_Load() {
   m_running = false;
 
   if (!m_bCancel) {
-    if (m_failed) {
+    if (m_readOnly) {
+      MessageBox("程序目录无法写入，更新未能完成！", "提示", MB_OK | MB_ICONEXCLAMATION);
+    } else if (m_failed) {
       MessageBox("更新未能完成，已保留原有版本！", "提示", MB_OK | MB_ICONEXCLAMATION);
     } else {
       MessageBox("软件已升至最新版本！", "提示", MB_OK | MB_ICONINFORMATION);
     }
   }
   OpenAtEnd();
+  m_busy = false;
   RequestUnload(vbFormCode);
 }
 
 void UpdateFrm::Form_QueryUnload(bool& cancel, int unloadMode) {
-  // Closing the window while files arrive is the close button's question, not an abrupt end.
-  if (m_running && unloadMode == vbFormControlMenu) {
+  // The load step runs the whole update and unloads the window itself at its end; until then
+  // the user's close request is the close button's question while files arrive, and waits
+  // otherwise (the end message is up).
+  if (m_busy && unloadMode == vbFormControlMenu) {
     cancel = true;
-    closebtn_Click();
+    if (m_running) closebtn_Click();
   }
 }
 
@@ -193,16 +201,22 @@ void UpdateFrm::UpdateFiles() {
 
   std::vector<ManifestFileLine> files;
   int lineNumber = 0;
+  int refused = 0;
   for (std::string_view line : SplitManifestLines(*manifest)) {
     ++lineNumber;
     ManifestFileLine file = ReadManifestFileLine(line);
     if (file.kind == ManifestFileLine::Kind::Refused) {
+      ++refused;
       Log("manifest line " + std::to_string(lineNumber) + " skipped: " + file.reason);
     } else if (file.kind == ManifestFileLine::Kind::File) {
       files.push_back(std::move(file));
     }
   }
-  if (files.empty()) return;
+  if (files.empty()) {
+    // Lines that were all refused are no update at all, not a finished one.
+    if (refused > 0) Fail("更新列表无效", "no usable file line in the manifest");
+    return;
+  }
 
   // A directory we cannot write to (a system-wide installation) is found before anything is
   // fetched.
@@ -211,6 +225,7 @@ void UpdateFrm::UpdateFiles() {
     RemoveFile(*probe);
   } else {
     Fail("无法写入程序目录", "cannot write to " + m_Directory);
+    m_readOnly = true;
     return;
   }
 

@@ -18,6 +18,15 @@ class LoginBgFrm : public platform::Form {
   PngLayer m_Layer;
 };
 
+// Where the login screen (1237 x 696) goes in the work area: centred when it fits. On a smaller
+// work area, along each direction that does not fit, it is moved from the centre just far
+// enough to keep the page and the two small pictures above it (the span from (415, 125) to
+// (1186, 604) of the screen) inside the work area, so the figure on the left and the soft edges
+// go off screen first. When even that span does not fit, its top-left corner (the page's left
+// edge, the pictures' top) is at the work area's top-left and the rest runs off to the right
+// or bottom; the login screen can still be dragged by its frame.
+platform::POINT LoginScreenOrigin(const platform::RECT& work);
+
 // The hook that keeps the login window on the background: a link of the background's hook chain
 // with a fixed id, so only one window (the background) is ever hooked this way. LoginBgWndProc
 // passes every message on down the chain.

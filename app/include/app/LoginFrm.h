@@ -28,13 +28,18 @@ class LoginFrm : public platform::Form {
   platform::HWND CloseBtn() const { return m_CloseBtn; }
   platform::WebBrowser& WebBrowser1() { return *m_WebBrowser1; }
 
+  // How long the login page's first load may take before it counts as unreachable.
+  static inline unsigned FirstLoadTimeoutMs = 30000;
+
  protected:
   platform::CreateWindowArgs Design() override;
   void Form_Load() override;
   void Form_Unload(bool& cancel) override;
 
  private:
+  void LoadStep();
   void WebBrowser1_BeforeNavigate2(const std::string& url, bool& Cancel);
+  void WebBrowser1_NewWindow(const std::string& url, bool& Processed);
   void WebBrowser1_DocumentComplete(const std::string& url);
   void MiniBtn_Click();
   void CloseBtn_Click();
@@ -46,4 +51,5 @@ class LoginFrm : public platform::Form {
   platform::HWND m_CloseBtn = 0;
   platform::HICON m_SmallIcon = 0;
   platform::HICON m_BigIcon = 0;
+  bool m_PageArrived = false;  // the login page has shown the login screen
 };

@@ -22,8 +22,15 @@ namespace setstyle {
 
 // Border zones, clockwise from the top edge; -1 is not on the border.
 enum Zone : int {
-  kNone = -1, kTop = 0, kTopRight = 1, kRight = 2, kBottomRight = 3, kBottom = 4,
-  kBottomLeft = 5, kLeft = 6, kTopLeft = 7,
+  kNone = -1,
+  kTop = 0,
+  kTopRight = 1,
+  kRight = 2,
+  kBottomRight = 3,
+  kBottom = 4,
+  kBottomLeft = 5,
+  kLeft = 6,
+  kTopLeft = 7,
 };
 
 // A coordinate this close to an edge (pixels, inclusive) is on it.
@@ -91,6 +98,15 @@ class cSetStyle {
   void FitWorkArea();
   HWND FormWindow() const;
 
+  // Raises an event through a copy of its handler; false when the handler ended this object.
+  template <class Fn, class... Args>
+  bool Raise(const Fn& handler, Args... args) {
+    const std::shared_ptr<bool> alive = m_alive;
+    if (Fn copy = handler) copy(args...);
+    return *alive;
+  }
+
+  std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
   std::unique_ptr<cFormSubclass> objSubclass;
   platform::Form* m_Form = nullptr;
   HWND m_hWnd = 0;

@@ -36,7 +36,8 @@ class Form {
   HWND hWnd() const { return m_hwnd; }
   bool Visible() const { return IsWindowVisible(m_hwnd); }
   void Show();
-  // Shows the form and returns when it is hidden or unloaded; `owner` is disabled meanwhile.
+  // Shows the form and returns when it is hidden or unloaded; `owner` is disabled meanwhile
+  // and enabled again as the form is hidden or its window is destroyed.
   void ShowModal(HWND owner = 0);
   void Hide();
 
@@ -64,6 +65,8 @@ class Form {
   bool m_unloading = false;
   std::function<bool(int)> m_unload;  // set by the form's slot
   std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+  // The owner ShowModal disabled, until the form is hidden or goes (0: none).
+  std::shared_ptr<HWND> m_modalOwner = std::make_shared<HWND>(0);
 };
 
 // What the slots share: loading, unloading, counting and deferred deletion.

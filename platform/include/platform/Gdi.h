@@ -15,7 +15,7 @@
 //
 // Handles are 32-bit ids in one registry (0 = none, never reused). A memory DC starts with a
 // 1 x 1 placeholder bitmap selected; drawing on a DC that has no real surface (that placeholder,
-// the screen DC) does nothing and still succeeds. Every call returns 0/false/CLR_INVALID on a
+// the screen DC) does nothing and still succeeds, except DrawFocusRect on the screen DC. Every call returns 0/false/CLR_INVALID on a
 // bad handle or argument instead of failing loudly. All calls belong to the GUI thread.
 
 namespace platform {
@@ -159,8 +159,26 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH brush);  // nonzero on success
 COLORREF GetPixel(HDC hdc, int x, int y);               // CLR_INVALID outside the surface
 COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color);
 // The focus outline: a one-pixel dotted rectangle just inside `rect`, drawn by inverting every
-// other pixel, so drawing it a second time removes it.
+// other pixel, so drawing it a second time removes it. On the screen DC (GetDC(0)) the outline
+// is inverted on the screen itself, over every window, until it is drawn again.
 bool DrawFocusRect(HDC hdc, const RECT* rect);
+
+// Selects an object into a DC for the length of a scope and selects the previous one back at
+// its end. Failed() when the selection did not happen (nothing is put back then).
+class SelectedObject {
+ public:
+  SelectedObject(HDC hdc, HGDIOBJ object) : m_dc(hdc), m_previous(SelectObject(hdc, object)) {}
+  ~SelectedObject() {
+    if (m_previous != 0) SelectObject(m_dc, m_previous);
+  }
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+  bool Failed() const { return m_previous == 0; }
+
+ private:
+  HDC m_dc;
+  HGDIOBJ m_previous;
+};
 
 // ---- Text (UTF-8) ------------------------------------------------------------------------------
 enum : unsigned {

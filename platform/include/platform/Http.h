@@ -19,6 +19,9 @@ struct SessionOptions {
   // A transfer that moves no byte for this long fails.
   long stallTimeoutSeconds = 60;
   long maxRedirects = 10;
+  // A PEM file of certificates to trust in place of the system's bundle; empty: the system's.
+  // For servers with certificates of their own, such as a staging server.
+  std::string caFile;
   // The whole transfer, headers and body, must end within this many seconds; 0: no limit.
   long totalTimeoutSeconds = 0;
   // Called repeatedly while a call waits on the network (for the response's headers, for body

@@ -29,23 +29,35 @@
 //                        ("|" kept, not escaped); Cancel ignores the decision so the current
 //                        document stays. Also raised first for every new-window request (see
 //                        NewWindow), so that "app://" commands reach it whatever the target.
+//                        NavigationTrusted() tells the handler whether the top document (or a
+//                        frame of its origin, or the client) asked for it: the engine does not
+//                        name the frame of a navigation, so the view's own script, running in
+//                        every frame in a script world page scripts cannot reach, announces
+//                        the addresses those frames are about to open (links, forms, script
+//                        navigations), and a navigation counts as trusted when it matches one.
 //   DownloadBegin        "load-changed" STARTED of the main frame.
 //   TitleChange          "notify::title" (an untitled page gives ""), and document.title read
 //                        with the snapshot, since the engine's notice can come after the load
 //                        has finished; raised only when the text differs from the one last
-//                        reported, so always before the DocumentComplete of its document.
+//                        reported, so always before the DocumentComplete of its document. At
+//                        most kMaxTitle bytes.
 //   DocumentComplete     "load-changed" FINISHED of the main frame, raised once the snapshot
 //                        has arrived. The engine reports no per-frame completion, so frames do
-//                        not raise it. A load that fails ("load-failed", e.g. connection
-//                        refused) is reported as a completed document whose root element's
-//                        innerHTML is empty; the engine's error page is suppressed. A load
-//                        that is merely interrupted (another navigation started, a response
-//                        that cannot be shown) raises nothing.
+//                        not raise it. While the view has shown no document yet, a load that
+//                        fails ("load-failed", e.g. connection refused) or answers with an HTTP
+//                        error status is reported as a completed document whose root element's
+//                        innerHTML is empty; the engine's error page is suppressed. Once a
+//                        document has been shown, a failed load raises nothing: the shown
+//                        document stays (and the event log says why). A load that is merely
+//                        interrupted (another navigation started, a response that cannot be
+//                        shown) raises nothing.
 //   NewWindow            "decide-policy" NEW_WINDOW_ACTION (links and forms with a target),
 //                        window.open (replaced by a user script injected at document start in
-//                        every frame, which reports the address through a script message
-//                        handler before the engine parses it), and "create" for any request
-//                        that still reaches the engine.
+//                        every frame, which reports the address before the engine parses it),
+//                        and "create" for any request that still reaches the engine. Raised for
+//                        a web address only within a second of a button or key press of the
+//                        user in this view, once per press and at most five times a minute;
+//                        other requests are written to the event log.
 //
 // No window ever opens in the client. A new-window request raises BeforeNavigate2 (raw
 // address); unless that cancels it, NewWindow follows with the resolved address. Whatever the
@@ -53,6 +65,12 @@
 // to the page: handing the address elsewhere (the user's browser) is the handler's business.
 // A window.open whose address the engine cannot parse raises BeforeNavigate2 with the raw text
 // and no NewWindow.
+//
+// Downloads: none. A response the view cannot show, one the server marks as an attachment and
+// <a download> are cancelled before anything is written, and the event log says so.
+//
+// The web process: when it dies (crash, memory limit), the page is loaded again; when it dies
+// again within a minute, a short notice stands in the page's place instead.
 //
 // Silent: while true, no dialog of the page reaches the user: alert returns, confirm answers
 // false, prompt answers null, a beforeunload question is answered "leave" (so the navigation
@@ -99,16 +117,23 @@ struct WebEngineOptions {
   std::string name = "web-client";
   std::string dataDirectory;   // overrides $XDG_DATA_HOME/<name>/web when not empty
   std::string cacheDirectory;  // overrides $XDG_CACHE_HOME/<name>/web when not empty
+  // Called once, with the reason, when the engine is first needed and cannot be loaded (its
+  // module is missing or of another version); the views then stay blank.
+  std::function<void(const std::string& why)> onUnavailable;
 };
 
 // Chooses the store. Only before the first view exists; returns false (and changes nothing)
 // afterwards. Without a call the defaults above apply. The engine's process sandbox is on
-// except in debug builds.
+// unless the build turned it off (CLIENT_WEB_SANDBOX).
 bool InitWebEngine(const WebEngineOptions& options);
 
 class WebBrowser {
  public:
-  static constexpr std::size_t kMaxInnerHtml = 1 << 20;
+  // Caps on what a page hands the client: the root element's HTML text in the snapshot (in
+  // characters; the login window only asks whether anything arrived) and the title (in bytes
+  // of UTF-8, cut on a character boundary).
+  static constexpr std::size_t kMaxInnerHtml = 1 << 14;
+  static constexpr std::size_t kMaxTitle = 1024;
 
   using BeforeNavigate2Handler = std::function<void(const std::string& url, bool& Cancel)>;
   using DownloadBeginHandler = std::function<void()>;
@@ -138,6 +163,13 @@ class WebBrowser {
   // with the page's own work (a later read of the page sees them).
   void SetDocumentElementStyleOverflow(const std::string& value);
   void SetDocumentOnContextMenuReturnsFalse();
+
+  // While BeforeNavigate2 is raised: true when the navigation was asked for by the client
+  // (Navigate, Refresh), by the top document, or by a frame of the top document's origin; false
+  // for other frames (advertisements) and for navigations the view cannot attribute to any
+  // of these (a server's redirect, a meta refresh). Commands for the client are taken only
+  // from trusted navigations.
+  bool NavigationTrusted() const;
 
   void OnBeforeNavigate2(BeforeNavigate2Handler handler);
   void OnDownloadBegin(DownloadBeginHandler handler);

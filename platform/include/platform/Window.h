@@ -130,12 +130,21 @@ enum : int { SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_SHOWMINIMIZED = 2, SW_MAXIMIZE =
 bool ShowWindow(HWND hwnd, int cmd);  // the previous visibility
 bool IsWindowVisible(HWND hwnd);
 bool IsIconic(HWND hwnd);
-// Moves a child window into another parent's client area (0: becomes top-level). Returns the
-// previous parent.
+// A disabled window (WS_DISABLED) and the windows inside it take no pointer or key input and
+// ignore the window manager's close request. EnableWindow sends WM_ENABLE when the state
+// changes and returns whether the window was disabled before.
+bool EnableWindow(HWND hwnd, bool enable);
+bool IsWindowEnabled(HWND hwnd);
+// Moves a child window into another parent's client area, or with 0 makes it a top-level
+// window at the same place on the screen. Returns the previous parent; 0 with GetLastError set
+// when it fails (a window hosting a foreign widget cannot become top-level), 0 with
+// GetLastError 0 when there was no parent.
 HWND SetParent(HWND child, HWND newParent);
 HWND GetParent(HWND hwnd);
 bool SetWindowText(HWND hwnd, const std::string& text);
 std::string GetWindowText(HWND hwnd);
+// Brings the top-level window that holds `hwnd` to the front with the focus; false (and nothing
+// happens) when it is hidden: activation never shows a window.
 bool SetForegroundWindow(HWND hwnd);
 bool SetActiveWindow(HWND hwnd);
 bool InvalidateRect(HWND hwnd, const RECT* rect, bool erase);

@@ -64,11 +64,12 @@ wait_file() {
 # in_netns online|offline SCRIPT...: runs a command in a network namespace of its own. "offline"
 # has only loopback; "online" adds a veth pair with an address and a default route that leads
 # nowhere, so the machine looks connected whatever the host's network is. Nothing is sent over it:
-# every server of the tests is on 127.0.0.1 inside the namespace.
+# every server of the tests is on 127.0.0.1 inside the namespace. With IN_NETNS_MOUNTS set the
+# command also gets a mount namespace of its own (for read-only or small file systems).
 in_netns() {
   local mode=$1
   shift
-  unshare -rn bash -c '
+  unshare -rn${IN_NETNS_MOUNTS:+m} bash -c '
     set -e
     ip link set lo up
     if [ "$0" = online ]; then

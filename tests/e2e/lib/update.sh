@@ -7,8 +7,9 @@ files=$work/files
 # install_client: the current client and its web module in a directory of their own.
 install_client() {
   mkdir -p "$inst"
-  cp "$CLIENT_EXE" "$inst/Zorvik_talmar2"
-  cp "$WEB_MODULE" "$inst/libtalmar2-web.so"
+  # Copied beside and renamed, as an installer does, so a client still ending does not matter.
+  cp "$CLIENT_EXE" "$inst/.install" && mv -f "$inst/.install" "$inst/Zorvik_talmar2"
+  cp "$WEB_MODULE" "$inst/.install" && mv -f "$inst/.install" "$inst/libtalmar2-web.so"
   chmod 644 "$inst/libtalmar2-web.so"
 }
 
@@ -57,7 +58,7 @@ run_client_to_updater() {
 wait_part_growing() {
   local f size
   for _ in $(seq 1 200); do
-    f=$(ls -A "$inst" | grep '^\.update-' | head -n 1 || true)
+    f=$(ls -A "$inst" | grep '^\.talmar2-update-' | head -n 1 || true)
     if [ -n "$f" ]; then
       size=$(stat -c %s "$inst/$f" 2>/dev/null || echo 0)
       [ "$size" -gt 0 ] && return 0
@@ -93,4 +94,64 @@ wait_login_page() {
     sleep 0.1
   done
   return 1
+}
+
+# answer_question_no: the restarted client asks about the update again; the user says No.
+answer_question_no() {
+  local box
+  box=$(wait_window "提示" 30) || fail "the client did not ask about the update"
+  xdotool windowactivate --sync "$box" key --clearmodifiers alt+n
+}
+
+# expect_old_client_back: the updater ended without installing anything; the previous client
+# is in place, was started again and reaches its login page.
+expect_old_client_back() {
+  cmp -s "$inst/Zorvik_talmar2" "$CLIENT_EXE" || fail "$1: the client was changed"
+  cmp -s "$inst/libtalmar2-web.so" "$WEB_MODULE" || fail "$1: the web module was changed"
+  [ -z "$(ls -A "$inst" | grep '^\.talmar2-update-' || true)" ] || fail "$1: temporary files were left"
+  client_works "$1"
+}
+
+# client_works WHAT [start [current]]: a client runs from the installed copy (started by the
+# updater, or by us with "start"), declines the offered update (a current one is offered none)
+# and shows its login page; then it is ended.
+client_works() {
+  local before p
+  before=$(grep -c 'request: GET /games/talmar2/dlq/' "$work/portal.log" || true)
+  if [ "${2:-}" = start ]; then
+    CLIENT_BASE_URL=$base "$inst/Zorvik_talmar2" &
+    pids+=($!)
+  fi
+  wait_client_running || fail "$1: no client was started"
+  [ "${3:-}" = current ] || answer_question_no
+  for _ in $(seq 1 300); do
+    [ "$(grep -c 'request: GET /games/talmar2/dlq/' "$work/portal.log" || true)" -gt "$before" ] && break
+    sleep 0.1
+  done
+  [ "$(grep -c 'request: GET /games/talmar2/dlq/' "$work/portal.log" || true)" -gt "$before" ] \
+    || fail "$1: the client did not reach its login page"
+  for p in $(pgrep -f "^$inst/Zorvik_talmar2" || true); do kill "$p" 2>/dev/null || true; done
+  for _ in $(seq 1 100); do
+    [ -z "$(pgrep -f "^$inst/Zorvik_talmar2" || true)" ] && return 0
+    sleep 0.1
+  done
+  pgrep -af "^$inst/Zorvik_talmar2" >&2
+  fail "$1: the client did not end"
+}
+
+# wait_box_gone: no message box is on the screen any more (its grab ends with it).
+wait_box_gone() {
+  for _ in $(seq 1 100); do
+    [ -z "$(xdotool search --onlyvisible --name '^提示$' 2>/dev/null || true)" ] && return 0
+    sleep 0.05
+  done
+  fail "a message box stayed on the screen"
+}
+
+# click_close_button: presses the updater's close button (43 x 18, 730 twips from the right).
+click_close_button() {
+  local id
+  id=$(wait_window "更新" 10) || fail "no updater window"
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  xdotool mousemove $((X + WIDTH - 49 + 21)) $((Y + 9)) click 1
 }

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# cmake --install into a temporary prefix: the files land where the desktop looks for them, the
+# installed command starts the client with the web module from the prefix (the login page of
+# the demo portal shows), its windows carry the class the desktop entry names, and the
+# uninstall step takes everything away again.
+source "$(dirname "$0")/lib/common.sh"
+if [ "${1:-}" != inside ]; then
+  in_netns online bash "$0" inside
+  exit
+fi
+
+prefix=$work/prefix
+cmake --install "$BUILD_DIR" --prefix "$prefix" >"$work/install.log" || fail "install: $(cat "$work/install.log")"
+exe=$prefix/lib/talmar2/Zorvik_talmar2
+[ -x "$exe" ] || fail "no client in $prefix/lib/talmar2"
+[ -f "$prefix/lib/talmar2/libtalmar2-web.so" ] || fail "no web module beside the client"
+[ "$(readlink "$prefix/bin/Zorvik_talmar2")" = ../lib/talmar2/Zorvik_talmar2 ] || fail "no command in bin"
+entry=$prefix/share/applications/Zorvik_talmar2.desktop
+for line in 'Name=ZorvikTalmar2' "Exec=$prefix/bin/Zorvik_talmar2" 'Icon=talmar2' 'Categories=Game;' \
+            'StartupWMClass=Zorvik_talmar2' 'Type=Application'; do
+  grep -qx "$line" "$entry" || fail "the desktop entry lacks $line"
+done
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$entry" || fail "the desktop entry does not validate"
+fi
+for s in 16 32 48 256; do
+  icon=$prefix/share/icons/hicolor/${s}x${s}/apps/talmar2.png
+  [ "$(identify -format '%wx%h' "$icon" 2>/dev/null)" = "${s}x${s}" ] || fail "no $s px icon in the theme"
+done
+
+# The installed command, against the demo portal. The login screen shows only once the login
+# page has arrived, which needs the web module.
+start_portal
+CLIENT_BASE_URL=$base "$prefix/bin/Zorvik_talmar2" &
+client=$!
+pids+=($client)
+bg=""
+for _ in $(seq 1 150); do
+  for id in $(xdotool search --onlyvisible --pid "$client" 2>/dev/null); do
+    [ "$(xwininfo -id "$id" | awk '/Width:/{print $2}')" = 1237 ] && bg=$id
+  done
+  [ -n "$bg" ] && break
+  sleep 0.1
+done
+[ -n "$bg" ] || fail "the installed client showed no login screen"
+grep -q "$prefix/lib/talmar2/libtalmar2-web.so" "/proc/$client/maps" \
+  || fail "the web module was not loaded from the prefix: $(grep -o '/[^ ]*talmar2-web[^ ]*' "/proc/$client/maps" | sort -u)"
+xprop -id "$bg" WM_CLASS | grep -q '"Zorvik_talmar2"$' || fail "window class $(xprop -id "$bg" WM_CLASS)"
+kill "$client"
+wait_exit "$client"
+
+cmake -P "$BUILD_DIR/cmake_uninstall.cmake" >"$work/uninstall.log" || fail "uninstall: $(cat "$work/uninstall.log")"
+left=$(find "$prefix" -type f -o -type l)
+[ -z "$left" ] || fail "left after uninstall: $left"
+[ ! -e "$prefix/lib/talmar2" ] || fail "the client's directory stayed"
+echo "install into a prefix: ok"

@@ -1,0 +1,192 @@
+#!/usr/bin/env bash
+# Photographs each screen of the client against the demo portal, on a private Xvfb desktop with
+# openbox and a compositor (xcompmgr), and writes the pictures, cropped to the window, into
+# docs/screens/ (or the directory given):
+#   tools/screenshots.sh [DIR]
+# splash.png, login.png, main.png (three tabs), exit-question.png, update-question.png,
+# updater.png. NOCOMPOSITOR=1 takes them without a compositor instead. BUILD_DIR selects the
+# build tree (default: build/); what is missing there is built first.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+out=$(realpath -m "${1:-$root/docs/screens}")
+
+if [ "${SCREENSHOTS_INSIDE:-}" != 1 ]; then
+  bash "$root/tools/build.sh" Zorvik_talmar2 demo-portal >/dev/null
+  mkdir -p "$out"
+  # 1280 x 800: every window of the client fits with room around it.
+  SCREENSHOTS_INSIDE=1 DESKTOP_SCREEN=${DESKTOP_SCREEN:-1280x800x24} \
+    exec "$root/tools/with-desktop.sh" bash "$0" "$out"
+fi
+
+work=$(mktemp -d /tmp/screenshots-XXXXXX)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "screenshots: $*" >&2; exit 1; }
+
+# A fresh user: no saved login, no cache, no update left from an earlier run.
+export HOME=$work/home TMPDIR=$work/tmp XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data \
+  XDG_CONFIG_HOME=$work/config GSETTINGS_BACKEND=memory
+mkdir -p "$HOME" "$TMPDIR" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
+# A grey desktop, so that the soft edges of the shaped windows show.
+xsetroot -solid '#5a6473' 2>/dev/null || true
+if [ "${NOCOMPOSITOR:-}" != 1 ]; then
+  xcompmgr >/dev/null 2>&1 &
+  pids+=($!)
+fi
+
+# start_portal [args...]: a demo portal of its own; sets $base.
+start_portal() {
+  local log=$work/portal.$RANDOM.log
+  "$build/tools/demoportal/demo-portal" "$@" >"$log" 2>&1 &
+  portal=$!
+  pids+=($portal)
+  for _ in $(seq 1 100); do
+    grep -q '^listening on ' "$log" && break
+    sleep 0.05
+  done
+  base=$(sed -n 's/^listening on //p' "$log")
+  [ -n "$base" ] || fail "the demo portal did not start"
+}
+stop() { for p in "$@"; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done; }
+
+# window_of PID WIDTH [seconds]: the id of a visible window of the process that is WIDTH pixels
+# wide (any width when WIDTH is "any"; then the widest).
+window_of() {
+  local pid=$1 width=$2 limit=${3:-30} id w best bw
+  for _ in $(seq 1 $((limit * 10))); do
+    best="" bw=0
+    for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true); do
+      w=$(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}')
+      [ -n "$w" ] || continue
+      if [ "$width" = any ]; then
+        [ "$w" -gt "$bw" ] && { best=$id; bw=$w; }
+      elif [ "$w" = "$width" ]; then
+        best=$id
+      fi
+    done
+    [ -n "$best" ] && { echo "$best"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# wait_title TITLE [seconds]: the id of a visible window with that title.
+wait_title() {
+  local id
+  for _ in $(seq 1 $((${2:-30} * 10))); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# shoot NAME ID [MARGIN]: the window (and MARGIN pixels around it) as it shows on the screen,
+# after the page and the compositor have settled.
+shoot() {
+  local name=$1 id=$2 margin=${3:-0} x y w h
+  sleep "${SETTLE:-2}"
+  read -r x y w h < <(xwininfo -id "$id" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4}
+    /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}')
+  x=$((x - margin)) y=$((y - margin)) w=$((w + 2 * margin)) h=$((h + 2 * margin))
+  [ "$x" -ge 0 ] || x=0
+  [ "$y" -ge 0 ] || y=0
+  import -window root -crop "${w}x${h}+${x}+${y}" +repage "$work/shot.png"
+  # Small files: the full palette where that stays under 300 KB, 256 colours otherwise.
+  convert "$work/shot.png" -strip -define png:compression-level=9 "$out/$name.png"
+  if [ "$(stat -c %s "$out/$name.png")" -gt 300000 ]; then
+    convert "$work/shot.png" -strip -dither None -colors 256 -define png:compression-level=9 \
+      "PNG8:$out/$name.png"
+  fi
+  echo "screenshots: $out/$name.png (${w}x${h}, $(($(stat -c %s "$out/$name.png") / 1024)) KiB)"
+}
+
+client=$build/app/Zorvik_talmar2
+
+# The splash: the portal holds the login page back, so the splash stays up.
+start_portal --login-delay 15000
+CLIENT_BASE_URL=$base "$client" &
+pid=$!
+pids+=($pid)
+id=$(window_of "$pid" 356) || fail "no splash"
+SETTLE=1 shoot splash "$id" 24
+stop "$pid" "$portal"
+
+# The login screen.
+start_portal
+CLIENT_BASE_URL=$base "$client" &
+pid=$!
+pids+=($pid)
+id=$(window_of "$pid" 1237) || fail "no login screen"
+# The background's picture is drawn after the window shows: wait for the figure's cape.
+read -r x y < <(xwininfo -id "$id" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x, y}')
+for _ in $(seq 1 60); do
+  px=$(import -window root -crop 1x1+$((x + 100))+$((y + 300)) +repage -format '%[fx:int(255*(r+g+b))]' info:)
+  [ "$px" -gt 30 ] && break
+  sleep 0.5
+done
+[ "$px" -gt 30 ] || echo "screenshots: the login background did not show its picture" >&2
+SETTLE=2 shoot login "$id"
+stop "$pid" "$portal"
+
+# The main window: the login page enters the first server by itself; two more games come in
+# through "--open", as from a link handler.
+start_portal --auto-login
+CLIENT_BASE_URL=$base "$client" &
+pid=$!
+pids+=($pid)
+# The main window is 15540 twips (1036 pixels) wide.
+main=$(window_of "$pid" 1036 120 || true)
+[ -n "$main" ] || fail "no main window"
+sleep 2
+CLIENT_BASE_URL=$base "$client" --open "$base/games/talmar2/play/2" || fail "--open was refused"
+sleep 1
+CLIENT_BASE_URL=$base "$client" --open "$base/games/talmar2/" || fail "--open was refused"
+SETTLE=3 shoot main "$main"
+
+# The exit question: the main window's close button (43 x 18 at 730 twips from the right).
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove $((X + WIDTH - 49 + 21)) $((Y + 15 + 9)) click 1
+box=$(wait_title "提示" 10) || fail "no exit question"
+xdotool mousemove $((X + 10)) $((Y + HEIGHT - 10))
+SETTLE=1 shoot exit-question "$box" 24
+stop "$pid" "$portal"
+
+# The update question and the updater, from a copy of the client in a directory of its own (the
+# updater would replace the files beside the client it updates): a newer version with a large
+# file that arrives slowly.
+inst=$work/inst files=$work/files
+mkdir -p "$inst" "$files"
+cp "$client" "$inst/Zorvik_talmar2"
+cp "$(dirname "$client")/libtalmar2-web.so" "$inst/"
+head -c 8000000 /dev/urandom >"$files/talmar2-data.pak"
+cp "$client" "$files/Zorvik_talmar2"
+printf 'version=9.9.9\r\ndata|%s/gamehome/talmar2/files/talmar2-data.pak\r\nclient|%s/gamehome/talmar2/files/Zorvik_talmar2\r\n' \
+  BASE BASE >"$work/update.in"
+: >"$work/update.txt"
+start_portal --manifest "$work/update.txt" --files "$files" --rate 800000
+sed "s|BASE|$base|g" "$work/update.in" >"$work/update.txt"
+CLIENT_BASE_URL=$base "$inst/Zorvik_talmar2" &
+pid=$!
+pids+=($pid)
+box=$(wait_title "提示" 30) || fail "no update question"
+splash=$(window_of "$pid" 356 5 || true)
+if [ -n "$splash" ]; then
+  # The question over the splash: one picture holding both.
+  SETTLE=1 shoot update-question "$box" 60
+else
+  SETTLE=1 shoot update-question "$box" 24
+fi
+xdotool windowactivate --sync "$box" key --clearmodifiers Return
+upd=$(wait_title "更新" 30) || fail "no updater window"
+updater=$(xdotool getwindowpid "$upd" 2>/dev/null || true)
+[ -n "$updater" ] && pids+=($updater)
+SETTLE=3 shoot updater "$upd" 24
+[ -n "$updater" ] && stop "$updater"
+stop "$pid" "$portal"
