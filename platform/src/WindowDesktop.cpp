@@ -1,8 +1,6 @@
 // The desktop around our windows: the work area and screen size, and the desktop-wide changes
 // (work area, monitors, compositor) that the windows hear of as messages.
 
-#define G_LOG_DOMAIN "platform-window"
-
 #include <gdk/gdkx.h>
 #include <X11/Xlib.h>
 

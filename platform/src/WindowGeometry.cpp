@@ -1,8 +1,6 @@
 // Geometry and state: places and sizes (ours and the window manager's), visibility,
 // minimize/maximize and activation of top-level windows.
 
-#define G_LOG_DOMAIN "platform-window"
-
 #include <gdk/gdkx.h>
 
 #include <algorithm>

@@ -1,8 +1,6 @@
 // Input: pointer buttons, motion, wheel and crossing, keys, focus, the capture, cursors and
 // hit testing. Native events become the window messages with their usual packing.
 
-#define G_LOG_DOMAIN "platform-window"
-
 #include <algorithm>
 #include <cmath>
 #include <set>

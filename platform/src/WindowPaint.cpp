@@ -2,8 +2,6 @@
 // window's procedure, with what the window drew through device contexts on top; per-pixel alpha
 // and colour-keyed windows are painted here too. Also the first frame of each top-level window.
 
-#define G_LOG_DOMAIN "platform-window"
-
 #include <algorithm>
 #include <utility>
 

@@ -1,8 +1,6 @@
 // Widgets and creation: the native window of each registry window, its signals, destruction,
 // style, owner, title, icons and parent; the registry of native windows.
 
-#define G_LOG_DOMAIN "platform-window"
-
 #include <algorithm>
 #include <map>
 #include <memory>
