@@ -2,8 +2,6 @@
 // window's procedure, with what the window drew through device contexts on top; per-pixel alpha
 // and colour-keyed windows are painted here too. Also the first frame of each top-level window.
 
-#define G_LOG_DOMAIN "platform-window"
-
 #include <algorithm>
 #include <utility>
 
@@ -77,7 +75,8 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
     if (PaintsThroughColorKey(h)) {
       const int w = gtk_widget_get_allocated_width(widget);
       const int hgt = gtk_widget_get_allocated_height(widget);
-      Surface off(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(w, 1), std::max(hgt, 1)));
+      Surface off(
+          cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(w, 1), std::max(hgt, 1)));
       SendPaint(h, CairoContext(cairo_create(off.get())).get());
       NativeWindow* top = Native(TopLevelOf(h));
       n = Native(h);
@@ -188,7 +187,8 @@ bool PaintDefault(WindowRecord& rec, UINT msg, WPARAM, LPARAM, LRESULT& result) 
   const std::uint32_t c = rec.backColor;
   cairo_save(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  cairo_set_source_rgb(cr, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, ((c >> 16) & 0xFF) / 255.0);
+  cairo_set_source_rgb(cr, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0,
+                       ((c >> 16) & 0xFF) / 255.0);
   cairo_paint(cr);
   cairo_restore(cr);
   result = 1;
@@ -219,7 +219,8 @@ bool InvalidateRect(HWND hwnd, const RECT* rect, bool) {
 bool UpdateWindow(HWND hwnd) {
   NativeWindow* n = Native(hwnd);
   if (n == nullptr) return false;
-  if (GdkWindow* gw = gtk_widget_get_window(n->Outer()); gw != nullptr && gtk_widget_get_realized(n->Outer())) {
+  if (GdkWindow* gw = gtk_widget_get_window(n->Outer());
+      gw != nullptr && gtk_widget_get_realized(n->Outer())) {
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     gdk_window_process_updates(gw, TRUE);
     G_GNUC_END_IGNORE_DEPRECATIONS
