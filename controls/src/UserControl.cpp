@@ -310,6 +310,11 @@ void UserControl::HandlePaint() {
   EndPaint(m_hwnd, &ps);
 }
 
+void UserControl::ApplyMask() {
+  if (m_hwnd == 0 || m_headless) return;
+  SetChildColorKey(m_hwnd, m_maskColor, m_backStyle == vbTransparent && m_maskPicture != nullptr);
+}
+
 // ---- Geometry ----------------------------------------------------------------------------------
 
 void UserControl::Move(int left, int top, int width, int height) {

@@ -152,7 +152,8 @@ void AddKeyedWindow(HWND h, int ox, int oy, cairo_rectangle_int_t clip, cairo_re
   if (rec == nullptr || n == nullptr || (rec->style & WS_VISIBLE) == 0) return;
   cairo_rectangle_int_t own{ox, oy, n->rect.Width(), n->rect.Height()};
   if (!gdk_rectangle_intersect(&own, &clip, &clip)) return;
-  cairo_region_subtract_rectangle(acc, &clip);
+  // A child keyed on its own leaves what lies under its key-coloured pixels.
+  if (!n->childKeyed) cairo_region_subtract_rectangle(acc, &clip);
   if (n->hosted != nullptr) {
     cairo_region_union_rectangle(acc, &clip);
   } else if (n->keyOpaque) {
@@ -440,6 +441,21 @@ bool SetLayeredWindowAttributes(HWND hwnd, std::uint32_t colorKey, std::uint8_t 
   }
   UpdateShape(hwnd, false);
   gtk_widget_queue_draw(n->window);
+  return true;
+}
+
+bool SetChildColorKey(HWND child, std::uint32_t colorKey, bool on) {
+  NativeWindow* n = Native(child);
+  if (n == nullptr || n->window != nullptr || n->client == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  colorKey &= 0x00FFFFFF;
+  if (n->childKeyed == on && (!on || n->childKey == colorKey)) return true;
+  n->childKeyed = on;
+  n->childKey = colorKey;
+  gtk_widget_queue_draw(n->client);
+  if (ColorKeyOn(TopLevelOf(child))) UpdateShape(TopLevelOf(child), true);
   return true;
 }
 

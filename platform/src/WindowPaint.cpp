@@ -72,18 +72,26 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
       PaintLayeredImage(h, cr);
       return FALSE;
     }
-    if (PaintsThroughColorKey(h)) {
+    // A child keyed on its own paints over its parent's painting, never replacing it.
+    const bool ownKey = n->window == nullptr && n->childKeyed;
+    const std::uint32_t childKey = n->childKey;
+    const auto paintKeyed = [&]() -> Surface {
       const int w = gtk_widget_get_allocated_width(widget);
       const int hgt = gtk_widget_get_allocated_height(widget);
       Surface off(
           cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(w, 1), std::max(hgt, 1)));
       SendPaint(h, CairoContext(cairo_create(off.get())).get());
+      if (ownKey) ApplyColorKey(off.get(), childKey);
+      return off;
+    };
+    if (PaintsThroughColorKey(h)) {
+      Surface off = paintKeyed();
       NativeWindow* top = Native(TopLevelOf(h));
       n = Native(h);
       if (top == nullptr || n == nullptr) return FALSE;
       Region opaque = ApplyColorKey(off.get(), top->colorKey);
       cairo_save(cr);
-      cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+      cairo_set_operator(cr, ownKey ? CAIRO_OPERATOR_OVER : CAIRO_OPERATOR_SOURCE);
       cairo_set_source_surface(cr, off.get(), 0, 0);
       cairo_paint(cr);
       cairo_restore(cr);
@@ -91,6 +99,14 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
         n->keyOpaque = std::move(opaque);
         UpdateShape(TopLevelOf(h), true);
       }
+      return FALSE;
+    }
+    if (ownKey) {
+      Surface off = paintKeyed();
+      cairo_save(cr);
+      cairo_set_source_surface(cr, off.get(), 0, 0);
+      cairo_paint(cr);
+      cairo_restore(cr);
       return FALSE;
     }
     SendPaint(h, cr);

@@ -34,6 +34,23 @@ std::uint32_t PicturePixel(const controls::Picture& pic, int x, int y) {
   return Rgb(c);
 }
 
+// A strip of three 20 x 10 frames, each mask-coloured (magenta) on its left half and blue on
+// its right.
+controls::Picture MaskedStrip() {
+  HDC dc = CreateCompatibleDC(0);
+  HBITMAP strip = CreateCompatibleBitmap(dc, 60, 10);
+  HGDIOBJ old = SelectObject(dc, strip);
+  for (int x = 0; x < 60; x += 10) {
+    HBRUSH brush = CreateSolidBrush(x % 20 == 0 ? RGB(255, 0, 255) : RGB(0, 0, 255));
+    RECT half{x, 0, x + 10, 10};
+    FillRect(dc, &half, brush);
+    DeleteObject(brush);
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  return StdPicture::FromBitmap(strip);
+}
+
 class IButtonGuiTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -48,9 +65,14 @@ class IButtonGuiTest : public ::testing::Test {
   }
 
   iButton& Add(int xPx, int yPx, int picture, std::string caption = "") {
+    return Add(xPx, yPx, StdPicture::LoadRes(picture), std::move(caption));
+  }
+  iButton& Add(int xPx, int yPx, controls::Picture picture, std::string caption = "",
+               bool autoSize = true) {
     PropertyBag design;
-    design.WriteProperty("BackPicture", StdPicture::LoadRes(picture));
+    design.WriteProperty("BackPicture", std::move(picture));
     design.WriteProperty("Caption", std::move(caption));
+    design.WriteProperty("AutoSize", autoSize);
     UserControlArgs a;
     a.parent = host;
     a.left = xPx * 15;
@@ -168,6 +190,47 @@ TEST_F(IButtonGuiTest, KeyboardOnTheFocusedButton) {
   ASSERT_TRUE(WaitFor([&] { return events.size() == 2; }));
 }
 
+TEST_F(IButtonGuiTest, TransparentBackStyleShowsTheHostThroughTheMaskColour) {
+  DestroyWindow(host);
+  const COLORREF green = RGB(0, 160, 0);
+  host = TopLevel(rec, 200, 150, 400, 220, green, "ibutton test");
+  ASSERT_NE(0u, host);
+  const auto strip = MaskedStrip();
+  iButton& clear = Add(40, 60, strip);
+  iButton& stretched = Add(40, 100, strip, "", false);  // 40 x 20, the frame stretched over it
+  iButton& opaque = Add(100, 60, strip);
+  clear.cBackStyle(0);
+  stretched.cBackStyle(0);
+  ASSERT_EQ(20, clear.PixelWidth());
+  ASSERT_EQ(40, stretched.PixelWidth());
+  ASSERT_TRUE(ShowAndWait(rec, host));
+
+  const POINT o = OnScreen(clear, 0, 0);
+  const auto at = [&](const Image& shot, const iButton& b, int x, int y) {
+    return shot.PixelAt(b.Left() / 15 - 40 + x, b.Top() / 15 - 60 + y);
+  };
+  const auto shows = [&](const Image& shot) {
+    return Near(at(shot, clear, 5, 5), Rgb(green)) && Near(at(shot, clear, 15, 5), 0x0000FF) &&
+           Near(at(shot, stretched, 10, 10), Rgb(green)) &&
+           Near(at(shot, stretched, 30, 10), 0x0000FF) && Near(at(shot, opaque, 5, 5), 0xFF00FF) &&
+           Near(at(shot, opaque, 15, 5), 0x0000FF);
+  };
+  std::uint32_t seen[3] = {};
+  const bool through = WaitForScreen(o.x, o.y, 80, 60, [&](const Image& shot) {
+    seen[0] = at(shot, clear, 5, 5);
+    seen[1] = at(shot, stretched, 10, 10);
+    seen[2] = at(shot, opaque, 5, 5);
+    return shows(shot);
+  });
+  EXPECT_TRUE(through) << std::hex << "mask-coloured pixels (clear, stretched, opaque): " << seen[0]
+                       << " " << seen[1] << " " << seen[2];
+  // Back to opaque: the mask colour shows again.
+  clear.cBackStyle(1);
+  EXPECT_TRUE(WaitForScreen(o.x, o.y, 20, 10, [&](const Image& shot) {
+    return Near(shot.PixelAt(5, 5), 0xFF00FF) && Near(shot.PixelAt(15, 5), 0x0000FF);
+  }));
+}
+
 TEST_F(IButtonGuiTest, ShowcaseOfEveryStateWithASkinnedFrame) {
   // A frame along the top, bordered by Printform, with buttons in every state below it.
   PropertyBag design;
@@ -184,7 +247,7 @@ TEST_F(IButtonGuiTest, ShowcaseOfEveryStateWithASkinnedFrame) {
   iButton& hover = Add(100, 50, 109, "是");
   iButton& pressed = Add(180, 50, 109, "是");
   iButton& disabled = Add(260, 50, 109, "是");
-  iButton& no = Add(20, 90, 110, "否");
+  Add(20, 90, 110, "否");
   iButton& noHover = Add(100, 90, 110, "否");
   iButton& noPressed = Add(180, 90, 110, "否");
   iButton& toggle = Add(20, 140, 102);

@@ -233,11 +233,14 @@ TEST_F(WindowShapeTest, ColorKeyMakesTheBackgroundSeeThroughAndControlsStay) {
   const HWND back = Backdrop();
   const HWND h = Keep(TopLevel(above, 150, 150, 100, 100, 0x00FEFEFE, "keyed", WS_EX_LAYERED | WS_EX_TOPMOST));
   const HWND control = Child(above, h, 10, 10, 30, 30, kBlue);
+  // A child keyed on its own, all in its key: the control's painting under it stays, shown.
+  const HWND keyed = Child(above, control, 12, 12, 10, 10, 0x00FF00FF);
+  ASSERT_TRUE(SetChildColorKey(keyed, 0x00FF00FF, true));
   ASSERT_TRUE(SetLayeredWindowAttributes(h, 0x00FEFEFE, 0, LWA_COLORKEY));
   ASSERT_TRUE(ShowAndWait(above, h));
   EXPECT_TRUE(WaitForScreen(150, 150, 100, 100, [](const Image& s) {
     return Near(s.PixelAt(60, 60), Rgb(kRed)) && Near(s.PixelAt(20, 20), Rgb(kBlue)) &&
-           Near(s.PixelAt(5, 5), Rgb(kRed));
+           Near(s.PixelAt(5, 5), Rgb(kRed)) && Near(s.PixelAt(27, 27), Rgb(kBlue));
   }));
   EXPECT_EQ(ClickedWindow(210, 210), back);
   EXPECT_EQ(ClickedWindow(170, 170), control);

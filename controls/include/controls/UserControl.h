@@ -127,15 +127,25 @@ class UserControl {
   COLORREF ForeColor() const { return m_foreColor; }
   void ForeColor(COLORREF value) { m_foreColor = value; }
   short BackStyle() const { return m_backStyle; }
-  void BackStyle(short value) { m_backStyle = value == vbTransparent ? vbTransparent : vbOpaque; }
+  // Transparent with a mask picture: the window's mask-coloured pixels show the host beneath.
+  void BackStyle(short value) {
+    m_backStyle = value == vbTransparent ? vbTransparent : vbOpaque;
+    ApplyMask();
+  }
   short DrawMode() const { return m_drawMode; }
   void DrawMode(short value) { m_drawMode = value; }
   const StdFont& Font() const { return m_font; }
   void Font(const StdFont& value);
   const Picture& MaskPicture() const { return m_maskPicture; }
-  void MaskPicture(Picture value) { m_maskPicture = std::move(value); }
+  void MaskPicture(Picture value) {
+    m_maskPicture = std::move(value);
+    ApplyMask();
+  }
   COLORREF MaskColor() const { return m_maskColor; }
-  void MaskColor(COLORREF value) { m_maskColor = value; }
+  void MaskColor(COLORREF value) {
+    m_maskColor = value;
+    ApplyMask();
+  }
   const std::string& Tag() const { return m_tag; }
   void Tag(std::string value) { m_tag = std::move(value); }
   double CurrentX() const { return m_currentX; }
@@ -197,6 +207,7 @@ class UserControl {
   void HandleMouseMove(platform::WPARAM keys, platform::LPARAM lParam);
   void HandleKey(bool down, platform::WPARAM vk);
   void HandlePaint();
+  void ApplyMask();
   void ResizeImage(int cx, int cy);
   void SelectFont();
   void Terminate();

@@ -165,6 +165,10 @@ enum : DWORD { LWA_COLORKEY = 0x1, LWA_ALPHA = 0x2 };
 // are transparent and take no input; controls stay opaque.
 bool SetLayeredWindowAttributes(HWND hwnd, std::uint32_t colorKey, std::uint8_t alpha,
                                 DWORD flags);
+// A child window's painting keyed by `colorKey` (0x00BBGGRR) while `on`: its pixels of that
+// colour are not painted, so the parent's painting under them stays. Input is unchanged.
+// False for a top-level window (use SetLayeredWindowAttributes) or an unknown one.
+bool SetChildColorKey(HWND child, std::uint32_t colorKey, bool on);
 // Per-pixel alpha: the window takes the image's size and shows exactly the image with its
 // transparency; pixels with alpha 0 take no input. Without a compositor the fully transparent
 // parts are cut away with a shape, so nothing black surrounds the image.
