@@ -141,8 +141,19 @@ start_portal --auto-login
 CLIENT_BASE_URL=$base "$client" &
 pid=$!
 pids+=($pid)
-# The main window is 15540 twips (1036 pixels) wide.
-main=$(window_of "$pid" 1036 120 || true)
+# The main window: the client's window that is neither the splash nor the login screen (it
+# starts covering the work area).
+main=""
+for _ in $(seq 1 120); do
+  for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true); do
+    case $(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}') in
+      ''|356|1237) ;;
+      *) main=$id ;;
+    esac
+  done
+  [ -n "$main" ] && break
+  sleep 0.5
+done
 [ -n "$main" ] || fail "no main window"
 sleep 2
 CLIENT_BASE_URL=$base "$client" --open "$base/games/talmar2/play/2" || fail "--open was refused"
