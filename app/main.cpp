@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/AnotherLogin.h"
 #include "app/LoadFrm.h"
 #include "app/LoginBgFrm.h"
 #include "app/LoginFrm.h"
@@ -58,17 +59,7 @@ int main(int argc, char** argv) {
     platform::EndProcessNow(1);
   };
   platform::InitWebEngine(web);
-  // Another login from the main window: the login screen, loaded afresh when it is gone; it
-  // shows itself once its page has arrived.
-  TheMainWindowHost().showLogin = [] {
-    using platform::FormSlot;
-    const bool shown = FormSlot<LoginFrm>::IsLoaded();
-    LoginFrm& login = FormSlot<LoginFrm>::Get();
-    if (shown) {
-      platform::ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), platform::SW_SHOW);
-      platform::ShowWindow(login.hWnd(), platform::SW_SHOW);
-    }
-  };
+  TheMainWindowHost().showLogin = ShowAnotherLogin;
   platform::FormSlot<LoadFrm>::Get().Show();
   platform::RunMessageLoop();
   return 0;

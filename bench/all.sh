@@ -65,6 +65,17 @@ if run login bash "$root/bench/login/run.sh"; then
   row login "PSS, all processes (MiB)" "$cp" "$fp" "$rp" ""
 fi
 
+if run mainwin bash "$root/bench/mainwin/run.sh"; then
+  read -r cv lv gv < <(sed -n 's/^time: client \([0-9.]*\) ms; floor login page \([0-9.]*\) ms + game page \([0-9.]*\) ms.*/\1 \2 \3/p' "$logs/mainwin.log")
+  rv=$(sed -n 's/^ratio client\/(floor login + floor game): \([0-9.]*\).*/\1/p' "$logs/mainwin.log")
+  row mainwin "exec to first game page visible (ms; peer: one web view's login page + game page)" "$cv" \
+    "$(awk -v a="$lv" -v b="$gv" 'BEGIN{printf "%.1f", a + b}')" "$rv" "<= 1.2"
+  read -r ca fa ra < <(sed -n 's/^anonymous: client with three tabs \([0-9.]*\) MiB, floor with one page \([0-9.]*\) MiB, ratio \([0-9.]*\).*/\1 \2 \3/p' "$logs/mainwin.log")
+  row mainwin "anonymous memory, three game tabs (MiB; peer: one web view, one page)" "$ca" "$fa" "$ra" "<= 2.2"
+  cpu=$(sed -n 's/^CPU: \([0-9.]*\) s over.*/\1/p' "$logs/mainwin.log")
+  row mainwin "CPU time over 30 s, three game tabs, one selected (s)" "$cpu" "" "" ""
+fi
+
 if run tabstrip bash "$root/bench/tabstrip/run.sh"; then
   # Rows: style tabs case... mean median frame % peer ratio, the ratio being median/peer; the
   # full redraw with its presentation and the hover repaint with 50 tabs.

@@ -32,11 +32,16 @@ class Input {
   std::uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
   double Number() {
     switch (Byte() % 6) {
-      case 0: return static_cast<double>(static_cast<std::int8_t>(Byte()));
-      case 1: return NAN;
-      case 2: return Byte() % 2 ? INFINITY : -INFINITY;
-      case 3: return 2147483648.0 * (Byte() % 3 - 1.0);
-      case 4: return Byte() / 7.0 - 3.0;
+      case 0:
+        return static_cast<double>(static_cast<std::int8_t>(Byte()));
+      case 1:
+        return NAN;
+      case 2:
+        return Byte() % 2 ? INFINITY : -INFINITY;
+      case 3:
+        return 2147483648.0 * (Byte() % 3 - 1.0);
+      case 4:
+        return Byte() / 7.0 - 3.0;
       default: {
         double d = 0;
         std::uint8_t b[sizeof d];
@@ -54,12 +59,18 @@ class Input {
   }
   Variant Value(const std::vector<std::shared_ptr<ITabForm>>& pages) {
     switch (Byte() % 6) {
-      case 0: return Variant();
-      case 1: return Variant(Number());
-      case 2: return Variant(Byte() % 2 == 0);
-      case 3: return Variant(Text());
-      case 4: return Variant(std::to_string(static_cast<int>(Byte() % 12) - 2));
-      default: return Variant(pages[Byte() % pages.size()]);
+      case 0:
+        return Variant();
+      case 1:
+        return Variant(Number());
+      case 2:
+        return Variant(Byte() % 2 == 0);
+      case 3:
+        return Variant(Text());
+      case 4:
+        return Variant(std::to_string(static_cast<int>(Byte() % 12) - 2));
+      default:
+        return Variant(pages[Byte() % pages.size()]);
     }
   }
 

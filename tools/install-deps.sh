@@ -9,7 +9,7 @@ packages=(
   libdbusmenu-glib-dev libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev
   fonts-wqy-microhei adwaita-icon-theme
-  xvfb xauth openbox xdotool x11-utils imagemagick xcompmgr trayer xfce4-panel
+  xvfb xauth openbox xdotool x11-utils imagemagick xcompmgr trayer xfce4-panel xfconf libglib2.0-bin
   dbus dbus-x11 curl time util-linux iproute2 procps
   dpkg-dev desktop-file-utils
 )

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "common/CheckUpdate.h"
 #include "app/LoginFrm.h"
+#include "common/CheckUpdate.h"
 #include "common/Settings.h"
 #include "platform/EventLog.h"
 #include "platform/MessageBox.h"
@@ -63,4 +63,6 @@ void LoadFrm::Form_Load() {
   FormSlot<LoginFrm>::Get();
 }
 
-void LoadFrm::Form_Unload(bool& /*cancel*/) { ClosePngLayer(m_Layer); }
+void LoadFrm::Form_Unload(bool& /*cancel*/) {
+  ClosePngLayer(m_Layer);
+}

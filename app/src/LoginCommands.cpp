@@ -30,7 +30,7 @@ std::string LoginFrm::GameAddressOf(const std::string& url) {
   const std::size_t first = url.find('|');
   if (first == std::string::npos) return {};
   const std::size_t second = url.find('|', first + 1);
-  std::string game = url.substr(first + 1, second == std::string::npos ? std::string::npos
-                                                                       : second - first - 1);
+  std::string game =
+      url.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
   return IsHttpUrl(game) ? game : std::string();
 }

@@ -27,10 +27,12 @@ constexpr char kNoConnection[] = "未能连接到服务器，请检查网络连�
 constexpr char kCannotStart[] = "客户端无法启动，请重新安装后再试。";
 constexpr UINT_PTR kFirstLoadTimer = 1;
 
-// Ends the client with the notice of a login page that cannot be shown.
-[[noreturn]] void NoConnection() {
+// The notice of a login page that cannot be shown. At start it ends the client; for another
+// login from the running main window it ends only the login screen, and the games stay.
+void NoConnection() {
   MessageBox(kNoConnection, "提示", MB_OK | MB_ICONEXCLAMATION);
-  EndProcessNow(0);
+  if (!FormSlot<WebMainFrm>::IsLoaded()) EndProcessNow(0);
+  FormSlot<LoginBgFrm>::Unload();
 }
 
 }  // namespace
@@ -75,8 +77,10 @@ void LoginFrm::LoadStep() {
   m_Picture1 = CreateWindowEx(picture);
   m_WebBrowser1 = std::make_unique<WebBrowser>();
   m_Browser = HostWebBrowser(*m_WebBrowser1, m_Picture1, -1, -1, 751, 444);
-  m_MiniBtn = CreatePictureBox(hWnd(), 1120, 130, 28, 28, 1, kColorKey, [this] { MiniBtn_Click(); });
-  m_CloseBtn = CreatePictureBox(hWnd(), 1152, 125, 34, 34, 2, kColorKey, [this] { CloseBtn_Click(); });
+  m_MiniBtn =
+      CreatePictureBox(hWnd(), 1120, 130, 28, 28, 1, kColorKey, [this] { MiniBtn_Click(); });
+  m_CloseBtn =
+      CreatePictureBox(hWnd(), 1152, 125, 34, 34, 2, kColorKey, [this] { CloseBtn_Click(); });
 
   m_WebBrowser1->OnDownloadBegin([this] { m_WebBrowser1->SetSilent(true); });
   m_WebBrowser1->OnBeforeNavigate2(
@@ -106,19 +110,22 @@ void LoginFrm::LoadStep() {
     SetWindowPos(hWnd(), 0, bg.left, bg.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   // 4. The login page. A server that takes the connection and never answers would keep the
-  // splash up for good: after kFirstLoadTimeoutMs without the page it counts as unreachable.
+  // splash up for good: after FirstLoadTimeoutMs without the page it counts as unreachable.
   m_WebBrowser1->Navigate(LoginPageUrl());
   SetTimer(hWnd(), kFirstLoadTimer, FirstLoadTimeoutMs, [this](HWND, UINT, UINT_PTR, DWORD) {
     KillTimer(hWnd(), kFirstLoadTimer);
     if (m_PageArrived) return;
     LogEvent("login page did not arrive within " + std::to_string(FirstLoadTimeoutMs) + " ms");
-    NoConnection();
+    // At start-up only the splash would stay; for another login the game goes on in the main
+    // window, and the login screen waits for its page as a browser would.
+    if (!FormSlot<WebMainFrm>::IsLoaded()) NoConnection();
   });
   // 5. Layered with the colour key.
   SetWindowLongPtr(hWnd(), GWL_EXSTYLE, GetWindowLongPtr(hWnd(), GWL_EXSTYLE) | WS_EX_LAYERED);
   SetLayeredWindowAttributes(hWnd(), kColorKey, 0, LWA_COLORKEY);
   // 6. Owned by the background.
-  SetWindowLongPtr(hWnd(), GWL_HWNDPARENT, static_cast<LONG_PTR>(FormSlot<LoginBgFrm>::Get().hWnd()));
+  SetWindowLongPtr(hWnd(), GWL_HWNDPARENT,
+                   static_cast<LONG_PTR>(FormSlot<LoginBgFrm>::Get().hWnd()));
   // 7. The background is loaded already.
   FormSlot<LoginBgFrm>::Get();
 }
@@ -174,7 +181,10 @@ void LoginFrm::WebBrowser1_DocumentComplete(const std::string& url) {
   if (m_WebBrowser1->DocumentElementInnerHTML().empty()) {
     // Only the login page's own first load ends the client: a later page that arrives empty
     // leaves the login screen as it is.
-    if (!m_PageArrived) NoConnection();
+    if (!m_PageArrived) {
+      NoConnection();
+      return;
+    }
     LogEvent("login page: an empty document arrived and is ignored");
     return;
   }
@@ -194,6 +204,10 @@ void LoginFrm::WebBrowser1_NewWindow(const std::string& url, bool& Processed) {
   if (OpensInDefaultBrowser(url)) ShellExecuteOpen(url, "");
 }
 
-void LoginFrm::MiniBtn_Click() { ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), SW_MINIMIZE); }
+void LoginFrm::MiniBtn_Click() {
+  ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), SW_MINIMIZE);
+}
 
-void LoginFrm::CloseBtn_Click() { FormSlot<LoginBgFrm>::Unload(); }
+void LoginFrm::CloseBtn_Click() {
+  FormSlot<LoginBgFrm>::Unload();
+}

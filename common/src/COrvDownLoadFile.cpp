@@ -29,7 +29,8 @@ bool COrvDownLoadFile::DownLoadFile(const std::string& sURL, const std::string& 
     while (!m_bStop) {
       std::size_t n = 0;
       if (!url.Read(buffer.data(), buffer.size(), n)) {
-        failed = true;
+        // A stop that broke off the wait for the next bytes is not a failure.
+        failed = !m_bStop;
         break;
       }
       if (n == 0) break;
@@ -47,10 +48,8 @@ bool COrvDownLoadFile::DownLoadFile(const std::string& sURL, const std::string& 
     }
     if (!file->Close()) failed = true;
     // A body cut short normally shows as a failed read; the length check also catches a
-    // server that ends the body early without saying so. A stopped download is a success,
-    // also when the stop broke off a wait for the server.
-    if (m_bStop) return true;
-    return !failed && total >= *length;
+    // server that ends the body early without saying so. A stopped download is a success.
+    return !failed && (m_bStop || total >= *length);
   };
 
   bool result = false;

@@ -83,7 +83,8 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
     const auto signature = platform::ReadFileLimited(signaturePath, 1024);
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(content->data());
     if (!signature || !platform::VerifyEd25519({bytes, content->size()}, *signature, publicKey)) {
-      platform::LogEvent("update check: the manifest's signature does not verify; no update is offered");
+      platform::LogEvent(
+          "update check: the manifest's signature does not verify; no update is offered");
       return;
     }
   }

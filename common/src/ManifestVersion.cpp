@@ -77,8 +77,8 @@ class LineScanner {
 
 ManifestVersion ReadManifestVersion(std::istream& in) {
   LineScanner line;
-  bool lineOpen = false;   // characters have been seen since the last line end
-  bool afterCr = false;    // the previous character ended a line with CR
+  bool lineOpen = false;  // characters have been seen since the last line end
+  bool afterCr = false;   // the previous character ended a line with CR
   char buf[8192];
   while (in) {
     in.read(buf, sizeof buf);

@@ -65,13 +65,14 @@ namespace {
 void PaintPieces(HDC dst, const controls::Picture& sprite, const std::vector<bform::Piece>& pieces) {
   if (!sprite || dst == 0) return;
   HDC src = CreateCompatibleDC(dst);
-  const HGDIOBJ prev = SelectObject(src, sprite->Handle());
-  if (prev != 0) {
-    for (const bform::Piece& piece : pieces) {
-      const bform::PixelPiece p = bform::ToPixels(piece);
-      BitBlt(dst, p.dstX, p.dstY, p.width, p.height, src, p.srcX, p.srcY, SRCCOPY);
+  {
+    const SelectedObject selected(src, sprite->Handle());
+    if (!selected.Failed()) {
+      for (const bform::Piece& piece : pieces) {
+        const bform::PixelPiece p = bform::ToPixels(piece);
+        BitBlt(dst, p.dstX, p.dstY, p.width, p.height, src, p.srcX, p.srcY, SRCCOPY);
+      }
     }
-    SelectObject(src, prev);
   }
   DeleteDC(src);
 }

@@ -332,13 +332,14 @@ void UserControl::ResizeImage(int cx, int cy) {
   HBITMAP next = CreateCompatibleBitmap(m_dc, w, h);
   if (next == 0) return;  // out of bounds: keep drawing on the old image
   HDC scratch = CreateCompatibleDC(m_dc);
-  HGDIOBJ prev = SelectObject(scratch, next);
-  HBRUSH brush = CreateSolidBrush(m_backColor);
-  RECT all{0, 0, w, h};
-  FillRect(scratch, &all, brush);
-  DeleteObject(brush);
-  if (m_bitmap != 0) BitBlt(scratch, 0, 0, old.cx, old.cy, m_dc, 0, 0, SRCCOPY);
-  SelectObject(scratch, prev);
+  {
+    const SelectedObject selected(scratch, next);
+    HBRUSH brush = CreateSolidBrush(m_backColor);
+    RECT all{0, 0, w, h};
+    FillRect(scratch, &all, brush);
+    DeleteObject(brush);
+    if (m_bitmap != 0) BitBlt(scratch, 0, 0, old.cx, old.cy, m_dc, 0, 0, SRCCOPY);
+  }
   DeleteDC(scratch);
   const HGDIOBJ replaced = SelectObject(m_dc, next);
   if (m_bitmap == 0) {
@@ -354,9 +355,10 @@ Picture UserControl::Image() const {
   const int w = std::max(m_cx, 1), h = std::max(m_cy, 1);
   HDC scratch = CreateCompatibleDC(m_dc);
   HBITMAP copy = CreateCompatibleBitmap(m_dc, w, h);
-  HGDIOBJ prev = SelectObject(scratch, copy);
-  BitBlt(scratch, 0, 0, w, h, m_dc, 0, 0, SRCCOPY);
-  SelectObject(scratch, prev);
+  {
+    const SelectedObject selected(scratch, copy);
+    BitBlt(scratch, 0, 0, w, h, m_dc, 0, 0, SRCCOPY);
+  }
   DeleteDC(scratch);
   return StdPicture::FromBitmap(copy);
 }
@@ -413,12 +415,13 @@ void UserControl::PaintPicture(const Picture& picture, int x, int y, int width, 
   if (srcWidth < 0) srcWidth = picture->Width();
   if (srcHeight < 0) srcHeight = picture->Height();
   HDC src = CreateCompatibleDC(m_dc);
-  const HGDIOBJ prev = SelectObject(src, picture->Handle());
-  if (prev != 0) {
-    const int mode = SetStretchBltMode(m_dc, COLORONCOLOR);
-    StretchBlt(m_dc, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, SRCCOPY);
-    SetStretchBltMode(m_dc, mode);
-    SelectObject(src, prev);
+  {
+    const SelectedObject selected(src, picture->Handle());
+    if (!selected.Failed()) {
+      const int mode = SetStretchBltMode(m_dc, COLORONCOLOR);
+      StretchBlt(m_dc, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, SRCCOPY);
+      SetStretchBltMode(m_dc, mode);
+    }
   }
   DeleteDC(src);
   Invalidate();

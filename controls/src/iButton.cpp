@@ -20,10 +20,11 @@ namespace {
 void WashOut(HDC dc, int w, int h) {
   HDC grey = CreateCompatibleDC(dc);
   HBITMAP bitmap = CreateCompatibleBitmap(dc, 1, 1);
-  const HGDIOBJ prev = SelectObject(grey, bitmap);
-  SetPixel(grey, 0, 0, RGB(226, 226, 226));
-  AlphaBlend(dc, 0, 0, w, h, grey, 0, 0, 1, 1, 160);
-  SelectObject(grey, prev);
+  {
+    const SelectedObject selected(grey, bitmap);
+    SetPixel(grey, 0, 0, RGB(226, 226, 226));
+    AlphaBlend(dc, 0, 0, w, h, grey, 0, 0, 1, 1, 160);
+  }
   DeleteObject(bitmap);
   DeleteDC(grey);
 }
@@ -50,16 +51,17 @@ void iButton::CutFrames() {
         continue;
       }
       HBITMAP bitmap = CreateCompatibleBitmap(hDC(), cut.width, cut.height);
-      const HGDIOBJ prev = SelectObject(frameDc, bitmap);
-      if ((i + 1) * cut.width <= m_BackPicture->Width()) {
-        BitBlt(frameDc, 0, 0, cut.width, cut.height, strip, i * cut.width, 0, SRCCOPY);
-      } else {
-        // A frame beyond the strip (the disabled state of a push button, or of a toggle that is
-        // on) has no picture of its own: it shows the normal frame, washed out.
-        BitBlt(frameDc, 0, 0, cut.width, cut.height, strip, 0, 0, SRCCOPY);
-        WashOut(frameDc, cut.width, cut.height);
+      {
+        const SelectedObject selected(frameDc, bitmap);
+        if ((i + 1) * cut.width <= m_BackPicture->Width()) {
+          BitBlt(frameDc, 0, 0, cut.width, cut.height, strip, i * cut.width, 0, SRCCOPY);
+        } else {
+          // A frame beyond the strip (the disabled state of a push button, or of a toggle that
+          // is on) has no picture of its own: it shows the normal frame, washed out.
+          BitBlt(frameDc, 0, 0, cut.width, cut.height, strip, 0, 0, SRCCOPY);
+          WashOut(frameDc, cut.width, cut.height);
+        }
       }
-      SelectObject(frameDc, prev);
       m_frames.push_back(StdPicture::FromBitmap(bitmap));
     }
     DeleteDC(frameDc);

@@ -149,7 +149,8 @@ void MsgFrm::Form_Resize() {
   if (!GetClientRect(hWnd(), &client)) return;
   const int w = client.Width();
   const int h = client.Height();
-  WebMainFrm::RectRgn(hWnd(), static_cast<std::int16_t>(w + 1), static_cast<std::int16_t>(h + 1), 4, 4);
+  WebMainFrm::RectRgn(hWnd(), static_cast<std::int16_t>(w + 1), static_cast<std::int16_t>(h + 1), 4,
+                      4);
   if (m_BForm1) m_BForm1->Printform(hWnd());
   if (m_closebtn) m_closebtn->Left(PixelsToTwips(w) - 730);
 }

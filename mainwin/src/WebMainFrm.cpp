@@ -2,14 +2,18 @@
 
 #include <algorithm>
 
+#include "common/CheckUpdate.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
 #include "controls/PropertyBag.h"
+#include "mainwin/DdeLink.h"
+#include "mainwin/MainHook.h"
 #include "mainwin/MainWindowHost.h"
 #include "mainwin/MsgFrm.h"
 #include "mainwin/WebUrl.h"
 #include "platform/EventLog.h"
 #include "platform/Gdi.h"
+#include "platform/PopupMenu.h"
 #include "platform/Shell.h"
 #include "platform/ToolTip.h"
 #include "platform/WebBrowserHost.h"
@@ -204,14 +208,15 @@ void WebMainFrm::CreateControls() {
   m_WebuTab->OnMouseMove = [this](std::int32_t, std::int16_t&, std::int16_t&, float&, float&) {
     SetWindowCursor(m_WebuTab->hWnd(), Cursor::Arrow);
   };
-  m_WebuTab->OnItemColose = [this](std::int32_t i, bool& cancel) { WebuTab_OnItemColose(i, cancel); };
+  m_WebuTab->OnItemColose = [this](std::int32_t i, bool& cancel) {
+    WebuTab_OnItemColose(i, cancel);
+  };
   m_web_close->Click = [this] { PostMessage(hWnd(), kCloseLater, 0, 0); };
   m_web_min->Click = [this] { MinimizeCommand(); };
   m_web_minmax->Click = [this] { MaxRestoreCommand(); };
   m_GameSpaceBtn->Click = [this] { GameSpaceCommand(); };
   m_OtherUserBtn->Click = [this] { OtherUserCommand(); };
-  // The program menu's pop-up comes with the desktop services (pop-up menu at the pointer).
-  m_web_tool->Click = [] { LogEvent("main window: the program menu cannot be shown yet"); };
+  m_web_tool->Click = [this] { PopupMenu(hWnd()); };
 }
 
 void WebMainFrm::Form_Load() {
@@ -221,13 +226,23 @@ void WebMainFrm::Form_Load() {
   const std::string iconFile = GetTempDir() + GameId + ".ico";
   m_SmallIcon = LoadIconFromFile(iconFile, 16);
   SendMessage(me, WM_SETICON, ICON_SMALL, static_cast<LPARAM>(m_SmallIcon));
-  // 2. The tray icon with its tip (COrvNotifyIcon, with the desktop services).
+  // 2. The tray icon with its tip.
+  m_NotifyIcon = std::make_unique<COrvNotifyIcon>();
+  m_NotifyIcon->AddNotifyIcon(me, m_SmallIcon, ClientCaption());
   // 3. The large icon.
   m_BigIcon = LoadIconFromFile(iconFile, 32);
   SendMessage(me, WM_SETICON, ICON_BIG, static_cast<LPARAM>(m_BigIcon));
-  // 4. The F10 hot key and the tray's messages (StartMainHook, with the desktop services).
-  // 5. The version item of the program menu.
+  // 4. The F10 hot key and the tray's clicks.
+  StartMainHook(me);
+  // 5. The program menu, with the version in its version item.
   m_VersionCaption = "版本号:" + AppVersion();
+  SetWindowMenu(me, {{mnuRefresh, "刷新(F5)"},
+                     {mnuHideRestore, "隐藏/恢复(F10)"},
+                     {mnuClearCache, "清除缓存"},
+                     {0, "-", true},
+                     {mnuUpdate, "更新"},
+                     {mnuVersion, m_VersionCaption},
+                     {mnuExit, "退出"}});
   // 6. Captions.
   m_WebBForm->Caption(ClientTitle);
   SetWindowText(me, ClientCaption());
@@ -257,8 +272,8 @@ void WebMainFrm::Form_Load() {
   m_WebuTab->LockReDraw(false);
   // 12. The logo is painted by PicLogo itself.
   InvalidateRect(m_PicLogo, nullptr, true);
-  // The session-bus "open this address" service delivers its text to DdeExecute once the
-  // desktop services provide it.
+  // Execute commands of other processes on the session bus (the first client keeps the link).
+  if (!StartDdeLink(me)) LogEvent("main window: the execute link is offered by another client");
   Form_Resize();
   // 13. Start covering the work area.
   MaxRestoreCommand();
@@ -283,7 +298,8 @@ void WebMainFrm::Form_QueryUnload(bool& cancel, int /*unloadMode*/) {
 }
 
 void WebMainFrm::Form_Unload(bool& /*cancel*/) {
-  // The hot key and the tray's messages go first (StopMainHook, with the desktop services).
+  StopMainHook(hWnd());
+  StopDdeLink();
   if (m_WebuTab) m_WebuTab->TabItems().Clear();
   m_objStyle.reset();
   // The controls, before the window that holds them.
@@ -306,6 +322,29 @@ LRESULT WebMainFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case kCloseLater:
       CloseCommand();
       return 0;
+    case WM_DDE_EXECUTE:
+      return DdeExecute(*reinterpret_cast<const std::string*>(lParam)) ? 1 : 0;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case mnuRefresh:
+          RefreshCommand();
+          return 0;
+        case mnuHideRestore:
+          HideRestoreCommand();
+          return 0;
+        case mnuClearCache:
+          ClearCacheCommand();
+          return 0;
+        case mnuUpdate:
+          UpdateCommand();
+          return 0;
+        case mnuExit:
+          CloseCommand();
+          return 0;
+        default:
+          break;
+      }
+      break;
     case WM_SYSCOMMAND:
       // The style object has turned the system close command into CloseClick, which ran the
       // close command with its question; closing again here would ask a second time.
@@ -350,7 +389,11 @@ bool WebMainFrm::DdeExecute(const std::string& command) {
 
 void WebMainFrm::RectRgn(HWND hWnd, std::int16_t Top, std::int16_t Buttom, std::int16_t X,
                          std::int16_t Y) {
-  SetWindowRgn(hWnd, CreateRoundRectRgn(0, 0, Top, Buttom, X, Y), true);
+  // The callers pass the client size + 1: a rounded region of the desktop the window was
+  // designed for leaves out its right column and bottom row, ours keeps them. Taking the pixel
+  // back gives the shape the design meant, the window's own size with rounded corners, instead
+  // of one a pixel too large, whose lower right corner is never rounded.
+  SetWindowRgn(hWnd, CreateRoundRectRgn(0, 0, Top - 1, Buttom - 1, X, Y), true);
 }
 
 void WebMainFrm::Form_Resize() {
@@ -360,9 +403,8 @@ void WebMainFrm::Form_Resize() {
   RECT client;
   GetWindowRect(me, &window);
   GetClientRect(me, &client);
-  const mainlayout::Layout l =
-      mainlayout::Compute(PixelsToTwips(window.Width()), PixelsToTwips(client.Width()),
-                          PixelsToTwips(client.Height()));
+  const mainlayout::Layout l = mainlayout::Compute(
+      PixelsToTwips(window.Width()), PixelsToTwips(client.Width()), PixelsToTwips(client.Height()));
   Step("frame", [&] {
     m_WebBForm->Move(l.WebBForm.left, l.WebBForm.top, l.WebBForm.width, m_WebBForm->Height());
     m_WebBForm->Printform(me);
@@ -403,29 +445,13 @@ void WebMainFrm::Picture1_Resize() {
              client.Width() + TwipsToPixels(60), client.Height() + TwipsToPixels(60), true);
 }
 
-// ---- Commands -------------------------------------------------------------------------------
-
-void WebMainFrm::CloseCommand() { FormSlot<WebMainFrm>::Unload(); }
-
-void WebMainFrm::MinimizeCommand() { ShowWindow(hWnd(), SW_MINIMIZE); }
-
-void WebMainFrm::MaxRestoreCommand() {
-  if (!m_objStyle) return;
-  const bool maximised = m_objStyle->CallWindowStateChange();
-  m_WebBForm->frmHwnd(maximised ? 0 : hWnd());
-  // The button shows the state the window is in, also when the command came another way.
-  m_web_minmax->Value(maximised);
-}
-
-void WebMainFrm::GameSpaceCommand() { ShellExecuteOpen(GameSpaceUrl(), ""); }
-
-void WebMainFrm::OtherUserCommand() {
-  if (TheMainWindowHost().showLogin) TheMainWindowHost().showLogin();
-}
+// The commands behind the buttons and the program menu are in WebMainFrmCommands.cpp.
 
 // ---- Tab strip events -----------------------------------------------------------------------
 
-void WebMainFrm::WebuTab_TabChanged() { ShowWindow(m_Picture1, SW_HIDE); }
+void WebMainFrm::WebuTab_TabChanged() {
+  ShowWindow(m_Picture1, SW_HIDE);
+}
 
 void WebMainFrm::WebuTab_OnMouseDown(std::int32_t ItemIndex, std::int16_t& /*Button*/) {
   SetWindowCursor(m_WebuTab->hWnd(), Cursor::Arrow);

@@ -111,7 +111,9 @@ void cSetStyle::SetWindowStyle(HWND hWnd) {
   objSubclass->AddWindowMsgs(hWnd);
 }
 
-HWND cSetStyle::FormWindow() const { return m_Form != nullptr ? m_Form->hWnd() : m_hWnd; }
+HWND cSetStyle::FormWindow() const {
+  return m_Form != nullptr ? m_Form->hWnd() : m_hWnd;
+}
 
 void cSetStyle::FitWorkArea() {
   // The work area itself, wherever the panels are: a panel at the top or on a side is left
@@ -137,8 +139,7 @@ bool cSetStyle::CallWindowStateChange() {
 }
 
 void cSetStyle::objSubclass_MsgCome(bool bBefore, bool& /*bHandled*/, LRESULT& /*lReturn*/,
-                                    HWND& /*hWnd*/, UINT& uMsg, WPARAM& wParam,
-                                    LPARAM& lParam) {
+                                    HWND& /*hWnd*/, UINT& uMsg, WPARAM& wParam, LPARAM& lParam) {
   if (!bBefore) return;
   switch (uMsg) {
     case WM_SETTINGCHANGE:

@@ -98,9 +98,9 @@ bool VerifyEd25519(std::span<const std::uint8_t> message, std::string_view signa
   // 64 bytes are 88 base64 characters with their padding.
   if (signatureText.size() != 88) return false;
   unsigned char signature[66];
-  const int decoded = EVP_DecodeBlock(signature,
-                                      reinterpret_cast<const unsigned char*>(signatureText.data()),
-                                      static_cast<int>(signatureText.size()));
+  const int decoded =
+      EVP_DecodeBlock(signature, reinterpret_cast<const unsigned char*>(signatureText.data()),
+                      static_cast<int>(signatureText.size()));
   // EVP_DecodeBlock counts the padding as zero bytes: 66 for 64 bytes of signature.
   if (decoded != 66 || signatureText.substr(86) != "==") return false;
   PkeyPtr pkey(EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, key->data(), 32));

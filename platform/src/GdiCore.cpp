@@ -309,7 +309,8 @@ void StretchSmooth(const gdi::StretchCoords& c, cairo_surface_t* srcSurface,
   cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
   cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
 
-  cairo_t* cr = cairo_create(dstSurface);
+  const CairoContext context(cairo_create(dstSurface));
+  cairo_t* cr = context.get();
   cairo_rectangle(cr, c.dst.left + xs.first, c.dst.top + ys.first, xs.last - xs.first,
                   ys.last - ys.first);
   cairo_clip(cr);
@@ -320,7 +321,6 @@ void StretchSmooth(const gdi::StretchCoords& c, cairo_surface_t* srcSurface,
   } else {
     cairo_paint_with_alpha(cr, alpha);
   }
-  cairo_destroy(cr);
   cairo_pattern_destroy(pattern);
 }
 

@@ -16,10 +16,7 @@
 
 namespace platform::detail {
 
-struct FontDescFree {
-  void operator()(PangoFontDescription* d) const { pango_font_description_free(d); }
-};
-using FontDesc = std::unique_ptr<PangoFontDescription, FontDescFree>;
+using FontDesc = Owner<PangoFontDescription, pango_font_description_free>;
 
 struct BitmapObject {
   Surface surface;  // none for the 1 x 1 placeholder

@@ -22,11 +22,8 @@ namespace detail {
 
 namespace {
 
-struct GObjectUnref {
-  void operator()(gpointer p) const { g_object_unref(p); }
-};
 template <class T>
-using GRef = std::unique_ptr<T, GObjectUnref>;
+using GRef = Owner<T, g_object_unref>;
 
 // One Pango context for measuring and drawing, so that both agree to the pixel: fixed
 // resolution, greyscale antialiasing, whole-pixel advances as the desktop's own text has.
@@ -376,7 +373,8 @@ void PaintLayout(const DeviceContext& dc, cairo_surface_t* surface, const DrawnT
                  int y, const RECT* clip) {
   if (clip != nullptr && (clip->Width() <= 0 || clip->Height() <= 0)) return;
   PangoLayout* layout = text.layout;
-  cairo_t* cr = cairo_create(surface);
+  const CairoContext context(cairo_create(surface));
+  cairo_t* cr = context.get();
   if (clip != nullptr) {
     cairo_rectangle(cr, clip->left, clip->top, clip->Width(), clip->Height());
     cairo_clip(cr);
@@ -390,7 +388,6 @@ void PaintLayout(const DeviceContext& dc, cairo_surface_t* surface, const DrawnT
   SetSourceColor(cr, dc.textColor);
   cairo_move_to(cr, x, y);
   pango_cairo_show_layout(cr, layout);
-  cairo_destroy(cr);
 }
 
 }  // namespace

@@ -51,7 +51,8 @@ cairo_surface_t* WindowBacking(HWND hwnd) {
   }
   Surface next = NewSurface(client.Width(), client.Height());
   if (!next) return it != backings.end() ? it->second.get() : nullptr;
-  cairo_t* cr = cairo_create(next.get());
+  const CairoContext context(cairo_create(next.get()));
+  cairo_t* cr = context.get();
   const WindowRecord* rec = Find(hwnd);
   const COLORREF back = rec != nullptr ? rec->backColor : RGB(255, 255, 255);
   cairo_set_source_rgb(cr, GetRValue(back) / 255.0, GetGValue(back) / 255.0,
@@ -61,7 +62,6 @@ cairo_surface_t* WindowBacking(HWND hwnd) {
     cairo_set_source_surface(cr, it->second.get(), 0, 0);
     cairo_paint(cr);
   }
-  cairo_destroy(cr);
   cairo_surface_t* result = next.get();
   backings[hwnd] = std::move(next);
   return result;

@@ -72,7 +72,8 @@ bool Show(Outline& o) {
   o.pixels = Surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h));
   if (cairo_surface_status(o.pixels.get()) != CAIRO_STATUS_SUCCESS) return false;
   {
-    cairo_t* cr = cairo_create(o.pixels.get());
+    const CairoContext context(cairo_create(o.pixels.get()));
+    cairo_t* cr = context.get();
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_paint(cr);
     gdk_cairo_set_source_window(cr, root, -o.rect.left, -o.rect.top);
@@ -80,7 +81,6 @@ bool Show(Outline& o) {
     cairo_set_operator(cr, CAIRO_OPERATOR_DIFFERENCE);
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_paint(cr);
-    cairo_destroy(cr);
   }
   GtkWidget* win = gtk_window_new(GTK_WINDOW_POPUP);
   o.window = win;

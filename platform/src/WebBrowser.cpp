@@ -101,7 +101,7 @@ struct WebBrowser::Impl {
   WebModuleView* m_view = nullptr;
   bool m_silent = false;
   std::optional<std::string> m_pendingUrl;  // the latest Navigate before the engine's view
-  bool m_navigationTrusted = false;          // of the BeforeNavigate2 being raised
+  bool m_navigationTrusted = false;         // of the BeforeNavigate2 being raised
 
   BeforeNavigate2Handler m_beforeNavigate2;
   DownloadBeginHandler m_downloadBegin;
@@ -227,8 +227,7 @@ void WebBrowser::Impl::CreateEngineView() {
   }
 }
 
-void WebBrowser::Impl::OnEvent(void* owner, int event, const char* text, bool* flag,
-                               bool trusted) {
+void WebBrowser::Impl::OnEvent(void* owner, int event, const char* text, bool* flag, bool trusted) {
   Impl* self = static_cast<Impl*>(owner);
   std::string value = Text(text);
   switch (event) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "Owner.h"
 #include "WebEngine.h"
 #include "WebModule.h"
 
@@ -20,36 +21,16 @@ inline constexpr char kWebLogDomain[] = "webview";
 
 // One counted reference to a GObject. Taking a floating object sinks it.
 template <typename T>
-class GObjectRef {
+class GObjectRef : public detail::Owner<T, g_object_unref> {
  public:
   GObjectRef() = default;
   // Adopts a reference the caller owns (as returned by a *_new function).
   static GObjectRef Adopt(T* object) {
-    GObjectRef r;
-    r.m_object = object;
     if (object != nullptr && g_object_is_floating(object)) g_object_ref_sink(object);
+    GObjectRef r;
+    r.Reset(object);
     return r;
   }
-  GObjectRef(GObjectRef&& other) noexcept : m_object(std::exchange(other.m_object, nullptr)) {}
-  GObjectRef& operator=(GObjectRef&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      m_object = std::exchange(other.m_object, nullptr);
-    }
-    return *this;
-  }
-  GObjectRef(const GObjectRef&) = delete;
-  GObjectRef& operator=(const GObjectRef&) = delete;
-  ~GObjectRef() { Reset(); }
-
-  T* get() const { return m_object; }
-  explicit operator bool() const { return m_object != nullptr; }
-  void Reset() {
-    if (m_object != nullptr) g_object_unref(std::exchange(m_object, nullptr));
-  }
-
- private:
-  T* m_object = nullptr;
 };
 
 // ---- For tests ------------------------------------------------------------------------------

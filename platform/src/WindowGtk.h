@@ -104,7 +104,7 @@ struct NativeWindow {
   std::uint32_t smallIcon = 0;  // HICON of WM_SETICON, ICON_SMALL
   std::uint32_t bigIcon = 0;    // ICON_BIG
   bool trackLeave = false;
-  GdkCursor* cursor = nullptr;  // owned
+  Owner<GdkCursor, g_object_unref> cursor;
 
   // The widget that stands for the window in its parent (the GtkWindow for a top-level).
   GtkWidget* Outer() const {

@@ -330,8 +330,8 @@ gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
 void OnLayoutRealize(GtkWidget*, gpointer data) {
   Guarded("realize", [&]() -> gboolean {
     NativeWindow* n = Native(HwndOf(data));
-    if (n != nullptr && n->cursor != nullptr) {
-      if (GdkWindow* bin = BinWindow(*n)) gdk_window_set_cursor(bin, n->cursor);
+    if (n != nullptr && n->cursor) {
+      if (GdkWindow* bin = BinWindow(*n)) gdk_window_set_cursor(bin, n->cursor.get());
     }
     return FALSE;
   });
@@ -387,8 +387,7 @@ void DropCaptureWithin(HWND h) {
 }
 
 void ForgetInput(NativeWindow& n) {
-  if (n.cursor != nullptr) g_object_unref(n.cursor);
-  n.cursor = nullptr;
+  n.cursor.Reset();
   if (g_focus == n.hwnd) g_focus = 0;
   if (g_lastPress.hwnd == n.hwnd) g_lastPress = Press{};
 }
@@ -599,8 +598,7 @@ void SetWindowCursor(HWND hwnd, Cursor cursor) {
   GdkDisplay* display = gtk_widget_get_display(n->client);
   GdkCursor* c = gdk_cursor_new_from_name(display, shape.name);
   if (c == nullptr) c = gdk_cursor_new_for_display(display, shape.fallback);
-  if (n->cursor != nullptr) g_object_unref(n->cursor);
-  n->cursor = c;
+  n->cursor.Reset(c);
   if (GdkWindow* bin = BinWindow(*n)) gdk_window_set_cursor(bin, c);
 }
 

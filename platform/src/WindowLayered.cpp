@@ -458,11 +458,10 @@ bool UpdateLayeredWindow(HWND hwnd, const Image& image) {
     copy = Surface(cairo_surface_reference(src));
   } else {
     copy = Surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
-    cairo_t* cr = cairo_create(copy.get());
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(cr, src, 0, 0);
-    cairo_paint(cr);
-    cairo_destroy(cr);
+    const CairoContext cr(cairo_create(copy.get()));
+    cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr.get(), src, 0, 0);
+    cairo_paint(cr.get());
   }
   n->imageRegion = OpaqueRegion(copy.get());
   n->image = std::move(copy);

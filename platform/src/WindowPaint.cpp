@@ -78,9 +78,7 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
       const int w = gtk_widget_get_allocated_width(widget);
       const int hgt = gtk_widget_get_allocated_height(widget);
       Surface off(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(w, 1), std::max(hgt, 1)));
-      cairo_t* oc = cairo_create(off.get());
-      SendPaint(h, oc);
-      cairo_destroy(oc);
+      SendPaint(h, CairoContext(cairo_create(off.get())).get());
       NativeWindow* top = Native(TopLevelOf(h));
       n = Native(h);
       if (top == nullptr || n == nullptr) return FALSE;

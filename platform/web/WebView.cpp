@@ -139,9 +139,13 @@ std::string SnapshotScript() {
          "  var content = !!body && (body.tagName === 'FRAMESET' || body.children.length > 0 ||"
          "                           body.textContent.trim() !== '');"
          "  var html = root && content ? root.innerHTML : '';"
-         "  if (html.length > " + cap + ") html = html.slice(0, " + cap + ");"
+         "  if (html.length > " +
+         cap + ") html = html.slice(0, " + cap +
+         ");"
          "  var title = String(document.title);"
-         "  if (title.length > " + titleCap + ") title = title.slice(0, " + titleCap + ");"
+         "  if (title.length > " +
+         titleCap + ") title = title.slice(0, " + titleCap +
+         ");"
          "  return { url: String(document.URL), html: html, title: title };"
          "})()";
 }
@@ -220,8 +224,8 @@ using platform::HasAttachmentDisposition;
 using platform::IsInterruption;
 using platform::JsProperty;
 using platform::JsPropertyIsNull;
-using platform::kCrashNotice;
 using platform::kBridgeScript;
+using platform::kCrashNotice;
 using platform::kMessageHandler;
 using platform::kPageScript;
 using platform::kScriptWorld;
@@ -285,10 +289,10 @@ struct WebModuleView {
   static void OnProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self);
   static void OnSnapshotReady(GObject* source, GAsyncResult* result, gpointer data);
 
-  static constexpr gint64 kGestureUs = 1000 * 1000;       // a gesture allows pop-ups this long
+  static constexpr gint64 kGestureUs = 1000 * 1000;  // a gesture allows pop-ups this long
   static constexpr gint64 kPopupPeriodUs = 60 * 1000 * 1000;
-  static constexpr std::size_t kMaxPopups = 5;            // per kPopupPeriodUs
-  static constexpr gint64 kVouchUs = 10 * 1000 * 1000;    // an announcement is good this long
+  static constexpr std::size_t kMaxPopups = 5;          // per kPopupPeriodUs
+  static constexpr gint64 kVouchUs = 10 * 1000 * 1000;  // an announcement is good this long
   static constexpr std::size_t kMaxVouched = 64;
   static constexpr gint64 kCrashPeriodUs = 60 * 1000 * 1000;
 
@@ -302,8 +306,8 @@ struct WebModuleView {
   bool m_silent = false;
   enum class LoadOutcome { Ok, Failed, FailedLater, Interrupted };
   LoadOutcome m_outcome = LoadOutcome::Ok;
-  bool m_shown = false;        // a document has arrived in this view
-  unsigned m_mainStatus = 0;   // HTTP status of the main frame's last response
+  bool m_shown = false;       // a document has arrived in this view
+  unsigned m_mainStatus = 0;  // HTTP status of the main frame's last response
   std::string m_failedUri;
   std::string m_documentUrl;
   std::string m_innerHtml;
@@ -317,8 +321,8 @@ struct WebModuleView {
     gint64 at;
   };
   std::deque<Vouched> m_vouched;
-  gint64 m_lastInput = 0;            // the user's last button or key press in the view
-  std::deque<gint64> m_popups;       // when the recent pop-ups went out
+  gint64 m_lastInput = 0;       // the user's last button or key press in the view
+  std::deque<gint64> m_popups;  // when the recent pop-ups went out
   gint64 m_lastCrash = 0;
 };
 
@@ -391,8 +395,8 @@ WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner) : m_raise(rais
   g_signal_connect(view, "authenticate", G_CALLBACK(&WebModuleView::OnAuthenticate), this);
   g_signal_connect(view, "button-press-event", G_CALLBACK(&WebModuleView::OnUserInput), this);
   g_signal_connect(view, "key-press-event", G_CALLBACK(&WebModuleView::OnUserInput), this);
-  g_signal_connect(view, "web-process-terminated",
-                   G_CALLBACK(&WebModuleView::OnProcessTerminated), this);
+  g_signal_connect(view, "web-process-terminated", G_CALLBACK(&WebModuleView::OnProcessTerminated),
+                   this);
 }
 
 WebModuleView::~WebModuleView() {
@@ -513,11 +517,12 @@ gboolean WebModuleView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* dec
       std::string url =
           Text(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)));
       bool trusted = false;
-      if (!self->m_clientUri.empty() && (url == self->m_clientUri || url == self->m_clientUri + "/")) {
+      if (!self->m_clientUri.empty() &&
+          (url == self->m_clientUri || url == self->m_clientUri + "/")) {
         self->m_clientUri.clear();
         trusted = true;
       } else if (self->m_clientReload && webkit_navigation_action_get_navigation_type(action) ==
-                                              WEBKIT_NAVIGATION_TYPE_RELOAD) {
+                                             WEBKIT_NAVIGATION_TYPE_RELOAD) {
         self->m_clientReload = false;
         trusted = true;
       } else {
@@ -683,8 +688,8 @@ void WebModuleView::OnProcessTerminated(WebKitWebView* view,
   if (again) {
     // A page that takes its process down each time it loads must not loop: a short notice
     // stands in its place until the user refreshes.
-    if (!self->Notice(std::string("web process ") + why + " again, the page is not reloaded: " +
-                      CapForLog(uri.c_str()))) {
+    if (!self->Notice(std::string("web process ") + why +
+                      " again, the page is not reloaded: " + CapForLog(uri.c_str()))) {
       return;
     }
     webkit_web_view_load_alternate_html(view, platform::kCrashNotice,

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # From the splash to the game: the login screen replaces the splash once the login page has
 # arrived, a click on the page's login button hands the game address to the main window, which
-# covers the work area and shows the game page; closing it asks first: "否" keeps it, "是" ends
-# the client. An empty login page (the portal hangs up) gives the
+# covers the work area and shows the game page, with a tray icon and F10 hiding and showing it;
+# a second game address from another process opens a second tab; closing asks first: "否" keeps
+# it, "是" ends the client and takes the tray icon along. An empty login page (the portal hangs up) gives the
 # connection notice and ends the client.
 source "$(dirname "$0")/lib/common.sh"
 if [ "${1:-}" != inside ]; then
@@ -11,6 +12,10 @@ if [ "${1:-}" != inside ]; then
 fi
 
 start_portal
+# A tray host's bus side, so the tray icon can register.
+"$TRAY_WATCHER" >"$work/tray.log" &
+pids+=($!)
+for _ in $(seq 1 50); do grep -q '^ready' "$work/tray.log" && break; sleep 0.1; done
 CLIENT_BASE_URL=$base "$CLIENT_EXE" &
 client=$!
 pids+=($client)
@@ -53,6 +58,27 @@ geometry() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute u
 for _ in $(seq 1 50); do [ "$(geometry "$main")" = "0 0 $sw $sh" ] && break; sleep 0.1; done
 [ "$(geometry "$main")" = "0 0 $sw $sh" ] || fail "the main window is at $(geometry "$main"), not over the work area"
 
+# The tray icon is there; F10 hides the window and shows it again.
+for _ in $(seq 1 50); do grep -q '^registered ' "$work/tray.log" && break; sleep 0.1; done
+tray=$(sed -n 's/^registered [^ ]* //p' "$work/tray.log" | head -n 1)
+[ -n "$tray" ] || fail "no tray icon"
+echo "tray icon: $tray"
+visible() { [ -n "$(xdotool search --onlyvisible --name '^ZorvikTalmar2客户端$' 2>/dev/null)" ]; }
+xdotool key F10
+for _ in $(seq 1 30); do visible || break; sleep 0.1; done
+visible && fail "F10 did not hide the main window"
+xdotool key F10
+for _ in $(seq 1 30); do visible && break; sleep 0.1; done
+visible || fail "F10 did not bring the main window back"
+
+# A second game address through the session bus opens a second tab.
+"$CLIENT_EXE" --open "$base/games/talmar2/play/2" || fail "the running client refused the address"
+for _ in $(seq 1 100); do
+  grep -q '^request: GET /games/talmar2/play/2$' "$work/portal.log" && break
+  sleep 0.1
+done
+grep -q '^request: GET /games/talmar2/play/2$' "$work/portal.log" || fail "the second game page was not requested"
+
 # Closing asks; "否" keeps the window, "是" ends the client.
 answer() {  # answer 否|是
   local box x y w h
@@ -76,6 +102,9 @@ kill -0 "$client" 2>/dev/null || fail "the client ended after 否"
 xdotool windowactivate --sync "$main" key --clearmodifiers alt+F4
 answer 是
 wait_exit "$client"
+owner=$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+  --method org.freedesktop.DBus.NameHasOwner "${tray%%/*}")
+[ "$owner" = "(false,)" ] || fail "the tray icon stayed after the client ended ($tray: $owner)"
 
 # An empty login page.
 kill "${pids[0]}"

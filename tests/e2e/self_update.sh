@@ -27,4 +27,17 @@ cmp -s "$inst/libtalmar2-web.so" "$NEXT_WEB_MODULE" || fail "the web module was 
 # The updater started the new client, which finds itself current and shows the login screen.
 wait_client_running || fail "the new client was not started"
 wait_login_page || fail "the new client did not reach its login page"
+for p in $(pgrep -f "^$inst/Zorvik_talmar2" || true); do kill "$p"; wait_exit "$p"; done
+
+# A manifest whose last file is not the client: that file is installed and handed to the
+# desktop to open, but never made executable, even though it is a program's bytes.
+printf 'version=x\r\nm|%s/gamehome/talmar2/files/libtalmar2-web.so\r\n' "$base" >"$private_tmp/update.txt"
+rm -f "$inst/libtalmar2-web.so"
+CLIENT_BASE_URL=$base "$UPDATER_EXE" "$inst|$inst/Zorvik_talmar2" &
+updater=$!
+pids+=($updater)
+answer_end_message
+cmp -s "$inst/libtalmar2-web.so" "$NEXT_WEB_MODULE" || fail "the last file was not installed"
+[ "$(stat -c %a "$inst/libtalmar2-web.so")" = 644 ] || fail "a fetched file was made executable"
+[ -z "$(pgrep -f "^$inst/Zorvik_talmar2" || true)" ] || fail "the client was started although it was not the last file"
 echo "self update: ok"

@@ -23,25 +23,33 @@ install_client
 serve_next_version --rate 1000000
 
 # Cancelled during the first file: no end message, nothing installed, the old client returns.
+# Closing the window asks the same question; No goes on.
 start_update
+id=$(wait_window "更新" 10)
+xdotool windowactivate --sync "$id" key --clearmodifiers alt+F4
+box=$(wait_window "提示" 10) || fail "closing the window asked nothing"
+xdotool windowactivate --sync "$box" key --clearmodifiers alt+n
+wait_box_gone
+kill -0 "$updater" || fail "the updater ended after No"
 click_close_button
 box=$(wait_window "提示" 10) || fail "no cancel question"
 xdotool windowactivate --sync "$box" key --clearmodifiers Return
 wait_exit "$updater" 20
 expect_old_client_back "cancel"
 
-# Files that cannot be installed.
+# Files that cannot be installed, and a manifest whose every file line is unusable.
 : >"$files/empty.bin"
 sha=$(sha256sum "$files/libtalmar2-web.so" | cut -d' ' -f1)
-for case in missing empty hash; do
+for case in missing empty hash unusable; do
   {
     printf 'version=%s\r\n' "$NEXT_VERSION"
     case $case in
       missing) printf 'x|%s/gamehome/talmar2/files/nothing-here\r\n' "$base" ;;
       empty) printf 'x|%s/gamehome/talmar2/files/empty.bin\r\n' "$base" ;;
       hash) printf 'x|%s/gamehome/talmar2/files/libtalmar2-web.so|%s\r\n' "$base" "${sha//?/0}" ;;
+      unusable) printf 'x|ftp://127.0.0.1/Zorvik_talmar2\r\nclient|%s/gamehome/talmar2/files/..\r\n' "$base" ;;
     esac
-    printf 'client|%s/gamehome/talmar2/files/Zorvik_talmar2\r\n' "$base"
+    [ $case = unusable ] || printf 'client|%s/gamehome/talmar2/files/Zorvik_talmar2\r\n' "$base"
   } >"$work/update.txt"
   start_update
   expect_failure "$case"

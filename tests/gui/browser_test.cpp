@@ -660,3 +660,29 @@ TEST_F(Browser, RemovingWebDataKeepsTheTypesNotNamed) {
 }
 
 }  // namespace
+
+// ---- Where the engine module is looked for -----------------------------------------------------
+
+TEST(WebModuleLookup, InstalledBuildsLoadOnlyTheModuleBesideTheExecutable) {
+  using platform::IsDevelopmentBuild;
+  using platform::WebModuleCandidates;
+  struct Row {
+    const char* exeDir;
+    bool development;
+    std::vector<std::string> candidates;  // with the override "/o/m.so" given
+  } rows[] = {
+      {"/src/build/app", true, {"/o/m.so"}},
+      {"/usr/local/bin", false, {"/usr/local/bin/m.so"}},
+      {"/src/build-other", false, {"/src/build-other/m.so"}},
+      {"", false, {}},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(IsDevelopmentBuild(r.exeDir, "/src/build"), r.development) << r.exeDir;
+    EXPECT_EQ(WebModuleCandidates("/o/m.so", r.exeDir, "/src/build/app", "m.so", r.development),
+              r.candidates)
+        << r.exeDir;
+  }
+  // A development build without the override: beside the executable, then the build tree's.
+  EXPECT_EQ(WebModuleCandidates("", "/src/build/tests", "/src/build/app", "m.so", true),
+            (std::vector<std::string>{"/src/build/tests/m.so", "/src/build/app/m.so"}));
+}

@@ -70,6 +70,23 @@ bool MenuItemCentre(int index, POINT* pt) {
   return a.height > 1;
 }
 
+// The mapped windows of the panel program, where the X server has them.
+std::vector<RECT> PanelWindows() {
+  std::istringstream lines(Output(
+      "for w in $(xdotool search --onlyvisible --class xfce4-panel); do "
+      "xdotool getwindowgeometry --shell $w | tr '\\n' ' '; echo; done 2>/dev/null"));
+  std::vector<RECT> out;
+  for (std::string line; std::getline(lines, line);) {
+    int x, y, w, h;
+    const auto at = line.find("X=");
+    if (at != std::string::npos &&
+        std::sscanf(line.c_str() + at, "X=%d Y=%d WIDTH=%d HEIGHT=%d", &x, &y, &w, &h) == 4) {
+      out.push_back(RECT{x, y, x + w, y + h});
+    }
+  }
+  return out;
+}
+
 struct HookedWindow {
   Recorder rec;
   HWND w = 0;
@@ -224,6 +241,10 @@ TEST(DesktopServices, StatusNotifierItemAnswersHostsAndFollowsTheWatcher) {
   // Balloons are desktop notifications; hiding one closes it and keeps the icon.
   EXPECT_TRUE(icon->ShowBubble("Title", "Some text", NIIF_INFO));
   EXPECT_TRUE(watcher->WaitForLine("notify 1 Title|Some text"));
+  // The record still holds the balloon: a later modify does not pop it up again.
+  EXPECT_TRUE(icon->ModifyNotifyIcon(t.w, image, "new tip"));
+  Settle(300);
+  EXPECT_EQ(std::string::npos, watcher->Output().find("notify", watcher->Output().find("notify 1") + 1));
   EXPECT_TRUE(icon->HideBubble());
   EXPECT_TRUE(watcher->WaitForLine("close 1"));
   EXPECT_EQ(TrayPath::StatusNotifier, GetTrayIconPath(t.w, COrvNotifyIcon::kIconId));
@@ -264,24 +285,26 @@ TEST(DesktopServices, StatusNotifierItemInARealPanel) {
   RECT area;
   ASSERT_TRUE(WaitFor([&] {
     // The largest of the panel's windows (the others are its leader and helpers).
-    std::istringstream lines(Output(
-        "for w in $(xdotool search --class xfce4-panel); do "
-        "xdotool getwindowgeometry --shell $w | tr '\\n' ' '; echo; done 2>/dev/null"));
     area = RECT{};
-    for (std::string line; std::getline(lines, line);) {
-      int x, y, w, h;
-      const auto at = line.find("X=");
-      if (at == std::string::npos ||
-          std::sscanf(line.c_str() + at, "X=%d Y=%d WIDTH=%d HEIGHT=%d", &x, &y, &w, &h) != 4) {
-        continue;
-      }
-      if (w * h > area.Width() * area.Height()) area = RECT{x, y, x + w, y + h};
+    for (const RECT& r : PanelWindows()) {
+      if (r.Width() * r.Height() > area.Width() * area.Height()) area = r;
     }
     return area.Width() > 10 && area.Height() > 10;
   }, 10000));
   Settle(500);
   const Image before = Screenshot(area.left, area.top, area.Width(), area.Height());
   ASSERT_FALSE(before.IsNull());
+
+  // The panel shows the item's menu on a right click only once it has read the menu (before
+  // that it shows its own): count its requests for the menu's layout.
+  static std::atomic<int> layoutRequests{0};
+  const guint filter = g_dbus_connection_add_filter(
+      platform::detail::SessionBus(),
+      [](GDBusConnection*, GDBusMessage* m, gboolean incoming, gpointer) -> GDBusMessage* {
+        if (incoming && g_strcmp0(g_dbus_message_get_member(m), "GetLayout") == 0) ++layoutRequests;
+        return m;
+      },
+      nullptr, nullptr);
 
   HookedWindow t("tray panel test");
   COrvNotifyIcon icon;
@@ -312,10 +335,33 @@ TEST(DesktopServices, StatusNotifierItemInARealPanel) {
   EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(t.w); }));
 
   // A right click: the panel shows the exported menu itself; its first item runs our command.
+  ASSERT_TRUE(WaitFor([] { return layoutRequests > 0; }, 10000)) << "the panel never read the menu";
+  Settle(500);
+  g_dbus_connection_remove_filter(platform::detail::SessionBus(), filter);
+
+  // The menu is the panel's own window: found on the screen as what changed near the icon.
+  const RECT near{std::max(0, at.x - 300), std::max(0, at.y - 300), at.x + 300, at.y + 300};
+  const Image quiet = Screenshot(near.left, near.top, near.Width(), near.Height());
   Xdotool("click 3");
-  Settle(700);
+  RECT menu;
+  ASSERT_TRUE(WaitForScreen(near.left, near.top, near.Width(), near.Height(), [&](const Image& shot) {
+    RECT box{near.Width(), near.Height(), 0, 0};
+    for (int y = 0; y < near.Height(); ++y) {
+      for (int x = 0; x < near.Width(); ++x) {
+        if (Near(shot.PixelAt(x, y), quiet.PixelAt(x, y) & 0xFFFFFF, 24)) continue;
+        box = RECT{std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1),
+                   std::max(box.bottom, y + 1)};
+      }
+    }
+    menu = RECT{near.left + box.left, near.top + box.top, near.left + box.right, near.top + box.bottom};
+    return box.Height() > 40 && box.Width() > 40;
+  }, 10000)) << "the panel showed no menu";
+  Settle(200);
   if (const char* shots = std::getenv("DESKTOP_TEST_SHOTS")) Shell(std::string("import -window root ") + shots);
-  Xdotool("key Down Return");
+  Xdotool("mousemove " + std::to_string(menu.left + menu.Width() / 2) + " " +
+          std::to_string(menu.top + 16));
+  Settle(150);
+  Xdotool("click 1");
   EXPECT_TRUE(WaitFor([&] { return SawCommand(t.rec, t.w, kCmdRefresh); }));
   EXPECT_TRUE(IsWindowVisible(t.w));
 }
@@ -412,6 +458,16 @@ TEST(DesktopServices, ExecuteServiceAndTheOpenSwitch) {
   ASSERT_NE(nullptr, released);
   g_variant_unref(released);
   ASSERT_TRUE(StartDdeLink(w));
+  // Now the other one cannot take it over, not even asking to replace the owner.
+  GVariant* again = g_dbus_connection_call_sync(
+      other, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+      g_variant_new("(su)", name.c_str(), 2u | 4u), G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE,
+      5000, nullptr, nullptr);
+  ASSERT_NE(nullptr, again);
+  guint32 answer = 0;
+  g_variant_get(again, "(u)", &answer);
+  g_variant_unref(again);
+  EXPECT_EQ(3u, answer);  // EXISTS
 
   const std::string exe = CLIENT_EXE;
   struct Case {

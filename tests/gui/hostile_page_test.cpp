@@ -6,12 +6,12 @@
 #include <signal.h>
 #include <webkit2/webkit2.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,7 +48,8 @@ void Serve(LoopbackServer& server, const std::string& path, const std::string& h
 
 std::string Page(const std::string& body) {
   return "<!DOCTYPE html><html><head><meta charset='utf-8'><title>login</title></head>"
-         "<body style='margin:0;background:#1e50a0'>" + body + "</body></html>";
+         "<body style='margin:0;background:#1e50a0'>" +
+         body + "</body></html>";
 }
 
 int Requests(const LoopbackServer& server, const std::string& path) {
@@ -108,9 +109,13 @@ class HostilePage : public ::testing::Test {
   void Open(const std::string& body) {
     Serve(portal, kLoginPath, Page(body));
     FormSlot<LoginFrm>::Get();
-    ASSERT_TRUE(WaitFor([] {
-      return FormSlot<LoginFrm>::IsLoaded() && IsWindowVisible(FormSlot<LoginFrm>::Get().hWnd());
-    }, 15000)) << "the login screen did not show";
+    ASSERT_TRUE(WaitFor(
+        [] {
+          return FormSlot<LoginFrm>::IsLoaded() &&
+                 IsWindowVisible(FormSlot<LoginFrm>::Get().hWnd());
+        },
+        15000))
+        << "the login screen did not show";
   }
   static WebKitWebView* View() {
     return WEBKIT_WEB_VIEW(WebBrowserEngineWidget(FormSlot<LoginFrm>::Get().WebBrowser1()));
@@ -149,27 +154,30 @@ class HostilePage : public ::testing::Test {
 // Everything a frame of another site could try, on load and again on a real click into it.
 TEST_F(HostilePage, AFrameOfAnotherSiteCannotCommandTheClient) {
   const std::string game = portal.Url("/game");
-  Serve(ads, "/ad", Page(
-      "<a id='l' href='app://exitgame'>x</a>"
-      "<form id='f' method='get' action='app://loadgame|" + game + "'></form>"
-      "<div style='position:fixed;inset:0'></div><script>"
-      "function attack() {"
-      "  var h = window.webkit && window.webkit.messageHandlers;"
-      "  fetch('/report?bridge=' + (h && h.clientView ? 'reachable' : 'absent'));"
-      "  if (h && h.clientView) h.clientView.postMessage({kind: 'navigate', raw: 'app://exitgame',"
-      "                                                  trusted: true});"
-      "  document.dispatchEvent(new CustomEvent('clientopenrequest', {detail: 'app://exitgame'}));"
-      "  window.open('app://minimize');"
-      "  document.getElementById('l').click();"
-      "  document.getElementById('f').submit();"
-      "  try { top.location = 'app://exitgame'; } catch (e) {}"
-      "  setTimeout(function () { location.href = '/x?to=app://minimize'; }, 100);"
-      "}"
-      "attack(); document.addEventListener('click', attack);</script>"));
+  Serve(ads, "/ad",
+        Page("<a id='l' href='app://exitgame'>x</a>"
+             "<form id='f' method='get' action='app://loadgame|" +
+             game +
+             "'></form>"
+             "<div style='position:fixed;inset:0'></div><script>"
+             "function attack() {"
+             "  var h = window.webkit && window.webkit.messageHandlers;"
+             "  fetch('/report?bridge=' + (h && h.clientView ? 'reachable' : 'absent'));"
+             "  if (h && h.clientView) h.clientView.postMessage({kind: 'navigate', raw: "
+             "'app://exitgame',"
+             "                                                  trusted: true});"
+             "  document.dispatchEvent(new CustomEvent('clientopenrequest', {detail: "
+             "'app://exitgame'}));"
+             "  window.open('app://minimize');"
+             "  document.getElementById('l').click();"
+             "  document.getElementById('f').submit();"
+             "  try { top.location = 'app://exitgame'; } catch (e) {}"
+             "  setTimeout(function () { location.href = '/x?to=app://minimize'; }, 100);"
+             "}"
+             "attack(); document.addEventListener('click', attack);</script>"));
   ads.Route("/report", [](const Request&, Connection& c) { c.SendResponse(204, {}, ""); });
   ads.Route("/x", [](const Request&, Connection& c) { c.SendResponse(204, {}, ""); });
-  Open("<iframe src='" + ads.Url("/ad") +
-       "' style='border:0;width:400px;height:300px'></iframe>");
+  Open("<iframe src='" + ads.Url("/ad") + "' style='border:0;width:400px;height:300px'></iframe>");
   ASSERT_TRUE(WaitFor([&] { return Requests(ads, "/report") >= 1; }, 10000));
   Settle(800);
   ClickPage(200, 150);
@@ -186,8 +194,9 @@ TEST_F(HostilePage, AFrameOfAnotherSiteCannotCommandTheClient) {
 
 // A frame of the login page's own site is part of the page: its commands are carried out.
 TEST_F(HostilePage, AFrameOfTheSameSiteMayCommandTheClient) {
-  Serve(portal, "/inner", Page("<a id='m' href='app://minimize'>m</a>"
-                               "<script>document.getElementById('m').click()</script>"));
+  Serve(portal, "/inner",
+        Page("<a id='m' href='app://minimize'>m</a>"
+             "<script>document.getElementById('m').click()</script>"));
   Open("<iframe src='/inner'></iframe>");
   ASSERT_TRUE(WaitFor([] { return IsIconic(FormSlot<LoginBgFrm>::Get().hWnd()); }, 10000));
 }
@@ -197,14 +206,17 @@ TEST_F(HostilePage, DownloadsAreRefusedAndThePageStays) {
     c.SendResponse(200, {{"Content-Type", "text/plain"}}, "payload");
   });
   portal.Route("/attach", [](const Request&, Connection& c) {
-    c.SendResponse(200, {{"Content-Type", "text/plain"},
-                         {"Content-Disposition", "attachment; filename=a.txt"}}, "payload");
+    c.SendResponse(
+        200,
+        {{"Content-Type", "text/plain"}, {"Content-Disposition", "attachment; filename=a.txt"}},
+        "payload");
   });
   portal.Route("/octet", [](const Request&, Connection& c) {
     c.SendResponse(200, {{"Content-Type", "application/octet-stream"}}, "payload");
   });
-  Open("<a id='d1' download href='/file.bin'>1</a><a id='d2' href='/attach'>2</a>"
-       "<a id='d3' href='/octet'>3</a>");
+  Open(
+      "<a id='d1' download href='/file.bin'>1</a><a id='d2' href='/attach'>2</a>"
+      "<a id='d3' href='/octet'>3</a>");
   for (const char* id : {"d1", "d2", "d3"}) {
     const int before = Logged("download refused");
     Eval(std::string("document.getElementById('") + id + "').click(); 0");
@@ -214,8 +226,7 @@ TEST_F(HostilePage, DownloadsAreRefusedAndThePageStays) {
   ExpectUntouched();
   EXPECT_EQ(Logged("download refused"), 3) << "one line per download";
   // Nothing was written for the user anywhere under the home directory.
-  for (const auto& entry :
-       std::filesystem::recursive_directory_iterator(std::getenv("HOME"))) {
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(std::getenv("HOME"))) {
     EXPECT_NE(entry.path().filename(), "a.txt");
     EXPECT_NE(entry.path().filename(), "file.bin");
     EXPECT_NE(entry.path().filename(), "octet");
@@ -226,9 +237,12 @@ TEST_F(HostilePage, DownloadsAreRefusedAndThePageStays) {
 // window a click and a few a minute.
 TEST_F(HostilePage, PopUpLoopsNeedTheUsersClicksAndAreRateLimited) {
   webtest::InstallFakeBrowser();
-  Open("<div style='width:700px;height:400px'></div><script>var n = 0;"
-       "setInterval(function () { window.open('" + ads.Url("/pop") + "?' + n++); }, 20);"
-       "</script>");
+  Open(
+      "<div style='width:700px;height:400px'></div><script>var n = 0;"
+      "setInterval(function () { window.open('" +
+      ads.Url("/pop") +
+      "?' + n++); }, 20);"
+      "</script>");
   Settle(1000);
   EXPECT_EQ(webtest::ReadFile(webtest::BrowserLog()), "") << "no window without a click";
   EXPECT_GT(Logged("pop-up refused"), 10);
@@ -246,7 +260,8 @@ TEST_F(HostilePage, PopUpLoopsNeedTheUsersClicksAndAreRateLimited) {
 TEST_F(HostilePage, NewWindowsOfTheLoginPageGoToTheDefaultBrowser) {
   webtest::InstallFakeBrowser();
   const std::string reg = ads.Url("/register");
-  Open("<a target='_blank' href='" + reg + "' style='display:block;width:300px;height:100px'>"
+  Open("<a target='_blank' href='" + reg +
+       "' style='display:block;width:300px;height:100px'>"
        "register</a><a target='_blank' href='file:///etc/hostname' style='display:block;"
        "width:300px;height:100px'>file</a>");
   ClickPage(150, 150);
@@ -287,8 +302,9 @@ TEST_F(HostilePage, ACrashedWebProcessReloadsOnceThenShowsANotice) {
   ASSERT_TRUE(WaitFor([&] { return Logged("web process crashed, reloading") == 1; }, 15000));
   ASSERT_TRUE(WaitFor([] { return Eval("document.getElementById('p') ? 1 : 0") == "1"; }, 15000));
   crash();
-  ASSERT_TRUE(WaitFor([] { return Eval("document.body.innerText").find("已停止加载") !=
-                                  std::string::npos; }, 15000));
+  ASSERT_TRUE(WaitFor(
+      [] { return Eval("document.body.innerText").find("已停止加载") != std::string::npos; },
+      15000));
   Settle(500);
   EXPECT_EQ(Logged("web process crashed, reloading"), 1) << "not reloaded in a loop";
   EXPECT_EQ(Logged("web process crashed again"), 1);
@@ -307,7 +323,9 @@ struct FirstLoad {
   std::function<std::string(LoopbackServer& server)> prepare;
 };
 
-void PrintTo(const FirstLoad& way, std::ostream* os) { *os << way.name; }
+void PrintTo(const FirstLoad& way, std::ostream* os) {
+  *os << way.name;
+}
 
 class FirstLoadFailure : public ::testing::TestWithParam<FirstLoad> {};
 
@@ -363,7 +381,8 @@ INSTANTIATE_TEST_SUITE_P(
                     });
                     return s.BaseUrl();
                   }},
-        FirstLoad{"UnknownHost", [](LoopbackServer&) { return std::string("http://login.invalid"); }},
+        FirstLoad{"UnknownHost",
+                  [](LoopbackServer&) { return std::string("http://login.invalid"); }},
         FirstLoad{"TlsError",
                   [](LoopbackServer& s) {
                     Respond(s, 200, Page("login"));

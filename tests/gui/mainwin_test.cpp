@@ -44,7 +44,9 @@ RECT InParent(HWND child, HWND parent) {
   return {c.left - p.left, c.top - p.top, c.right - p.left, c.bottom - p.top};
 }
 
-RECT Box(int x, int y, int w, int h) { return {x, y, x + w, y + h}; }
+RECT Box(int x, int y, int w, int h) {
+  return {x, y, x + w, y + h};
+}
 
 // The window manager's close (Alt+F4) on the visible window with this exact title.
 void CloseByWindowManager(const std::string& title) {
@@ -59,7 +61,8 @@ class MainWindowTest : public ::testing::Test {
   void SetUp() override {
     PointerAway();
     for (int i = 1; i <= 4; ++i) {
-      server.Route("/play/" + std::to_string(i), [i](const testsupport::Request&, testsupport::Connection& c) {
+      server.Route("/play/" + std::to_string(i), [i](const testsupport::Request&,
+                                                     testsupport::Connection& c) {
         c.SendResponse(200, {{"Content-Type", "text/html; charset=utf-8"}},
                        "<!DOCTYPE html><html><head><meta charset='utf-8'><title>区 " +
                            std::to_string(i) + "</title></head><body>game</body></html>");
@@ -124,8 +127,8 @@ TEST_F(MainWindowTest, ControlsFollowTheLayoutAtEverySize) {
   Restore(m);
   const HWND me = m.hWnd();
   // Window w x h pixels; every position from the layout's twips, rounded to pixels.
-  for (const auto& [w, h] : {std::pair{1036, 639}, std::pair{1400, 900}, std::pair{820, 620},
-                             std::pair{400, 300}}) {
+  for (const auto& [w, h] :
+       {std::pair{1036, 639}, std::pair{1400, 900}, std::pair{820, 620}, std::pair{400, 300}}) {
     SetWindowPos(me, 0, 100, 80, w, h, SWP_NOZORDER);
     ASSERT_TRUE(WaitFor([&] { return Rect(me).Width() == w && Rect(me).Height() == h; }))
         << Show(Rect(me));
@@ -169,6 +172,14 @@ TEST_F(MainWindowTest, MaximiseAndRestoreTwiceReturnToTheFirstPlacement) {
     ASSERT_TRUE(WaitFor([&] { return Rect(m.hWnd()) == centred; })) << Show(Rect(m.hWnd()));
     EXPECT_FALSE(m.web_minmax().Value());
     EXPECT_EQ(m.hWnd(), m.WebBForm().frmHwnd());
+    // The rounded shape is the window's own size: the corner pixel is the desktop's, the
+    // border beside it the window's.
+    const RECT r = Rect(m.hWnd());
+    const Image desktop = Screenshot(r.right + 20, r.bottom - 10, 1, 1);
+    EXPECT_TRUE(WaitForScreen(r.right - 1, r.bottom - 10, 1, 10, [&](const Image& s) {
+      return Near(s.PixelAt(0, 9), desktop.PixelAt(0, 0) & 0xFFFFFF) &&
+             !Near(s.PixelAt(0, 0), desktop.PixelAt(0, 0) & 0xFFFFFF);
+    }));
     PointerAway();
     Settle(200);
     ClickOn(m.web_minmax().hWnd());
@@ -192,25 +203,56 @@ TEST_F(MainWindowTest, DraggingTheMarginsResizesWithinTheLimits) {
     std::function<RECT(const RECT&)> expected;
   };
   const Drag drags[] = {
-      {"right edge", [](const RECT& r) { return POINT{r.right - 2, r.top + 300}; },
-       [](const RECT& r) { return std::vector<POINT>{{r.right + 60, r.top + 320}, {r.right + 120, r.top + 340}}; },
-       [](const RECT& r) { return RECT{r.left, r.top, r.right + 120, r.bottom}; }},
-      {"bottom edge", [](const RECT& r) { return POINT{r.left + 500, r.bottom - 2}; },
-       [](const RECT& r) { return std::vector<POINT>{{r.left + 520, r.bottom + 50}}; },
-       [](const RECT& r) { return RECT{r.left, r.top, r.right, r.bottom + 50}; }},
+      {"right edge",
+       [](const RECT& r) {
+         return POINT{r.right - 2, r.top + 300};
+       },
+       [](const RECT& r) {
+         return std::vector<POINT>{{r.right + 60, r.top + 320}, {r.right + 120, r.top + 340}};
+       },
+       [](const RECT& r) {
+         return RECT{r.left, r.top, r.right + 120, r.bottom};
+       }},
+      {"bottom edge",
+       [](const RECT& r) {
+         return POINT{r.left + 500, r.bottom - 2};
+       },
+       [](const RECT& r) {
+         return std::vector<POINT>{{r.left + 520, r.bottom + 50}};
+       },
+       [](const RECT& r) {
+         return RECT{r.left, r.top, r.right, r.bottom + 50};
+       }},
       {"left edge, stopped by the width limit",
-       [](const RECT& r) { return POINT{r.left + 2, r.top + 300}; },
+       [](const RECT& r) {
+         return POINT{r.left + 2, r.top + 300};
+       },
        [](const RECT& r) {
          return std::vector<POINT>{{r.left - 40, r.top + 300}, {r.right - 800, r.top + 300}};
        },
-       [](const RECT& r) { return RECT{r.left - 40, r.top, r.right, r.bottom}; }},
-      {"bottom-right corner", [](const RECT& r) { return POINT{r.right - 3, r.bottom - 3}; },
-       [](const RECT& r) { return std::vector<POINT>{{r.right - 100, r.bottom + 30}}; },
-       [](const RECT& r) { return RECT{r.left, r.top, r.right - 100, r.bottom + 30}; }},
+       [](const RECT& r) {
+         return RECT{r.left - 40, r.top, r.right, r.bottom};
+       }},
+      {"bottom-right corner",
+       [](const RECT& r) {
+         return POINT{r.right - 3, r.bottom - 3};
+       },
+       [](const RECT& r) {
+         return std::vector<POINT>{{r.right - 100, r.bottom + 30}};
+       },
+       [](const RECT& r) {
+         return RECT{r.left, r.top, r.right - 100, r.bottom + 30};
+       }},
       {"bottom-left corner, stopped by the height limit",
-       [](const RECT& r) { return POINT{r.left + 3, r.bottom - 3}; },
-       [](const RECT& r) { return std::vector<POINT>{{r.left + 30, r.top + 600}}; },
-       [](const RECT& r) { return RECT{r.left + 30, r.top, r.right, r.bottom}; }},
+       [](const RECT& r) {
+         return POINT{r.left + 3, r.bottom - 3};
+       },
+       [](const RECT& r) {
+         return std::vector<POINT>{{r.left + 30, r.top + 600}};
+       },
+       [](const RECT& r) {
+         return RECT{r.left + 30, r.top, r.right, r.bottom};
+       }},
   };
   for (const Drag& d : drags) {
     SCOPED_TRACE(d.what);
@@ -226,11 +268,46 @@ TEST_F(MainWindowTest, DraggingTheMarginsResizesWithinTheLimits) {
     }
     Xdotool("mouseup 1");
     const RECT want = d.expected(start);
-    EXPECT_TRUE(WaitFor([&] { return Rect(me) == want; })) << Show(Rect(me)) << " wanted " << Show(want);
+    EXPECT_TRUE(WaitFor([&] { return Rect(me) == want; }))
+        << Show(Rect(me)) << " wanted " << Show(want);
     EXPECT_FALSE(m.objStyle().Resizing());
     EXPECT_GT(Rect(me).Width(), 800);
     EXPECT_GT(Rect(me).Height(), 600);
     EXPECT_EQ(0u, GetCapture());
+    PointerAway();
+    Settle(150);
+  }
+  // The outline shows while dragging and leaves nothing behind: out past the right edge and
+  // back, the column it passed is the desktop again.
+  {
+    const RECT start = Rect(me);
+    const int far = start.right + 150;
+    // A few columns around the outline's right edge (the last column inside its rectangle).
+    const auto column = [&] { return Screenshot(far - 3, start.top + 100, 6, 300); };
+    const Image before = column();
+    auto differs = [&](const Image& a) {
+      for (int y = 0; y < 300; ++y) {
+        for (int x = 0; x < 6; ++x) {
+          if (!Near(a.PixelAt(x, y), before.PixelAt(x, y) & 0xFFFFFF, 8)) return true;
+        }
+      }
+      return false;
+    };
+    Xdotool("mousemove " + std::to_string(start.right - 2) + " " + std::to_string(start.top + 300));
+    Settle(150);
+    Xdotool("mousedown 1");
+    ASSERT_TRUE(WaitFor([&] { return m.objStyle().Resizing(); }));
+    Xdotool("mousemove " + std::to_string(far) + " " + std::to_string(start.top + 300));
+    EXPECT_TRUE(WaitForScreen(far - 3, start.top + 100, 6, 300, differs))
+        << "no outline on the screen";
+    Xdotool("mousemove " + std::to_string(start.right + 40) + " " +
+            std::to_string(start.top + 300));
+    Settle(150);
+    Xdotool("mouseup 1");
+    EXPECT_TRUE(WaitFor([&] { return Rect(me).right == start.right + 40; })) << Show(Rect(me));
+    EXPECT_TRUE(WaitForScreen(far - 3, start.top + 100, 6, 300, [&](const Image& a) {
+      return !differs(a);
+    })) << "the outline stayed on the screen";
     PointerAway();
     Settle(150);
   }
@@ -245,11 +322,12 @@ TEST_F(MainWindowTest, DraggingTheMarginsResizesWithinTheLimits) {
 
 TEST_F(MainWindowTest, APanelRefitsTheCoveringWindowAndLeavesARestoredOne) {
   WebMainFrm& m = Open();
-  const std::string pid =
-      Output("trayer --edge bottom --height 40 --SetDockType true --SetPartialStrut true "
-             ">/dev/null 2>&1 & echo $!");
+  const std::string pid = Output(
+      "trayer --edge bottom --height 40 --SetDockType true --SetPartialStrut true "
+      ">/dev/null 2>&1 & echo $!");
   ASSERT_FALSE(pid.empty());
-  const bool shrank = WaitFor([] { return GetWorkArea().Height() == GetSystemMetrics(SM_CYSCREEN) - 40; });
+  const bool shrank =
+      WaitFor([] { return GetWorkArea().Height() == GetSystemMetrics(SM_CYSCREEN) - 40; });
   const RECT work = GetWorkArea();
   EXPECT_TRUE(shrank) << Show(work);
   EXPECT_EQ(40 * 15, GetTaskbarHeight());
@@ -325,8 +403,10 @@ TEST_F(MainWindowTest, AddressesAreTabsAndTheExecuteCommandRestoresTheWindow) {
   Restore(m);
   const RECT restored = Rect(m.hWnd());
   dragStrip();
-  EXPECT_TRUE(WaitFor([&] { return Rect(m.hWnd()).left == restored.left + 40 && Rect(m.hWnd()).top == restored.top + 40; }))
-      << Show(Rect(m.hWnd())) << " from " << Show(restored);
+  EXPECT_TRUE(WaitFor([&] {
+    return Rect(m.hWnd()).left == restored.left + 40 && Rect(m.hWnd()).top == restored.top + 40;
+  })) << Show(Rect(m.hWnd()))
+      << " from " << Show(restored);
 
   m.MinimizeCommand();
   ASSERT_TRUE(WaitFor([&] { return IsIconic(m.hWnd()); }));
@@ -361,9 +441,7 @@ TEST_F(MainWindowTest, TheExitQuestionDecidesEveryClose) {
        },
        false},
       {"the dialog's close button", [](MsgFrm& box) { ClickOn(box.closebtn().hWnd()); }, false},
-      {"the window manager's close",
-       [](MsgFrm&) { CloseByWindowManager("提示"); },
-       false},
+      {"the window manager's close", [](MsgFrm&) { CloseByWindowManager("提示"); }, false},
       {"否 once more", [](MsgFrm& box) { ClickOn(box.iButton2().hWnd()); }, false},
       {"是", [](MsgFrm& box) { ClickOn(box.iButton1().hWnd()); }, true},
   };
@@ -375,8 +453,9 @@ TEST_F(MainWindowTest, TheExitQuestionDecidesEveryClose) {
       MsgFrm& box = FormSlot<MsgFrm>::Get();
       const RECT b = Rect(box.hWnd());
       // Centred on the screen, with the question and the caption of the design.
-      EXPECT_EQ(Box((GetSystemMetrics(SM_CXSCREEN) - 242) / 2, (GetSystemMetrics(SM_CYSCREEN) - 140) / 2,
-                    242, 140), b);
+      EXPECT_EQ(Box((GetSystemMetrics(SM_CXSCREEN) - 242) / 2,
+                    (GetSystemMetrics(SM_CYSCREEN) - 140) / 2, 242, 140),
+                b);
       EXPECT_EQ(Box(242 - 49, 1, 43, 18), InParent(box.closebtn().hWnd(), box.hWnd()));
       EXPECT_EQ("ZorvikTalmar2客户端", box.BForm1().Caption());
       seen = true;
@@ -395,8 +474,8 @@ TEST_F(MainWindowTest, TheExitQuestionDecidesEveryClose) {
         int x = 0;
         while (x < strip.Width() && !m.WebuTab().HitTest(static_cast<float>(x), 16).close) ++x;
         ASSERT_LT(x, strip.Width()) << "no close box";
-        Xdotool("mousemove " + std::to_string(strip.left + x + 3) + " " + std::to_string(strip.top + 16) +
-                " click 1");
+        Xdotool("mousemove " + std::to_string(strip.left + x + 3) + " " +
+                std::to_string(strip.top + 16) + " click 1");
       }
     }
     ++asked;

@@ -218,6 +218,25 @@ TEST_F(DownloadTest, MessagesRunWhileWaitingForHeadersAndAStopThereWritesNothing
   EXPECT_FALSE(fs::exists(Target()));
 }
 
+TEST_F(DownloadTest, AStopWhileTheServerStallsEndsTheDownloadAtOnce) {
+  m_server.Route("/stall", [](const Request&, Connection& c) {
+    if (c.SendHead(200, {{"Content-Length", "100000"}}) && c.SendRaw(Body(100)))
+      c.Pause(std::chrono::seconds(30));
+  });
+  // Fires during the stall (each test runs in a process of its own).
+  g_timeout_add(
+      300,
+      [](gpointer data) {
+        static_cast<COrvDownLoadFile*>(data)->StopDownLoad();
+        return G_SOURCE_REMOVE;
+      },
+      &m_download);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(Fetch("/stall")) << "a stopped download is a success";
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(fs::file_size(Target()), 100u);
+}
+
 TEST_F(DownloadTest, SizeBoundAndDeadlineRefuseWhatExceedsThem) {
   m_server.Route("/big", ServeRaw("HTTP/1.1 200 OK\r\nContent-Length: 2000\r\n\r\n" + Body(2000)));
   m_server.Route("/stall", [](const Request&, Connection& c) {

@@ -131,7 +131,8 @@ class HttpsTest : public ::testing::Test {
 
 TEST_F(HttpsTest, TrustedServerAnswersAnUntrustedOneIsRefused) {
   {
-    OneShotTlsServer server(m_cert, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhello");
+    OneShotTlsServer server(
+        m_cert, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhello");
     SessionOptions options;
     options.caFile = m_caFile;
     auto session = Session::Open(options);
@@ -146,7 +147,8 @@ TEST_F(HttpsTest, TrustedServerAnswersAnUntrustedOneIsRefused) {
   {
     OneShotTlsServer server(m_cert, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello");
     auto session = Session::Open();  // the system's certificates only
-    EXPECT_FALSE(UrlHandle::Open(*session, server.Url("/f"))) << "a self-signed certificate was accepted";
+    EXPECT_FALSE(UrlHandle::Open(*session, server.Url("/f")))
+        << "a self-signed certificate was accepted";
   }
 }
 

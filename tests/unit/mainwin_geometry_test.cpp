@@ -20,9 +20,10 @@ TEST(MainWindowGeometry, HitTestAtFourFiveAndSixPixelsFromEachEdgeAndCorner) {
     int dx, dy;  // inwards
   };
   const Row rows[] = {
-      {kTop, 600, 100, 0, 1},         {kTopRight, 1100, 100, -1, 1}, {kRight, 1100, 450, -1, 0},
-      {kBottomRight, 1100, 800, -1, -1}, {kBottom, 600, 800, 0, -1}, {kBottomLeft, 100, 800, 1, -1},
-      {kLeft, 100, 450, 1, 0},        {kTopLeft, 100, 100, 1, 1},
+      {kTop, 600, 100, 0, 1},     {kTopRight, 1100, 100, -1, 1},
+      {kRight, 1100, 450, -1, 0}, {kBottomRight, 1100, 800, -1, -1},
+      {kBottom, 600, 800, 0, -1}, {kBottomLeft, 100, 800, 1, -1},
+      {kLeft, 100, 450, 1, 0},    {kTopLeft, 100, 100, 1, 1},
   };
   for (const Row& r : rows) {
     for (int d : {0, 4, 5, 6}) {
@@ -50,7 +51,7 @@ TEST(MainWindowGeometry, OutlineKeepsRightBottomAndLeftEdgesBeyondTheLimitsButNo
   };
   const Row rows[] = {
       {kRight, 1300, 0, {100, 100, 1300, 800}},
-      {kRight, 900, 0, {100, 100, 1100, 800}},   // would be exactly 800 wide: stays
+      {kRight, 900, 0, {100, 100, 1100, 800}},  // would be exactly 800 wide: stays
       {kRight, 901, 0, {100, 100, 901, 800}},
       {kBottom, 0, 700, {100, 100, 1100, 800}},  // exactly 600 tall: stays
       {kBottom, 0, 701, {100, 100, 1100, 701}},

@@ -21,27 +21,30 @@ TEST(UpdateManifestTest, FileLines) {
     std::string url = {};
   };
   const std::vector<Row> rows = {
-      {"client|http://h/d/Zorvik_talmar2", Kind::File, "Zorvik_talmar2", "http://h/d/Zorvik_talmar2"},
+      {"client|http://h/d/Zorvik_talmar2", Kind::File, "Zorvik_talmar2",
+       "http://h/d/Zorvik_talmar2"},
       {"m|HTTPS://h/libx.so|" + sha, Kind::File, "libx.so"},
       {"m| http://h/a.bin |" + std::string(64, 'F'), Kind::File, "a.bin", "http://h/a.bin"},
-      {"m|http://h/a.bin||extra", Kind::File, "a.bin"},     // empty hash field: none
-      {"m|http://h/a.bin?x=1", Kind::File, "a.bin?x=1"},    // the text after the last "/"
+      {"m|http://h/a.bin||extra", Kind::File, "a.bin"},   // empty hash field: none
+      {"m|http://h/a.bin?x=1", Kind::File, "a.bin?x=1"},  // the text after the last "/"
       {"VERSION=1.2.0", Kind::Version, ""},
-      {"m|http://h/version.dat", Kind::Version, ""},        // any line holding "version"
+      {"m|http://h/version.dat", Kind::Version, ""},  // any line holding "version"
       {"", Kind::Blank, ""},
       {" \t ", Kind::Blank, ""},
       {"only-one-field", Kind::Refused, ""},
       {"m|ftp://h/a.bin", Kind::Refused, ""},
       {"m|file:///etc/passwd", Kind::Refused, ""},
       {"m|/local/a.bin", Kind::Refused, ""},
-      {"m|http://h/", Kind::Refused, ""},                   // empty name
+      {"m|http://h/", Kind::Refused, ""},  // empty name
       {"m|http://h/.", Kind::Refused, ""},
       {"m|http://h/..", Kind::Refused, ""},
-      {"m|http://h/a\\..\\b", Kind::Refused, ""},           // backslash
-      {"m|http://h/a\x01" "b", Kind::Refused, ""},          // control character
+      {"m|http://h/a\\..\\b", Kind::Refused, ""},  // backslash
+      {"m|http://h/a\x01"
+       "b",
+       Kind::Refused, ""},  // control character
       {"m|http://h/a b", Kind::Refused, ""},
-      {"m|http://h/.talmar2-update-abc123", Kind::Refused, ""},     // hidden: our temporary names
-      {"m|http://h/a.bin|1234", Kind::Refused, ""},         // a hash that is not SHA-256
+      {"m|http://h/.talmar2-update-abc123", Kind::Refused, ""},  // hidden: our temporary names
+      {"m|http://h/a.bin|1234", Kind::Refused, ""},              // a hash that is not SHA-256
       {"m|http://h/a.bin|" + std::string(64, 'g'), Kind::Refused, ""},
   };
   for (const Row& row : rows) {
@@ -53,7 +56,8 @@ TEST(UpdateManifestTest, FileLines) {
     }
     if (row.kind == Kind::Refused) EXPECT_FALSE(r.reason.empty()) << row.line;
   }
-  EXPECT_EQ(ReadManifestFileLine("m|http://h/a|" + std::string(64, 'F')).sha256, std::string(64, 'f'));
+  EXPECT_EQ(ReadManifestFileLine("m|http://h/a|" + std::string(64, 'F')).sha256,
+            std::string(64, 'f'));
 }
 
 TEST(UpdateManifestTest, LineEndsBomAndSize) {

@@ -3,9 +3,9 @@
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 
+#include <sys/stat.h>
 #include <cstdio>
 #include <memory>
-#include <sys/stat.h>
 
 namespace updatesign {
 

@@ -55,7 +55,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "update-sign: cannot read %s\n", manifestPath.c_str());
       return 1;
     }
-    const std::string manifest((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string manifest((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
     std::ofstream out(manifestPath + ".sig", std::ios::binary | std::ios::trunc);
     out << key->Sign(manifest) << "\n";
     out.close();

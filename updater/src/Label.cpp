@@ -2,9 +2,13 @@
 
 #include "platform/Gdi.h"
 
-Label::Label(const controls::UserControlArgs& args) { CreateControl(args); }
+Label::Label(const controls::UserControlArgs& args) {
+  CreateControl(args);
+}
 
-Label::~Label() { DestroyControl(); }
+Label::~Label() {
+  DestroyControl();
+}
 
 void Label::OnInitialize() {
   BackColor(platform::RGB(255, 255, 255));

@@ -18,9 +18,13 @@ void Fill(HDC dc, int left, int top, int right, int bottom, COLORREF color) {
 }
 }  // namespace
 
-OrvProgressBar::OrvProgressBar(const controls::UserControlArgs& args) { CreateControl(args); }
+OrvProgressBar::OrvProgressBar(const controls::UserControlArgs& args) {
+  CreateControl(args);
+}
 
-OrvProgressBar::~OrvProgressBar() { DestroyControl(); }
+OrvProgressBar::~OrvProgressBar() {
+  DestroyControl();
+}
 
 void OrvProgressBar::Min(std::int64_t value) {
   m_Min = value;
@@ -39,8 +43,7 @@ void OrvProgressBar::Value(std::int64_t value) {
   if (FilledWidth(inner, m_Min, m_Max, m_Value) != m_drawnFill) Redraw();
 }
 
-int OrvProgressBar::FilledWidth(int width, std::int64_t min, std::int64_t max,
-                                std::int64_t value) {
+int OrvProgressBar::FilledWidth(int width, std::int64_t min, std::int64_t max, std::int64_t value) {
   if (width <= 0 || max <= min || value <= min) return 0;
   if (value >= max) return width;
   // In long double: (value - min) * width overflows 64 bits for the largest counts.

@@ -23,7 +23,9 @@ constexpr int kCloseFromRight = 730;  // twips
 // removed by the next.
 constexpr const char* kTempPrefix = ".talmar2-update-";
 
-void Log(const std::string& line) { LogEvent("updater: " + line); }
+void Log(const std::string& line) {
+  LogEvent("updater: " + line);
+}
 
 std::vector<std::string> SplitAtBars(const std::string& text) {
   std::vector<std::string> pieces;
@@ -51,6 +53,7 @@ CreateWindowArgs UpdateFrm::Design() {
 }
 
 void UpdateFrm::Form_Load() {
+  m_busy = true;
   m_downfile = std::make_unique<COrvDownLoadFile>();
   m_downfile->QueryFileInfo = [this](std::int64_t size) {
     OrvProgressBar1->Value(0);
@@ -119,14 +122,17 @@ void UpdateFrm::Form_Load() {
     }
   }
   OpenAtEnd();
+  m_busy = false;
   RequestUnload(vbFormCode);
 }
 
 void UpdateFrm::Form_QueryUnload(bool& cancel, int unloadMode) {
-  // Closing the window while files arrive is the close button's question, not an abrupt end.
-  if (m_running && unloadMode == vbFormControlMenu) {
+  // The load step runs the whole update and unloads the window itself at its end; until then
+  // the user's close request is the close button's question while files arrive, and waits
+  // otherwise (the end message is up).
+  if (m_busy && unloadMode == vbFormControlMenu) {
     cancel = true;
-    closebtn_Click();
+    if (m_running) closebtn_Click();
   }
 }
 
@@ -195,16 +201,22 @@ void UpdateFrm::UpdateFiles() {
 
   std::vector<ManifestFileLine> files;
   int lineNumber = 0;
+  int refused = 0;
   for (std::string_view line : SplitManifestLines(*manifest)) {
     ++lineNumber;
     ManifestFileLine file = ReadManifestFileLine(line);
     if (file.kind == ManifestFileLine::Kind::Refused) {
+      ++refused;
       Log("manifest line " + std::to_string(lineNumber) + " skipped: " + file.reason);
     } else if (file.kind == ManifestFileLine::Kind::File) {
       files.push_back(std::move(file));
     }
   }
-  if (files.empty()) return;
+  if (files.empty()) {
+    // Lines that were all refused are no update at all, not a finished one.
+    if (refused > 0) Fail("更新列表无效", "no usable file line in the manifest");
+    return;
+  }
 
   // A directory we cannot write to (a system-wide installation) is found before anything is
   // fetched.

@@ -61,7 +61,8 @@ class UpdateFrm : public platform::Form {
 
   std::string m_Directory;   // piece 1, without a trailing "/"
   std::string m_Executable;  // piece 2; empty when the command line has none
-  bool m_running = false;
+  bool m_busy = false;       // the load step has not finished
+  bool m_running = false;    // files are being fetched
   bool m_failed = false;
   bool m_readOnly = false;  // the client's directory cannot be written to at all
   std::set<std::string> m_installed;

@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "common/COrvDownLoadFile.h"
 #include "controls/BForm.h"
 #include "controls/iButton.h"
+#include "mainwin/COrvNotifyIcon.h"
 #include "mainwin/cSetStyle.h"
 #include "platform/Form.h"
 #include "platform/Icon.h"
@@ -24,7 +26,7 @@ struct Box {
 };
 
 struct Layout {
-  Box WebBForm;  // its height is the frame's own
+  Box WebBForm;                         // its height is the frame's own
   int shapeRight = 0, shapeBottom = 0;  // pixels: the rounded shape's lower-right corner
   int web_close = 0, web_minmax = 0, web_min = 0, web_tool = 0;  // left edges
   Box WebuTab;
@@ -71,6 +73,20 @@ class WebMainFrm : public platform::Form {
   void MaxRestoreCommand();
   void GameSpaceCommand();
   void OtherUserCommand();
+  void RefreshCommand();
+  void HideRestoreCommand();
+  void ClearCacheCommand();
+  void UpdateCommand();
+
+  // The program menu's items (WM_COMMAND identifiers).
+  enum AppMenu : platform::UINT {
+    mnuRefresh = 1,
+    mnuHideRestore,
+    mnuClearCache,
+    mnuUpdate,
+    mnuVersion,
+    mnuExit,
+  };
 
   // True when the window may close without asking.
   bool m_bExit = false;
@@ -91,6 +107,8 @@ class WebMainFrm : public platform::Form {
   platform::HWND PicLogo() const { return m_PicLogo; }
   platform::HWND WebBrowser1Window() const { return m_WebBrowser1Window; }
   cSetStyle& objStyle() { return *m_objStyle; }
+  // The tray icon; nothing before the load and after the window object is gone.
+  COrvNotifyIcon* NotifyIcon() { return m_NotifyIcon.get(); }
   // The caption of the program menu's version item.
   const std::string& VersionCaption() const { return m_VersionCaption; }
   // The tab strip's tooltip text.
@@ -132,6 +150,10 @@ class WebMainFrm : public platform::Form {
   std::unique_ptr<platform::WebBrowser> m_WebBrowser1;
   platform::HWND m_WebBrowser1Window = 0;
   std::unique_ptr<cSetStyle> m_objStyle;
+  // Lives as long as the window object: the icon leaves the tray when the object goes.
+  std::unique_ptr<COrvNotifyIcon> m_NotifyIcon;
+  std::unique_ptr<COrvDownLoadFile> m_Downloader;
+  bool m_Checking = false;  // an update check runs
   platform::HICON m_SmallIcon = 0;
   platform::HICON m_BigIcon = 0;
   std::string m_VersionCaption;

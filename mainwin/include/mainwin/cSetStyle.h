@@ -22,8 +22,15 @@ namespace setstyle {
 
 // Border zones, clockwise from the top edge; -1 is not on the border.
 enum Zone : int {
-  kNone = -1, kTop = 0, kTopRight = 1, kRight = 2, kBottomRight = 3, kBottom = 4,
-  kBottomLeft = 5, kLeft = 6, kTopLeft = 7,
+  kNone = -1,
+  kTop = 0,
+  kTopRight = 1,
+  kRight = 2,
+  kBottomRight = 3,
+  kBottom = 4,
+  kBottomLeft = 5,
+  kLeft = 6,
+  kTopLeft = 7,
 };
 
 // A coordinate this close to an edge (pixels, inclusive) is on it.

@@ -163,6 +163,23 @@ COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color);
 // is inverted on the screen itself, over every window, until it is drawn again.
 bool DrawFocusRect(HDC hdc, const RECT* rect);
 
+// Selects an object into a DC for the length of a scope and selects the previous one back at
+// its end. Failed() when the selection did not happen (nothing is put back then).
+class SelectedObject {
+ public:
+  SelectedObject(HDC hdc, HGDIOBJ object) : m_dc(hdc), m_previous(SelectObject(hdc, object)) {}
+  ~SelectedObject() {
+    if (m_previous != 0) SelectObject(m_dc, m_previous);
+  }
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+  bool Failed() const { return m_previous == 0; }
+
+ private:
+  HDC m_dc;
+  HGDIOBJ m_previous;
+};
+
 // ---- Text (UTF-8) ------------------------------------------------------------------------------
 enum : unsigned {
   DT_LEFT = 0x0000,

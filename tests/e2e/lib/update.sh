@@ -139,6 +139,15 @@ client_works() {
   fail "$1: the client did not end"
 }
 
+# wait_box_gone: no message box is on the screen any more (its grab ends with it).
+wait_box_gone() {
+  for _ in $(seq 1 100); do
+    [ -z "$(xdotool search --onlyvisible --name '^提示$' 2>/dev/null || true)" ] && return 0
+    sleep 0.05
+  done
+  fail "a message box stayed on the screen"
+}
+
 # click_close_button: presses the updater's close button (43 x 18, 730 twips from the right).
 click_close_button() {
   local id

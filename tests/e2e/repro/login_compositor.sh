@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The login screen under a compositor, started 30 times: every time its background shows its
+# picture (not a black rectangle) where the picture is opaque and nothing of ours lies above.
+# Not part of the test run yet: on a loaded machine about one start in 30 to 40 still comes up
+# black (the login window's see-through parts shown opaque black), so it fails about every
+# other run. Run it by hand with CLIENT_EXE, DEMO_PORTAL and a desktop (tools/with-desktop.sh);
+# LOGIN_RUNS sets the number of starts.
+source "$(dirname "$0")/../lib/common.sh"
+if [ "${1:-}" != inside ]; then
+  in_netns online bash "$0" inside
+  exit
+fi
+
+xcompmgr >/dev/null 2>&1 &
+pids+=($!)
+start_portal
+runs=${LOGIN_RUNS:-30}
+black=0
+for i in $(seq 1 "$runs"); do
+  CLIENT_BASE_URL=$base "$CLIENT_EXE" &
+  client=$!
+  bg=""
+  for _ in $(seq 1 150); do
+    for id in $(xdotool search --onlyvisible --pid "$client" 2>/dev/null || true); do
+      [ "$(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}')" = 1237 ] && bg=$id
+    done
+    [ -n "$bg" ] && break
+    sleep 0.1
+  done
+  [ -n "$bg" ] || fail "run $i: no login screen"
+  read -r x y < <(xwininfo -id "$bg" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x, y}')
+  # Three points of the picture outside the page and the buttons: the figure's cape, the
+  # frame's lower edge, the figure's shoulder.
+  sleep 1
+  import -window root -crop 1237x696+"$x"+"$y" +repage "$work/shot.png"
+  px=$(convert "$work/shot.png" -format '%[pixel:p{100,300}] %[pixel:p{1000,630}] %[pixel:p{300,190}]' info:)
+  case "$px" in
+    *black*|*"srgb(0,0,0)"*)
+      black=$((black + 1))
+      [ -n "${LOGIN_SHOTS:-}" ] && cp "$work/shot.png" "$LOGIN_SHOTS/login-black-$i.png"
+      echo "run $i: black background ($px)" ;;
+  esac
+  kill "$client" 2>/dev/null || true
+  wait "$client" 2>/dev/null || true
+done
+[ "$black" -eq 0 ] || fail "the background was black in $black of $runs starts"
+echo "login under a compositor: ok ($runs starts)"
