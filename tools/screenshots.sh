@@ -3,8 +3,8 @@
 # openbox and a compositor (xcompmgr), and writes the pictures, cropped to the window, into
 # docs/screens/ (or the directory given):
 #   tools/screenshots.sh [DIR]
-# splash.png, login.png, main.png (three tabs), exit-question.png, update-question.png,
-# updater.png. NOCOMPOSITOR=1 takes them without a compositor instead. BUILD_DIR selects the
+# splash.png, login.png, login-no-compositor.png, main.png (three tabs), exit-question.png,
+# update-question.png, updater.png. NOCOMPOSITOR=1 takes them without a compositor instead. BUILD_DIR selects the
 # build tree (default: build/); what is missing there is built first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,11 +34,17 @@ export HOME=$work/home TMPDIR=$work/tmp XDG_CACHE_HOME=$work/cache XDG_DATA_HOME
   XDG_CONFIG_HOME=$work/config GSETTINGS_BACKEND=memory
 mkdir -p "$HOME" "$TMPDIR" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
 # A grey desktop, so that the soft edges of the shaped windows show.
-xsetroot -solid '#5a6473' 2>/dev/null || true
-if [ "${NOCOMPOSITOR:-}" != 1 ]; then
+convert -size 16x16 'xc:#5a6473' "$work/desktop.png"
+display -window root "$work/desktop.png" 2>/dev/null || true
+compositor=""
+start_compositor() {
+  [ "${NOCOMPOSITOR:-}" = 1 ] && return 0
   xcompmgr >/dev/null 2>&1 &
-  pids+=($!)
-fi
+  compositor=$!
+  pids+=($compositor)
+  sleep 0.5
+}
+start_compositor
 
 # start_portal [args...]: a demo portal of its own; sets $base.
 start_portal() {
@@ -98,6 +104,8 @@ shoot() {
   [ "$x" -ge 0 ] || x=0
   [ "$y" -ge 0 ] || y=0
   import -window root -crop "${w}x${h}+${x}+${y}" +repage "$work/shot.png"
+  # SCREENSHOTS_FULL=1: the whole screen as well, to see what lies around the window.
+  [ "${SCREENSHOTS_FULL:-}" = 1 ] && import -window root "$out/$name-screen.png"
   # Small files: the full palette where that stays under 300 KB, 256 colours otherwise.
   convert "$work/shot.png" -strip -define png:compression-level=9 "$out/$name.png"
   if [ "$(stat -c %s "$out/$name.png")" -gt 300000 ]; then
@@ -135,6 +143,19 @@ done
 SETTLE=2 shoot login "$id"
 stop "$pid" "$portal"
 
+# The login screen without a compositor: shaped windows with hard edges.
+if [ -n "$compositor" ]; then
+  stop "$compositor"
+  start_portal
+  CLIENT_BASE_URL=$base "$client" &
+  pid=$!
+  pids+=($pid)
+  id=$(window_of "$pid" 1237) || fail "no login screen"
+  SETTLE=4 shoot login-no-compositor "$id"
+  stop "$pid" "$portal"
+  start_compositor
+fi
+
 # The main window: the login page enters the first server by itself; two more games come in
 # through "--open", as from a link handler.
 start_portal --auto-login
@@ -161,9 +182,10 @@ sleep 1
 CLIENT_BASE_URL=$base "$client" --open "$base/games/talmar2/" || fail "--open was refused"
 SETTLE=3 shoot main "$main"
 
-# The exit question: the main window's close button (43 x 18 at 730 twips from the right).
+# The exit question: the main window's close button (43 x 18 pixels, 730 twips from the right
+# and 15 twips from the top).
 eval "$(xdotool getwindowgeometry --shell "$main")"
-xdotool mousemove $((X + WIDTH - 49 + 21)) $((Y + 15 + 9)) click 1
+xdotool mousemove $((X + WIDTH - 49 + 21)) $((Y + 1 + 9)) click 1
 box=$(wait_title "提示" 10) || fail "no exit question"
 xdotool mousemove $((X + 10)) $((Y + HEIGHT - 10))
 SETTLE=1 shoot exit-question "$box" 24
