@@ -15,9 +15,14 @@ if [ "${SCREENSHOTS_INSIDE:-}" != 1 ]; then
   bash "$root/tools/build.sh" Zorvik_talmar2 demo-portal >/dev/null
   mkdir -p "$out"
   # 1280 x 800: every window of the client fits with room around it.
-  SCREENSHOTS_INSIDE=1 DESKTOP_SCREEN=${DESKTOP_SCREEN:-1280x800x24} \
-    exec "$root/tools/with-desktop.sh" bash "$0" "$out"
+  # Each screen on a desktop of its own: nothing an earlier client left behind shows in it.
+  for stage in splash login update main plain; do
+    SCREENSHOTS_INSIDE=1 SCREENSHOTS_STAGE=$stage DESKTOP_SCREEN=${DESKTOP_SCREEN:-1280x800x24} \
+      "$root/tools/with-desktop.sh" bash "$0" "$out" || { echo "screenshots: $stage failed" >&2; exit 1; }
+  done
+  exit 0
 fi
+stage=${SCREENSHOTS_STAGE:-}
 
 work=$(mktemp -d /tmp/screenshots-XXXXXX)
 pids=()
@@ -53,13 +58,22 @@ start_portal() {
   portal=$!
   pids+=($portal)
   for _ in $(seq 1 100); do
-    grep -q '^listening on ' "$log" && break
+    grep -qs '^listening on ' "$log" && break
     sleep 0.05
   done
   base=$(sed -n 's/^listening on //p' "$log")
   [ -n "$base" ] || fail "the demo portal did not start"
 }
-stop() { for p in "$@"; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done; }
+# stop PID...: ends the processes and waits until they are gone (killed after 10 s).
+stop() {
+  local p
+  for p in "$@"; do
+    kill "$p" 2>/dev/null || true
+    for _ in $(seq 1 100); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$p" 2>/dev/null || true
+    wait "$p" 2>/dev/null || true
+  done
+}
 
 # window_of PID WIDTH [seconds]: the id of a visible window of the process that is WIDTH pixels
 # wide (any width when WIDTH is "any"; then the widest).
@@ -117,6 +131,7 @@ shoot() {
 
 client=$build/app/Zorvik_talmar2
 
+if [ "$stage" = splash ]; then
 # The splash: the portal holds the login page back, so the splash stays up.
 start_portal --login-delay 15000
 CLIENT_BASE_URL=$base "$client" &
@@ -125,7 +140,9 @@ pids+=($pid)
 id=$(window_of "$pid" 356) || fail "no splash"
 SETTLE=1 shoot splash "$id" 24
 stop "$pid" "$portal"
+fi
 
+if [ "$stage" = login ]; then
 # The login screen.
 start_portal
 CLIENT_BASE_URL=$base "$client" &
@@ -142,20 +159,47 @@ done
 [ "$px" -gt 30 ] || echo "screenshots: the login background did not show its picture" >&2
 SETTLE=2 shoot login "$id"
 stop "$pid" "$portal"
-
-# The login screen without a compositor: shaped windows with hard edges.
-if [ -n "$compositor" ]; then
-  stop "$compositor"
-  start_portal
-  CLIENT_BASE_URL=$base "$client" &
-  pid=$!
-  pids+=($pid)
-  id=$(window_of "$pid" 1237) || fail "no login screen"
-  SETTLE=4 shoot login-no-compositor "$id"
-  stop "$pid" "$portal"
-  start_compositor
 fi
 
+if [ "$stage" = update ]; then
+# The update question and the updater, from a copy of the client in a directory of its own (the
+# updater would replace the files beside the client it updates): a newer version with a large
+# file that arrives slowly.
+inst=$work/inst files=$work/files
+mkdir -p "$inst" "$files"
+cp "$client" "$inst/Zorvik_talmar2"
+cp "$(dirname "$client")/libtalmar2-web.so" "$inst/"
+head -c 8000000 /dev/urandom >"$files/talmar2-data.pak"
+cp "$client" "$files/Zorvik_talmar2"
+printf 'version=9.9.9\r\ndata|%s/gamehome/talmar2/files/talmar2-data.pak\r\nclient|%s/gamehome/talmar2/files/Zorvik_talmar2\r\n' \
+  BASE BASE >"$work/update.in"
+: >"$work/update.txt"
+start_portal --manifest "$work/update.txt" --files "$files" --rate 800000
+sed "s|BASE|$base|g" "$work/update.in" >"$work/update.txt"
+CLIENT_BASE_URL=$base "$inst/Zorvik_talmar2" &
+pid=$!
+pids+=($pid)
+box=$(wait_title "提示" 30) || fail "no update question"
+splash=$(window_of "$pid" 356 5 || true)
+if [ -n "$splash" ]; then
+  # The question over the splash: one picture holding both.
+  SETTLE=1 shoot update-question "$box" 60
+else
+  SETTLE=1 shoot update-question "$box" 24
+fi
+xdotool windowactivate --sync "$box" key --clearmodifiers Return
+upd=$(wait_title "更新" 30) || fail "no updater window"
+# The client ends once the updater runs.
+for _ in $(seq 1 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && echo "screenshots: the client still runs beside the updater" >&2
+updater=$(xdotool getwindowpid "$upd" 2>/dev/null || true)
+[ -n "$updater" ] && pids+=($updater)
+SETTLE=3 shoot updater "$upd" 24
+[ -n "$updater" ] && stop "$updater"
+stop "$pid" "$portal"
+fi
+
+if [ "$stage" = main ]; then
 # The main window: the login page enters the first server by itself; two more games come in
 # through "--open", as from a link handler.
 start_portal --auto-login
@@ -190,36 +234,16 @@ box=$(wait_title "提示" 10) || fail "no exit question"
 xdotool mousemove $((X + 10)) $((Y + HEIGHT - 10))
 SETTLE=1 shoot exit-question "$box" 24
 stop "$pid" "$portal"
-
-# The update question and the updater, from a copy of the client in a directory of its own (the
-# updater would replace the files beside the client it updates): a newer version with a large
-# file that arrives slowly.
-inst=$work/inst files=$work/files
-mkdir -p "$inst" "$files"
-cp "$client" "$inst/Zorvik_talmar2"
-cp "$(dirname "$client")/libtalmar2-web.so" "$inst/"
-head -c 8000000 /dev/urandom >"$files/talmar2-data.pak"
-cp "$client" "$files/Zorvik_talmar2"
-printf 'version=9.9.9\r\ndata|%s/gamehome/talmar2/files/talmar2-data.pak\r\nclient|%s/gamehome/talmar2/files/Zorvik_talmar2\r\n' \
-  BASE BASE >"$work/update.in"
-: >"$work/update.txt"
-start_portal --manifest "$work/update.txt" --files "$files" --rate 800000
-sed "s|BASE|$base|g" "$work/update.in" >"$work/update.txt"
-CLIENT_BASE_URL=$base "$inst/Zorvik_talmar2" &
-pid=$!
-pids+=($pid)
-box=$(wait_title "提示" 30) || fail "no update question"
-splash=$(window_of "$pid" 356 5 || true)
-if [ -n "$splash" ]; then
-  # The question over the splash: one picture holding both.
-  SETTLE=1 shoot update-question "$box" 60
-else
-  SETTLE=1 shoot update-question "$box" 24
 fi
-xdotool windowactivate --sync "$box" key --clearmodifiers Return
-upd=$(wait_title "更新" 30) || fail "no updater window"
-updater=$(xdotool getwindowpid "$upd" 2>/dev/null || true)
-[ -n "$updater" ] && pids+=($updater)
-SETTLE=3 shoot updater "$upd" 24
-[ -n "$updater" ] && stop "$updater"
-stop "$pid" "$portal"
+
+# The login screen without a compositor: shaped windows with hard edges.
+if [ "$stage" = plain ] && [ -n "$compositor" ]; then
+  stop "$compositor"
+  start_portal
+  CLIENT_BASE_URL=$base "$client" &
+  pid=$!
+  pids+=($pid)
+  id=$(window_of "$pid" 1237) || fail "no login screen"
+  SETTLE=4 shoot login-no-compositor "$id"
+  stop "$pid" "$portal"
+fi
