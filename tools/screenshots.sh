@@ -194,7 +194,9 @@ for _ in $(seq 1 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && echo "screenshots: the client still runs beside the updater" >&2
 updater=$(xdotool getwindowpid "$upd" 2>/dev/null || true)
 [ -n "$updater" ] && pids+=($updater)
-SETTLE=3 shoot updater "$upd" 24
+# Only the window: what lies around it may still show the question the client closed (the
+# compositor repaints that part of the desktop late).
+SETTLE=3 shoot updater "$upd"
 [ -n "$updater" ] && stop "$updater"
 stop "$pid" "$portal"
 fi
