@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer)
 # and runs each over its checked-in corpus.
-#   fuzz/run.sh [--seconds S | --runs N] [--out DIR] [TARGET...]
-# Exits 77 (a skipped test to CTest) when clang or its fuzzing runtime is missing.
+#   fuzz/run.sh [--seconds S | --runs N] [--out DIR] [--build DIR] [TARGET...]
+# The code under test is compiled here with clang; what it calls in the platform layer comes
+# from that layer's library in the build tree (BUILD_DIR or --build, default build/), built
+# first when missing. Exits 77 (a skipped test to CTest) when clang or its fuzzing runtime is
+# missing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${TMPDIR:-/tmp}/client-fuzz
+build=${BUILD_DIR:-$root/build}
 limit=(-max_total_time=3)
 targets=()
 while [ $# -gt 0 ]; do
@@ -13,6 +17,7 @@ while [ $# -gt 0 ]; do
     --seconds) limit=(-max_total_time="$2"); shift 2 ;;
     --runs) limit=(-runs="$2"); shift 2 ;;
     --out) out=$2; shift 2 ;;
+    --build) build=$2; shift 2 ;;
     *) targets+=("$1"); shift ;;
   esac
 done
@@ -36,6 +41,13 @@ for layer in platform common app tabstrip mainwin controls; do includes+=(-I "$r
 flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -fno-omit-frame-pointer "${includes[@]}")
 
+platform_lib() {
+  [ -f "$build/platform/libplatform.a" ] || cmake --build "$build" --target platform >/dev/null
+  echo "$build/platform/libplatform.a"
+  pkg-config --libs gtk+-3.0 libcurl gio-2.0 gio-unix-2.0 cairo pangocairo
+  echo -lX11 -lXext -ldl
+}
+
 build() {
   local name=$1
   shift
@@ -47,7 +59,7 @@ for t in "${targets[@]}"; do
     manifest_version) build "$t" "$root/fuzz/$t.cpp" "$root/common/src/ManifestVersion.cpp" ;;
     login_command) build "$t" "$root/fuzz/$t.cpp" "$root/app/src/LoginCommands.cpp" ;;
     tab_items) build "$t" "$root/fuzz/$t.cpp" "$root/tabstrip/src/CTabItems.cpp" \
-      "$root/tabstrip/src/CTabItem.cpp" "$root/tabstrip/src/Variant.cpp" "$root/fuzz/window_stubs.cpp" ;;
+      "$root/tabstrip/src/CTabItem.cpp" "$root/tabstrip/src/Variant.cpp" $(platform_lib) ;;
     http_headers) build "$t" "$root/fuzz/$t.cpp" $(pkg-config --cflags --libs libcurl) ;;
     *) echo "unknown target $t" >&2; exit 2 ;;
   esac

@@ -4,6 +4,7 @@
 
 #include "app/LoginFrm.h"
 #include "common/Settings.h"
+#include "platform/WindowSubclass.h"
 
 using namespace platform;
 
@@ -12,22 +13,19 @@ namespace {
 constexpr int kWidth = 1237;
 constexpr int kHeight = 696;
 
-WNDPROC g_savedProc = 0;
-
-WNDPROC HookValue() {
-  static const WNDPROC value = RegisterWindowProc(&LoginBgWndProc);
-  return value;
-}
-
 }  // namespace
 
 void SubclassLoginBg(HWND hWnd) {
-  g_savedProc = SetWindowLongPtr(hWnd, GWL_WNDPROC, HookValue());
+  SetWindowSubclass(
+      hWnd,
+      [](HWND h, UINT uMsg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+        return LoginBgWndProc(h, uMsg, wParam, lParam);
+      },
+      kLoginBgHookId, 0);
 }
 
 void UnsubclassLoginBg(HWND hWnd) {
-  if (g_savedProc != 0) SetWindowLongPtr(hWnd, GWL_WNDPROC, g_savedProc);
-  g_savedProc = 0;
+  RemoveWindowSubclass(hWnd, kLoginBgHookId);
 }
 
 LRESULT LoginBgWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -40,7 +38,7 @@ LRESULT LoginBgWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
   }
-  return CallWindowProc(g_savedProc, hWnd, uMsg, wParam, lParam);
+  return DefSubclassProc(hWnd, uMsg, wParam, lParam);
 }
 
 CreateWindowArgs LoginBgFrm::Design() {

@@ -2,22 +2,7 @@
 
 #include "app/LoginFrm.h"
 
-namespace {
-
-bool IsHttpUrl(const std::string& url) {
-  auto starts = [&](const char* prefix) {
-    std::size_t i = 0;
-    for (; prefix[i] != '\0'; ++i) {
-      if (i >= url.size()) return false;
-      const char c = url[i];
-      if ((c >= 'A' && c <= 'Z' ? c + 32 : c) != prefix[i]) return false;
-    }
-    return url.size() > i;
-  };
-  return starts("http://") || starts("https://");
-}
-
-}  // namespace
+#include "platform/AsciiText.h"
 
 LoginFrm::Command LoginFrm::CommandOf(const std::string& url) {
   if (url.find("app://exitgame") != std::string::npos) return Command::ExitGame;
@@ -32,5 +17,5 @@ std::string LoginFrm::GameAddressOf(const std::string& url) {
   const std::size_t second = url.find('|', first + 1);
   std::string game =
       url.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
-  return IsHttpUrl(game) ? game : std::string();
+  return platform::IsHttpAddress(game) ? game : std::string();
 }

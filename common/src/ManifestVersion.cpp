@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/CheckUpdate.h"
+#include "platform/AsciiText.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ class LineScanner {
   void Feed(char c) {
     // Case-insensitive search for "version" that survives any line length.
     static constexpr char kKey[] = "version";
-    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    const char lower = platform::AsciiLower(c);
     if (!m_hasKey) {
       if (lower == kKey[m_matched]) {
         if (++m_matched == 7) m_hasKey = true;

@@ -3,20 +3,13 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/AsciiText.h"
 #include "platform/EventLog.h"
 
 namespace {
 
 bool IsHttpBase(std::string_view base) {
-  auto starts = [&](std::string_view p) {
-    if (base.size() <= p.size()) return false;
-    for (std::size_t i = 0; i < p.size(); ++i) {
-      const char c = base[i];
-      if ((c >= 'A' && c <= 'Z' ? c + 32 : c) != p[i]) return false;
-    }
-    return true;
-  };
-  if (!starts("http://") && !starts("https://")) return false;
+  if (!platform::IsHttpAddress(base)) return false;
   // A base is a scheme and an authority only: no path, query or fragment beyond a final "/".
   const std::size_t authority = base.find("//") + 2;
   const std::size_t rest = base.find_first_of("/?#", authority);

@@ -1,5 +1,7 @@
 #include "common/UpdateManifest.h"
 
+#include "platform/AsciiText.h"
+
 namespace {
 
 bool IsBlank(char c) {
@@ -12,21 +14,9 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-char Lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (Lower(s[i]) != prefix[i]) return false;
-  }
-  return true;
-}
-
 bool ContainsNoCase(std::string_view s, std::string_view key) {
   for (std::size_t i = 0; i + key.size() <= s.size(); ++i) {
-    if (StartsWithNoCase(s.substr(i), key)) return true;
+    if (platform::AsciiStartsWithNoCase(s.substr(i), key)) return true;
   }
   return false;
 }
@@ -56,7 +46,7 @@ ManifestFileLine ReadManifestFileLine(std::string_view line) {
   }
   if (fields.size() < 2) return Refuse("no address field");
   const std::string_view url = Trim(fields[1]);
-  if (!StartsWithNoCase(url, "http://") && !StartsWithNoCase(url, "https://")) {
+  if (!platform::IsHttpAddress(url)) {
     return Refuse("not an http or https address");
   }
   for (char c : url) {
@@ -77,7 +67,7 @@ ManifestFileLine ReadManifestFileLine(std::string_view line) {
     if (!hash.empty()) {
       if (hash.size() != 64) return Refuse("the SHA-256 field is not 64 hex digits");
       for (char c : hash) {
-        const char l = Lower(c);
+        const char l = platform::AsciiLower(c);
         if (!((l >= '0' && l <= '9') || (l >= 'a' && l <= 'f'))) {
           return Refuse("the SHA-256 field is not 64 hex digits");
         }

@@ -18,9 +18,11 @@ std::vector<Piece> TitleBarPieces(int W, int SW) {
 
 std::vector<Piece> BorderPieces(int W, int H, int SW, int SH) {
   std::vector<Piece> pieces;
-  for (int i = 1; i <= W / 300 + 1; ++i) pieces.push_back({300, SH - 60, 300, 500, i * 300, H - 60});
+  for (int i = 1; i <= W / 300 + 1; ++i)
+    pieces.push_back({300, SH - 60, 300, 500, i * 300, H - 60});
   for (int i = 1; i <= H / 300 + 1; ++i) pieces.push_back({0, 800, 60, 500, 0, i * 300});
-  for (int i = 1; i <= H / 300 + 1; ++i) pieces.push_back({SW - 60, 800, 300, 500, W - 60, i * 300});
+  for (int i = 1; i <= H / 300 + 1; ++i)
+    pieces.push_back({SW - 60, 800, 300, 500, W - 60, i * 300});
   pieces.push_back({0, SH - 60, 545, 60, 0, H - 60});
   pieces.push_back({SW - 500, SH - 60, 500, 60, W - 500, H - 60});
   return pieces;
@@ -62,7 +64,8 @@ namespace bform = controls::bform;
 namespace {
 
 // Copies the pieces from the sprite onto a DC, each at its own size, clipped by both surfaces.
-void PaintPieces(HDC dst, const controls::Picture& sprite, const std::vector<bform::Piece>& pieces) {
+void PaintPieces(HDC dst, const controls::Picture& sprite,
+                 const std::vector<bform::Piece>& pieces) {
   if (!sprite || dst == 0) return;
   HDC src = CreateCompatibleDC(dst);
   {
@@ -162,7 +165,8 @@ void BForm::OnInitialize() {
 void BForm::OnInitProperties() { OnReadProperties(PropertyBag()); }
 
 void BForm::OnReadProperties(const PropertyBag& bag) {
-  if (const auto color = bform::ParseColorText(bag.ReadString("BackColor", bform::kDefaultBackColor))) {
+  if (const auto color =
+          bform::ParseColorText(bag.ReadString("BackColor", bform::kDefaultBackColor))) {
     UserControl::BackColor(*color);
   }
   Tag(bag.ReadString("Caption", bform::kDefaultCaption));

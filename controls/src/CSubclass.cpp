@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/EventLog.h"
+#include "platform/WindowSubclass.h"
 
 namespace {
 
@@ -55,6 +56,9 @@ struct MsgTable {
       count = CSubclass::ALL_MESSAGES;
       return;
     }
+    // A table that holds every message already holds this one: adding it must not narrow the
+    // table to this message alone.
+    if (count == CSubclass::ALL_MESSAGES) return;
     std::int32_t i = 1;
     for (; i <= count; ++i) {
       if (entries[i - 1] == 0) {
@@ -63,7 +67,7 @@ struct MsgTable {
       }
       if (entries[i - 1] == uMsg) return;
     }
-    // Past the loop i is count + 1, or 1 when the table held every message (or nothing).
+    // Past the loop i is count + 1.
     if (i > CSubclass::MSG_ENTRIES) {
       LogError("zAddMsg",
                "Message table overflow. Either increase the value of Const MSG_ENTRIES or use "
@@ -90,14 +94,15 @@ struct MsgTable {
 
 }  // namespace
 
-// One hooked window. Owned by its own procedure value (the window layer's registry holds the
-// closure that holds the record), so it lives on after the instance that created it let go,
-// until the release timer unregisters that value.
+// One hooked window: one link of the window's hook chain. The chain holds the record while the
+// link is in it, so the record outlives the instance that created it; the release timer holds
+// it from the moment the link is taken out until it is freed.
 struct CSubclass::SubclassHook : std::enable_shared_from_this<SubclassHook> {
   int depth = 0;
   int releaseState = kActive;
   HWND hWnd = 0;
-  platform::WNDPROC prevProc = 0;
+  // The record's link in the window's hook chain; what lies below it is the previous procedure.
+  platform::UINT_PTR link = 0;
   // The owner's receiving routine. When it can no longer be locked (or is empty) the owner is
   // gone.
   std::weak_ptr<Receiver> owner;
@@ -109,8 +114,6 @@ struct CSubclass::SubclassHook : std::enable_shared_from_this<SubclassHook> {
   // Every window here is Unicode and the window layer has one set of calls, so the flag does not
   // change which calls are made; it records what the client was told.
   bool unicode = false;
-  // This hook's own procedure value, installed as the window's procedure.
-  platform::WNDPROC selfProc = 0;
 
   LRESULT Proc(HWND h, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     ++depth;
@@ -149,27 +152,22 @@ struct CSubclass::SubclassHook : std::enable_shared_from_this<SubclassHook> {
       platform::KillTimer(0, timerId);
       timerId = 0;
     }
-    return platform::CallWindowProc(prevProc, h, uMsg, wParam, lParam);
+    return platform::CallNextSubclass(hWnd, link, h, uMsg, wParam, lParam);
   }
 
   void LeaveReleased() {
-    platform::SetWindowLongPtr(hWnd, platform::GWL_WNDPROC, prevProc);
+    // Out of the chain, wherever it is in it: hooks installed above or below stay as they are.
+    platform::RemoveWindowSubclass(hWnd, link);
     if (releaseState == kOwnerGone && destroyOnOwnerLoss) platform::DestroyWindow(hWnd);
     if (timerId != 0) platform::KillTimer(0, timerId);
     timerId = platform::SetTimer(
         0, 0, kReleaseDelayMs,
-        [weak = weak_from_this()](HWND, UINT, platform::UINT_PTR id, platform::DWORD) {
+        [self = shared_from_this()](HWND, UINT, platform::UINT_PTR id, platform::DWORD) {
+          // Killing the timer drops this callback and with it the last hold on the record.
+          self->timerId = 0;
           platform::KillTimer(0, id);
-          if (const std::shared_ptr<SubclassHook> hook = weak.lock()) {
-            hook->timerId = 0;
-            hook->Free();
-          }
         });
   }
-
-  // Drops the procedure value and with it the window layer's reference to this record. Calls
-  // still running through the value keep the record until they return.
-  void Free() { platform::UnregisterWindowProc(selfProc); }
 };
 
 CSubclass::CSubclass() {
@@ -224,15 +222,11 @@ bool CSubclass::ssc_Subclass(HWND hWnd, LPARAM lParamUser, int nOrdinal, bool bI
     return false;
   }
 
-  // The record and its procedure value. Memory exhaustion is the only way this can fail, and
-  // it is reported with the system's number for it.
+  // The record. Memory exhaustion is the only way this can fail, and it is reported with the
+  // system's number for it.
   std::shared_ptr<SubclassHook> hook;
   try {
     hook = std::make_shared<SubclassHook>();
-    hook->selfProc =
-        platform::RegisterWindowProc([hook](HWND h, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-          return hook->Proc(h, uMsg, wParam, lParam);
-        });
   } catch (const std::bad_alloc&) {
     LogError(kRoutine, "VirtualAlloc failed, error: " + std::to_string(ENOMEM));
     return false;
@@ -242,7 +236,6 @@ bool CSubclass::ssc_Subclass(HWND hWnd, LPARAM lParamUser, int nOrdinal, bool bI
   for (const Entry& entry : *m_registry) {
     if (entry.hWnd == hWnd) {
       LogError(kRoutine, "Window handle is already subclassed");
-      hook->Free();
       return false;
     }
   }
@@ -261,12 +254,16 @@ bool CSubclass::ssc_Subclass(HWND hWnd, LPARAM lParamUser, int nOrdinal, bool bI
   hook->unicode = unicode;
   if (bIsAPIwindow) hook->destroyOnOwnerLoss = true;
 
-  hook->prevProc = platform::SetWindowLongPtr(hWnd, platform::GWL_WNDPROC, hook->selfProc);
-  if (hook->prevProc == 0) {
+  hook->link = platform::NewSubclassId();
+  const bool installed = platform::SetWindowSubclass(
+      hWnd,
+      [hook](HWND h, UINT uMsg, WPARAM wParam, LPARAM lParam, platform::UINT_PTR,
+             platform::DWORD_PTR) { return hook->Proc(h, uMsg, wParam, lParam); },
+      hook->link, 0);
+  if (!installed) {
     const platform::DWORD error = platform::GetLastError();
     LogError(kRoutine, "SetWindowLong failed, error #" + std::to_string(error));
-    // The registry entry stays behind, inert once the record is gone.
-    hook->Free();
+    // The record goes with this function; its registry entry stays behind, inert.
     return false;
   }
   return true;
@@ -295,7 +292,7 @@ CSubclass::LRESULT CSubclass::ssc_CallOrigWndProc(HWND hWnd, UINT uMsg, WPARAM w
                                                   LPARAM lParam) {
   const std::shared_ptr<SubclassHook> hook = zMap_VFunction(hWnd, false);
   if (!hook) return 0;
-  return platform::CallWindowProc(hook->prevProc, hWnd, uMsg, wParam, lParam);
+  return platform::CallNextSubclass(hWnd, hook->link, hWnd, uMsg, wParam, lParam);
 }
 
 void CSubclass::ssc_AddMsg(HWND hWnd, std::int32_t uMsg, int When) {

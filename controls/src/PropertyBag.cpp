@@ -104,7 +104,8 @@ void PropertyBag::Store(std::string_view name, const PropertyValue& value) {
     }
     return;
   }
-  if (!std::holds_alternative<std::monostate>(value)) m_entries.push_back({std::string(name), value});
+  if (!std::holds_alternative<std::monostate>(value))
+    m_entries.push_back({std::string(name), value});
 }
 
 void PropertyBag::WriteProperty(std::string_view name, const PropertyValue& value) {

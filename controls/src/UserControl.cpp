@@ -1,9 +1,12 @@
 #include "controls/UserControl.h"
 
+#include "platform/EventLog.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace controls {
 
@@ -16,10 +19,14 @@ std::function<HWND()>& PointerProbe() {
   return probe;
 }
 
-// The control layer's diagnostics channel: CONTROLS_DEBUG=1 in the environment turns it on.
+// The control layer's diagnostics (CLIENT_DEBUG=controls).
+const platform::LogChannel ControlsLog("controls");
+
 void Trace(const char* what, UINT msg) {
-  static const bool on = std::getenv("CONTROLS_DEBUG") != nullptr;
-  if (on) std::fprintf(stderr, "controls: %s 0x%04X\n", what, msg);
+  if (!ControlsLog.On()) return;
+  char number[16];
+  std::snprintf(number, sizeof number, " 0x%04X", msg);
+  ControlsLog(std::string(what) + number);
 }
 
 short ShiftFromKeys(WPARAM keys) {
@@ -43,7 +50,9 @@ float Twips(int pixels) { return static_cast<float>(pixels * kTwipsPerPixel); }
 
 // ---- Pointer ---------------------------------------------------------------------------------
 
-void UserControl::SetPointerProbe(std::function<HWND()> probe) { PointerProbe() = std::move(probe); }
+void UserControl::SetPointerProbe(std::function<HWND()> probe) {
+  PointerProbe() = std::move(probe);
+}
 
 HWND UserControl::WindowUnderPointer() {
   if (PointerProbe()) return PointerProbe()();
@@ -449,7 +458,8 @@ int UserControl::TextWidth(std::string_view text) const {
 
 int UserControl::TextHeight(std::string_view text) const {
   SIZE size;
-  if (m_dc == 0 || !GetTextExtentPoint32(m_dc, text.empty() ? std::string_view("X") : text, &size)) {
+  if (m_dc == 0 ||
+      !GetTextExtentPoint32(m_dc, text.empty() ? std::string_view("X") : text, &size)) {
     return 0;
   }
   return size.cy * kTwipsPerPixel;

@@ -32,7 +32,8 @@ FrameCut CutFrames(int stripWidth, int stripHeight, std::int32_t style) {
   cut.height = HiMetricToFrameExtent(hmH, 1);
   cut.width = HiMetricToFrameExtent(hmW, style == 0 ? 3 : 6);
   // Frames beyond a handful mean a Style nobody uses; the count stays bounded.
-  cut.count = style < 0 ? 0 : static_cast<int>(std::min<std::int64_t>(std::int64_t{style} * 4 + 4, 64));
+  cut.count =
+      style < 0 ? 0 : static_cast<int>(std::min<std::int64_t>(std::int64_t{style} * 4 + 4, 64));
   return cut;
 }
 

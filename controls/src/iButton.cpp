@@ -39,7 +39,8 @@ void iButton::DiscardFrames() {
 void iButton::CutFrames() {
   DiscardFrames();
   if (m_BackPicture) {
-    const face::FrameCut cut = face::CutFrames(m_BackPicture->Width(), m_BackPicture->Height(), m_Style);
+    const face::FrameCut cut =
+        face::CutFrames(m_BackPicture->Width(), m_BackPicture->Height(), m_Style);
     m_frameWidth = cut.width;
     m_frameHeight = cut.height;
     HDC strip = CreateCompatibleDC(hDC());
@@ -77,7 +78,8 @@ void iButton::CutFrames() {
 
 void iButton::SizeToFrame() {
   if (!m_AutoSize || !m_BackPicture) return;
-  const face::FrameCut cut = face::CutFrames(m_BackPicture->Width(), m_BackPicture->Height(), m_Style);
+  const face::FrameCut cut =
+      face::CutFrames(m_BackPicture->Width(), m_BackPicture->Height(), m_Style);
   if (cut.width <= 0 || cut.height <= 0) return;
   const int w = cut.width * kTwipsPerPixel, h = cut.height * kTwipsPerPixel;
   if (w != Width() || h != Height()) Move(Left(), Top(), w, h);
@@ -107,7 +109,8 @@ void iButton::Repaint(std::int32_t state) {
     if (cBackStyle() == controls::vbOpaque) {
       PaintPicture(frame, 0, 0, w, h);
       if (m_Icon) {
-        const int left = face::IconLeft(ScaleWidth(), TextWidth(m_Caption), m_Icon->Width() * kTwipsPerPixel);
+        const int left =
+            face::IconLeft(ScaleWidth(), TextWidth(m_Caption), m_Icon->Width() * kTwipsPerPixel);
         PaintPicture(m_Icon, TwipsToPixels(left), 0, m_Icon->Width(), m_Icon->Height());
       }
     } else if (m_AutoSize) {
@@ -123,8 +126,9 @@ void iButton::Repaint(std::int32_t state) {
   if (m_Caption.empty()) return;
   std::optional<std::int32_t> iconHiMetric;
   if (m_Icon) iconHiMetric = m_Icon->HiMetricWidth();
-  const face::TwipPoint at = face::CaptionPosition(ScaleWidth(), ScaleHeight(), TextWidth(m_Caption),
-                                                   TextHeight(m_Caption), iconHiMetric, state);
+  const face::TwipPoint at =
+      face::CaptionPosition(ScaleWidth(), ScaleHeight(), TextWidth(m_Caption),
+                            TextHeight(m_Caption), iconHiMetric, state);
   CurrentX(at.x);
   CurrentY(at.y);
   Print(m_Caption);
@@ -137,7 +141,7 @@ void iButton::DrawFocus() {
   Invalidate();
 }
 
-// ---- Timer1 --------------------------------------------------------------------------------------
+// ---- Timer1 -------------------------------------------------------------------------------------
 
 void iButton::StartTimer1() {
   if (hWnd() == 0) return;
@@ -353,7 +357,8 @@ void iButton::OnReadProperties(const PropertyBag& bag) {
   m_Caption = bag.ReadString("Caption", "");
   m_Style = bag.ReadInt("Style", 0);
   m_AutoSize = bag.ReadBool("AutoSize", true);
-  ForeColor(static_cast<COLORREF>(bag.ReadInt("cForeColor", static_cast<std::int32_t>(ForeColor()))));
+  ForeColor(
+      static_cast<COLORREF>(bag.ReadInt("cForeColor", static_cast<std::int32_t>(ForeColor()))));
   Font(bag.ReadFont("cFont", Font()));
   DrawMode(static_cast<short>(bag.ReadInt("cDrawMode", DrawMode())));
 }

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <utility>
 
+#include "platform/AsciiText.h"
 #include "platform/Shell.h"
 #include "platform/WebBrowserHost.h"
 
@@ -14,18 +15,10 @@ namespace {
 // engine's border) are never seen.
 constexpr int kOverhang = 2;
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool OpensInDefaultBrowser(std::string_view url) {
-  return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://");
+  return platform::IsHttpAddress(url);
 }
 
 std::shared_ptr<WebUrl> WebUrl::Create() {

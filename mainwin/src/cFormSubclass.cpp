@@ -1,15 +1,15 @@
 #include "mainwin/cFormSubclass.h"
 
-// The per-window procedure. It is owned by its registered procedure value, so it stays valid
-// for as long as a call through that value is running, whatever became of its owner.
+#include "platform/WindowSubclass.h"
+
+// The per-window procedure: one link of the window's hook chain. The chain holds it, so it stays
+// valid for as long as a call through it is running, whatever became of its owner.
 struct cFormSubclass::ProcObject {
   cFormSubclass* owner = nullptr;  // not a reference: null once detached
-  platform::WNDPROC self = 0;
-  platform::WNDPROC prev = 0;
+  HWND hWnd = 0;
+  platform::UINT_PTR link = 0;  // its id in the window's chain
   MsgTable before;
   MsgTable after;
-  int depth = 0;          // dispatches through this object running now
-  bool released = false;  // detached during a dispatch: unregister when the last one returns
 
   static bool Selects(const MsgTable& table, UINT uMsg) {
     if (table.count == ALL_MESSAGES) return true;
@@ -51,22 +51,20 @@ struct cFormSubclass::ProcObject {
     }
   }
 
-  LRESULT Dispatch(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    ++depth;
+  LRESULT Dispatch(HWND h, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     LRESULT lReturn = 0;
     bool bHandled = false;
     if (owner != nullptr && Selects(before, uMsg)) {
-      owner->zSubclass_Proc(true, bHandled, lReturn, hWnd, uMsg, wParam, lParam);
+      owner->zSubclass_Proc(true, bHandled, lReturn, h, uMsg, wParam, lParam);
     }
     if (!bHandled) {
-      lReturn = platform::CallWindowProc(prev, hWnd, uMsg, wParam, lParam);
+      // What the before call left (a changed window, message or parameters) goes on down.
+      lReturn = platform::CallNextSubclass(hWnd, link, h, uMsg, wParam, lParam);
       // A handler that ended the owner detached this object: owner is null, tables are empty.
       if (owner != nullptr && Selects(after, uMsg)) {
-        owner->zSubclass_Proc(false, bHandled, lReturn, hWnd, uMsg, wParam, lParam);
+        owner->zSubclass_Proc(false, bHandled, lReturn, h, uMsg, wParam, lParam);
       }
     }
-    --depth;
-    if (depth == 0 && released) platform::UnregisterWindowProc(self);
     return lReturn;
   }
 };
@@ -106,13 +104,14 @@ int cFormSubclass::Attach(HWND hWnd) {
   }
   auto proc = std::make_shared<ProcObject>();
   proc->owner = this;
-  proc->self =
-      platform::RegisterWindowProc([proc](HWND h, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-        return proc->Dispatch(h, uMsg, wParam, lParam);
-      });
-  // Not checked: a failed install leaves a record whose previous procedure is 0, and calls
-  // through 0 do nothing.
-  proc->prev = platform::SetWindowLongPtr(hWnd, platform::GWL_WNDPROC, proc->self);
+  proc->hWnd = hWnd;
+  proc->link = platform::NewSubclassId();
+  // Not checked: a failed install leaves a record whose procedure object is never called.
+  platform::SetWindowSubclass(
+      hWnd,
+      [proc](HWND h, UINT uMsg, WPARAM wParam, LPARAM lParam, platform::UINT_PTR,
+             platform::DWORD_PTR) { return proc->Dispatch(h, uMsg, wParam, lParam); },
+      proc->link, 0);
   m_records[index] = Record{hWnd, std::move(proc)};
   return index;
 }
@@ -138,16 +137,13 @@ void cFormSubclass::Detach(HWND hWnd) {
   if (index < 0) return;
   const std::shared_ptr<ProcObject> proc = std::move(m_records[index].proc);
   m_records[index] = Record{};
-  // Exactly what was there when the hook was attached, whatever is installed now.
-  platform::SetWindowLongPtr(hWnd, platform::GWL_WNDPROC, proc->prev);
+  // Only this record's link leaves the chain: hooks placed above or below it since keep working,
+  // and the window's own procedure comes back once the last hook is gone. A dispatch running
+  // through the object finishes first; the chain holds the object until then.
+  platform::RemoveWindowSubclass(hWnd, proc->link);
   proc->before = MsgTable{};
   proc->after = MsgTable{};
   proc->owner = nullptr;
-  if (proc->depth == 0) {
-    platform::UnregisterWindowProc(proc->self);
-  } else {
-    proc->released = true;
-  }
 }
 
 void cFormSubclass::DetachAll() {

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "Guarded.h"
 #include "platform/EventLog.h"
 #include "platform/MessageLoop.h"
 
@@ -119,13 +120,14 @@ bool FormRuntime::RunUnload(Form& form, int unloadMode) {
     // a handler that unloads one form and then loads another keeps it going.
     g_idle_add(
         [](gpointer) -> gboolean {
-          if (g_loaded == 0) {
+          Guarded("last form unloaded", [] {
+            if (g_loaded != 0) return;
             if (LastFormHandler()) {
               LastFormHandler()();
             } else {
               QuitMessageLoop();
             }
-          }
+          });
           return G_SOURCE_REMOVE;
         },
         nullptr);
@@ -141,7 +143,8 @@ void FormRuntime::DeleteLater(std::unique_ptr<Form> form) {
         [](gpointer) -> gboolean {
           auto dead = std::move(Graveyard());
           Graveyard().clear();
-          dead.clear();
+          // One form's destructor that throws does not keep the others alive.
+          for (std::unique_ptr<Form>& form : dead) Guarded("form end", [&form] { form.reset(); });
           return G_SOURCE_REMOVE;
         },
         nullptr);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "GdiImpl.h"
+#include "platform/AsciiText.h"
 
 namespace platform {
 namespace detail {
@@ -43,9 +44,7 @@ PangoContext* TextContext() {
 }
 
 std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& ch : out) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  return out;
+  return AsciiLowerCase(s);
 }
 
 // Installed font families, lower-cased.

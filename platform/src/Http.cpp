@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/AsciiText.h"
+
 // One URL is one easy handle driven by its own multi handle, so that reads can block for
 // exactly as long as the caller asked for: the multi handle is polled until the staging buffer
 // holds the requested number of bytes or the transfer has ended. The staging buffer has a fixed
@@ -56,11 +58,7 @@ std::string_view Trim(std::string_view s) {
 }
 
 bool NameIs(std::string_view name, std::string_view expected) {
-  return name.size() == expected.size() &&
-         std::equal(name.begin(), name.end(), expected.begin(), [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) ==
-                  std::tolower(static_cast<unsigned char>(b));
-         });
+  return AsciiEqualNoCase(name, expected);
 }
 
 // A decimal number and nothing else; a sign, a fraction or an overflow make it no number.
@@ -79,7 +77,8 @@ long ParseStatusLine(std::string_view line) {
   if (space == std::string_view::npos) return 0;
   line = Trim(line.substr(space + 1));
   long code = 0;
-  auto [end, ec] = std::from_chars(line.data(), line.data() + std::min<size_t>(3, line.size()), code);
+  auto [end, ec] =
+      std::from_chars(line.data(), line.data() + std::min<size_t>(3, line.size()), code);
   return ec == std::errc() ? code : 0;
 }
 

@@ -5,8 +5,6 @@
 // That works the same with and without a compositor (the root window holds what is on the
 // screen in both cases).
 
-#define G_LOG_DOMAIN "platform-window"
-
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <X11/Xlib.h>

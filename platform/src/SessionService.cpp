@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "DesktopImpl.h"
+#include "Guarded.h"
 #include "platform/EventLog.h"
 
 namespace platform {
@@ -86,12 +87,10 @@ void OnMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*, const 
     return;
   }
   const std::string command(text, length);
-  LRESULT accepted = 0;
-  try {
-    accepted = SendMessage(svc->hwnd, WM_DDE_EXECUTE, 0, reinterpret_cast<LPARAM>(&command));
-  } catch (const std::exception& e) {
-    LogEvent(std::string("execute command failed: ") + e.what());
-  }
+  const LRESULT accepted = Guarded(
+      "execute command",
+      [&] { return SendMessage(svc->hwnd, WM_DDE_EXECUTE, 0, reinterpret_cast<LPARAM>(&command)); },
+      LRESULT{0});
   if (accepted != 0) {
     g_dbus_method_invocation_return_value(invocation, nullptr);
   } else {

@@ -7,13 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/AsciiText.h"
+
 namespace platform {
 
 namespace {
-
-bool HasScheme(const std::string& text, const char* scheme) {
-  return g_ascii_strncasecmp(text.c_str(), scheme, std::strlen(scheme)) == 0;
-}
 
 bool IsElf(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -47,7 +45,7 @@ bool IsRegularFile(const std::string& file, struct stat* st) {
 }  // namespace
 
 bool ShellExecuteOpen(const std::string& file, const std::string& parameters) {
-  if (HasScheme(file, "http://") || HasScheme(file, "https://")) return OpenUri(file.c_str());
+  if (IsHttpAddress(file)) return OpenUri(file.c_str());
   // Anything else that names a scheme is not ours to open.
   if (g_uri_peek_scheme(file.c_str()) != nullptr || file.empty()) return false;
 

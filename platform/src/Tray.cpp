@@ -13,6 +13,7 @@
 #include <set>
 
 #include "DesktopImpl.h"
+#include "Guarded.h"
 #include "IconImpl.h"
 #include "platform/EventLog.h"
 #include "platform/PopupMenu.h"
@@ -117,11 +118,9 @@ std::string Field(const char* field, std::size_t size) {
 
 void Notify(const Icon& icon, UINT mouseMessage) {
   if (icon.callback == 0) return;
-  try {
+  Guarded("tray callback", [&] {
     SendMessage(icon.owner, icon.callback, icon.id, static_cast<LPARAM>(mouseMessage));
-  } catch (const std::exception& e) {
-    LogEvent(std::string("tray callback failed: ") + e.what());
-  }
+  });
 }
 
 // ---- Pixels ----

@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "Guarded.h"
 #include "WebEngine.h"
 #include "WindowGtk.h"
 #include "platform/EventLog.h"
@@ -27,9 +28,6 @@
 namespace platform {
 
 namespace {
-
-// The view's log channel, shared with the engine's side: G_MESSAGES_DEBUG=webview shows it.
-constexpr char kWebViewLogDomain[] = "webview";
 
 // A JavaScript string literal holding `text`.
 std::string JsString(const std::string& text) {
@@ -86,13 +84,7 @@ struct WebBrowser::Impl {
   static void Call(const Handler& handler, Args&... args) {
     if (!handler) return;
     Handler copy = handler;
-    try {
-      copy(args...);
-    } catch (const std::exception& e) {
-      g_log(kWebViewLogDomain, G_LOG_LEVEL_WARNING, "event handler threw: %s", e.what());
-    } catch (...) {
-      g_log(kWebViewLogDomain, G_LOG_LEVEL_WARNING, "event handler threw");
-    }
+    Guarded("web view event handler", [&] { copy(args...); });
   }
 
   GtkWidget* m_container = nullptr;  // what hosts see; holds the engine's widget (one reference)
@@ -168,7 +160,9 @@ gboolean OnCheck(gpointer) {
   // queued meanwhile (none can be) would wait for the next check.
   std::vector<WebBrowser::Impl*> views = std::move(q.views);
   q.views.clear();
-  for (WebBrowser::Impl* view : views) view->CreateEngineView();
+  for (WebBrowser::Impl* view : views) {
+    Guarded("web view creation", [view] { view->CreateEngineView(); });
+  }
   return G_SOURCE_REMOVE;
 }
 

@@ -13,11 +13,12 @@
 #include "Owner.h"
 #include "WebEngine.h"
 #include "WebModule.h"
+#include "platform/EventLog.h"
 
 namespace platform {
 
-// The log channel of the view: G_MESSAGES_DEBUG=webview shows its debug messages.
-inline constexpr char kWebLogDomain[] = "webview";
+// The diagnostics of the view and its engine (CLIENT_DEBUG=webview).
+inline const LogChannel kWebLog("webview");
 
 // One counted reference to a GObject. Taking a floating object sinks it.
 template <typename T>

@@ -3,10 +3,13 @@
 
 #include <glib.h>
 
-#include <memory>
 #include <unistd.h>
+#include <memory>
+#include <set>
+#include <sstream>
 #include <utility>
 
+#include "Guarded.h"
 #include "WindowImpl.h"
 #include "platform/EventLog.h"
 
@@ -21,6 +24,8 @@ struct Registry {
   HWND nextHandle = 0x10010;  // handles are never reused
   std::map<WNDPROC, std::shared_ptr<WindowProcFn>> procs;
   WNDPROC nextProc = 0x7F000010;
+  // Procedures called after they were unregistered, each reported once.
+  std::set<WNDPROC> deadCalled;
 };
 
 Registry& R() {
@@ -75,16 +80,14 @@ gboolean OnTimer(gpointer data) {
   auto it = Timers().find(k);
   if (it == Timers().end()) return G_SOURCE_REMOVE;
   const DWORD tick = static_cast<DWORD>(g_get_monotonic_time() / 1000);
-  try {
+  Guarded("timer", [&] {
     if (it->second.proc) {
       TIMERPROC proc = it->second.proc;  // the callback may kill or replace its own timer
       proc(k.hwnd, WM_TIMER, k.id, tick);
     } else if (k.hwnd != 0) {
       SendMessage(k.hwnd, WM_TIMER, k.id, 0);
     }
-  } catch (const std::exception& e) {
-    LogEvent(std::string("timer callback failed: ") + e.what());
-  }
+  });
   return G_SOURCE_CONTINUE;
 }
 
@@ -135,6 +138,7 @@ void Forget(HWND h) {
   UnregisterWindowProc(rec->classProc);
   if (WindowRecord* parent = Find(rec->parent)) std::erase(parent->children, h);
   R().windows.erase(h);
+  ForgetSubclassChain(h);
 }
 
 }  // namespace
@@ -157,7 +161,17 @@ bool IsWindowProcCallable(WNDPROC proc) { return R().procs.count(proc) != 0; }
 
 LRESULT CallWindowProc(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto it = R().procs.find(proc);
-  if (it == R().procs.end() || !*it->second) return 0;
+  if (it == R().procs.end() || !*it->second) {
+    // A hook kept a procedure that is gone (taken down out of order, or never one of ours): the
+    // message is lost, which is a fault worth one line, not one per message.
+    if (R().deadCalled.insert(proc).second) {
+      std::ostringstream line;
+      line << "message " << msg << " for window 0x" << std::hex << hwnd
+           << " sent through procedure 0x" << proc << ", which no longer exists";
+      LogEvent(line.str());
+    }
+    return 0;
+  }
   // Held for the call, so a procedure that unregisters itself finishes safely.
   const std::shared_ptr<WindowProcFn> fn = it->second;
   return (*fn)(hwnd, msg, wParam, lParam);
@@ -362,14 +376,11 @@ bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       G_PRIORITY_DEFAULT,
       [](gpointer data) -> gboolean {
         const Posted* p = static_cast<Posted*>(data);
-        try {
-          SendMessage(p->hwnd, p->msg, p->wParam, p->lParam);
-        } catch (const std::exception& e) {
-          LogEvent(std::string("posted message failed: ") + e.what());
-        }
+        Guarded("posted message", [p] { SendMessage(p->hwnd, p->msg, p->wParam, p->lParam); });
         return G_SOURCE_REMOVE;
       },
-      new Posted{hwnd, msg, wParam, lParam}, [](gpointer data) { delete static_cast<Posted*>(data); });
+      new Posted{hwnd, msg, wParam, lParam},
+      [](gpointer data) { delete static_cast<Posted*>(data); });
   return true;
 }
 

@@ -1,8 +1,6 @@
 // The desktop around our windows: the work area and screen size, and the desktop-wide changes
 // (work area, monitors, compositor) that the windows hear of as messages.
 
-#define G_LOG_DOMAIN "platform-window"
-
 #include <gdk/gdkx.h>
 #include <X11/Xlib.h>
 
@@ -58,11 +56,14 @@ void WatchDesktopOnce() {
   watching = true;
   GdkScreen* screen = gdk_screen_get_default();
   g_signal_connect(screen, "composited-changed", G_CALLBACK(OnCompositedChanged), nullptr);
-  g_signal_connect(screen, "monitors-changed", G_CALLBACK(+[](GdkScreen*, gpointer) { QueueSettingChange(); }), nullptr);
-  g_signal_connect(screen, "size-changed", G_CALLBACK(+[](GdkScreen*, gpointer) { QueueSettingChange(); }), nullptr);
+  g_signal_connect(screen, "monitors-changed",
+                   G_CALLBACK(+[](GdkScreen*, gpointer) { QueueSettingChange(); }), nullptr);
+  g_signal_connect(screen, "size-changed",
+                   G_CALLBACK(+[](GdkScreen*, gpointer) { QueueSettingChange(); }), nullptr);
   if (GDK_IS_X11_SCREEN(screen)) {
     GdkWindow* root = gdk_screen_get_root_window(screen);
-    gdk_window_set_events(root, GdkEventMask(gdk_window_get_events(root) | GDK_PROPERTY_CHANGE_MASK));
+    gdk_window_set_events(root,
+                          GdkEventMask(gdk_window_get_events(root) | GDK_PROPERTY_CHANGE_MASK));
     gdk_window_add_filter(root, RootFilter, nullptr);
   }
 }

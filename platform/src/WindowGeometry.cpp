@@ -1,8 +1,6 @@
 // Geometry and state: places and sizes (ours and the window manager's), visibility,
 // minimize/maximize and activation of top-level windows.
 
-#define G_LOG_DOMAIN "platform-window"
-
 #include <gdk/gdkx.h>
 
 #include <algorithm>
@@ -193,22 +191,27 @@ bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
   } else {
     GtkWidget* w = n->Outer();
     if (moved) {
-      if (GtkWidget* parent = gtk_widget_get_parent(w)) gtk_layout_move(GTK_LAYOUT(parent), w, r.left, r.top);
+      if (GtkWidget* parent = gtk_widget_get_parent(w))
+        gtk_layout_move(GTK_LAYOUT(parent), w, r.left, r.top);
     }
     if (sized) gtk_widget_set_size_request(w, r.Width(), r.Height());
   }
   if (!(flags & SWP_NOZORDER)) {
     if (n->window != nullptr) {
       if (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST) {
-        rec->exStyle = insertAfter == HWND_TOPMOST ? (rec->exStyle | WS_EX_TOPMOST) : (rec->exStyle & ~WS_EX_TOPMOST);
+        rec->exStyle = insertAfter == HWND_TOPMOST ? (rec->exStyle | WS_EX_TOPMOST)
+                                                   : (rec->exStyle & ~WS_EX_TOPMOST);
         gtk_window_set_keep_above(GTK_WINDOW(n->window), insertAfter == HWND_TOPMOST);
       }
       if (insertAfter != HWND_NOTOPMOST && gtk_widget_get_realized(n->window)) {
         gdk_window_raise(gtk_widget_get_window(n->window));
       }
-    } else if (GdkWindow* gw = gtk_widget_get_window(n->Outer()); gw != nullptr && gtk_widget_get_realized(n->Outer())) {
+    } else if (GdkWindow* gw = gtk_widget_get_window(n->Outer());
+               gw != nullptr && gtk_widget_get_realized(n->Outer())) {
       NativeWindow* sibling = insertAfter != HWND_TOP ? Native(insertAfter) : nullptr;
-      GdkWindow* sw = sibling != nullptr && gtk_widget_get_realized(sibling->Outer()) ? gtk_widget_get_window(sibling->Outer()) : nullptr;
+      GdkWindow* sw = sibling != nullptr && gtk_widget_get_realized(sibling->Outer())
+                          ? gtk_widget_get_window(sibling->Outer())
+                          : nullptr;
       if (sw != nullptr && gdk_window_get_parent(sw) == gdk_window_get_parent(gw)) {
         gdk_window_restack(gw, sw, FALSE);
       } else {
@@ -225,7 +228,8 @@ bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     SendMessage(hwnd, WM_SIZE, SizeKind(*Native(hwnd)), MAKELPARAM(r.Width(), r.Height()));
   }
   if (!IsWindow(hwnd)) return true;
-  if (flags & SWP_SHOWWINDOW) ShowWindow(hwnd, (flags & SWP_NOACTIVATE) ? SW_SHOWNOACTIVATE : SW_SHOW);
+  if (flags & SWP_SHOWWINDOW)
+    ShowWindow(hwnd, (flags & SWP_NOACTIVATE) ? SW_SHOWNOACTIVATE : SW_SHOW);
   if (flags & SWP_HIDEWINDOW) ShowWindow(hwnd, SW_HIDE);
   // The messages ShowWindow sends may have destroyed the window: look it up again.
   n = Native(hwnd);
@@ -333,6 +337,7 @@ bool ShowWindow(HWND hwnd, int cmd) {
   }
   const bool activate = cmd != SW_SHOWNOACTIVATE && cmd != SW_MINIMIZE && cmd != SW_SHOWMINIMIZED;
   if (!gtk_widget_get_visible(outer)) {
+    ShapeBeforeMap(hwnd);
     gtk_window_set_focus_on_map(win, activate);
     gtk_widget_show(outer);
     gtk_window_set_focus_on_map(win, TRUE);

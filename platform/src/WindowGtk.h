@@ -16,7 +16,7 @@
 //
 // Every signal handler receives the window's handle (never a pointer) and looks it up in the
 // registry first, so a late event for a window that is gone does nothing. Handlers run inside
-// Guarded: no exception crosses back into GTK.
+// Guarded (Guarded.h): no exception crosses back into GTK.
 
 #include <cairo.h>
 #include <gtk/gtk.h>
@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "CairoOwners.h"
+#include "Guarded.h"
 #include "WindowImpl.h"
 #include "platform/EventLog.h"
 #include "platform/Image.h"
@@ -142,19 +143,6 @@ void CompositingChanged();
 
 inline constexpr const char* kHwndKey = "platform-hwnd";
 
-// Runs a signal handler's body; an exception is logged and the event counts as handled.
-template <typename F>
-gboolean Guarded(const char* what, F&& f) {
-  try {
-    return f();
-  } catch (const std::exception& e) {
-    LogEvent(std::string("window event ") + what + " failed: " + e.what());
-  } catch (...) {
-    LogEvent(std::string("window event ") + what + " failed");
-  }
-  return TRUE;
-}
-
 inline HWND HwndOf(gpointer data) { return static_cast<HWND>(GPOINTER_TO_UINT(data)); }
 inline LPARAM PackPoint(int x, int y) { return MAKELPARAM(x, y); }
 
@@ -202,6 +190,9 @@ void ApplyEnabled(WindowRecord& rec);
 // Painting (WindowPaint.cpp).
 void ConnectPaint(NativeWindow& n);     // a client area
 void ConnectTopLevelPaint(NativeWindow& n);
+// A colour-keyed top-level window about to be mapped: paints it and its windows off the screen
+// to know its shape, so that it is mapped with the shape it will have.
+void ShapeBeforeMap(HWND topLevel);
 bool PaintDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
 // Desktop (WindowDesktop.cpp).

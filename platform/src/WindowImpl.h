@@ -62,4 +62,7 @@ void NativeReleaseCaptureOf(HWND hwnd);
 // Natively the default for a message (move drag, ...); returns true when it handled it.
 bool NativeDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
+// The window has left the registry: its hook chain (WindowSubclass.cpp) goes too.
+void ForgetSubclassChain(HWND hwnd);
+
 }  // namespace platform::detail

@@ -1,8 +1,6 @@
 // Input: pointer buttons, motion, wheel and crossing, keys, focus, the capture, cursors and
 // hit testing. Native events become the window messages with their usual packing.
 
-#define G_LOG_DOMAIN "platform-window"
-
 #include <algorithm>
 #include <cmath>
 #include <set>
@@ -85,12 +83,14 @@ bool RoutePointer(HWND h, GtkWidget* widget, GdkWindow* eventWindow, double x, d
 
 int DoubleClickTime() {
   gint ms = 400;
-  if (GtkSettings* s = gtk_settings_get_default()) g_object_get(s, "gtk-double-click-time", &ms, nullptr);
+  if (GtkSettings* s = gtk_settings_get_default())
+    g_object_get(s, "gtk-double-click-time", &ms, nullptr);
   return ms;
 }
 int DoubleClickDistance() {
   gint px = 5;
-  if (GtkSettings* s = gtk_settings_get_default()) g_object_get(s, "gtk-double-click-distance", &px, nullptr);
+  if (GtkSettings* s = gtk_settings_get_default())
+    g_object_get(s, "gtk-double-click-distance", &px, nullptr);
   return px;
 }
 
@@ -188,7 +188,8 @@ gboolean OnScroll(GtkWidget* widget, GdkEventScroll* e, gpointer data) {
     }
     if (delta == 0) return TRUE;
     // The wheel message carries screen coordinates.
-    const WPARAM wParam = (static_cast<WPARAM>(static_cast<std::uint16_t>(delta)) << 16) | KeyFlags(e->state);
+    const WPARAM wParam =
+        (static_cast<WPARAM>(static_cast<std::uint16_t>(delta)) << 16) | KeyFlags(e->state);
     SendMessage(t.hwnd, WM_MOUSEWHEEL, wParam,
                 PackPoint(static_cast<int>(e->x_root), static_cast<int>(e->y_root)));
     return TRUE;
@@ -481,8 +482,8 @@ HWND SetCapture(HWND hwnd) {
   GdkWindow* bin = BinWindow(*n);
   if (bin != nullptr && gdk_window_is_viewable(bin)) {
     GdkSeat* seat = gdk_display_get_default_seat(gdk_window_get_display(bin));
-    const GdkGrabStatus status =
-        gdk_seat_grab(seat, bin, GDK_SEAT_CAPABILITY_ALL_POINTING, FALSE, nullptr, nullptr, nullptr, nullptr);
+    const GdkGrabStatus status = gdk_seat_grab(seat, bin, GDK_SEAT_CAPABILITY_ALL_POINTING, FALSE,
+                                               nullptr, nullptr, nullptr, nullptr);
     g_captureGrabbed = status == GDK_GRAB_SUCCESS;
   }
   return previous;
@@ -517,7 +518,8 @@ bool TopLevelTakes(HWND h, POINT pt) {
   RECT r;
   GetWindowRect(h, &r);
   if (!Contains(r, pt)) return false;
-  return !n->inputShape || cairo_region_contains_point(n->inputShape.get(), pt.x - r.left, pt.y - r.top);
+  return !n->inputShape ||
+         cairo_region_contains_point(n->inputShape.get(), pt.x - r.left, pt.y - r.top);
 }
 
 }  // namespace
@@ -551,7 +553,8 @@ HWND WindowFromPoint(POINT pt) {
   const std::vector<HWND> all = AllWindows();
   for (auto it = all.rbegin(); it != all.rend(); ++it) {
     WindowRecord* rec = Find(*it);
-    if (rec != nullptr && IsTopLevel(*rec) && std::find(order.begin(), order.end(), *it) == order.end()) {
+    if (rec != nullptr && IsTopLevel(*rec) &&
+        std::find(order.begin(), order.end(), *it) == order.end()) {
       order.push_back(*it);
     }
   }

@@ -13,13 +13,12 @@
 // paints them un-premultiplied, in their full colour instead of darkened toward black. The
 // window switches between the two when a compositor starts or stops.
 
-#define G_LOG_DOMAIN "platform-window"
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
 
+#include "Guarded.h"
 #include "WindowGtk.h"
 
 #include <gdk/gdkx.h>
@@ -59,7 +58,8 @@ Region RegionOfPixels(cairo_surface_t* surface, Keep keep) {
   const unsigned char* data = cairo_image_surface_get_data(surface);
   std::vector<cairo_rectangle_int_t> rects;
   for (int y = 0; y < h; ++y) {
-    const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    const auto* row =
+        reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
     int x = 0;
     while (x < w) {
       while (x < w && !keep(row[x])) ++x;
@@ -212,7 +212,8 @@ void ApplyShapeNow(HWND top) {
   } else if (ColorKeyOn(top) && n->keyOpaque) {
     // Only once the window has painted: an empty shape before that would never be exposed.
     layer = Region(cairo_region_create());
-    AddKeyedWindow(top, 0, 0, cairo_rectangle_int_t{0, 0, n->rect.Width(), n->rect.Height()}, layer.get());
+    AddKeyedWindow(top, 0, 0, cairo_rectangle_int_t{0, 0, n->rect.Width(), n->rect.Height()},
+                   layer.get());
   }
   Region input;
   if (layer && n->windowRegion) {
@@ -249,10 +250,8 @@ void UpdateShape(HWND topLevel, bool deferred) {
   n->shapeQueued = true;
   g_idle_add(
       [](gpointer data) -> gboolean {
-        try {
-          ApplyShapeNow(static_cast<HWND>(GPOINTER_TO_UINT(data)));
-        } catch (...) {
-        }
+        Guarded("window shape",
+                [data] { ApplyShapeNow(static_cast<HWND>(GPOINTER_TO_UINT(data))); });
         return G_SOURCE_REMOVE;
       },
       GUINT_TO_POINTER(topLevel));
@@ -373,7 +372,8 @@ HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int widthEllip
       // Pixel x (centre x + 0.5) is inside when rx - (x + 0.5) <= half.
       inset = std::max(0, static_cast<int>(std::ceil(rx - half - 0.5)));
     }
-    if (2 * inset < w) rows.push_back(cairo_rectangle_int_t{left + inset, top + y, w - 2 * inset, 1});
+    if (2 * inset < w)
+      rows.push_back(cairo_rectangle_int_t{left + inset, top + y, w - 2 * inset, 1});
   }
   return AddRegion(FromRects(rows));
 }
@@ -410,10 +410,12 @@ bool SetWindowRgn(HWND hwnd, HRGN rgn, bool redraw) {
 
 // ---- Layered windows ----
 
-bool SetLayeredWindowAttributes(HWND hwnd, std::uint32_t colorKey, std::uint8_t alpha, DWORD flags) {
+bool SetLayeredWindowAttributes(HWND hwnd, std::uint32_t colorKey, std::uint8_t alpha,
+                                DWORD flags) {
   WindowRecord* rec = Find(hwnd);
   NativeWindow* n = Native(hwnd);
-  if (rec == nullptr || n == nullptr || n->window == nullptr || (rec->exStyle & WS_EX_LAYERED) == 0) {
+  if (rec == nullptr || n == nullptr || n->window == nullptr ||
+      (rec->exStyle & WS_EX_LAYERED) == 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
   }
@@ -432,7 +434,8 @@ bool SetLayeredWindowAttributes(HWND hwnd, std::uint32_t colorKey, std::uint8_t 
       const HWND h = todo.back();
       todo.pop_back();
       if (NativeWindow* c = Native(h)) c->keyOpaque.Reset();
-      if (WindowRecord* r = Find(h)) todo.insert(todo.end(), r->children.begin(), r->children.end());
+      if (WindowRecord* r = Find(h))
+        todo.insert(todo.end(), r->children.begin(), r->children.end());
     }
   }
   UpdateShape(hwnd, false);

@@ -2,8 +2,6 @@
 // window's procedure, with what the window drew through device contexts on top; per-pixel alpha
 // and colour-keyed windows are painted here too. Also the first frame of each top-level window.
 
-#define G_LOG_DOMAIN "platform-window"
-
 #include <algorithm>
 #include <utility>
 
@@ -77,7 +75,8 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
     if (PaintsThroughColorKey(h)) {
       const int w = gtk_widget_get_allocated_width(widget);
       const int hgt = gtk_widget_get_allocated_height(widget);
-      Surface off(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(w, 1), std::max(hgt, 1)));
+      Surface off(
+          cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(w, 1), std::max(hgt, 1)));
       SendPaint(h, CairoContext(cairo_create(off.get())).get());
       NativeWindow* top = Native(TopLevelOf(h));
       n = Native(h);
@@ -142,6 +141,39 @@ gboolean OnMapped(GtkWidget*, GdkEvent*, gpointer data) {
 
 void ConnectPaint(NativeWindow& n) { Connect(n, n.client, "draw", OnDraw); }
 
+namespace {
+
+// The colour key's shape of one window of ours and of the windows inside it, from a paint off
+// the screen (hosted widgets count whole and paint nothing here).
+void KeyShapeOffscreen(HWND h, std::uint32_t colorKey) {
+  WindowRecord* rec = Find(h);
+  NativeWindow* n = Native(h);
+  if (rec == nullptr || n == nullptr || n->client == nullptr || (rec->style & WS_VISIBLE) == 0) {
+    return;
+  }
+  Surface off(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(n->rect.Width(), 1),
+                                         std::max(n->rect.Height(), 1)));
+  SendPaint(h, CairoContext(cairo_create(off.get())).get());
+  if ((n = Native(h)) == nullptr) return;
+  n->keyOpaque = ApplyColorKey(off.get(), colorKey);
+  if ((rec = Find(h)) == nullptr) return;
+  const std::vector<HWND> children = rec->children;
+  for (HWND c : children) KeyShapeOffscreen(c, colorKey);
+}
+
+}  // namespace
+
+// The shape of a colour-keyed window is known only from its painting. Mapped without it, the
+// window would be shaped a moment later, and a compositor that takes the window in meanwhile
+// may keep showing it unshaped, its see-through parts black, until it moves; mapped with it,
+// the window manager's frame and the compositor start from the right shape.
+void ShapeBeforeMap(HWND topLevel) {
+  NativeWindow* n = Native(topLevel);
+  if (n == nullptr || n->window == nullptr || !PaintsThroughColorKey(topLevel)) return;
+  KeyShapeOffscreen(topLevel, n->colorKey);
+  if (Native(topLevel) != nullptr) UpdateShape(topLevel, false);
+}
+
 void ConnectTopLevelPaint(NativeWindow& n) { Connect(n, n.window, "map-event", OnMapped, true); }
 
 bool PaintDefault(WindowRecord& rec, UINT msg, WPARAM, LPARAM, LRESULT& result) {
@@ -155,7 +187,8 @@ bool PaintDefault(WindowRecord& rec, UINT msg, WPARAM, LPARAM, LRESULT& result) 
   const std::uint32_t c = rec.backColor;
   cairo_save(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  cairo_set_source_rgb(cr, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, ((c >> 16) & 0xFF) / 255.0);
+  cairo_set_source_rgb(cr, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0,
+                       ((c >> 16) & 0xFF) / 255.0);
   cairo_paint(cr);
   cairo_restore(cr);
   result = 1;
@@ -186,7 +219,8 @@ bool InvalidateRect(HWND hwnd, const RECT* rect, bool) {
 bool UpdateWindow(HWND hwnd) {
   NativeWindow* n = Native(hwnd);
   if (n == nullptr) return false;
-  if (GdkWindow* gw = gtk_widget_get_window(n->Outer()); gw != nullptr && gtk_widget_get_realized(n->Outer())) {
+  if (GdkWindow* gw = gtk_widget_get_window(n->Outer());
+      gw != nullptr && gtk_widget_get_realized(n->Outer())) {
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     gdk_window_process_updates(gw, TRUE);
     G_GNUC_END_IGNORE_DEPRECATIONS

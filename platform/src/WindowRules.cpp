@@ -87,7 +87,8 @@ std::vector<KeyMessage> KeyMessages(const KeyStroke& key) {
   if (key.repeat || !key.down) lParam |= LPARAM(1) << 30;
   if (!key.down) lParam |= static_cast<LPARAM>(0x80000000u);
   if (vk != 0) {
-    const UINT msg = sys ? (key.down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (key.down ? WM_KEYDOWN : WM_KEYUP);
+    const UINT msg =
+        sys ? (key.down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (key.down ? WM_KEYDOWN : WM_KEYUP);
     out.push_back(KeyMessage{msg, vk, lParam});
   }
   if (key.down && !key.alt) {

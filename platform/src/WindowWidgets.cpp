@@ -1,8 +1,6 @@
 // Widgets and creation: the native window of each registry window, its signals, destruction,
 // style, owner, title, icons and parent; the registry of native windows.
 
-#define G_LOG_DOMAIN "platform-window"
-
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -81,7 +79,9 @@ GdkWindow* BinWindow(const NativeWindow& n) {
   return nullptr;
 }
 
-bool IsTopLevel(const WindowRecord& rec) { return rec.native != nullptr && rec.native->window != nullptr; }
+bool IsTopLevel(const WindowRecord& rec) {
+  return rec.native != nullptr && rec.native->window != nullptr;
+}
 
 std::optional<rules::WindowPlace> PlaceOf(HWND h) {
   WindowRecord* rec = Find(h);
@@ -125,7 +125,8 @@ NativeWindow* Native(HWND hwnd) {
 
 HWND TopLevelOf(HWND hwnd) {
   WindowRecord* rec = Find(hwnd);
-  while (rec != nullptr && rec->parent != 0 && (rec->native == nullptr || rec->native->window == nullptr)) {
+  while (rec != nullptr && rec->parent != 0 &&
+         (rec->native == nullptr || rec->native->window == nullptr)) {
     WindowRecord* up = Find(rec->parent);
     if (up == nullptr) break;
     rec = up;
@@ -172,7 +173,8 @@ bool NativeCreate(WindowRecord& rec, const CreateWindowArgs& args, GtkWidget* ho
   auto native = std::make_unique<NativeWindow>();
   NativeWindow& n = *native;
   n.hwnd = rec.hwnd;
-  n.rect = RECT{args.x, args.y, args.x + std::max(args.width, 0), args.y + std::max(args.height, 0)};
+  n.rect =
+      RECT{args.x, args.y, args.x + std::max(args.width, 0), args.y + std::max(args.height, 0)};
   // The window starts hidden; the core shows it after WM_CREATE when WS_VISIBLE was asked for.
   rec.style &= ~WS_VISIBLE;
 
@@ -311,7 +313,8 @@ void NativeParentChanged(WindowRecord& rec, HWND oldParent) {
   }
   const POINT origin = ClientOrigin(rec.parent);
   const int w = n->rect.Width(), h = n->rect.Height();
-  n->rect = RECT{screen.x - origin.x, screen.y - origin.y, screen.x - origin.x + w, screen.y - origin.y + h};
+  n->rect = RECT{screen.x - origin.x, screen.y - origin.y, screen.x - origin.x + w,
+                 screen.y - origin.y + h};
   gtk_widget_set_size_request(widget, w, h);
   gtk_layout_put(GTK_LAYOUT(np->client), widget, n->rect.left, n->rect.top);
   gtk_widget_set_visible(widget, (rec.style & WS_VISIBLE) != 0);

@@ -40,7 +40,7 @@ void OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {
                            CapForLog(request != nullptr ? webkit_uri_request_get_uri(request) : "");
   WebKitWebView* view = webkit_download_get_web_view(download);
   if (view == nullptr || !NoticeFromView(view, line)) {
-    g_log(kWebLogDomain, G_LOG_LEVEL_MESSAGE, "%s", line.c_str());
+    kWebLog(line);
   }
 }
 
@@ -88,8 +88,7 @@ WebKitWebContext* SharedWebContext() {
   // type no view can show) is cancelled before it writes anything.
   g_signal_connect(engine.context.get(), "download-started", G_CALLBACK(&OnDownloadStarted),
                    nullptr);
-  g_log(kWebLogDomain, G_LOG_LEVEL_DEBUG, "web context: data %s, cache %s", data.c_str(),
-        cache.c_str());
+  kWebLog("web context: data " + data + ", cache " + cache);
   return engine.context.get();
 }
 

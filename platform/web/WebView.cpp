@@ -230,7 +230,7 @@ using platform::kMessageHandler;
 using platform::kPageScript;
 using platform::kScriptWorld;
 using platform::kViewKey;
-using platform::kWebLogDomain;
+using platform::kWebLog;
 using platform::SnapshotScript;
 using platform::Text;
 using platform::WebBrowser;
@@ -481,7 +481,7 @@ void WebModuleView::OnSnapshotReady(GObject* source, GAsyncResult* result, gpoin
     if (error != nullptr) {
       // The document could not be read (it went away, or scripts cannot run in it): report
       // what the engine knows and an empty root element.
-      g_log(kWebLogDomain, G_LOG_LEVEL_DEBUG, "snapshot failed: %s", error->message);
+      kWebLog(std::string("snapshot failed: ") + error->message);
       self->m_documentUrl = pending->eventUrl;
       self->m_innerHtml.clear();
     } else {
@@ -605,8 +605,7 @@ void WebModuleView::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
 gboolean WebModuleView::OnLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri,
                                      GError* error, gpointer data) {
   WebModuleView* self = static_cast<WebModuleView*>(data);
-  g_log(kWebLogDomain, G_LOG_LEVEL_DEBUG, "load of %s failed: %s", CapForLog(uri).c_str(),
-        error != nullptr ? error->message : "");
+  kWebLog("load of " + CapForLog(uri) + " failed: " + (error != nullptr ? error->message : ""));
   if (IsInterruption(error)) {
     self->m_outcome = LoadOutcome::Interrupted;
   } else if (event == WEBKIT_LOAD_COMMITTED) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/AsciiText.h"
 #include "platform/EventLog.h"
 
 namespace {
@@ -12,8 +13,7 @@ namespace {
 // Keys compare without regard to the case of the letters A-Z; other characters (the bytes of
 // UTF-8 text) compare as they are.
 bool SameKey(const std::string& a, const std::string& b) {
-  const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-  return std::ranges::equal(a, b, [&](char x, char y) { return lower(x) == lower(y); });
+  return platform::AsciiEqualNoCase(a, b);
 }
 
 }  // namespace
@@ -42,6 +42,7 @@ std::int32_t CTabItems::PositionOf(const CTabItem* item) const {
 bool CTabItems::Add(const std::string& Caption, const std::shared_ptr<ITabForm>& Form,
                     const Variant& Key, const Variant& Index) {
   if (!Form) throw TabError::InvalidArgument();
+  const std::shared_ptr<CTabItems> hold = weak_from_this().lock();
 
   const auto style =
       static_cast<std::int32_t>(platform::GetWindowLongPtr(Form->hWnd(), platform::GWL_STYLE));
@@ -81,6 +82,8 @@ bool CTabItems::Add(const std::string& Caption, const std::shared_ptr<ITabForm>&
 bool CTabItems::Remove(const Variant& Index, bool bUnload) {
   std::int32_t position = FindItem(Index);
   if (position < 0) return false;
+  // The host may end the strip, the owner of this collection, from OnItemColose.
+  const std::shared_ptr<CTabItems> hold = weak_from_this().lock();
   // Our own references keep the item and its page alive until we are done, whatever the
   // callbacks below do to the list.
   const std::shared_ptr<CTabItem> item = m_items[static_cast<std::size_t>(position)].item;
@@ -150,6 +153,7 @@ std::int32_t CTabItems::FindItem(const Variant& Index) const noexcept {
 bool CTabItems::ReleaseForm(const Variant& Index) {
   const std::int32_t position = FindItem(Index);
   if (position < 0) return false;
+  const std::shared_ptr<CTabItems> hold = weak_from_this().lock();  // see Remove
   std::shared_ptr<CTabItem> item = m_items[static_cast<std::size_t>(position)].item;
   const std::shared_ptr<ITabForm> form = item->Form();
   const std::int32_t savedStyle = item->SavedStyle();

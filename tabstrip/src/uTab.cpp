@@ -13,14 +13,8 @@ using namespace platform;
 
 namespace {
 
-// The strip's log channel: TABSTRIP_DEBUG=1 in the environment writes it to standard error.
-void TabLog(std::string_view text) {
-  static const bool enabled = [] {
-    const char* v = std::getenv("TABSTRIP_DEBUG");
-    return v != nullptr && *v != '\0' && *v != '0';
-  }();
-  if (enabled) std::fprintf(stderr, "uTab: %.*s\n", static_cast<int>(text.size()), text.data());
-}
+// The strip's diagnostics (CLIENT_DEBUG=tabstrip).
+const LogChannel TabLog("tabstrip");
 
 // Mouse buttons and shift keys as the strip's events carry them.
 enum : std::int16_t { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };

@@ -22,6 +22,7 @@
 #include "mainwin/WebMainFrm.h"
 #include "platform/Form.h"
 #include "platform/Resources.h"
+#include "platform/WindowSubclass.h"
 
 using namespace platform;
 using namespace wintest;
@@ -336,25 +337,28 @@ TEST_F(LoginTest, DraggingTheBackgroundMovesTheLoginWindowAlong) {
   EXPECT_EQ(Rect(bg).top, start.top + 70);
 }
 
-TEST_F(LoginTest, UnloadingTheBackgroundPutsItsProcedureBackBeforeTheWindowGoes) {
+TEST_F(LoginTest, UnloadingTheBackgroundTakesOnlyItsOwnHookOutBeforeTheWindowGoes) {
   FormSlot<LoginFrm>::Get();
   const HWND bg = FormSlot<LoginBgFrm>::Get().hWnd();
-  // A procedure placed above the background's hook: putting the saved procedure back removes
-  // it with the hook, so it sees the window's destruction only if the hook was still in place.
-  std::vector<UINT> seen;
-  WNDPROC below = 0;
-  const WNDPROC above = RegisterWindowProc([&](HWND h, UINT m, WPARAM w, LPARAM l) {
-    seen.push_back(m);
-    return CallWindowProc(below, h, m, w, l);
-  });
-  below = SetWindowLongPtr(bg, GWL_WNDPROC, above);
+  // A hook placed above the background's (as the main window stacks its own): it stays in place
+  // through the unload and sees the window go, by then without the background's hook below it.
+  std::vector<std::string> seen;
+  ASSERT_TRUE(SetWindowSubclass(
+      bg,
+      [&](HWND h, UINT m, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) {
+        if (m == WM_NULL || m == WM_DESTROY) {
+          const bool below = GetWindowSubclass(h, kLoginBgHookId, nullptr);
+          seen.push_back(std::to_string(m) + (below ? " over the hook" : " alone"));
+        }
+        return DefSubclassProc(h, m, w, l);
+      },
+      NewSubclassId(), 0));
   SendMessage(bg, WM_NULL, 0, 0);
-  ASSERT_EQ(seen, std::vector<UINT>{WM_NULL});
   FormSlot<LoginBgFrm>::Unload();
   EXPECT_FALSE(IsWindow(bg));
   EXPECT_FALSE(FormSlot<LoginFrm>::IsLoaded());
-  EXPECT_EQ(std::count(seen.begin(), seen.end(), WM_DESTROY), 0);
-  UnregisterWindowProc(above);
+  EXPECT_EQ(seen, (std::vector<std::string>{std::to_string(WM_NULL) + " over the hook",
+                                            std::to_string(WM_DESTROY) + " alone"}));
 }
 
 }  // namespace

@@ -440,7 +440,24 @@ TEST_F(MainWindowTest, TheExitQuestionDecidesEveryClose) {
          ClickOn(box.iButton2().hWnd());
        },
        false},
-      {"the dialog's close button", [](MsgFrm& box) { ClickOn(box.closebtn().hWnd()); }, false},
+      {"the dialog's close button, after dragging the dialog by its title bar",
+       [](MsgFrm& box) {
+         const RECT before = Rect(box.hWnd());
+         Xdotool("mousemove " + std::to_string(before.left + 60) + " " +
+                 std::to_string(before.top + 15) + " mousedown 1");
+         Settle(150);
+         Xdotool("mousemove " + std::to_string(before.left + 120) + " " +
+                 std::to_string(before.top + 55));
+         Settle(150);
+         Xdotool("mouseup 1");
+         EXPECT_TRUE(WaitFor([&] {
+           return Rect(box.hWnd()) == Box(before.left + 60, before.top + 40, 242, 140);
+         })) << Show(Rect(box.hWnd()));
+         // The close button keeps its place in the dialog.
+         EXPECT_EQ(Box(242 - 49, 1, 43, 18), InParent(box.closebtn().hWnd(), box.hWnd()));
+         ClickOn(box.closebtn().hWnd());
+       },
+       false},
       {"the window manager's close", [](MsgFrm&) { CloseByWindowManager("提示"); }, false},
       {"否 once more", [](MsgFrm& box) { ClickOn(box.iButton2().hWnd()); }, false},
       {"是", [](MsgFrm& box) { ClickOn(box.iButton1().hWnd()); }, true},

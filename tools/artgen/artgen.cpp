@@ -456,9 +456,10 @@ void DrawSkin(const SkinLayout& L, int style, const std::filesystem::path& out) 
   const int onTab[4] = {2, 0, 1, 1};
   for (int k = 0; k < 4; ++k) {
     int tabX = L.tabX[onTab[k]];
-    ResolvePiece(c, L.closeX[k], 0, 12, 12, EdgeMode::Blend,
-                 [&](cairo_t* cr) { DrawCloseGlyph(cr, kinds[k]); },
-                 [&](int x, int y) { return FromPacked(c.Get(tabX + L.glyphX + x, L.glyphY + y)); });
+    ResolvePiece(
+        c, L.closeX[k], 0, 12, 12, EdgeMode::Blend,
+        [&](cairo_t* cr) { DrawCloseGlyph(cr, kinds[k]); },
+        [&](int x, int y) { return FromPacked(c.Get(tabX + L.glyphX + x, L.glyphY + y)); });
   }
   WritePng(c.surface, out);
 }
@@ -1267,9 +1268,10 @@ void DrawPanel(cairo_t* cr) {
   cairo_pattern_destroy(page);
 
   // the notice band below the well
-  PangoLayout* note = MakeText(
-      cr, "抵制不良游戏，拒绝盗版游戏。注意自我保护，谨防受骗上当。适度游戏益脑，沉迷游戏伤身。合理安排时间，享受健康生活。",
-      11.5, false);
+  PangoLayout* note = MakeText(cr,
+                               "抵制不良游戏，拒绝盗版游戏。注意自我保护，谨防受骗上当。适度游戏益"
+                               "脑，沉迷游戏伤身。合理安排时间，享受健康生活。",
+                               11.5, false);
   double nw, nh;
   TextSize(note, &nw, &nh);
   DrawText(cr, note, kWellX + (kWellW - nw) / 2, 613, Hex(0xB9C8EA), Hex(0x000000), 0.5);
@@ -1771,7 +1773,8 @@ int main(int argc, char** argv) {
   using G = Glyph;
   using S = BtnState;
   // 101: minimise; 104: program menu; three 24 x 18 frames (normal, hover, pressed).
-  DrawButtonStrip(24, {{G::Minimise, S::Normal}, {G::Minimise, S::Hover}, {G::Minimise, S::Pressed}},
+  DrawButtonStrip(24,
+                  {{G::Minimise, S::Normal}, {G::Minimise, S::Hover}, {G::Minimise, S::Pressed}},
                   kPlainTheme, dir / "bitmap101.png");
   // 102: two-state maximise/restore, six 25 x 18 frames; the first three show "maximise"
   // (not maximised), the last three "restore" (maximised).

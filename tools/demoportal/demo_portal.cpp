@@ -153,12 +153,14 @@ button{margin-top:16px;width:100%;padding:8px;border:0;border-radius:4px;backgro
 std::string GamePage(const std::string& base, const std::string& server) {
   std::string safe;
   for (char c : server) safe += (std::isalnum(static_cast<unsigned char>(c)) != 0) ? c : '_';
-  return std::string(R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>天域 )") +
-         safe + R"( 区</title>
+  return std::string(R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>天域 )") + safe +
+         R"( 区</title>
 <style>body{margin:0;height:1200px;background:linear-gradient(#1b2f5a,#3d6bb3);color:#fff;
 font:16px "WenQuanYi Micro Hei",sans-serif}h1{margin:0;padding:40px}a{color:#ffd66b}</style>
-</head><body><h1>天域 )" + safe + R"( 区</h1><p style="padding:0 40px">游戏页面（演示）。
-<a id="portal" target="_blank" href=")" + base + R"(/games/talmar2/">游戏官网</a></p></body></html>)";
+</head><body><h1>天域 )" +
+         safe + R"( 区</h1><p style="padding:0 40px">游戏页面（演示）。
+<a id="portal" target="_blank" href=")" +
+         base + R"(/games/talmar2/">游戏官网</a></p></body></html>)";
 }
 
 void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, gpointer data) {

@@ -27,8 +27,10 @@ class LoginBgFrm : public platform::Form {
 // or bottom; the login screen can still be dragged by its frame.
 platform::POINT LoginScreenOrigin(const platform::RECT& work);
 
-// The hook that keeps the login window on the background: one saved procedure, so only one
-// window (the background) is ever hooked this way.
+// The hook that keeps the login window on the background: a link of the background's hook chain
+// with a fixed id, so only one window (the background) is ever hooked this way. LoginBgWndProc
+// passes every message on down the chain.
+inline constexpr platform::UINT_PTR kLoginBgHookId = 0x4C42;
 void SubclassLoginBg(platform::HWND hWnd);
 void UnsubclassLoginBg(platform::HWND hWnd);
 platform::LRESULT LoginBgWndProc(platform::HWND hWnd, platform::UINT uMsg, platform::WPARAM wParam,

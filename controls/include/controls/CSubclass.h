@@ -14,11 +14,12 @@
 // own process reach the client as the event WindowProc, before and/or after the window's own
 // procedure, and the client may change their result or swallow them.
 //
-// Each hooked window gets a hook record with a procedure value of its own (registered with the
-// window layer, as a per-window entry stub would be). The record outlives the client's interest
-// in it: it is released first (detached, owner gone or window destroyed), puts the previous
-// procedure back only when no message of the window is inside the hook any more, and is freed
-// by a 100 ms one-shot thread timer, so a hook can be removed from inside its own dispatch.
+// Each hooked window gets a hook record, one link of the window's hook chain (see
+// platform/WindowSubclass.h), so hooks of other owners above or below it are left as they are
+// when it goes. The record outlives the client's interest in it: it is released first (detached,
+// owner gone or window destroyed), leaves the chain only when no message of the window is inside
+// the hook any more, and is freed by a 100 ms one-shot thread timer, so a hook can be removed
+// from inside its own dispatch.
 //
 // Errors are never reported to the caller: each writes one line "CSubclass.<routine>: <text>"
 // to the application's event log and the operation does nothing.

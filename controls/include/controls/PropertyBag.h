@@ -68,7 +68,8 @@ platform::LOGFONT ToLogFont(const StdFont& font);
 
 // What a property bag holds for one key. Numbers of every width (16-bit modes, 32-bit colours
 // and handles) are held as 32-bit integers.
-using PropertyValue = std::variant<std::monostate, bool, std::int32_t, std::string, Picture, StdFont>;
+using PropertyValue =
+    std::variant<std::monostate, bool, std::int32_t, std::string, Picture, StdFont>;
 
 class PropertyBag {
  public:

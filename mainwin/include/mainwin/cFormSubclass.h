@@ -10,7 +10,9 @@
 // The form message hook: each window hooked through AddWindowMsgs gets a procedure object of its
 // own, bound to this instance, that raises MsgCome for every message before the window's own
 // procedure sees it. The handler may change the message or swallow it. Hooks stay until the
-// instance ends; then each window gets back exactly the procedure it had when it was hooked.
+// instance ends. Each is one link of the window's hook chain (platform/WindowSubclass.h): taking
+// it out leaves the other hooks of the window working, whatever order they were installed in,
+// and the window gets its own procedure back when the last one is gone.
 //
 // A procedure object refers to its owner without keeping it alive: the owner must outlive the
 // hook. It may end during a dispatch through one of its own hooks (a MsgCome handler that

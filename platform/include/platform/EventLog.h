@@ -1,11 +1,22 @@
 #pragma once
 
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <string_view>
 
-// The application's event log: one error entry per line. The default sink writes to the system
-// log; tests replace it to read what was written.
+// The client's one log helper, with two kinds of output.
+//
+// The application's event log: one error entry per line, always written. The default sink
+// writes to the system log and, when standard error is a terminal, there as well (a desktop
+// without a system log daemon loses what only goes to syslog). Tests replace the sink to read
+// what was written.
+//
+// Diagnostic channels: one per module ("webview", "tabstrip", "controls", ...), silent unless
+// the environment variable CLIENT_DEBUG names the channel (CLIENT_DEBUG=tabstrip,webview) or
+// says "all". Their lines go to standard error. The channels need nothing but this header, so
+// the web module, which links none of platform/, uses them too.
 
 namespace platform {
 
@@ -15,5 +26,44 @@ void LogEvent(std::string_view line);
 
 // Installs a sink and returns the previous one; an empty sink restores the system log.
 EventLogSink SetEventLogSink(EventLogSink sink);
+
+inline constexpr char kDebugVariable[] = "CLIENT_DEBUG";
+
+// Whether a CLIENT_DEBUG value turns the channel on: a list of channel names separated by
+// commas, spaces or colons, or "all". Unset, empty, "0" or other names leave it off.
+constexpr bool DebugChannelSelected(std::string_view setting, std::string_view channel) {
+  std::size_t start = 0;
+  while (start <= setting.size()) {
+    std::size_t end = setting.find_first_of(", :", start);
+    if (end == std::string_view::npos) end = setting.size();
+    const std::string_view word = setting.substr(start, end - start);
+    if (word == "all" || (!word.empty() && word == channel)) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+class LogChannel {
+ public:
+  explicit constexpr LogChannel(std::string_view name) : m_name(name) {}
+
+  bool On() const {
+    if (m_state < 0) {
+      const char* setting = std::getenv(kDebugVariable);
+      m_state = setting != nullptr && DebugChannelSelected(setting, m_name) ? 1 : 0;
+    }
+    return m_state == 1;
+  }
+
+  void operator()(std::string_view text) const {
+    if (!On()) return;
+    std::fprintf(stderr, "[%.*s] %.*s\n", static_cast<int>(m_name.size()), m_name.data(),
+                 static_cast<int>(text.size()), text.data());
+  }
+
+ private:
+  std::string_view m_name;
+  mutable int m_state = -1;  // -1: CLIENT_DEBUG not read yet
+};
 
 }  // namespace platform

@@ -108,8 +108,9 @@ enum : DWORD {
 
 // Packing helpers.
 constexpr LPARAM MAKELPARAM(int low, int high) {
-  return static_cast<LPARAM>(static_cast<std::uint32_t>((static_cast<std::uint16_t>(low)) |
-                                                        (static_cast<std::uint32_t>(static_cast<std::uint16_t>(high)) << 16)));
+  return static_cast<LPARAM>(static_cast<std::uint32_t>(
+      (static_cast<std::uint16_t>(low)) |
+      (static_cast<std::uint32_t>(static_cast<std::uint16_t>(high)) << 16)));
 }
 constexpr int LOWORD(std::uintptr_t v) { return static_cast<int>(v & 0xFFFF); }
 constexpr int HIWORD(std::uintptr_t v) { return static_cast<int>((v >> 16) & 0xFFFF); }

@@ -22,8 +22,10 @@
 //
 // Every operation may re-enter the strip and, through its events, the host, which may change
 // the collection in the middle of it; pages may call back from their Unload. The collection
-// never walks or changes its list while such a call is running.
-class CTabItems final {
+// never walks or changes its list while such a call is running, and a collection owned by a
+// shared pointer (the strip's) keeps itself alive until the call that raised the event is done,
+// even when the host ends the strip from the event.
+class CTabItems final : public std::enable_shared_from_this<CTabItems> {
  public:
   CTabItems() = default;
   // Every page still held by an item that ends with the collection is unloaded.

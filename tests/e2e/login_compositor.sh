@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
 # The login screen under a compositor, started 30 times: every time its background shows its
 # picture (not a black rectangle) where the picture is opaque and nothing of ours lies above.
-# Not part of the test run yet: on a loaded machine about one start in 30 to 40 still comes up
-# black (the login window's see-through parts shown opaque black), so it fails about every
-# other run. Run it by hand with CLIENT_EXE, DEMO_PORTAL and a desktop (tools/with-desktop.sh);
-# LOGIN_RUNS sets the number of starts.
-source "$(dirname "$0")/../lib/common.sh"
+# LOGIN_RUNS sets the number of starts, LOGIN_SHOTS a directory for pictures of black ones.
+source "$(dirname "$0")/lib/common.sh"
 if [ "${1:-}" != inside ]; then
   in_netns online bash "$0" inside
   exit

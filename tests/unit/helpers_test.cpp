@@ -1,0 +1,68 @@
+// The helpers every layer shares: the one web-address check, the ASCII letter-case helpers and
+// the choice of diagnostic channels.
+
+#include "platform/AsciiText.h"
+#include "platform/EventLog.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(AsciiText, HttpAddresses) {
+  const struct {
+    const char* url;
+    bool http;
+  } cases[] = {
+      {"http://example.com/", true},
+      {"HTTPS://example.com/a?b", true},
+      {"hTtP://x", true},
+      {"http://", false},
+      {"https://", false},
+      {"http:", false},
+      {"", false},
+      {"file:///etc/passwd", false},
+      {"javascript:alert(1)", false},
+      {"data:text/html,hi", false},
+      {"/usr/bin/xterm", false},
+      {"httpx://example.com", false},
+      {" http://example.com", false},
+      {"app://loadgame|http://x", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::IsHttpAddress(c.url), c.http) << c.url;
+}
+
+TEST(AsciiText, OnlyAsciiLettersChangeCase) {
+  // The bytes of UTF-8 text (here "É" and "中") stay as they are.
+  EXPECT_EQ(platform::AsciiLowerCase("GaMe \xC3\x89\xE4\xB8\xAD Z@["),
+            "game \xC3\x89\xE4\xB8\xAD z@[");
+  EXPECT_TRUE(platform::AsciiEqualNoCase("Content-Length", "content-LENGTH"));
+  EXPECT_FALSE(platform::AsciiEqualNoCase("\xC3\x89", "\xC3\xA9"));
+  EXPECT_FALSE(platform::AsciiEqualNoCase("abc", "abcd"));
+}
+
+TEST(LogChannels, ChosenByName) {
+  const struct {
+    const char* setting;
+    bool tabstrip;
+  } cases[] = {
+      {"", false},
+      {"0", false},
+      {"1", false},
+      {"tabstrip", true},
+      {"all", true},
+      {"webview,tabstrip", true},
+      {"webview tabstrip", true},
+      {"controls:tabstrip", true},
+      {"tabstrip2", false},
+      {"tab", false},
+      {",", false},
+      {"webview", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(platform::DebugChannelSelected(c.setting, "tabstrip"), c.tabstrip) << c.setting;
+  }
+}
+
+}  // namespace
