@@ -96,10 +96,9 @@ void PrewarmWebContext() {
   WebKitWebContext* context = SharedWebContext();
   // The network process, which otherwise starts with the first view: any question to the
   // cookie store starts it. (The engine starts a view's web process with its first load.)
-  webkit_cookie_manager_get_accept_policy(
-      webkit_website_data_manager_get_cookie_manager(
-          webkit_web_context_get_website_data_manager(context)),
-      nullptr, &OnAcceptPolicy, nullptr);
+  webkit_cookie_manager_get_accept_policy(webkit_website_data_manager_get_cookie_manager(
+                                              webkit_web_context_get_website_data_manager(context)),
+                                          nullptr, &OnAcceptPolicy, nullptr);
 }
 
 }  // namespace platform

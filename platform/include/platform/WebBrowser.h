@@ -129,9 +129,10 @@ bool InitWebEngine(const WebEngineOptions& options);
 
 // Loads the engine, makes the website-data store and starts the network process now, so that
 // they come up while the program is busy with something else; the first view uses them. (The
-// engine starts a view's web process with the view's first load.) Shows nothing and reports nothing: a module that cannot be loaded is reported (event
-// log, onUnavailable) when the first view or website-data call needs it, as without this call.
-// After InitWebEngine; does nothing once a view exists.
+// engine starts a view's web process with the view's first load.) Shows nothing and reports
+// nothing: a module that cannot be loaded is reported (event log, onUnavailable) when the first
+// view or website-data call needs it, as without this call. After InitWebEngine; does nothing once
+// a view exists.
 void StartWebEngine();
 
 class WebBrowser {
