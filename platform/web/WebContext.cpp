@@ -44,7 +44,7 @@ void OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {
   }
 }
 
-void OnAcceptPolicy(GObject* manager, GAsyncResult* result, gpointer) {
+void OnAcceptPolicy(GObject* manager, GAsyncResult* result, gpointer /*unused*/) {
   webkit_cookie_manager_get_accept_policy_finish(WEBKIT_COOKIE_MANAGER(manager), result, nullptr);
 }
 
