@@ -38,7 +38,7 @@ fail() { echo "screenshots: $*" >&2; exit 1; }
 export HOME=$work/home TMPDIR=$work/tmp XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data \
   XDG_CONFIG_HOME=$work/config GSETTINGS_BACKEND=memory
 mkdir -p "$HOME" "$TMPDIR" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
-# A grey desktop, so that the soft edges of the shaped windows show.
+# A grey desktop behind the shaped windows (the compositor paints its own, black, over it).
 convert -size 16x16 'xc:#5a6473' "$work/desktop.png"
 display -window root "$work/desktop.png" 2>/dev/null || true
 compositor=""
