@@ -19,7 +19,8 @@ login() {
   local bg="" id w x y
   for _ in $(seq 1 150); do
     for id in $(xdotool search --onlyvisible --pid "$client" 2>/dev/null); do
-      w=$(xwininfo -id "$id" | awk '/Width:/{print $2}')
+      # A window may be gone between the search and the query (the splash, for one).
+      w=$(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}') || continue
       [ "$w" = 1237 ] && bg=$id
     done
     [ -n "$bg" ] && break
