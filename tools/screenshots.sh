@@ -3,8 +3,8 @@
 # openbox and a compositor (xcompmgr), and writes the pictures, cropped to the window, into
 # docs/screens/ (or the directory given):
 #   tools/screenshots.sh [DIR]
-# splash.png, login.png, main.png (three tabs), exit-question.png, update-question.png,
-# updater.png. NOCOMPOSITOR=1 takes them without a compositor instead. BUILD_DIR selects the
+# splash.png, login.png, login-no-compositor.png, main.png (three tabs), exit-question.png,
+# update-question.png, updater.png. NOCOMPOSITOR=1 takes them without a compositor instead. BUILD_DIR selects the
 # build tree (default: build/); what is missing there is built first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,9 +15,14 @@ if [ "${SCREENSHOTS_INSIDE:-}" != 1 ]; then
   bash "$root/tools/build.sh" Zorvik_talmar2 demo-portal >/dev/null
   mkdir -p "$out"
   # 1280 x 800: every window of the client fits with room around it.
-  SCREENSHOTS_INSIDE=1 DESKTOP_SCREEN=${DESKTOP_SCREEN:-1280x800x24} \
-    exec "$root/tools/with-desktop.sh" bash "$0" "$out"
+  # Each screen on a desktop of its own: nothing an earlier client left behind shows in it.
+  for stage in splash login update main plain; do
+    SCREENSHOTS_INSIDE=1 SCREENSHOTS_STAGE=$stage DESKTOP_SCREEN=${DESKTOP_SCREEN:-1280x800x24} \
+      "$root/tools/with-desktop.sh" bash "$0" "$out" || { echo "screenshots: $stage failed" >&2; exit 1; }
+  done
+  exit 0
 fi
+stage=${SCREENSHOTS_STAGE:-}
 
 work=$(mktemp -d /tmp/screenshots-XXXXXX)
 pids=()
@@ -33,12 +38,18 @@ fail() { echo "screenshots: $*" >&2; exit 1; }
 export HOME=$work/home TMPDIR=$work/tmp XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data \
   XDG_CONFIG_HOME=$work/config GSETTINGS_BACKEND=memory
 mkdir -p "$HOME" "$TMPDIR" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
-# A grey desktop, so that the soft edges of the shaped windows show.
-xsetroot -solid '#5a6473' 2>/dev/null || true
-if [ "${NOCOMPOSITOR:-}" != 1 ]; then
+# A grey desktop behind the shaped windows (the compositor paints its own, black, over it).
+convert -size 16x16 'xc:#5a6473' "$work/desktop.png"
+display -window root "$work/desktop.png" 2>/dev/null || true
+compositor=""
+start_compositor() {
+  [ "${NOCOMPOSITOR:-}" = 1 ] && return 0
   xcompmgr >/dev/null 2>&1 &
-  pids+=($!)
-fi
+  compositor=$!
+  pids+=($compositor)
+  sleep 0.5
+}
+start_compositor
 
 # start_portal [args...]: a demo portal of its own; sets $base.
 start_portal() {
@@ -47,13 +58,22 @@ start_portal() {
   portal=$!
   pids+=($portal)
   for _ in $(seq 1 100); do
-    grep -q '^listening on ' "$log" && break
+    grep -qs '^listening on ' "$log" && break
     sleep 0.05
   done
   base=$(sed -n 's/^listening on //p' "$log")
   [ -n "$base" ] || fail "the demo portal did not start"
 }
-stop() { for p in "$@"; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done; }
+# stop PID...: ends the processes and waits until they are gone (killed after 10 s).
+stop() {
+  local p
+  for p in "$@"; do
+    kill "$p" 2>/dev/null || true
+    for _ in $(seq 1 100); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$p" 2>/dev/null || true
+    wait "$p" 2>/dev/null || true
+  done
+}
 
 # window_of PID WIDTH [seconds]: the id of a visible window of the process that is WIDTH pixels
 # wide (any width when WIDTH is "any"; then the widest).
@@ -98,6 +118,8 @@ shoot() {
   [ "$x" -ge 0 ] || x=0
   [ "$y" -ge 0 ] || y=0
   import -window root -crop "${w}x${h}+${x}+${y}" +repage "$work/shot.png"
+  # SCREENSHOTS_FULL=1: the whole screen as well, to see what lies around the window.
+  [ "${SCREENSHOTS_FULL:-}" = 1 ] && import -window root "$out/$name-screen.png"
   # Small files: the full palette where that stays under 300 KB, 256 colours otherwise.
   convert "$work/shot.png" -strip -define png:compression-level=9 "$out/$name.png"
   if [ "$(stat -c %s "$out/$name.png")" -gt 300000 ]; then
@@ -109,6 +131,7 @@ shoot() {
 
 client=$build/app/Zorvik_talmar2
 
+if [ "$stage" = splash ]; then
 # The splash: the portal holds the login page back, so the splash stays up.
 start_portal --login-delay 15000
 CLIENT_BASE_URL=$base "$client" &
@@ -117,7 +140,9 @@ pids+=($pid)
 id=$(window_of "$pid" 356) || fail "no splash"
 SETTLE=1 shoot splash "$id" 24
 stop "$pid" "$portal"
+fi
 
+if [ "$stage" = login ]; then
 # The login screen.
 start_portal
 CLIENT_BASE_URL=$base "$client" &
@@ -134,30 +159,9 @@ done
 [ "$px" -gt 30 ] || echo "screenshots: the login background did not show its picture" >&2
 SETTLE=2 shoot login "$id"
 stop "$pid" "$portal"
+fi
 
-# The main window: the login page enters the first server by itself; two more games come in
-# through "--open", as from a link handler.
-start_portal --auto-login
-CLIENT_BASE_URL=$base "$client" &
-pid=$!
-pids+=($pid)
-# The main window is 15540 twips (1036 pixels) wide.
-main=$(window_of "$pid" 1036 120 || true)
-[ -n "$main" ] || fail "no main window"
-sleep 2
-CLIENT_BASE_URL=$base "$client" --open "$base/games/talmar2/play/2" || fail "--open was refused"
-sleep 1
-CLIENT_BASE_URL=$base "$client" --open "$base/games/talmar2/" || fail "--open was refused"
-SETTLE=3 shoot main "$main"
-
-# The exit question: the main window's close button (43 x 18 at 730 twips from the right).
-eval "$(xdotool getwindowgeometry --shell "$main")"
-xdotool mousemove $((X + WIDTH - 49 + 21)) $((Y + 15 + 9)) click 1
-box=$(wait_title "提示" 10) || fail "no exit question"
-xdotool mousemove $((X + 10)) $((Y + HEIGHT - 10))
-SETTLE=1 shoot exit-question "$box" 24
-stop "$pid" "$portal"
-
+if [ "$stage" = update ]; then
 # The update question and the updater, from a copy of the client in a directory of its own (the
 # updater would replace the files beside the client it updates): a newer version with a large
 # file that arrives slowly.
@@ -185,8 +189,63 @@ else
 fi
 xdotool windowactivate --sync "$box" key --clearmodifiers Return
 upd=$(wait_title "更新" 30) || fail "no updater window"
+# The client ends once the updater runs.
+for _ in $(seq 1 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && echo "screenshots: the client still runs beside the updater" >&2
 updater=$(xdotool getwindowpid "$upd" 2>/dev/null || true)
 [ -n "$updater" ] && pids+=($updater)
-SETTLE=3 shoot updater "$upd" 24
+# Only the window: what lies around it may still show the question the client closed (the
+# compositor repaints that part of the desktop late).
+SETTLE=3 shoot updater "$upd"
 [ -n "$updater" ] && stop "$updater"
 stop "$pid" "$portal"
+fi
+
+if [ "$stage" = main ]; then
+# The main window: the login page enters the first server by itself; two more games come in
+# through "--open", as from a link handler.
+start_portal --auto-login
+CLIENT_BASE_URL=$base "$client" &
+pid=$!
+pids+=($pid)
+# The main window: the client's window that is neither the splash nor the login screen (it
+# starts covering the work area).
+main=""
+for _ in $(seq 1 120); do
+  for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true); do
+    case $(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}') in
+      ''|356|1237) ;;
+      *) main=$id ;;
+    esac
+  done
+  [ -n "$main" ] && break
+  sleep 0.5
+done
+[ -n "$main" ] || fail "no main window"
+sleep 2
+CLIENT_BASE_URL=$base "$client" --open "$base/games/talmar2/play/2" || fail "--open was refused"
+sleep 1
+CLIENT_BASE_URL=$base "$client" --open "$base/games/talmar2/" || fail "--open was refused"
+SETTLE=3 shoot main "$main"
+
+# The exit question: the main window's close button (43 x 18 pixels, 730 twips from the right
+# and 15 twips from the top).
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove $((X + WIDTH - 49 + 21)) $((Y + 1 + 9)) click 1
+box=$(wait_title "提示" 10) || fail "no exit question"
+xdotool mousemove $((X + 10)) $((Y + HEIGHT - 10))
+SETTLE=1 shoot exit-question "$box" 24
+stop "$pid" "$portal"
+fi
+
+# The login screen without a compositor: shaped windows with hard edges.
+if [ "$stage" = plain ] && [ -n "$compositor" ]; then
+  stop "$compositor"
+  start_portal
+  CLIENT_BASE_URL=$base "$client" &
+  pid=$!
+  pids+=($pid)
+  id=$(window_of "$pid" 1237) || fail "no login screen"
+  SETTLE=4 shoot login-no-compositor "$id"
+  stop "$pid" "$portal"
+fi

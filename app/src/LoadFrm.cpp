@@ -11,6 +11,7 @@
 #include "platform/Network.h"
 #include "platform/Process.h"
 #include "platform/Shell.h"
+#include "platform/WebBrowser.h"
 
 using namespace platform;
 
@@ -20,6 +21,11 @@ constexpr int kSplashHeight = 122;
 }  // namespace
 
 LoadFrm::LoadFrm() {
+  // Loading the web engine and starting its network process take about as long as the checks
+  // below spend waiting on the network: they start now and are ready when the login window's
+  // page is navigated.
+  // "/web" shows no page.
+  if (Command() != "/web") StartWebEngine();
   if (!InternetGetConnectedState()) {
     MessageBox("未能连接到服务器，请检查网络连接是否正常！", "提示", MB_OK | MB_ICONEXCLAMATION);
     EndProcessNow(0);

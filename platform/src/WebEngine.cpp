@@ -1,5 +1,5 @@
-// Loading the web module: InitWebEngine only records the store's options; the first view's
-// engine view (or the first website-data call) loads the module and hands them over.
+// Loading the web module: InitWebEngine only records the store's options; StartWebEngine, the
+// first view's engine view or the first website-data call loads the module and hands them over.
 
 #include "WebEngine.h"
 
@@ -33,6 +33,8 @@ struct EngineState {
   WebEngineOptions options;
   bool tried = false;    // the module was looked for (found or not)
   bool claimed = false;  // a view exists or existed
+  bool reported = false;  // a module that could not be loaded was reported
+  std::string why;        // why it could not
   const WebModuleTable* table = nullptr;
 };
 
@@ -111,31 +113,51 @@ void ClaimWebEngine() {
   State().claimed = true;
 }
 
-const WebModuleTable* WebEngineModule() {
-  EngineState& state = State();
-  if (state.tried) return state.table;
-  state.tried = true;
+namespace {
 
+// Looks for the module once and configures it; reports nothing.
+void LoadModule(EngineState& state) {
+  if (state.tried) return;
+  state.tried = true;
   const char* given = std::getenv(kModuleEnvironment);
   const std::string executableDirectory = ExecutableDirectory();
   const std::vector<std::string> candidates = WebModuleCandidates(
       given != nullptr ? given : "", executableDirectory, CLIENT_WEB_MODULE_DIR,
       CLIENT_WEB_MODULE_FILE, IsDevelopmentBuild(executableDirectory, CLIENT_BUILD_ROOT));
-  std::string why;
-  state.table = Open(candidates, why);
+  state.table = Open(candidates, state.why);
   if (state.table == nullptr) {
-    if (why.empty()) why = "no module to look for";
-    LogEvent("Web engine unavailable, pages will not load: " + why);
-    if (state.options.onUnavailable) {
-      // Called once; the handler may end the process.
-      const auto handler = state.options.onUnavailable;
-      handler(why);
-    }
-    return nullptr;
+    if (state.why.empty()) state.why = "no module to look for";
+    return;
   }
   const WebModuleOptions options{state.options.name.c_str(), state.options.dataDirectory.c_str(),
                                  state.options.cacheDirectory.c_str()};
   state.table->configure(&options);
+}
+
+}  // namespace
+
+void StartWebEngine() {
+  EngineState& state = State();
+  // Once a view exists it loads the engine from the loop itself.
+  if (state.tried || state.claimed) return;
+  LoadModule(state);
+  if (state.table != nullptr) state.table->prewarm();
+}
+
+const WebModuleTable* WebEngineModule() {
+  EngineState& state = State();
+  LoadModule(state);
+  if (state.table == nullptr && !state.reported) {
+    // Reported when a page is first needed, even when StartWebEngine found the module
+    // missing earlier: what the user sees comes in the same order either way.
+    state.reported = true;
+    LogEvent("Web engine unavailable, pages will not load: " + state.why);
+    if (state.options.onUnavailable) {
+      // Called once; the handler may end the process.
+      const auto handler = state.options.onUnavailable;
+      handler(state.why);
+    }
+  }
   return state.table;
 }
 

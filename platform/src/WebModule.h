@@ -2,8 +2,9 @@
 
 // The boundary between the web-browser view (platform/src/WebBrowser.cpp and friends, linked
 // into every program) and the web engine, which lives in a module of its own that is loaded
-// with dlopen when the first view is made. Programs that never show a page (the updater, the
-// splash phase of the client) thus never load the engine and its dependencies.
+// with dlopen when the first view is made or when a program starts the engine ahead of it
+// (StartWebEngine). Programs that never show a page (the updater) thus never load the engine
+// and its dependencies.
 //
 // The module exports one C function, kWebModuleEntry, which returns a table of plain C
 // functions. Nothing but C types crosses: the module is built with the same compiler, but it
@@ -68,6 +69,10 @@ struct WebModuleTable {
   // Website data (WebData.h types). Both wait for the engine while running the main loop.
   void (*fetchData)(WebModuleRecordFn add, void* context);
   bool (*removeData)(const char* const* siteNames, std::size_t count, unsigned types);
+
+  // Makes the store and starts the network process ahead of the first view (after configure);
+  // shows nothing.
+  void (*prewarm)();
 };
 
 typedef const WebModuleTable* (*WebModuleEntryFn)();
@@ -77,7 +82,7 @@ typedef const WebModuleTable* (*WebModuleEntryFn)();
 namespace platform {
 
 // Bumped whenever the table above changes.
-inline constexpr unsigned kWebModuleVersion = 2;
+inline constexpr unsigned kWebModuleVersion = 3;
 inline constexpr char kWebModuleEntry[] = "client_web_module";
 
 }  // namespace platform

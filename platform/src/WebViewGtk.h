@@ -58,6 +58,9 @@ void ConfigureWebContext(const WebModuleOptions& options);
 // first use.
 WebKitWebContext* SharedWebContext();
 
+// Makes the context and starts the network process ahead of the first view.
+void PrewarmWebContext();
+
 // The website data of the shared store (the table's fetchData and removeData).
 void FetchWebsiteData(WebModuleRecordFn add, void* context);
 bool RemoveWebsiteData(const char* const* siteNames, std::size_t count, unsigned types);

@@ -44,6 +44,10 @@ void OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {
   }
 }
 
+void OnAcceptPolicy(GObject* manager, GAsyncResult* result, gpointer /*unused*/) {
+  webkit_cookie_manager_get_accept_policy_finish(WEBKIT_COOKIE_MANAGER(manager), result, nullptr);
+}
+
 }  // namespace
 
 void ConfigureWebContext(const WebModuleOptions& options) {
@@ -86,6 +90,15 @@ WebKitWebContext* SharedWebContext() {
                    nullptr);
   kWebLog("web context: data " + data + ", cache " + cache);
   return engine.context.get();
+}
+
+void PrewarmWebContext() {
+  WebKitWebContext* context = SharedWebContext();
+  // The network process, which otherwise starts with the first view: any question to the
+  // cookie store starts it. (The engine starts a view's web process with its first load.)
+  webkit_cookie_manager_get_accept_policy(webkit_website_data_manager_get_cookie_manager(
+                                              webkit_web_context_get_website_data_manager(context)),
+                                          nullptr, &OnAcceptPolicy, nullptr);
 }
 
 }  // namespace platform

@@ -766,6 +766,10 @@ WebModuleView* Create(WebModuleEventFn raise, void* owner) {
   return new WebModuleView(raise, owner);
 }
 
+void Prewarm() {
+  platform::PrewarmWebContext();
+}
+
 void Destroy(WebModuleView* view) {
   delete view;
 }
@@ -820,6 +824,7 @@ constexpr WebModuleTable kTable = {
     &RunScript,
     &platform::FetchWebsiteData,
     &platform::RemoveWebsiteData,
+    &Prewarm,
 };
 
 }  // namespace

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -31,6 +34,36 @@ bool EngineMapped() {
   std::string line;
   while (std::getline(maps, line)) {
     if (line.find("libwebkit2gtk") != std::string::npos) return true;
+  }
+  return false;
+}
+
+// Whether a process descending from this one runs a program whose name starts with `name`.
+bool DescendantRunning(const std::string& name) {
+  std::vector<std::pair<int, int>> parents;  // pid, ppid
+  std::vector<std::pair<int, std::string>> names;
+  DIR* proc = opendir("/proc");
+  if (proc == nullptr) return false;
+  while (dirent* entry = readdir(proc)) {
+    const int pid = std::atoi(entry->d_name);
+    if (pid <= 0) continue;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    const auto open = line.find('('), close = line.rfind(')');
+    if (open == std::string::npos || close == std::string::npos) continue;
+    parents.emplace_back(pid, std::atoi(line.c_str() + close + 4));
+    names.emplace_back(pid, line.substr(open + 1, close - open - 1));
+  }
+  closedir(proc);
+  for (const auto& [pid, comm] : names) {
+    if (comm.rfind(name, 0) != 0) continue;
+    for (int p = pid, hops = 0; p > 1 && hops < 16; ++hops) {
+      int up = 0;
+      for (const auto& [child, parent] : parents) up = child == p ? parent : up;
+      if (up == getpid()) return true;
+      p = up;
+    }
   }
   return false;
 }
@@ -118,6 +151,30 @@ TEST_F(WebEngineLoad, FirstViewLoadsEngineFromTheLoopNotWindowsOrStoreChoice) {
   EXPECT_EQ("data:text/html,<p>loaded</p>", browser.LocationURL());
 }
 
+// Started ahead of any view (the client does so before its update check): the engine is loaded
+// and its network process runs without a view or a window of its own; the store is chosen for
+// good, and the first view loads its page with what was started.
+TEST_F(WebEngineLoad, StartedAheadOfTheFirstView) {
+  WebEngineOptions options;
+  options.name = "engine-start-test";
+  ASSERT_TRUE(InitWebEngine(options));
+  StartWebEngine();
+  EXPECT_TRUE(EngineMapped());
+  EXPECT_FALSE(InitWebEngine(options));
+  EXPECT_TRUE(PumpUntil([] { return DescendantRunning("WebKitNetwork"); }, 30));
+  EXPECT_FALSE(DescendantRunning("WebKitWebProces")) << "no web process before a page loads";
+  StartWebEngine();  // again: nothing more
+
+  WebBrowser browser;
+  std::string completed;
+  browser.OnDocumentComplete([&](const std::string& url) { completed = url; });
+  EXPECT_NE(0u, HostWebBrowser(browser, window, 0, 0, 320, 200));
+  browser.Navigate("data:text/html,<p>after start</p>");
+  ASSERT_TRUE(PumpUntil([&] { return !completed.empty(); }, 30));
+  EXPECT_EQ("data:text/html,<p>after start</p>", completed);
+  EXPECT_TRUE(log.empty()) << log.front();
+}
+
 TEST_F(WebEngineLoad, ViewGoneBeforeTheLoopRanNeverLoadsEngine) {
   {
     WebBrowser browser;
@@ -186,6 +243,28 @@ TEST_F(WebEngineMissing, ViewsShowNothingAndNeverComplete) {
   EXPECT_EQ(0, events);
   EXPECT_TRUE(FetchWebData().empty());
   EXPECT_FALSE(RemoveWebData({"example.org"}, kWebDataCookies));
+  EXPECT_FALSE(EngineMapped());
+}
+
+// Starting a missing engine says nothing; the first view reports it, once, as it would have.
+TEST_F(WebEngineMissing, StartReportsNothingTheFirstViewDoes) {
+  int unavailable = 0;
+  WebEngineOptions options;
+  options.onUnavailable = [&](const std::string&) { ++unavailable; };
+  ASSERT_TRUE(InitWebEngine(options));
+  StartWebEngine();
+  PumpUntil([] { return false; }, 0.2);
+  EXPECT_TRUE(log.empty()) << log.front();
+  EXPECT_EQ(0, unavailable);
+  WebBrowser browser;
+  EXPECT_NE(0u, HostWebBrowser(browser, window, 0, 0, 100, 100));
+  browser.Navigate("about:blank");
+  ASSERT_TRUE(PumpUntil([&] { return !log.empty(); }, 30));
+  WebBrowser second;
+  second.Navigate("about:blank");
+  PumpUntil([] { return false; }, 0.2);
+  EXPECT_EQ(1u, log.size());
+  EXPECT_EQ(1, unavailable);
   EXPECT_FALSE(EngineMapped());
 }
 
