@@ -32,11 +32,25 @@ std::string Base(const char* builtIn) {
 
 }  // namespace
 
-std::string UpdateListUrl() { return Base(CLIENT_UPDATE_HOST) + "/gamehome/talmar2/update.txt"; }
-std::string UpdateSignatureUrl() { return UpdateListUrl() + ".sig"; }
-std::string UpdatePublicKey() { return CLIENT_UPDATE_PUBKEY; }
-std::string LoginPageUrl() { return Base(CLIENT_PORTAL_HOST) + "/games/talmar2/dlq/"; }
-std::string GameSpaceUrl() { return Base(CLIENT_PORTAL_HOST) + "/games/talmar2/"; }
-std::string HomePageUrl() { return Base(CLIENT_HOME_HOST) + "/"; }
+std::string UpdateListUrl() {
+  return Base(CLIENT_UPDATE_HOST) + "/gamehome/talmar2/update.txt";
+}
+std::string UpdateSignatureUrl() {
+  return UpdateListUrl() + ".sig";
+}
+std::string UpdatePublicKey() {
+  return CLIENT_UPDATE_PUBKEY;
+}
+std::string LoginPageUrl() {
+  return Base(CLIENT_PORTAL_HOST) + "/games/talmar2/dlq/";
+}
+std::string GameSpaceUrl() {
+  return Base(CLIENT_PORTAL_HOST) + "/games/talmar2/";
+}
+std::string HomePageUrl() {
+  return Base(CLIENT_HOME_HOST) + "/";
+}
 
-std::string ClientCaption() { return std::string(ClientTitle) + "客户端"; }
+std::string ClientCaption() {
+  return std::string(ClientTitle) + "客户端";
+}

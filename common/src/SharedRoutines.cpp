@@ -6,7 +6,9 @@
 #include "platform/Files.h"
 #include "platform/Resources.h"
 
-std::string GetTempDir() { return platform::PrivateTempDir(GameId); }
+std::string GetTempDir() {
+  return platform::PrivateTempDir(GameId);
+}
 
 void SaveResToFile(int resId, const std::string& resType, const std::string& filePath) {
   const auto data = platform::FindResourceData(resType, resId);

@@ -4,7 +4,9 @@
 
 using namespace platform;
 
-COrvNotifyIcon::~COrvNotifyIcon() { DeleteNotifyIcon(); }
+COrvNotifyIcon::~COrvNotifyIcon() {
+  DeleteNotifyIcon();
+}
 
 void COrvNotifyIcon::SetField(char* field, std::size_t size, const std::string& text) {
   std::size_t n = std::min(text.size(), size - 1);
@@ -51,4 +53,6 @@ bool COrvNotifyIcon::HideBubble() {
   return Shell_NotifyIcon(NIM_MODIFY, m_nid);
 }
 
-bool COrvNotifyIcon::DeleteNotifyIcon() { return Shell_NotifyIcon(NIM_DELETE, m_nid); }
+bool COrvNotifyIcon::DeleteNotifyIcon() {
+  return Shell_NotifyIcon(NIM_DELETE, m_nid);
+}

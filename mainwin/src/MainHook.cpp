@@ -37,7 +37,9 @@ void StopMainHook(HWND hWnd) {
   g_hooked = 0;
 }
 
-bool MainHotKeyRegistered() { return g_hotKey; }
+bool MainHotKeyRegistered() {
+  return g_hotKey;
+}
 
 LRESULT MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
   if (uMsg == WM_HOTKEY) {
@@ -52,4 +54,6 @@ LRESULT MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
   return DefSubclassProc(hWnd, uMsg, wParam, lParam);
 }
 
-void ToggleMainWindow(HWND hWnd) { ShowWindow(hWnd, IsWindowVisible(hWnd) ? SW_HIDE : SW_SHOW); }
+void ToggleMainWindow(HWND hWnd) {
+  ShowWindow(hWnd, IsWindowVisible(hWnd) ? SW_HIDE : SW_SHOW);
+}

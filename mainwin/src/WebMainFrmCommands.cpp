@@ -11,9 +11,13 @@
 
 using namespace platform;
 
-void WebMainFrm::CloseCommand() { FormSlot<WebMainFrm>::Unload(); }
+void WebMainFrm::CloseCommand() {
+  FormSlot<WebMainFrm>::Unload();
+}
 
-void WebMainFrm::MinimizeCommand() { ShowWindow(hWnd(), SW_MINIMIZE); }
+void WebMainFrm::MinimizeCommand() {
+  ShowWindow(hWnd(), SW_MINIMIZE);
+}
 
 void WebMainFrm::MaxRestoreCommand() {
   if (!m_objStyle) return;
@@ -70,7 +74,9 @@ void WebMainFrm::UpdateCommand() {
   m_Checking = false;
 }
 
-void WebMainFrm::GameSpaceCommand() { ShellExecuteOpen(GameSpaceUrl(), ""); }
+void WebMainFrm::GameSpaceCommand() {
+  ShellExecuteOpen(GameSpaceUrl(), "");
+}
 
 void WebMainFrm::OtherUserCommand() {
   if (TheMainWindowHost().showLogin) TheMainWindowHost().showLogin();

@@ -2,14 +2,14 @@
 
 #include <glib.h>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <climits>
-#include <dirent.h>
-#include <sys/file.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -160,7 +160,9 @@ bool RenameFile(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
 
 bool SetProgramMode(const std::string& path, bool program) {
   return ::chmod(path.c_str(), program ? 0755 : 0644) == 0;

@@ -44,11 +44,16 @@ KeySym KeySymFor(UINT vk) {
   if (vk >= 'A' && vk <= 'Z') return XK_a + (vk - 'A');
   if (vk >= '0' && vk <= '9') return XK_0 + (vk - '0');
   switch (vk) {
-    case VK_SPACE: return XK_space;
-    case VK_RETURN: return XK_Return;
-    case VK_ESCAPE: return XK_Escape;
-    case VK_TAB: return XK_Tab;
-    default: return NoSymbol;
+    case VK_SPACE:
+      return XK_space;
+    case VK_RETURN:
+      return XK_Return;
+    case VK_ESCAPE:
+      return XK_Escape;
+    case VK_TAB:
+      return XK_Tab;
+    default:
+      return NoSymbol;
   }
 }
 

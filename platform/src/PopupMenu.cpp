@@ -33,7 +33,9 @@ namespace {
 GtkWidget* g_openMenu = nullptr;
 }
 
-GtkWidget* CurrentPopupMenu() { return g_openMenu; }
+GtkWidget* CurrentPopupMenu() {
+  return g_openMenu;
+}
 
 // "&x" marks the access key and "&&" is "&"; the toolkit and dbusmenu write those "_x" and "&",
 // and a literal "_" as "__".
@@ -86,7 +88,9 @@ std::vector<MenuItem> GetWindowMenu(HWND hwnd) {
   return it == Menus().end() ? std::vector<MenuItem>{} : it->second;
 }
 
-bool PopupMenu(HWND hwnd) { return PopupMenu(hwnd, GetWindowMenu(hwnd)); }
+bool PopupMenu(HWND hwnd) {
+  return PopupMenu(hwnd, GetWindowMenu(hwnd));
+}
 
 bool PopupMenu(HWND hwnd, const std::vector<MenuItem>& items) {
   if (!IsWindow(hwnd) || items.empty() || gdk_display_get_default() == nullptr) return false;
@@ -150,6 +154,8 @@ bool PopupMenu(HWND hwnd, const std::vector<MenuItem>& items) {
   return true;
 }
 
-bool IsPopupMenuOpen() { return detail::g_openMenu != nullptr; }
+bool IsPopupMenuOpen() {
+  return detail::g_openMenu != nullptr;
+}
 
 }  // namespace platform

@@ -5,10 +5,10 @@
 // That works the same with and without a compositor (the root window holds what is on the
 // screen in both cases).
 
-#include <gdk/gdkx.h>
-#include <gtk/gtk.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/shape.h>
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
 
 #include <algorithm>
 #include <vector>
@@ -94,8 +94,8 @@ bool Show(Outline& o) {
     Display* dpy = GDK_WINDOW_XDISPLAY(gw);
     const Window xid = GDK_WINDOW_XID(gw);
     std::vector<XRectangle> dots = Dots(o.rect);
-    XShapeCombineRectangles(dpy, xid, ShapeBounding, 0, 0, dots.data(), static_cast<int>(dots.size()),
-                            ShapeSet, YXBanded);
+    XShapeCombineRectangles(dpy, xid, ShapeBounding, 0, 0, dots.data(),
+                            static_cast<int>(dots.size()), ShapeSet, YXBanded);
     XShapeCombineRectangles(dpy, xid, ShapeInput, 0, 0, nullptr, 0, ShapeSet, YXBanded);
   }
   gtk_widget_show(win);
@@ -115,7 +115,8 @@ bool ToggleScreenOutline(const RECT& rect) {
   if (rect.left >= rect.right || rect.top >= rect.bottom) return true;
   if (gdk_display_get_default() == nullptr) return false;
   auto& all = Outlines();
-  auto same = std::find_if(all.begin(), all.end(), [&](const Outline& o) { return o.rect == rect; });
+  auto same =
+      std::find_if(all.begin(), all.end(), [&](const Outline& o) { return o.rect == rect; });
   if (same != all.end()) {
     // Inverting the same pixels again gives back what was there.
     Hide(*same);

@@ -2,9 +2,9 @@
 
 #include <gio/gio.h>
 
+#include <unistd.h>
 #include <cstring>
 #include <map>
-#include <unistd.h>
 #include <memory>
 
 #include "DesktopImpl.h"
@@ -135,8 +135,8 @@ bool StartDdeService(const std::string& service, const std::string& topic, HWND 
     g_dbus_node_info_unref(svc->node);
     g_dbus_connection_call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
                            "org.freedesktop.DBus", "ReleaseName",
-                           g_variant_new("(s)", names.bus.c_str()), nullptr,
-                           G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+                           g_variant_new("(s)", names.bus.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE,
+                           -1, nullptr, nullptr, nullptr);
     return false;
   }
   Services()[names.bus] = std::move(svc);
@@ -173,13 +173,14 @@ DdeResult DdeExecute(const std::string& service, const std::string& topic,
     return say(DdeResult::BadText, "the address contains a NUL character");
   }
   GDBusConnection* bus = detail::SessionBus();
-  if (bus == nullptr) return say(DdeResult::NoBus, "no session bus: no running client can be reached");
+  if (bus == nullptr)
+    return say(DdeResult::NoBus, "no session bus: no running client can be reached");
   const Names names = NamesFor(service, topic);
   GError* error = nullptr;
-  GVariant* reply = g_dbus_connection_call_sync(
-      bus, names.bus.c_str(), names.path.c_str(), names.iface.c_str(), "Execute",
-      g_variant_new("(s)", command.c_str()), nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START,
-      kCallTimeoutMs, nullptr, &error);
+  GVariant* reply =
+      g_dbus_connection_call_sync(bus, names.bus.c_str(), names.path.c_str(), names.iface.c_str(),
+                                  "Execute", g_variant_new("(s)", command.c_str()), nullptr,
+                                  G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs, nullptr, &error);
   if (reply != nullptr) {
     g_variant_unref(reply);
     return DdeResult::Accepted;
@@ -198,7 +199,8 @@ DdeResult DdeExecute(const std::string& service, const std::string& topic,
     }
     g_error_free(error);
   }
-  if (noServer) return say(DdeResult::NoServer, "no running client (nothing offers " + names.bus + ")");
+  if (noServer)
+    return say(DdeResult::NoServer, "no running client (nothing offers " + names.bus + ")");
   return say(DdeResult::Refused, "the running client did not open it: " + text);
 }
 

@@ -184,7 +184,8 @@ void FillMenu(Icon& icon) {
                        G_CALLBACK(+[](DbusmenuMenuitem* m, guint, gpointer data) {
                          Icon* i = FindSerial(GPOINTER_TO_UINT(data));
                          if (i == nullptr) return;
-                         const auto cmd = GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(m), "command"));
+                         const auto cmd =
+                             GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(m), "command"));
                          PostMessage(i->owner, WM_COMMAND, cmd & 0xFFFF, 0);
                        }),
                        GUINT_TO_POINTER(icon.serial));
@@ -227,7 +228,8 @@ GVariant* OnItemProperty(GDBusConnection*, const gchar*, const gchar*, const gch
   }
   const std::string n = name;
   if (n == "Category") return g_variant_new_string("ApplicationStatus");
-  if (n == "Id") return g_variant_new_string(g_get_prgname() != nullptr ? g_get_prgname() : "client");
+  if (n == "Id")
+    return g_variant_new_string(g_get_prgname() != nullptr ? g_get_prgname() : "client");
   if (n == "Title") return g_variant_new_string(icon->tip.c_str());
   if (n == "Status") return g_variant_new_string("Active");
   if (n == "WindowId") return g_variant_new_int32(0);
@@ -252,9 +254,9 @@ void RegisterWithWatcher(Icon& icon) {
   g_dbus_connection_call(
       detail::SessionBus(), kWatcher, "/StatusNotifierWatcher", kWatcher,
       "RegisterStatusNotifierItem",
-      g_variant_new("(s)", icon.itemPath == kItemPath ? icon.busName.c_str() : icon.itemPath.c_str()),
-      nullptr,
-      G_DBUS_CALL_FLAGS_NO_AUTO_START, kSyncTimeoutMs, nullptr,
+      g_variant_new("(s)",
+                    icon.itemPath == kItemPath ? icon.busName.c_str() : icon.itemPath.c_str()),
+      nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, kSyncTimeoutMs, nullptr,
       [](GObject* source, GAsyncResult* res, gpointer data) {
         GError* error = nullptr;
         GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), res, &error);
@@ -288,8 +290,8 @@ bool ShowItem(Icon& icon) {
     icon.itemPath.clear();
     return false;
   }
-  icon.busName = "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" +
-                 std::to_string(icon.serial);
+  icon.busName =
+      "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(icon.serial);
   GVariant* reply = g_dbus_connection_call_sync(
       bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
       g_variant_new("(su)", icon.busName.c_str(), 4u), G_VARIANT_TYPE("(u)"),
@@ -420,9 +422,9 @@ void FollowWatcher() {
   if (t.watch != 0 || bus == nullptr) return;
   // Asked once now, so the first icon takes the right path at once; then followed.
   GVariant* reply = g_dbus_connection_call_sync(
-      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-      "GetNameOwner", g_variant_new("(s)", kWatcher), G_VARIANT_TYPE("(s)"),
-      G_DBUS_CALL_FLAGS_NONE, kSyncTimeoutMs, nullptr, nullptr);
+      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetNameOwner",
+      g_variant_new("(s)", kWatcher), G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, kSyncTimeoutMs,
+      nullptr, nullptr);
   if (reply != nullptr) {
     const gchar* owner = nullptr;
     g_variant_get(reply, "(&s)", &owner);
@@ -443,8 +445,8 @@ void FollowNotificationsClosed() {
   t.closedSubscription = g_dbus_connection_signal_subscribe(
       bus, nullptr, "org.freedesktop.Notifications", "NotificationClosed",
       "/org/freedesktop/Notifications", nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-      [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-         GVariant* params, gpointer) {
+      [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* params,
+         gpointer) {
         guint32 id = 0, reason = 0;
         if (!g_variant_is_of_type(params, G_VARIANT_TYPE("(uu)"))) return;
         g_variant_get(params, "(uu)", &id, &reason);
@@ -483,8 +485,8 @@ void ShowBalloon(Icon& icon, const std::string& title, const std::string& text, 
   g_dbus_connection_call(
       bus, "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
       "org.freedesktop.Notifications", "Notify",
-      g_variant_new("(susssasa{sv}i)", appName, icon.notification, "", title.c_str(),
-                    text.c_str(), nullptr, &hints, -1),
+      g_variant_new("(susssasa{sv}i)", appName, icon.notification, "", title.c_str(), text.c_str(),
+                    nullptr, &hints, -1),
       G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, kSyncTimeoutMs, nullptr,
       [](GObject* source, GAsyncResult* res, gpointer data) {
         GError* error = nullptr;
@@ -503,10 +505,9 @@ void ShowBalloon(Icon& icon, const std::string& title, const std::string& text, 
         } else if (detail::SessionBus() != nullptr) {
           // Hidden (or the icon deleted) before the server answered.
           g_dbus_connection_call(detail::SessionBus(), "org.freedesktop.Notifications",
-                                 "/org/freedesktop/Notifications",
-                                 "org.freedesktop.Notifications", "CloseNotification",
-                                 g_variant_new("(u)", id), nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
-                                 nullptr, nullptr, nullptr);
+                                 "/org/freedesktop/Notifications", "org.freedesktop.Notifications",
+                                 "CloseNotification", g_variant_new("(u)", id), nullptr,
+                                 G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
         }
       },
       GUINT_TO_POINTER(icon.serial));

@@ -204,7 +204,9 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // ---- Creation and life ----
 
-HWND CreateWindowEx(const CreateWindowArgs& args) { return CreateWindowHosting(args, nullptr); }
+HWND CreateWindowEx(const CreateWindowArgs& args) {
+  return CreateWindowHosting(args, nullptr);
+}
 
 HWND detail::CreateWindowHosting(const CreateWindowArgs& args, GtkWidget* hosted) {
   auto rec = std::make_unique<WindowRecord>();

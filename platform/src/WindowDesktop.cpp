@@ -1,8 +1,8 @@
 // The desktop around our windows: the work area and screen size, and the desktop-wide changes
 // (work area, monitors, compositor) that the windows hear of as messages.
 
-#include <gdk/gdkx.h>
 #include <X11/Xlib.h>
+#include <gdk/gdkx.h>
 
 #include "WindowGtk.h"
 
@@ -95,9 +95,12 @@ int GetSystemMetrics(int index) {
   GdkRectangle r{};
   gdk_monitor_get_geometry(m, &r);
   switch (index) {
-    case SM_CXSCREEN: return r.width;
-    case SM_CYSCREEN: return r.height;
-    default: return 0;
+    case SM_CXSCREEN:
+      return r.width;
+    case SM_CYSCREEN:
+      return r.height;
+    default:
+      return 0;
   }
 }
 

@@ -85,8 +85,8 @@ gboolean OnWindowState(GtkWidget*, GdkEventWindowState* e, gpointer data) {
     bool changed = false;
     if (e->changed_mask & GDK_WINDOW_STATE_ICONIFIED) {
       const bool iconic = (e->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
-      const bool stale = n->iconicPending && iconic != n->iconic &&
-                         g_get_monotonic_time() < n->iconicPendingUntil;
+      const bool stale =
+          n->iconicPending && iconic != n->iconic && g_get_monotonic_time() < n->iconicPendingUntil;
       if (!stale) {
         n->iconicPending = false;
         changed |= iconic != n->iconic;
@@ -152,10 +152,20 @@ void Present(HWND h) {
 bool GeometryDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
   if (msg != WM_SYSCOMMAND) return false;
   switch (wParam & 0xFFF0) {
-    case SC_MINIMIZE: ShowWindow(rec.hwnd, SW_MINIMIZE); result = 0; return true;
-    case SC_MAXIMIZE: ShowWindow(rec.hwnd, SW_MAXIMIZE); result = 0; return true;
-    case SC_RESTORE: ShowWindow(rec.hwnd, SW_RESTORE); result = 0; return true;
-    default: return false;
+    case SC_MINIMIZE:
+      ShowWindow(rec.hwnd, SW_MINIMIZE);
+      result = 0;
+      return true;
+    case SC_MAXIMIZE:
+      ShowWindow(rec.hwnd, SW_MAXIMIZE);
+      result = 0;
+      return true;
+    case SC_RESTORE:
+      ShowWindow(rec.hwnd, SW_RESTORE);
+      result = 0;
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -323,8 +333,10 @@ bool ShowWindow(HWND hwnd, int cmd) {
       break;
     case SW_RESTORE:
     case SW_SHOWNORMAL:
-      if (n->iconic) gtk_window_deiconify(win);
-      else if (cmd == SW_RESTORE && n->maximized) gtk_window_unmaximize(win);
+      if (n->iconic)
+        gtk_window_deiconify(win);
+      else if (cmd == SW_RESTORE && n->maximized)
+        gtk_window_unmaximize(win);
       sizeChanged = n->iconic;
       n->iconic = false;
       break;
@@ -372,6 +384,8 @@ bool SetForegroundWindow(HWND hwnd) {
   return true;
 }
 
-bool SetActiveWindow(HWND hwnd) { return SetForegroundWindow(hwnd); }
+bool SetActiveWindow(HWND hwnd) {
+  return SetForegroundWindow(hwnd);
+}
 
 }  // namespace platform

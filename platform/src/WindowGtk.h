@@ -146,17 +146,21 @@ void CompositingChanged();
 
 inline constexpr const char* kHwndKey = "platform-hwnd";
 
-inline HWND HwndOf(gpointer data) { return static_cast<HWND>(GPOINTER_TO_UINT(data)); }
-inline LPARAM PackPoint(int x, int y) { return MAKELPARAM(x, y); }
+inline HWND HwndOf(gpointer data) {
+  return static_cast<HWND>(GPOINTER_TO_UINT(data));
+}
+inline LPARAM PackPoint(int x, int y) {
+  return MAKELPARAM(x, y);
+}
 
 // Connects a handler that receives the window's handle as its data; disconnected when the
 // window goes.
 template <typename Handler>
 void Connect(NativeWindow& n, gpointer instance, const char* signal, Handler handler,
              bool after = false) {
-  const gulong id = g_signal_connect_data(instance, signal, G_CALLBACK(handler),
-                                          GUINT_TO_POINTER(n.hwnd), nullptr,
-                                          after ? G_CONNECT_AFTER : GConnectFlags(0));
+  const gulong id =
+      g_signal_connect_data(instance, signal, G_CALLBACK(handler), GUINT_TO_POINTER(n.hwnd),
+                            nullptr, after ? G_CONNECT_AFTER : GConnectFlags(0));
   n.signals.push_back(SignalLink{G_OBJECT(instance), id});
 }
 
@@ -178,8 +182,8 @@ void ForgetGeometry(NativeWindow& n);
 bool GeometryDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
 // Input (WindowInput.cpp).
-void ConnectInput(NativeWindow& n);     // a client area
-void ConnectKeys(NativeWindow& n);      // top-level windows
+void ConnectInput(NativeWindow& n);  // a client area
+void ConnectKeys(NativeWindow& n);   // top-level windows
 void ConnectCloseRequest(NativeWindow& n);
 // Drops the capture without messages when it is `h` or inside it (the window is going).
 void DropCaptureWithin(HWND h);
@@ -191,7 +195,7 @@ bool TakesInput(HWND h);
 void ApplyEnabled(WindowRecord& rec);
 
 // Painting (WindowPaint.cpp).
-void ConnectPaint(NativeWindow& n);     // a client area
+void ConnectPaint(NativeWindow& n);  // a client area
 void ConnectTopLevelPaint(NativeWindow& n);
 // A colour-keyed top-level window about to be mapped: paints it and its windows off the screen
 // to know its shape, so that it is mapped with the shape it will have.

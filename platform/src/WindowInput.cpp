@@ -45,10 +45,14 @@ WPARAM KeyFlags(guint state) {
 
 WPARAM ButtonFlag(guint button) {
   switch (button) {
-    case 1: return MK_LBUTTON;
-    case 2: return MK_MBUTTON;
-    case 3: return MK_RBUTTON;
-    default: return 0;
+    case 1:
+      return MK_LBUTTON;
+    case 2:
+      return MK_MBUTTON;
+    case 3:
+      return MK_RBUTTON;
+    default:
+      return 0;
   }
 }
 
@@ -119,10 +123,17 @@ gboolean OnButtonPress(GtkWidget* widget, GdkEventButton* e, gpointer data) {
     }
     UINT msg = 0;
     switch (e->button) {
-      case 1: msg = dbl ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN; break;
-      case 2: msg = WM_MBUTTONDOWN; break;
-      case 3: msg = dbl ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN; break;
-      default: return TRUE;
+      case 1:
+        msg = dbl ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN;
+        break;
+      case 2:
+        msg = WM_MBUTTONDOWN;
+        break;
+      case 3:
+        msg = dbl ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN;
+        break;
+      default:
+        return TRUE;
     }
     SendMessage(t.hwnd, msg, KeyFlags(e->state) | ButtonFlag(e->button), PackPoint(t.x, t.y));
     return TRUE;
@@ -138,10 +149,17 @@ gboolean OnButtonRelease(GtkWidget* widget, GdkEventButton* e, gpointer data) {
     if (!TakesInput(t.hwnd)) return TRUE;  // a disabled window hears nothing
     UINT msg = 0;
     switch (e->button) {
-      case 1: msg = WM_LBUTTONUP; break;
-      case 2: msg = WM_MBUTTONUP; break;
-      case 3: msg = WM_RBUTTONUP; break;
-      default: return TRUE;
+      case 1:
+        msg = WM_LBUTTONUP;
+        break;
+      case 2:
+        msg = WM_MBUTTONUP;
+        break;
+      case 3:
+        msg = WM_RBUTTONUP;
+        break;
+      default:
+        return TRUE;
     }
     SendMessage(t.hwnd, msg, KeyFlags(e->state) & ~ButtonFlag(e->button), PackPoint(t.x, t.y));
     return TRUE;
@@ -181,10 +199,17 @@ gboolean OnScroll(GtkWidget* widget, GdkEventScroll* e, gpointer data) {
     if (!TakesInput(t.hwnd)) return TRUE;  // a disabled window hears nothing
     int delta = 0;
     switch (e->direction) {
-      case GDK_SCROLL_UP: delta = 120; break;
-      case GDK_SCROLL_DOWN: delta = -120; break;
-      case GDK_SCROLL_SMOOTH: delta = static_cast<int>(std::lround(-e->delta_y * 120)); break;
-      default: return TRUE;
+      case GDK_SCROLL_UP:
+        delta = 120;
+        break;
+      case GDK_SCROLL_DOWN:
+        delta = -120;
+        break;
+      case GDK_SCROLL_SMOOTH:
+        delta = static_cast<int>(std::lround(-e->delta_y * 120));
+        break;
+      default:
+        return TRUE;
     }
     if (delta == 0) return TRUE;
     // The wheel message carries screen coordinates.
@@ -280,8 +305,8 @@ guint BaseKeyval(const GdkEventKey* e) {
   guint keyval = e->keyval;
   GdkKeymap* keymap = gdk_keymap_get_for_display(gdk_window_get_display(e->window));
   guint base = 0;
-  if (gdk_keymap_translate_keyboard_state(keymap, e->hardware_keycode, GdkModifierType(0),
-                                          e->group, &base, nullptr, nullptr, nullptr)) {
+  if (gdk_keymap_translate_keyboard_state(keymap, e->hardware_keycode, GdkModifierType(0), e->group,
+                                          &base, nullptr, nullptr, nullptr)) {
     keyval = base;
   }
   return keyval;
@@ -372,7 +397,9 @@ void ConnectKeys(NativeWindow& n) {
   Connect(n, n.window, "key-release-event", OnKey);
 }
 
-void ConnectCloseRequest(NativeWindow& n) { Connect(n, n.window, "delete-event", OnDelete); }
+void ConnectCloseRequest(NativeWindow& n) {
+  Connect(n, n.window, "delete-event", OnDelete);
+}
 
 void DropCaptureWithin(HWND h) {
   if (g_capture == 0 || TopLevelOf(g_capture) != TopLevelOf(h)) return;
@@ -411,9 +438,12 @@ bool InputDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM, LRESULT& r
   GdkModifierType state{};
   gdk_device_get_state(pointer, gtk_widget_get_window(GTK_WIDGET(win)), nullptr, &state);
   guint button = 0;
-  if (state & GDK_BUTTON1_MASK) button = 1;
-  else if (state & GDK_BUTTON2_MASK) button = 2;
-  else if (state & GDK_BUTTON3_MASK) button = 3;
+  if (state & GDK_BUTTON1_MASK)
+    button = 1;
+  else if (state & GDK_BUTTON2_MASK)
+    button = 2;
+  else if (state & GDK_BUTTON3_MASK)
+    button = 3;
   result = 0;
   if (button == 0) return true;
   gint x = 0, y = 0;
@@ -497,7 +527,9 @@ bool ReleaseCapture() {
   return true;
 }
 
-HWND GetCapture() { return g_capture != 0 && IsWindow(g_capture) ? g_capture : 0; }
+HWND GetCapture() {
+  return g_capture != 0 && IsWindow(g_capture) ? g_capture : 0;
+}
 
 bool GetCursorPos(POINT* pt) {
   GdkDevice* pointer = Pointer();
@@ -592,10 +624,14 @@ void SetWindowCursor(HWND hwnd, Cursor cursor) {
     GdkCursorType fallback;
   };
   static constexpr Shape kShapes[] = {
-      {"default", GDK_LEFT_PTR},       {"pointer", GDK_HAND2},
-      {"ew-resize", GDK_SB_H_DOUBLE_ARROW}, {"ns-resize", GDK_SB_V_DOUBLE_ARROW},
-      {"nwse-resize", GDK_BOTTOM_RIGHT_CORNER}, {"nesw-resize", GDK_BOTTOM_LEFT_CORNER},
-      {"move", GDK_FLEUR},            {"wait", GDK_WATCH},
+      {"default", GDK_LEFT_PTR},
+      {"pointer", GDK_HAND2},
+      {"ew-resize", GDK_SB_H_DOUBLE_ARROW},
+      {"ns-resize", GDK_SB_V_DOUBLE_ARROW},
+      {"nwse-resize", GDK_BOTTOM_RIGHT_CORNER},
+      {"nesw-resize", GDK_BOTTOM_LEFT_CORNER},
+      {"move", GDK_FLEUR},
+      {"wait", GDK_WATCH},
   };
   const Shape& shape = kShapes[static_cast<int>(cursor)];
   GdkDisplay* display = gtk_widget_get_display(n->client);

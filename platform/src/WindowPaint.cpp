@@ -155,7 +155,9 @@ gboolean OnMapped(GtkWidget*, GdkEvent*, gpointer data) {
 
 }  // namespace
 
-void ConnectPaint(NativeWindow& n) { Connect(n, n.client, "draw", OnDraw); }
+void ConnectPaint(NativeWindow& n) {
+  Connect(n, n.client, "draw", OnDraw);
+}
 
 namespace {
 
@@ -190,7 +192,9 @@ void ShapeBeforeMap(HWND topLevel) {
   if (Native(topLevel) != nullptr) UpdateShape(topLevel, false);
 }
 
-void ConnectTopLevelPaint(NativeWindow& n) { Connect(n, n.window, "map-event", OnMapped, true); }
+void ConnectTopLevelPaint(NativeWindow& n) {
+  Connect(n, n.window, "map-event", OnMapped, true);
+}
 
 bool PaintDefault(WindowRecord& rec, UINT msg, WPARAM, LPARAM, LRESULT& result) {
   NativeWindow* n = rec.native;
@@ -253,6 +257,8 @@ bool AllMappedTopLevelsDrawn() {
   return true;
 }
 
-void SetFirstFrameListener(void (*listener)()) { g_firstFrameListener = listener; }
+void SetFirstFrameListener(void (*listener)()) {
+  g_firstFrameListener = listener;
+}
 
 }  // namespace platform

@@ -45,34 +45,55 @@ WPARAM VirtualKeyFromKeysym(unsigned keysym) {
   if (keysym >= GDK_KEY_F1 && keysym <= GDK_KEY_F12) return 0x70 + (keysym - GDK_KEY_F1);
   if (keysym >= GDK_KEY_KP_0 && keysym <= GDK_KEY_KP_9) return 0x60 + (keysym - GDK_KEY_KP_0);
   switch (keysym) {
-    case GDK_KEY_BackSpace: return VK_BACK;
+    case GDK_KEY_BackSpace:
+      return VK_BACK;
     case GDK_KEY_Tab:
-    case GDK_KEY_ISO_Left_Tab: return VK_TAB;
+    case GDK_KEY_ISO_Left_Tab:
+      return VK_TAB;
     case GDK_KEY_Return:
-    case GDK_KEY_KP_Enter: return VK_RETURN;
+    case GDK_KEY_KP_Enter:
+      return VK_RETURN;
     case GDK_KEY_Shift_L:
-    case GDK_KEY_Shift_R: return VK_SHIFT;
+    case GDK_KEY_Shift_R:
+      return VK_SHIFT;
     case GDK_KEY_Control_L:
-    case GDK_KEY_Control_R: return VK_CONTROL;
+    case GDK_KEY_Control_R:
+      return VK_CONTROL;
     case GDK_KEY_Alt_L:
     case GDK_KEY_Alt_R:
     case GDK_KEY_Meta_L:
-    case GDK_KEY_Meta_R: return VK_MENU;
-    case GDK_KEY_Pause: return 0x13;
-    case GDK_KEY_Caps_Lock: return 0x14;
-    case GDK_KEY_Escape: return VK_ESCAPE;
-    case GDK_KEY_space: return VK_SPACE;
-    case GDK_KEY_Page_Up: return 0x21;
-    case GDK_KEY_Page_Down: return 0x22;
-    case GDK_KEY_End: return 0x23;
-    case GDK_KEY_Home: return 0x24;
-    case GDK_KEY_Left: return VK_LEFT;
-    case GDK_KEY_Up: return VK_UP;
-    case GDK_KEY_Right: return VK_RIGHT;
-    case GDK_KEY_Down: return VK_DOWN;
-    case GDK_KEY_Insert: return 0x2D;
-    case GDK_KEY_Delete: return 0x2E;
-    default: return 0;
+    case GDK_KEY_Meta_R:
+      return VK_MENU;
+    case GDK_KEY_Pause:
+      return 0x13;
+    case GDK_KEY_Caps_Lock:
+      return 0x14;
+    case GDK_KEY_Escape:
+      return VK_ESCAPE;
+    case GDK_KEY_space:
+      return VK_SPACE;
+    case GDK_KEY_Page_Up:
+      return 0x21;
+    case GDK_KEY_Page_Down:
+      return 0x22;
+    case GDK_KEY_End:
+      return 0x23;
+    case GDK_KEY_Home:
+      return 0x24;
+    case GDK_KEY_Left:
+      return VK_LEFT;
+    case GDK_KEY_Up:
+      return VK_UP;
+    case GDK_KEY_Right:
+      return VK_RIGHT;
+    case GDK_KEY_Down:
+      return VK_DOWN;
+    case GDK_KEY_Insert:
+      return 0x2D;
+    case GDK_KEY_Delete:
+      return 0x2E;
+    default:
+      return 0;
   }
 }
 

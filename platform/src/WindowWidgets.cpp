@@ -39,11 +39,10 @@ void Tag(GtkWidget* widget, HWND h) {
 
 GtkWidget* NewLayout(HWND h) {
   GtkWidget* layout = gtk_layout_new(nullptr, nullptr);
-  gtk_widget_add_events(layout, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
-                                    GDK_POINTER_MOTION_MASK | GDK_SCROLL_MASK |
-                                    GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK |
-                                    GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK |
-                                    GDK_FOCUS_CHANGE_MASK);
+  gtk_widget_add_events(layout,
+                        GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
+                            GDK_SCROLL_MASK | GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK |
+                            GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK | GDK_FOCUS_CHANGE_MASK);
   gtk_widget_set_can_focus(layout, TRUE);
   Tag(layout, h);
   return layout;
@@ -98,7 +97,9 @@ std::optional<rules::WindowPlace> PlaceOf(HWND h) {
 
 // The client area's top-left corner in screen pixels, from the geometry we keep (synchronous,
 // as the desktop we stand in for answers right after SetWindowPos).
-POINT ClientOrigin(HWND h) { return rules::ClientOrigin(h, PlaceOf); }
+POINT ClientOrigin(HWND h) {
+  return rules::ClientOrigin(h, PlaceOf);
+}
 
 void ApplyTopLevelStyle(WindowRecord& rec) {
   NativeWindow* n = rec.native;
@@ -134,7 +135,9 @@ HWND TopLevelOf(HWND hwnd) {
   return rec != nullptr ? rec->hwnd : 0;
 }
 
-bool ToolkitReady() { return gdk_display_get_default() != nullptr; }
+bool ToolkitReady() {
+  return gdk_display_get_default() != nullptr;
+}
 
 namespace {
 
@@ -269,10 +272,12 @@ void NativeParentChanged(WindowRecord& rec, HWND oldParent) {
     // widgets, which have no client area to move.
     const POINT o = oldParent != 0 ? ClientOrigin(oldParent) : POINT{};
     const int w = n->rect.Width(), h = n->rect.Height();
-    n->rect = RECT{o.x + n->rect.left, o.y + n->rect.top, o.x + n->rect.left + w, o.y + n->rect.top + h};
+    n->rect =
+        RECT{o.x + n->rect.left, o.y + n->rect.top, o.x + n->rect.left + w, o.y + n->rect.top + h};
     GtkWidget* widget = n->client;
     g_object_ref(widget);
-    if (GtkWidget* old = gtk_widget_get_parent(widget)) gtk_container_remove(GTK_CONTAINER(old), widget);
+    if (GtkWidget* old = gtk_widget_get_parent(widget))
+      gtk_container_remove(GTK_CONTAINER(old), widget);
     gtk_widget_set_size_request(widget, -1, -1);  // the window's size rules now
     WrapInGtkWindow(*n);
     g_object_unref(widget);

@@ -32,8 +32,8 @@ inline CommandResult RunWhilePumping(const std::string& command, int timeoutMs =
     const char* argv[] = {"/bin/bash", "-c", line.c_str(), nullptr};
     gchar* out = nullptr;
     gint st = 0;
-    if (g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_DEFAULT, nullptr,
-                     nullptr, &out, nullptr, &st, nullptr)) {
+    if (g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr,
+                     &out, nullptr, &st, nullptr)) {
       result->output = out != nullptr ? out : "";
       result->status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     }
@@ -55,8 +55,8 @@ class Background {
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     int out = -1;
-    if (g_spawn_async_with_pipes(nullptr, args.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr,
-                                 &m_pid, nullptr, &out, nullptr, nullptr)) {
+    if (g_spawn_async_with_pipes(nullptr, args.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr,
+                                 nullptr, &m_pid, nullptr, &out, nullptr, nullptr)) {
       m_out = out;
       ::fcntl(m_out, F_SETFL, O_NONBLOCK);
     }

@@ -59,7 +59,9 @@ inline std::string ReadFile(const std::string& path) {
 }
 
 // The addresses handed to the default browser, one per line.
-inline std::string BrowserLog() { return std::string(std::getenv("TEST_ROOT")) + "/browser.log"; }
+inline std::string BrowserLog() {
+  return std::string(std::getenv("TEST_ROOT")) + "/browser.log";
+}
 
 // Makes a program that appends its argument to BrowserLog() the default browser for http and
 // https, the way a desktop records it.

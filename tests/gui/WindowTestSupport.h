@@ -45,7 +45,8 @@ inline std::string MsgName(UINT m) {
     case WM_CLOSE: return "WM_CLOSE";
     case WM_ERASEBKGND: return "WM_ERASEBKGND";
     case WM_SHOWWINDOW: return "WM_SHOWWINDOW";
-    case WM_ENABLE: return "WM_ENABLE";
+    case WM_ENABLE:
+      return "WM_ENABLE";
     case WM_SETTINGCHANGE: return "WM_SETTINGCHANGE";
     case WM_NCDESTROY: return "WM_NCDESTROY";
     case WM_NCLBUTTONDOWN: return "WM_NCLBUTTONDOWN";

@@ -171,8 +171,8 @@ class Browser : public ::testing::Test {
     GtkAllocation a;
     gtk_widget_get_allocation(widget, &a);
     if (!gtk_widget_get_has_window(widget)) ox += a.x, oy += a.y;
-    const std::string command = "xdotool mousemove " + std::to_string(ox + x) + " " +
-                                std::to_string(oy + y) + " click 1";
+    const std::string command =
+        "xdotool mousemove " + std::to_string(ox + x) + " " + std::to_string(oy + y) + " click 1";
     ASSERT_EQ(std::system(command.c_str()), 0);
   }
 

@@ -20,12 +20,15 @@ using namespace wintest;
 
 namespace {
 
-::testing::Environment* const kToolkit = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
+::testing::Environment* const kToolkit =
+    ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
 
 constexpr UINT kCmdRefresh = 101, kCmdToggle = 102, kCmdOff = 103;
 
 std::vector<MenuItem> TestMenu() {
-  return {{kCmdRefresh, "&Refresh"}, {0, "", true}, {kCmdToggle, "Hide/Show"},
+  return {{kCmdRefresh, "&Refresh"},
+          {0, "", true},
+          {kCmdToggle, "Hide/Show"},
           {kCmdOff, "Not now", false, false}};
 }
 
@@ -49,7 +52,8 @@ bool SawCommand(const Recorder& rec, HWND h, UINT id) {
 bool NameHasOwner(const std::string& name) {
   const CommandResult r = RunWhilePumping(
       "gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus "
-      "--method org.freedesktop.DBus.NameHasOwner " + name);
+      "--method org.freedesktop.DBus.NameHasOwner " +
+      name);
   return r.output.find("true") != std::string::npos;
 }
 
@@ -72,9 +76,9 @@ bool MenuItemCentre(int index, POINT* pt) {
 
 // The mapped windows of the panel program, where the X server has them.
 std::vector<RECT> PanelWindows() {
-  std::istringstream lines(Output(
-      "for w in $(xdotool search --onlyvisible --class xfce4-panel); do "
-      "xdotool getwindowgeometry --shell $w | tr '\\n' ' '; echo; done 2>/dev/null"));
+  std::istringstream lines(
+      Output("for w in $(xdotool search --onlyvisible --class xfce4-panel); do "
+             "xdotool getwindowgeometry --shell $w | tr '\\n' ' '; echo; done 2>/dev/null"));
   std::vector<RECT> out;
   for (std::string line; std::getline(lines, line);) {
     int x, y, w, h;
@@ -115,8 +119,8 @@ TEST(DesktopServices, TrayIconInAnXEmbedTrayTogglesTheWindowAndOpensItsMenu) {
   RECT r;
   ASSERT_TRUE(WaitFor([&] { return GetTrayIconRect(t.w, COrvNotifyIcon::kIconId, &r); }, 10000))
       << "the icon never got a place in the tray";
-  const std::string at = std::to_string(r.left + r.Width() / 2) + " " +
-                         std::to_string(r.top + r.Height() / 2);
+  const std::string at =
+      std::to_string(r.left + r.Width() / 2) + " " + std::to_string(r.top + r.Height() / 2);
 
   // A left click toggles on the release, once per click.
   Xdotool("mousemove " + at + " click 1");
@@ -145,7 +149,8 @@ TEST(DesktopServices, TrayIconInAnXEmbedTrayTogglesTheWindowAndOpensItsMenu) {
 
 TEST(DesktopServices, StatusNotifierItemAnswersHostsAndFollowsTheWatcher) {
   HookedWindow t("tray sni test");
-  auto watcher = std::make_unique<Background>(std::vector<std::string>{TRAY_WATCHER, "--notifications"});
+  auto watcher =
+      std::make_unique<Background>(std::vector<std::string>{TRAY_WATCHER, "--notifications"});
   ASSERT_TRUE(watcher->WaitForLine("ready"));
 
   // 50 three-byte characters: the tip is cut to 42 of them (126 bytes), not inside one.
@@ -154,17 +159,22 @@ TEST(DesktopServices, StatusNotifierItemAnswersHostsAndFollowsTheWatcher) {
   auto icon = std::make_unique<COrvNotifyIcon>();
   ASSERT_TRUE(icon->AddNotifyIcon(t.w, 0, tip));
   // The icon may come before the news that the watcher is there: it moves over when it comes.
-  ASSERT_TRUE(WaitFor([&] { return GetTrayIconPath(t.w, COrvNotifyIcon::kIconId) == TrayPath::StatusNotifier; }));
+  ASSERT_TRUE(WaitFor(
+      [&] { return GetTrayIconPath(t.w, COrvNotifyIcon::kIconId) == TrayPath::StatusNotifier; }));
   const std::string bus = GetTrayIconBusName(t.w, COrvNotifyIcon::kIconId);
   EXPECT_EQ(0u, bus.find("org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-"));
   EXPECT_TRUE(watcher->WaitForLine(" " + bus + "\n"));
 
-  const std::string item = "gdbus call --session --dest " + bus + " --object-path /StatusNotifierItem ";
+  const std::string item =
+      "gdbus call --session --dest " + bus + " --object-path /StatusNotifierItem ";
   auto method = [&](const std::string& m) {
     return RunWhilePumping(item + "--method org.kde.StatusNotifierItem." + m);
   };
   auto property = [&](const std::string& p) {
-    return RunWhilePumping(item + "--method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem " + p).output;
+    return RunWhilePumping(
+               item + "--method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem " +
+               p)
+        .output;
   };
 
   EXPECT_EQ(0, method("Activate 10 10").status);
@@ -196,9 +206,9 @@ TEST(DesktopServices, StatusNotifierItemAnswersHostsAndFollowsTheWatcher) {
   EXPECT_TRUE(WaitFor([] { return !IsPopupMenuOpen(); }));
 
   // Hosts that show the menu themselves run the same commands.
-  const CommandResult layout = RunWhilePumping("gdbus call --session --dest " + bus +
-                                               " --object-path " + menuPath +
-                                               " --method com.canonical.dbusmenu.GetLayout 0 'int32 -1' '@as []'");
+  const CommandResult layout =
+      RunWhilePumping("gdbus call --session --dest " + bus + " --object-path " + menuPath +
+                      " --method com.canonical.dbusmenu.GetLayout 0 'int32 -1' '@as []'");
   EXPECT_NE(std::string::npos, layout.output.find("'_Refresh'")) << layout.output;
   EXPECT_NE(std::string::npos, layout.output.find("'separator'"));
   RunWhilePumping("gdbus call --session --dest " + bus + " --object-path " + menuPath +
@@ -209,8 +219,9 @@ TEST(DesktopServices, StatusNotifierItemAnswersHostsAndFollowsTheWatcher) {
   // A host calling Activate many times a second: every call is one click, none is lost, and
   // the window answers all along.
   const int before = Count(t.rec, t.w, WM_TRAYNOTIFY);
-  const CommandResult flood = RunWhilePumping(
-      "for i in $(seq 20); do " + item + "--method org.kde.StatusNotifierItem.Activate 0 0 >/dev/null & done; wait");
+  const CommandResult flood =
+      RunWhilePumping("for i in $(seq 20); do " + item +
+                      "--method org.kde.StatusNotifierItem.Activate 0 0 >/dev/null & done; wait");
   EXPECT_TRUE(WaitFor([&] { return Count(t.rec, t.w, WM_TRAYNOTIFY) == before + 20; }));
   EXPECT_TRUE(IsWindowVisible(t.w));
 
@@ -244,7 +255,8 @@ TEST(DesktopServices, StatusNotifierItemAnswersHostsAndFollowsTheWatcher) {
   // The record still holds the balloon: a later modify does not pop it up again.
   EXPECT_TRUE(icon->ModifyNotifyIcon(t.w, image, "new tip"));
   Settle(300);
-  EXPECT_EQ(std::string::npos, watcher->Output().find("notify", watcher->Output().find("notify 1") + 1));
+  EXPECT_EQ(std::string::npos,
+            watcher->Output().find("notify", watcher->Output().find("notify 1") + 1));
   EXPECT_TRUE(icon->HideBubble());
   EXPECT_TRUE(watcher->WaitForLine("close 1"));
   EXPECT_EQ(TrayPath::StatusNotifier, GetTrayIconPath(t.w, COrvNotifyIcon::kIconId));
@@ -252,10 +264,12 @@ TEST(DesktopServices, StatusNotifierItemAnswersHostsAndFollowsTheWatcher) {
   // The watcher leaves while the icon is shown: the icon moves to XEmbed, and back when a
   // watcher comes again.
   watcher->Stop();
-  EXPECT_TRUE(WaitFor([&] { return GetTrayIconPath(t.w, COrvNotifyIcon::kIconId) == TrayPath::XEmbed; }));
+  EXPECT_TRUE(
+      WaitFor([&] { return GetTrayIconPath(t.w, COrvNotifyIcon::kIconId) == TrayPath::XEmbed; }));
   watcher = std::make_unique<Background>(std::vector<std::string>{TRAY_WATCHER});
   ASSERT_TRUE(watcher->WaitForLine("ready"));
-  EXPECT_TRUE(WaitFor([&] { return GetTrayIconPath(t.w, COrvNotifyIcon::kIconId) == TrayPath::StatusNotifier; }));
+  EXPECT_TRUE(WaitFor(
+      [&] { return GetTrayIconPath(t.w, COrvNotifyIcon::kIconId) == TrayPath::StatusNotifier; }));
   EXPECT_TRUE(watcher->WaitForLine("registered"));
 
   // Releasing the object removes the icon and gives its name back.
@@ -269,13 +283,13 @@ TEST(DesktopServices, StatusNotifierItemAnswersHostsAndFollowsTheWatcher) {
 TEST(DesktopServices, StatusNotifierItemInARealPanel) {
   const std::string config = std::string(std::getenv("TEST_ROOT")) + "/config";
   const std::string query = "XDG_CONFIG_HOME=" + config + " xfconf-query -c xfce4-panel -n ";
-  for (const std::string& setting : {
-           std::string("-p /panels -a -t int -s 1"),
-           std::string("-p /panels/panel-1/plugin-ids -a -t int -s 1"),
-           std::string("-p /panels/panel-1/position -t string -s 'p=8;x=800;y=985'"),
-           std::string("-p /panels/panel-1/length -t uint -s 10"),
-           std::string("-p /panels/panel-1/size -t uint -s 30"),
-           std::string("-p /plugins/plugin-1 -t string -s systray")}) {
+  for (const std::string& setting :
+       {std::string("-p /panels -a -t int -s 1"),
+        std::string("-p /panels/panel-1/plugin-ids -a -t int -s 1"),
+        std::string("-p /panels/panel-1/position -t string -s 'p=8;x=800;y=985'"),
+        std::string("-p /panels/panel-1/length -t uint -s 10"),
+        std::string("-p /panels/panel-1/size -t uint -s 30"),
+        std::string("-p /plugins/plugin-1 -t string -s systray")}) {
     ASSERT_EQ(0, RunWhilePumping(query + setting).status) << setting;
   }
   Background panel({"env", "XDG_CONFIG_HOME=" + config, "xfce4-panel", "--disable-wm-check"});
@@ -283,14 +297,16 @@ TEST(DesktopServices, StatusNotifierItemInARealPanel) {
 
   // Where the panel is, and how it looks before the icon comes.
   RECT area;
-  ASSERT_TRUE(WaitFor([&] {
-    // The largest of the panel's windows (the others are its leader and helpers).
-    area = RECT{};
-    for (const RECT& r : PanelWindows()) {
-      if (r.Width() * r.Height() > area.Width() * area.Height()) area = r;
-    }
-    return area.Width() > 10 && area.Height() > 10;
-  }, 10000));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        // The largest of the panel's windows (the others are its leader and helpers).
+        area = RECT{};
+        for (const RECT& r : PanelWindows()) {
+          if (r.Width() * r.Height() > area.Width() * area.Height()) area = r;
+        }
+        return area.Width() > 10 && area.Height() > 10;
+      },
+      10000));
   Settle(500);
   const Image before = Screenshot(area.left, area.top, area.Width(), area.Height());
   ASSERT_FALSE(before.IsNull());
@@ -309,25 +325,30 @@ TEST(DesktopServices, StatusNotifierItemInARealPanel) {
   HookedWindow t("tray panel test");
   COrvNotifyIcon icon;
   ASSERT_TRUE(icon.AddNotifyIcon(t.w, TestIcon(16), "ZorvikTalmar2客户端"));
-  ASSERT_TRUE(WaitFor([&] { return GetTrayIconPath(t.w, COrvNotifyIcon::kIconId) == TrayPath::StatusNotifier; }));
+  ASSERT_TRUE(WaitFor(
+      [&] { return GetTrayIconPath(t.w, COrvNotifyIcon::kIconId) == TrayPath::StatusNotifier; }));
 
   // The panel shows our pixels once it has read the item: the centre of what changed.
   POINT at{-1, -1};
-  ASSERT_TRUE(WaitForScreen(area.left, area.top, area.Width(), area.Height(), [&](const Image& shot) {
-    long sx = 0, sy = 0, n = 0;
-    for (int y = 0; y < area.Height(); ++y) {
-      for (int x = 0; x < area.Width(); ++x) {
-        if (!Near(shot.PixelAt(x, y), before.PixelAt(x, y) & 0xFFFFFF, 24)) {
-          sx += x;
-          sy += y;
-          ++n;
+  ASSERT_TRUE(WaitForScreen(
+      area.left, area.top, area.Width(), area.Height(),
+      [&](const Image& shot) {
+        long sx = 0, sy = 0, n = 0;
+        for (int y = 0; y < area.Height(); ++y) {
+          for (int x = 0; x < area.Width(); ++x) {
+            if (!Near(shot.PixelAt(x, y), before.PixelAt(x, y) & 0xFFFFFF, 24)) {
+              sx += x;
+              sy += y;
+              ++n;
+            }
+          }
         }
-      }
-    }
-    if (n < 20) return false;
-    at = POINT{area.left + static_cast<int>(sx / n), area.top + static_cast<int>(sy / n)};
-    return true;
-  }, 10000)) << "the panel never showed the icon";
+        if (n < 20) return false;
+        at = POINT{area.left + static_cast<int>(sx / n), area.top + static_cast<int>(sy / n)};
+        return true;
+      },
+      10000))
+      << "the panel never showed the icon";
 
   Xdotool("mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 1");
   EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(t.w); }));
@@ -344,20 +365,26 @@ TEST(DesktopServices, StatusNotifierItemInARealPanel) {
   const Image quiet = Screenshot(near.left, near.top, near.Width(), near.Height());
   Xdotool("click 3");
   RECT menu;
-  ASSERT_TRUE(WaitForScreen(near.left, near.top, near.Width(), near.Height(), [&](const Image& shot) {
-    RECT box{near.Width(), near.Height(), 0, 0};
-    for (int y = 0; y < near.Height(); ++y) {
-      for (int x = 0; x < near.Width(); ++x) {
-        if (Near(shot.PixelAt(x, y), quiet.PixelAt(x, y) & 0xFFFFFF, 24)) continue;
-        box = RECT{std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1),
-                   std::max(box.bottom, y + 1)};
-      }
-    }
-    menu = RECT{near.left + box.left, near.top + box.top, near.left + box.right, near.top + box.bottom};
-    return box.Height() > 40 && box.Width() > 40;
-  }, 10000)) << "the panel showed no menu";
+  ASSERT_TRUE(WaitForScreen(
+      near.left, near.top, near.Width(), near.Height(),
+      [&](const Image& shot) {
+        RECT box{near.Width(), near.Height(), 0, 0};
+        for (int y = 0; y < near.Height(); ++y) {
+          for (int x = 0; x < near.Width(); ++x) {
+            if (Near(shot.PixelAt(x, y), quiet.PixelAt(x, y) & 0xFFFFFF, 24)) continue;
+            box = RECT{std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1),
+                       std::max(box.bottom, y + 1)};
+          }
+        }
+        menu = RECT{near.left + box.left, near.top + box.top, near.left + box.right,
+                    near.top + box.bottom};
+        return box.Height() > 40 && box.Width() > 40;
+      },
+      10000))
+      << "the panel showed no menu";
   Settle(200);
-  if (const char* shots = std::getenv("DESKTOP_TEST_SHOTS")) Shell(std::string("import -window root ") + shots);
+  if (const char* shots = std::getenv("DESKTOP_TEST_SHOTS"))
+    Shell(std::string("import -window root ") + shots);
   Xdotool("mousemove " + std::to_string(menu.left + menu.Width() / 2) + " " +
           std::to_string(menu.top + 16));
   Settle(150);
@@ -448,7 +475,8 @@ TEST(DesktopServices, ExecuteServiceAndTheOpenSwitch) {
   ASSERT_NE(nullptr, other);
   GVariant* owned = g_dbus_connection_call_sync(
       other, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
-      g_variant_new("(su)", name.c_str(), 4u), nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+      g_variant_new("(su)", name.c_str(), 4u), nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
+      nullptr);
   ASSERT_NE(nullptr, owned);
   g_variant_unref(owned);
   EXPECT_FALSE(StartDdeLink(w));
@@ -492,8 +520,9 @@ TEST(DesktopServices, ExecuteServiceAndTheOpenSwitch) {
   EXPECT_EQ("http://127.0.0.1:8/游戏/?a=1&b=2", texts[0]);
 
   // The service itself refuses what the window should never see.
-  const std::string call = "gdbus call --session --dest " + name +
-                           " --object-path /net/zorvik/talmar2/VelmoraDDE --method net.zorvik.talmar2.DDE.Execute ";
+  const std::string call =
+      "gdbus call --session --dest " + name +
+      " --object-path /net/zorvik/talmar2/VelmoraDDE --method net.zorvik.talmar2.DDE.Execute ";
   const CommandResult empty = RunWhilePumping(call + "''");
   EXPECT_NE(0, empty.status);
   EXPECT_NE(std::string::npos, empty.output.find("empty")) << empty.output;

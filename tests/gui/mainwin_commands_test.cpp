@@ -16,12 +16,12 @@
 
 #include "DesktopImpl.h"
 #include "DesktopTestSupport.h"
+#include "LoopbackServer.h"
 #include "WebViewGtk.h"
+#include "WindowTestSupport.h"
 #include "app/AnotherLogin.h"
 #include "app/LoginBgFrm.h"
 #include "app/LoginFrm.h"
-#include "LoopbackServer.h"
-#include "WindowTestSupport.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
 #include "mainwin/MainWindowHost.h"
@@ -71,7 +71,8 @@ std::vector<ShownItem> ShownMenu() {
   for (GList* i = items; i != nullptr; i = i->next) {
     GtkWidget* item = static_cast<GtkWidget*>(i->data);
     ShownItem s;
-    s.caption = GTK_IS_SEPARATOR_MENU_ITEM(item) ? "-" : gtk_menu_item_get_label(GTK_MENU_ITEM(item));
+    s.caption =
+        GTK_IS_SEPARATOR_MENU_ITEM(item) ? "-" : gtk_menu_item_get_label(GTK_MENU_ITEM(item));
     if (gtk_widget_get_window(item) != nullptr) {
       GtkAllocation a;
       gtk_widget_get_allocation(item, &a);
@@ -96,8 +97,9 @@ class MainWindowCommands : public ::testing::Test {
     PointerAway();
     ::setenv(kBaseUrlVariable, server.BaseUrl().c_str(), 1);
     server.Route("/play/1", [](const testsupport::Request&, testsupport::Connection& c) {
-      c.SendResponse(200, {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-store"}},
-                     "<!DOCTYPE html><html><head><title>区 1</title></head><body>game</body></html>");
+      c.SendResponse(
+          200, {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-store"}},
+          "<!DOCTYPE html><html><head><title>区 1</title></head><body>game</body></html>");
     });
     SetMessageBoxResponder([this](const MessageBoxRequest& r) {
       boxes.push_back(r);
@@ -121,7 +123,8 @@ class MainWindowCommands : public ::testing::Test {
     WebMainFrm& m = FormSlot<WebMainFrm>::Get();
     m.SetURL(server.Url("/play/1"));
     m.Show();
-    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(m.hWnd()) && Rect(m.hWnd()) == GetWorkArea(); }));
+    EXPECT_TRUE(
+        WaitFor([&] { return IsWindowVisible(m.hWnd()) && Rect(m.hWnd()) == GetWorkArea(); }));
     EXPECT_TRUE(WaitFor([&] { return PageRequests() == 1; }, 15000));
     Settle(200);
     return m;
@@ -165,7 +168,8 @@ class MainWindowCommands : public ::testing::Test {
 
   void ServeManifest(const std::string& version) {
     server.Route(kManifestPath, [version](const testsupport::Request&, testsupport::Connection& c) {
-      c.SendResponse(200, {{"Content-Type", "text/plain"}}, "[update]\r\nversion=" + version + "\r\n");
+      c.SendResponse(200, {{"Content-Type", "text/plain"}},
+                     "[update]\r\nversion=" + version + "\r\n");
     });
   }
 
@@ -181,14 +185,16 @@ TEST_F(MainWindowCommands, EveryButtonAndMenuItemRunsItsCommand) {
   // The program menu: seven items in order, popped up at the pointer by the tool button.
   PointerAway();
   ClickOn(m.web_tool().hWnd());
-  ASSERT_TRUE(WaitFor([] { return IsPopupMenuOpen() && !ShownMenu().empty() && ShownMenu()[0].centre.y > 0; }));
+  ASSERT_TRUE(WaitFor(
+      [] { return IsPopupMenuOpen() && !ShownMenu().empty() && ShownMenu()[0].centre.y > 0; }));
   std::vector<std::string> captions;
   for (const ShownItem& s : ShownMenu()) captions.push_back(s.caption);
   EXPECT_EQ((std::vector<std::string>{"刷新(F5)", "隐藏/恢复(F10)", "清除缓存", "-", "更新",
                                       "版本号:" + AppVersion(), "退出"}),
             captions);
   const RECT tool = Rect(m.web_tool().hWnd());
-  EXPECT_LT(std::abs(ShownMenu()[0].centre.y - (tool.top + tool.bottom) / 2), 60) << "at the pointer";
+  EXPECT_LT(std::abs(ShownMenu()[0].centre.y - (tool.top + tool.bottom) / 2), 60)
+      << "at the pointer";
   Xdotool("key Escape");
   ASSERT_TRUE(WaitFor([] { return !IsPopupMenuOpen(); }));
 
@@ -211,8 +217,10 @@ TEST_F(MainWindowCommands, EveryButtonAndMenuItemRunsItsCommand) {
   TheMainWindowHost().showLogin = [&] { ++logins; };
 
   const MessageBoxRequest cleared{"缓存已清理完毕！", "缓存清理", MB_OK | MB_ICONINFORMATION};
-  const MessageBoxRequest upToDate{"当前版本已是最新，无需更新！", "提示", MB_OK | MB_ICONEXCLAMATION};
-  const MessageBoxRequest offered{"发现有新版本，是否现在更新！", "提示", MB_YESNO | MB_ICONQUESTION};
+  const MessageBoxRequest upToDate{"当前版本已是最新，无需更新！", "提示",
+                                   MB_OK | MB_ICONEXCLAMATION};
+  const MessageBoxRequest offered{"发现有新版本，是否现在更新！", "提示",
+                                  MB_YESNO | MB_ICONQUESTION};
   struct Row {
     const char* trigger;  // a button, or a menu item's caption
     std::function<void()> before;
@@ -221,14 +229,19 @@ TEST_F(MainWindowCommands, EveryButtonAndMenuItemRunsItsCommand) {
     std::function<void()> after;
   };
   const Row rows[] = {
-      {"web_min", nullptr, {}, [&] { return IsIconic(me) != 0; },
+      {"web_min",
+       nullptr,
+       {},
+       [&] { return IsIconic(me) != 0; },
        [&] { ShowWindow(me, SW_RESTORE); }},
-      {"GameSpaceBtn", nullptr, {},
-       [&] { return ReadAll(log) == GameSpaceUrl() + "\n"; }, nullptr},
+      {"GameSpaceBtn", nullptr, {}, [&] { return ReadAll(log) == GameSpaceUrl() + "\n"; }, nullptr},
       {"OtherUserBtn", nullptr, {}, [&] { return logins == 1; }, nullptr},
       {"刷新(F5)", nullptr, {}, [&] { return PageRequests() == 2; }, nullptr},
       // Hidden, only the hot key (or the tray icon) brings the window back.
-      {"隐藏/恢复(F10)", nullptr, {}, [&] { return !IsWindowVisible(me); },
+      {"隐藏/恢复(F10)",
+       nullptr,
+       {},
+       [&] { return !IsWindowVisible(me); },
        [&] {
          Xdotool("key F10");
          EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(me) != 0; }));
@@ -238,8 +251,11 @@ TEST_F(MainWindowCommands, EveryButtonAndMenuItemRunsItsCommand) {
       {"更新", [&] { ServeManifest("9.9.9"); }, {offered}, nullptr, nullptr},
       {"版本号:", nullptr, {}, nullptr, nullptr},
       // 退出 asks first; declined, the window stays.
-      {"退出", [&] { WhenAsked([] { ClickOn(FormSlot<MsgFrm>::Get().iButton2().hWnd()); }); }, {},
-       [&] { return m.ExitQuestions() == 1 && !FormSlot<MsgFrm>::IsLoaded(); }, nullptr},
+      {"退出",
+       [&] { WhenAsked([] { ClickOn(FormSlot<MsgFrm>::Get().iButton2().hWnd()); }); },
+       {},
+       [&] { return m.ExitQuestions() == 1 && !FormSlot<MsgFrm>::IsLoaded(); },
+       nullptr},
   };
   for (const Row& r : rows) {
     const std::string trigger = r.trigger;
@@ -280,9 +296,11 @@ TEST_F(MainWindowCommands, EveryButtonAndMenuItemRunsItsCommand) {
 // runs. The check goes on to its end, and nothing of the gone window is touched.
 TEST_F(MainWindowCommands, ClosingTheWindowDuringTheUpdateDownloadLeavesTheCheckRunning) {
   std::atomic<bool> bodyStarted{false};
-  const std::string manifest = "[update]\r\nversion=" + AppVersion() + "\r\n" + std::string(600, ';') + "\r\n";
+  const std::string manifest =
+      "[update]\r\nversion=" + AppVersion() + "\r\n" + std::string(600, ';') + "\r\n";
   server.Route(kManifestPath, [&](const testsupport::Request&, testsupport::Connection& c) {
-    c.SendHead(200, {{"Content-Type", "text/plain"}, {"Content-Length", std::to_string(manifest.size())}});
+    c.SendHead(
+        200, {{"Content-Type", "text/plain"}, {"Content-Length", std::to_string(manifest.size())}});
     for (std::size_t at = 0; at < manifest.size(); at += 20) {
       if (!c.SendRaw(manifest.substr(at, 20))) return;
       bodyStarted = true;
@@ -319,12 +337,16 @@ TEST_F(MainWindowCommands, ClosingTheWindowDuringTheUpdateDownloadLeavesTheCheck
 // login screen.
 TEST_F(MainWindowCommands, AnotherLoginSelectsTheExistingTabOrEndsOnlyTheLoginScreen) {
   const std::string game = server.Url("/play/1");
-  server.Route("/games/talmar2/dlq/", [game](const testsupport::Request&, testsupport::Connection& c) {
-    c.SendResponse(200, {{"Content-Type", "text/html; charset=utf-8"}},
-                   "<!DOCTYPE html><html><head><meta charset='utf-8'><title>login</title></head><body>"
-                   "<a id='load' href='app://loadgame|" + game + "|x'>load</a> "
-                   "<a id='exit' href='app://exitgame'>exit</a></body></html>");
-  });
+  server.Route(
+      "/games/talmar2/dlq/", [game](const testsupport::Request&, testsupport::Connection& c) {
+        c.SendResponse(
+            200, {{"Content-Type", "text/html; charset=utf-8"}},
+            "<!DOCTYPE html><html><head><meta charset='utf-8'><title>login</title></head><body>"
+            "<a id='load' href='app://loadgame|" +
+                game +
+                "|x'>load</a> "
+                "<a id='exit' href='app://exitgame'>exit</a></body></html>");
+      });
   TheMainWindowHost().showLogin = ShowAnotherLogin;
   WebMainFrm& m = Open();
   auto loginShown = [] {
@@ -334,8 +356,8 @@ TEST_F(MainWindowCommands, AnotherLoginSelectsTheExistingTabOrEndsOnlyTheLoginSc
   auto click = [](const char* id) {
     GtkWidget* view = WebBrowserEngineWidget(FormSlot<LoginFrm>::Get().WebBrowser1());
     const std::string script = std::string("document.getElementById('") + id + "').click()";
-    webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(view), script.c_str(), -1, nullptr,
-                                        nullptr, nullptr, nullptr, nullptr);
+    webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(view), script.c_str(), -1, nullptr, nullptr,
+                                        nullptr, nullptr, nullptr);
   };
   for (const char* command : {"load", "exit"}) {
     SCOPED_TRACE(command);
@@ -352,7 +374,8 @@ TEST_F(MainWindowCommands, AnotherLoginSelectsTheExistingTabOrEndsOnlyTheLoginSc
     EXPECT_EQ(login, FormSlot<LoginFrm>::Get().hWnd());
     Settle(300);
     click(command);
-    ASSERT_TRUE(WaitFor([] { return !FormSlot<LoginFrm>::IsLoaded() && !FormSlot<LoginBgFrm>::IsLoaded(); }));
+    ASSERT_TRUE(WaitFor(
+        [] { return !FormSlot<LoginFrm>::IsLoaded() && !FormSlot<LoginBgFrm>::IsLoaded(); }));
     ASSERT_TRUE(FormSlot<WebMainFrm>::IsLoaded());
     EXPECT_TRUE(IsWindowVisible(m.hWnd()));
     EXPECT_EQ(1, m.WebuTab().TabItems().Count()) << "the same game is the same tab";
@@ -386,7 +409,8 @@ TEST_F(MainWindowCommands, TheTrayIconsRightClickOpensTheProgramMenuAtThePointer
   ClickOn(m.web_minmax().hWnd());
   ASSERT_TRUE(WaitFor([&] { return Rect(m.hWnd()).Width() == 1036; }));
   RECT r;
-  ASSERT_TRUE(WaitFor([&] { return GetTrayIconRect(m.hWnd(), COrvNotifyIcon::kIconId, &r); }, 10000));
+  ASSERT_TRUE(
+      WaitFor([&] { return GetTrayIconRect(m.hWnd(), COrvNotifyIcon::kIconId, &r); }, 10000));
   Xdotool("mousemove " + std::to_string(r.left + r.Width() / 2) + " " +
           std::to_string(r.top + r.Height() / 2) + " click 3");
   ASSERT_TRUE(WaitFor([] { return IsPopupMenuOpen(); }));

@@ -140,7 +140,8 @@ TEST_F(WindowShapeTest, ScreenOutlineInvertsAndASecondDrawingErasesIt) {
       return Near(s.PixelAt(10, 40), ((150 + 180) & 1) == 0 ? dot : gap) &&
              Near(s.PixelAt(50, 40), Rgb(kRed)) && Near(s.PixelAt(5, 5), Rgb(kRed));
     };
-    ASSERT_TRUE(WaitForScreen(140, 140, 120, 90, [&](const Image& s) { return dotted(s, Rgb(kRed), Rgb(kRed)); }));
+    ASSERT_TRUE(WaitForScreen(140, 140, 120, 90,
+                              [&](const Image& s) { return dotted(s, Rgb(kRed), Rgb(kRed)); }));
     const HDC screen = GetDC(0);
     ASSERT_NE(screen, 0u);
     EXPECT_TRUE(DrawFocusRect(screen, &r));

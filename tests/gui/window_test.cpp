@@ -168,9 +168,8 @@ TEST_F(WindowTest, ReparentedChildKeepsItsScreenPlaceAlsoOnTheDesktop) {
   ASSERT_TRUE(GetWindowRect(child, &r));
   EXPECT_EQ(r, (RECT{110, 110, 160, 160}));
   ASSERT_TRUE(WaitFor([&] { return RealOrigin("released child") == POINT{110, 110}; }));
-  EXPECT_TRUE(WaitForScreen(115, 115, 40, 40, [](const Image& shot) {
-    return Near(shot.PixelAt(20, 20), 0xFF0000);
-  }));
+  EXPECT_TRUE(WaitForScreen(
+      115, 115, 40, 40, [](const Image& shot) { return Near(shot.PixelAt(20, 20), 0xFF0000); }));
   ASSERT_TRUE(DestroyWindow(b));
   EXPECT_TRUE(IsWindow(child)) << "no longer the old parent's";
   SetLastError(0);
@@ -362,7 +361,9 @@ TEST_F(WindowTest, ActivatingAHiddenWindowLeavesItHidden) {
   const HWND child = Child(rec, h, 0, 0, 20, 20);
   ASSERT_TRUE(ShowAndWait(rec, h));
   ShowWindow(h, SW_HIDE);
-  auto mapped = [] { return Output("xwininfo -name 'hidden window'").find("IsUnMapped") == std::string::npos; };
+  auto mapped = [] {
+    return Output("xwininfo -name 'hidden window'").find("IsUnMapped") == std::string::npos;
+  };
   ASSERT_TRUE(WaitFor([&] { return !mapped(); }));
   rec.Clear();
   EXPECT_FALSE(SetActiveWindow(child));

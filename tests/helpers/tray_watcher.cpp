@@ -25,7 +25,8 @@ const char* kNotifyXml =
     "<node><interface name='org.freedesktop.Notifications'>"
     "<method name='Notify'><arg type='s' direction='in'/><arg type='u' direction='in'/>"
     "<arg type='s' direction='in'/><arg type='s' direction='in'/><arg type='s' direction='in'/>"
-    "<arg type='as' direction='in'/><arg type='a{sv}' direction='in'/><arg type='i' direction='in'/>"
+    "<arg type='as' direction='in'/><arg type='a{sv}' direction='in'/><arg type='i' "
+    "direction='in'/>"
     "<arg type='u' direction='out'/></method>"
     "<method name='CloseNotification'><arg type='u' direction='in'/></method>"
     "</interface></node>";
@@ -60,8 +61,8 @@ void OnMethod(GDBusConnection* c, const gchar* sender, const gchar*, const gchar
   std::fflush(stdout);
 }
 
-GVariant* OnProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*,
-                     const gchar* name, GError**, gpointer) {
+GVariant* OnProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* name,
+                     GError**, gpointer) {
   if (std::strcmp(name, "RegisteredStatusNotifierItems") == 0) {
     return g_variant_new_strv(nullptr, 0);
   }
@@ -102,14 +103,20 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--notifications") == 0) {
     Own(c, "org.freedesktop.Notifications", "/org/freedesktop/Notifications", kNotifyXml);
   }
-  g_unix_signal_add(SIGTERM, [](gpointer) -> gboolean {
-    g_main_loop_quit(g_loop);
-    return G_SOURCE_REMOVE;
-  }, nullptr);
-  g_timeout_add_seconds(60, [](gpointer) -> gboolean {
-    g_main_loop_quit(g_loop);
-    return G_SOURCE_REMOVE;
-  }, nullptr);
+  g_unix_signal_add(
+      SIGTERM,
+      [](gpointer) -> gboolean {
+        g_main_loop_quit(g_loop);
+        return G_SOURCE_REMOVE;
+      },
+      nullptr);
+  g_timeout_add_seconds(
+      60,
+      [](gpointer) -> gboolean {
+        g_main_loop_quit(g_loop);
+        return G_SOURCE_REMOVE;
+      },
+      nullptr);
   g_main_loop_run(g_loop);
   return 0;
 }

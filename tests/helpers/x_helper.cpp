@@ -6,10 +6,10 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;

@@ -238,7 +238,8 @@ TEST_F(CheckUpdateTest, WithAKeyOnlyAManifestSignedWithItIsOffered) {
   std::vector<std::string> log;
   platform::SetEventLogSink([&](std::string_view line) { log.emplace_back(line); });
   auto sign = [](const std::string& text, const std::string& key) {
-    return *platform::SignEd25519({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, key);
+    return *platform::SignEd25519({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()},
+                                  key);
   };
   const std::string manifest = "version=2.0.0\r\n";
   struct Row {
@@ -261,8 +262,10 @@ TEST_F(CheckUpdateTest, WithAKeyOnlyAManifestSignedWithItIsOffered) {
     const auto signature = row.signature;
     server.Route(std::string(kManifestPath) + ".sig",
                  [signature](const testsupport::Request&, testsupport::Connection& c) {
-                   if (signature) c.SendResponse(200, {}, *signature);
-                   else c.SendResponse(404, {}, "");
+                   if (signature)
+                     c.SendResponse(200, {}, *signature);
+                   else
+                     c.SendResponse(404, {}, "");
                  });
     boxes.clear();
     log.clear();

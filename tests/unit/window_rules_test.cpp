@@ -49,16 +49,15 @@ TEST_P(HitTable, FindsTheDeepestWindowAndItsOrigin) {
 
 INSTANTIATE_TEST_SUITE_P(
     Window, HitTable,
-    ::testing::Values(
-        PointCase{"ClientAreaOnly", {105, 45 + 200}, 0x10, {100, 50}},
-        PointCase{"FirstChild", {115, 65}, 0x14, {110, 60}},
-        // Where the children overlap, the later one lies above.
-        PointCase{"OverlapGoesToLaterChild", {200, 115}, 0x18, {160, 110}},
-        PointCase{"GrandchildInsideItsParent", {160, 120}, 0x1C, {155, 115}},
-        // The grandchild's part left of its parent is not where the parent is.
-        PointCase{"ChildEdgeIsExclusive", {110 + 100, 60}, 0x10, {100, 50}},
-        PointCase{"HiddenChildIsSkipped", {120, 52}, 0x10, {100, 50}},
-        PointCase{"DisabledChildIsSkipped", {450, 300}, 0x10, {100, 50}}),
+    ::testing::Values(PointCase{"ClientAreaOnly", {105, 45 + 200}, 0x10, {100, 50}},
+                      PointCase{"FirstChild", {115, 65}, 0x14, {110, 60}},
+                      // Where the children overlap, the later one lies above.
+                      PointCase{"OverlapGoesToLaterChild", {200, 115}, 0x18, {160, 110}},
+                      PointCase{"GrandchildInsideItsParent", {160, 120}, 0x1C, {155, 115}},
+                      // The grandchild's part left of its parent is not where the parent is.
+                      PointCase{"ChildEdgeIsExclusive", {110 + 100, 60}, 0x10, {100, 50}},
+                      PointCase{"HiddenChildIsSkipped", {120, 52}, 0x10, {100, 50}},
+                      PointCase{"DisabledChildIsSkipped", {450, 300}, 0x10, {100, 50}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WindowRules, UnknownWindowsHaveNoOriginAndNoChildren) {
@@ -74,7 +73,9 @@ struct KeyCase {
 
 class KeyTable : public ::testing::TestWithParam<KeyCase> {};
 
-TEST_P(KeyTable, BecomesTheseMessages) { EXPECT_EQ(KeyMessages(GetParam().key), GetParam().want); }
+TEST_P(KeyTable, BecomesTheseMessages) {
+  EXPECT_EQ(KeyMessages(GetParam().key), GetParam().want);
+}
 
 // X keysyms and key codes as a US keyboard sends them.
 constexpr unsigned kA = 0x61, kOne = 0x31, kF10 = 0xFFC7, kF5 = 0xFFC2, kAltL = 0xFFE9,
@@ -85,13 +86,18 @@ constexpr LPARAM kUp38 = kDown38 | (LPARAM(1) << 30) | static_cast<LPARAM>(0x800
 INSTANTIATE_TEST_SUITE_P(
     Window, KeyTable,
     ::testing::Values(
-        KeyCase{"LetterTypesLowerCase", {kA, U'a', 38}, {{WM_KEYDOWN, 'A', kDown38}, {WM_CHAR, 'a', kDown38}}},
+        KeyCase{"LetterTypesLowerCase",
+                {kA, U'a', 38},
+                {{WM_KEYDOWN, 'A', kDown38}, {WM_CHAR, 'a', kDown38}}},
         KeyCase{"ReleaseSetsBothHighBits", {kA, U'a', 38, false}, {{WM_KEYUP, 'A', kUp38}}},
         KeyCase{"RepeatSetsPreviousState",
                 {kA, U'a', 38, true, true},
-                {{WM_KEYDOWN, 'A', kDown38 | (LPARAM(1) << 30)}, {WM_CHAR, 'a', kDown38 | (LPARAM(1) << 30)}}},
+                {{WM_KEYDOWN, 'A', kDown38 | (LPARAM(1) << 30)},
+                 {WM_CHAR, 'a', kDown38 | (LPARAM(1) << 30)}}},
         // Shift+1 is still the key '1' and types '!'.
-        KeyCase{"ShiftedDigit", {kOne, U'!', 10}, {{WM_KEYDOWN, '1', 1 | (2 << 16)}, {WM_CHAR, '!', 1 | (2 << 16)}}},
+        KeyCase{"ShiftedDigit",
+                {kOne, U'!', 10},
+                {{WM_KEYDOWN, '1', 1 | (2 << 16)}, {WM_CHAR, '!', 1 | (2 << 16)}}},
         KeyCase{"ControlLetterGivesControlCode",
                 {kA, U'a', 38, true, false, false, true},
                 {{WM_KEYDOWN, 'A', kDown38}, {WM_CHAR, 0x01, kDown38}}},
@@ -101,12 +107,18 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"F10IsSystemKey", {kF10, 0, 76}, {{WM_SYSKEYDOWN, VK_F10, 1 | (68 << 16)}}},
         KeyCase{"F5IsPlainKey", {kF5, 0, 71}, {{WM_KEYDOWN, 0x74, 1 | (63 << 16)}}},
         KeyCase{"AltItselfIsSystemKey", {kAltL, 0, 64}, {{WM_SYSKEYDOWN, VK_MENU, 1 | (56 << 16)}}},
-        KeyCase{"ReturnTypesCarriageReturn", {kReturn, U'\r', 36}, {{WM_KEYDOWN, VK_RETURN, 1 | (28 << 16)}, {WM_CHAR, '\r', 1 | (28 << 16)}}},
-        KeyCase{"KeypadDigit", {kKp7, U'7', 79}, {{WM_KEYDOWN, 0x67, 1 | (71 << 16)}, {WM_CHAR, '7', 1 | (71 << 16)}}},
+        KeyCase{"ReturnTypesCarriageReturn",
+                {kReturn, U'\r', 36},
+                {{WM_KEYDOWN, VK_RETURN, 1 | (28 << 16)}, {WM_CHAR, '\r', 1 | (28 << 16)}}},
+        KeyCase{"KeypadDigit",
+                {kKp7, U'7', 79},
+                {{WM_KEYDOWN, 0x67, 1 | (71 << 16)}, {WM_CHAR, '7', 1 | (71 << 16)}}},
         // A key without a code of its own still types its character.
         KeyCase{"UncodedKeyOnlyTypes", {kMinus, U'-', 20}, {{WM_CHAR, '-', 1 | (12 << 16)}}},
         // The deleting character is a key, never a character.
-        KeyCase{"DeleteCharacterIsNotTyped", {0xFFFF, 0x7F, 119}, {{WM_KEYDOWN, 0x2E, 1 | (111 << 16)}}}),
+        KeyCase{"DeleteCharacterIsNotTyped",
+                {0xFFFF, 0x7F, 119},
+                {{WM_KEYDOWN, 0x2E, 1 | (111 << 16)}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

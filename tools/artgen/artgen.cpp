@@ -4,9 +4,9 @@
 //
 // writes the login background, the splash, the multi-size icon file, the title-bar button
 // strips, the logo, the two tab-strip skins, the frame sprite, the updater's close-button strip
-// the dialog buttons' strips and the portal buttons' strips into <outdir>. The output is the same, byte for byte, on every
-// run: no clocks, no random numbers (the sparkles use a fixed-seed generator), and text is
-// rendered with fixed font options.
+// the dialog buttons' strips and the portal buttons' strips into <outdir>. The output is the same,
+// byte for byte, on every run: no clocks, no random numbers (the sparkles use a fixed-seed
+// generator), and text is rendered with fixed font options.
 //
 // The skin bitmaps are 24-bit images without alpha. Where a piece is meant to be transparent
 // it carries pure magenta (#FF00FF), the colour key the drawing code leaves out. Shapes in those

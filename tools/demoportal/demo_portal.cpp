@@ -83,11 +83,14 @@ gboolean SendSlice(gpointer data) {
 void ServeFile(SoupServerMessage* msg, const Portal& portal, const std::string& name) {
   // Plain names only: nothing outside the directory is ever served.
   bool plain = !name.empty() && name[0] != '.';
-  for (char c : name) plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-');
+  for (char c : name)
+    plain =
+        plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-');
   gchar* contents = nullptr;
   gsize size = 0;
   const std::string path = portal.filesDir + "/" + name;
-  if (!plain || portal.filesDir.empty() || !g_file_get_contents(path.c_str(), &contents, &size, nullptr)) {
+  if (!plain || portal.filesDir.empty() ||
+      !g_file_get_contents(path.c_str(), &contents, &size, nullptr)) {
     soup_server_message_set_status(msg, SOUP_STATUS_NOT_FOUND, nullptr);
     soup_server_message_set_response(msg, "text/plain", SOUP_MEMORY_COPY, "not found\n", 10);
     return;
@@ -98,16 +101,19 @@ void ServeFile(SoupServerMessage* msg, const Portal& portal, const std::string& 
   SoupMessageHeaders* headers = soup_server_message_get_response_headers(msg);
   soup_message_headers_set_content_type(headers, "application/octet-stream", nullptr);
   if (portal.rate <= 0 || body.empty()) {
-    soup_server_message_set_response(msg, "application/octet-stream", SOUP_MEMORY_COPY, body.data(), body.size());
+    soup_server_message_set_response(msg, "application/octet-stream", SOUP_MEMORY_COPY, body.data(),
+                                     body.size());
     return;
   }
   soup_message_headers_set_encoding(headers, SOUP_ENCODING_CONTENT_LENGTH);
   soup_message_headers_set_content_length(headers, static_cast<goffset>(body.size()));
-  auto* t = new Trickle{msg, std::move(body), 0, std::max<std::size_t>(1, static_cast<std::size_t>(portal.rate / 20))};
+  auto* t = new Trickle{msg, std::move(body), 0,
+                        std::max<std::size_t>(1, static_cast<std::size_t>(portal.rate / 20))};
   g_object_ref(msg);
   g_signal_connect(msg, "finished", G_CALLBACK(+[](SoupServerMessage*, gpointer data) {
                      static_cast<Trickle*>(data)->finished = true;
-                   }), t);
+                   }),
+                   t);
   soup_server_message_pause(msg);
   g_timeout_add(50, SendSlice, t);
 }
@@ -146,7 +152,11 @@ button{margin-top:16px;width:100%;padding:8px;border:0;border-radius:4px;backgro
          play + R"(1">一区</a><a id="s2" href="app://loadgame|)" + play +
          R"(2">二区</a></div>
 <div class="foot"><a id="min" href="app://minimize">最小化</a><a id="exit" href="app://exitgame">退出</a></div>
-</div>)" + std::string(autoLogin ? R"(<script>addEventListener("load", () => document.getElementById("s1").click());</script>)" : "") +
+</div>)" +
+         std::string(
+             autoLogin
+                 ? R"(<script>addEventListener("load", () => document.getElementById("s1").click());</script>)"
+                 : "") +
          "</body></html>";
 }
 
@@ -209,12 +219,15 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
       // The answer is ready; it leaves once the timer lets it go.
       g_object_ref(msg);
       soup_server_message_pause(msg);
-      g_timeout_add(portal->loginDelayMs, +[](gpointer data) -> gboolean {
-        auto* held = static_cast<SoupServerMessage*>(data);
-        soup_server_message_unpause(held);
-        g_object_unref(held);
-        return G_SOURCE_REMOVE;
-      }, msg);
+      g_timeout_add(
+          portal->loginDelayMs,
+          +[](gpointer data) -> gboolean {
+            auto* held = static_cast<SoupServerMessage*>(data);
+            soup_server_message_unpause(held);
+            g_object_unref(held);
+            return G_SOURCE_REMOVE;
+          },
+          msg);
     }
     return;
   }
@@ -225,11 +238,12 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
   if (p == "/games/talmar2/churn") {
     // A heavy game page for the endurance benchmark: it fills and drops 200 MB, again and again.
     Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8",
-         Page("churn", "<p id='n'>0</p><script>var n = 0; setInterval(function () {"
-                       "  var a = []; for (var i = 0; i < 200; ++i) {"
-                       "    var b = new Uint8Array(1 << 20); b.fill(i); a.push(b); }"
-                       "  a = null; document.getElementById('n').textContent = ++n; }, 500);"
-                       "</script>"));
+         Page("churn",
+              "<p id='n'>0</p><script>var n = 0; setInterval(function () {"
+              "  var a = []; for (var i = 0; i < 200; ++i) {"
+              "    var b = new Uint8Array(1 << 20); b.fill(i); a.push(b); }"
+              "  a = null; document.getElementById('n').textContent = ++n; }, 500);"
+              "</script>"));
     return;
   }
   if (p == "/games/talmar2/") {
@@ -241,10 +255,11 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
 }
 
 [[noreturn]] void Usage() {
-  std::fprintf(stderr,
-               "usage: demo-portal [--port N] [--version TEXT] [--manifest FILE] [--files DIR]\n"
-               "                   [--rate BYTES] [--sign-key KEY.pem] [--refuse-login] [--auto-login]\n"
-               "                   [--login-delay MS]\n");
+  std::fprintf(
+      stderr,
+      "usage: demo-portal [--port N] [--version TEXT] [--manifest FILE] [--files DIR]\n"
+      "                   [--rate BYTES] [--sign-key KEY.pem] [--refuse-login] [--auto-login]\n"
+      "                   [--login-delay MS]\n");
   std::exit(2);
 }
 
@@ -287,7 +302,9 @@ int main(int argc, char** argv) {
   }
 
   portal.key = updatesign::Key::Load(keyPath);
-  if (!portal.key) std::fprintf(stderr, "demo-portal: no signing key in %s; manifests go unsigned\n", keyPath.c_str());
+  if (!portal.key)
+    std::fprintf(stderr, "demo-portal: no signing key in %s; manifests go unsigned\n",
+                 keyPath.c_str());
 
   SoupServer* server = soup_server_new("server-header", "demo-portal", nullptr);
   soup_server_add_handler(server, nullptr, Handle, &portal, nullptr);

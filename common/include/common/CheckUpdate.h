@@ -43,9 +43,7 @@ struct ManifestVersion {
   static constexpr std::size_t kMaxValueBytes = 256;
 
   // True when the manifest names exactly `version` (text comparison, case-sensitive).
-  bool Equals(const std::string& version) const {
-    return found && !truncated && value == version;
-  }
+  bool Equals(const std::string& version) const { return found && !truncated && value == version; }
 };
 ManifestVersion ReadManifestVersion(std::istream& in);
 

@@ -15,8 +15,9 @@
 //
 // Handles are 32-bit ids in one registry (0 = none, never reused). A memory DC starts with a
 // 1 x 1 placeholder bitmap selected; drawing on a DC that has no real surface (that placeholder,
-// the screen DC) does nothing and still succeeds, except DrawFocusRect on the screen DC. Every call returns 0/false/CLR_INVALID on a
-// bad handle or argument instead of failing loudly. All calls belong to the GUI thread.
+// the screen DC) does nothing and still succeeds, except DrawFocusRect on the screen DC. Every call
+// returns 0/false/CLR_INVALID on a bad handle or argument instead of failing loudly. All calls
+// belong to the GUI thread.
 
 namespace platform {
 

@@ -11,8 +11,8 @@
 namespace platform {
 
 struct MenuItem {
-  UINT id = 0;           // the command; 0 for a separator
-  std::string caption;   // "&" marks the access key, "&&" is a literal "&"
+  UINT id = 0;          // the command; 0 for a separator
+  std::string caption;  // "&" marks the access key, "&&" is a literal "&"
   bool separator = false;
   bool enabled = true;
 };

@@ -38,8 +38,8 @@ WPARAM VirtualKeyFromKeysym(unsigned keysym);
 
 // One key event of the toolkit.
 struct KeyStroke {
-  unsigned baseKeysym = 0;  // the key on the unshifted level
-  char32_t character = 0;   // the character the key types now (0: none)
+  unsigned baseKeysym = 0;    // the key on the unshifted level
+  char32_t character = 0;     // the character the key types now (0: none)
   unsigned hardwareCode = 0;  // X key code (8 + scan code)
   bool down = true;
   bool repeat = false;  // a press of a key that is already down
