@@ -34,15 +34,7 @@ start_portal
 CLIENT_BASE_URL=$base "$prefix/bin/Zorvik_talmar2" &
 client=$!
 pids+=($client)
-bg=""
-for _ in $(seq 1 150); do
-  for id in $(xdotool search --onlyvisible --pid "$client" 2>/dev/null); do
-    [ "$(xwininfo -id "$id" | awk '/Width:/{print $2}')" = 1237 ] && bg=$id
-  done
-  [ -n "$bg" ] && break
-  sleep 0.1
-done
-[ -n "$bg" ] || fail "the installed client showed no login screen"
+bg=$(login_screen "$client") || fail "the installed client showed no login screen"
 grep -q "$prefix/lib/talmar2/libtalmar2-web.so" "/proc/$client/maps" \
   || fail "the web module was not loaded from the prefix: $(grep -o '/[^ ]*talmar2-web[^ ]*' "/proc/$client/maps" | sort -u)"
 xprop -id "$bg" WM_CLASS | grep -q '"Zorvik_talmar2"$' || fail "window class $(xprop -id "$bg" WM_CLASS)"

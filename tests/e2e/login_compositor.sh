@@ -16,16 +16,8 @@ black=0
 for i in $(seq 1 "$runs"); do
   CLIENT_BASE_URL=$base "$CLIENT_EXE" &
   client=$!
-  bg=""
-  for _ in $(seq 1 150); do
-    for id in $(xdotool search --onlyvisible --pid "$client" 2>/dev/null || true); do
-      [ "$(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}')" = 1237 ] && bg=$id
-    done
-    [ -n "$bg" ] && break
-    sleep 0.1
-  done
-  [ -n "$bg" ] || fail "run $i: no login screen"
-  read -r x y < <(xwininfo -id "$bg" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x, y}')
+  bg=$(login_screen "$client") || fail "run $i: no login screen"
+  read -r x y _ _ < <(geometry "$bg")
   # Three points of the picture outside the page and the buttons: the figure's cape, the
   # frame's lower edge, the figure's shoulder.
   sleep 1

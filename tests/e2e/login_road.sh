@@ -19,20 +19,10 @@ for _ in $(seq 1 50); do grep -q '^ready' "$work/tray.log" && break; sleep 0.1; 
 CLIENT_BASE_URL=$base "$CLIENT_EXE" &
 client=$!
 pids+=($client)
-bg=""
-for _ in $(seq 1 150); do
-  for id in $(xdotool search --onlyvisible --pid "$client" 2>/dev/null); do
-    # A window may be gone between the search and the query (the splash, for one).
-    w=$(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}') || continue
-    [ "$w" = 1237 ] && bg=$id
-  done
-  [ -n "$bg" ] && break
-  sleep 0.1
-done
-[ -n "$bg" ] || fail "no login screen"
+bg=$(login_screen "$client") || fail "no login screen"
 n=$(xdotool search --onlyvisible --pid "$client" 2>/dev/null | wc -l)
 [ "$n" -eq 2 ] || fail "$n windows visible; expected the background and the login window (no splash)"
-read -r x y < <(xwininfo -id "$bg" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x, y}')
+read -r x y _ _ < <(geometry "$bg")
 
 # The login button of the demo page: the page sits at (415, 179) of the login screen and the
 # button at (374, 264) of the page.
@@ -46,7 +36,7 @@ done
 grep -q '^request: GET /games/talmar2/play/1$' "$work/portal.log" || fail "the game page was not requested"
 login_gone() {
   for id in $(xdotool search --onlyvisible --pid "$client" 2>/dev/null); do
-    [ "$(xwininfo -id "$id" | awk '/Width:/{print $2}')" = 1237 ] && return 1
+    [ "$(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}')" = 1237 ] && return 1
   done
   return 0
 }
@@ -55,7 +45,6 @@ login_gone || fail "the login screen stayed after the login"
 
 # The main window covers the work area (the whole screen here: no panel).
 read -r sw sh < <(xdpyinfo | awk '/dimensions:/{split($2, d, "x"); print d[1], d[2]}')
-geometry() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}'; }
 for _ in $(seq 1 50); do [ "$(geometry "$main")" = "0 0 $sw $sh" ] && break; sleep 0.1; done
 [ "$(geometry "$main")" = "0 0 $sw $sh" ] || fail "the main window is at $(geometry "$main"), not over the work area"
 

@@ -15,19 +15,10 @@ start_portal
 CLIENT_BASE_URL=$base "$CLIENT_EXE" &
 client=$!
 pids+=($client)
-bg=""
-for _ in $(seq 1 150); do
-  for id in $(xdotool search --onlyvisible --pid "$client" 2>/dev/null); do
-    [ "$(xwininfo -id "$id" | awk '/Width:/{print $2}')" = 1237 ] && bg=$id
-  done
-  [ -n "$bg" ] && break
-  sleep 0.1
-done
-[ -n "$bg" ] || fail "no login screen of 1237 px"
+login_screen "$client" >/dev/null || fail "no login screen of 1237 px"
 sleep 0.5  # anything the window manager does on mapping is done
 for id in $(xdotool search --onlyvisible --pid "$client"); do
-  read -r x y w h < <(xwininfo -id "$id" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4}
-    /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}')
+  read -r x y w h < <(geometry "$id")
   [ "$w x $h" = "1237 x 696" ] || fail "window $id is $w x $h; the window manager cut it to the screen"
   # The page (415, 179)-(1147, 604) and the pictures (1120, 130) and (1152, 125)-(1186, 159).
   [ "$x $y" = "-162 36" ] || fail "window $id at $x,$y; expected -162,36"

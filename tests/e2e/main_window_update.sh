@@ -9,28 +9,20 @@ if [ "${1:-}" != inside ]; then
   exit
 fi
 
-geometry() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}'; }
+# The start-up check of another version asks first: not now.
+decline_update() {
+  local box
+  box=$(xdotool search --onlyvisible --name '^提示$' 2>/dev/null | head -n 1 || true)
+  [ -z "$box" ] || xdotool windowactivate --sync "$box" key --clearmodifiers alt+n
+}
 
 # login: starts the client, logs in on the demo page and sets $client and $main.
 login() {
   CLIENT_BASE_URL=$base "$CLIENT_EXE" &
   client=$!
   pids+=($client)
-  local bg="" id w x y
-  for _ in $(seq 1 150); do
-    for id in $(xdotool search --onlyvisible --pid "$client" 2>/dev/null); do
-      # A window may be gone between the search and the query (the splash, for one).
-      w=$(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}') || continue
-      [ "$w" = 1237 ] && bg=$id
-    done
-    [ -n "$bg" ] && break
-    # The start-up check of another version asks first: not now.
-    if box=$(xdotool search --onlyvisible --name '^提示$' 2>/dev/null | head -n 1) && [ -n "$box" ]; then
-      xdotool windowactivate --sync "$box" key --clearmodifiers alt+n
-    fi
-    sleep 0.1
-  done
-  [ -n "$bg" ] || fail "no login screen"
+  local bg x y
+  bg=$(login_screen "$client" decline_update) || fail "no login screen"
   read -r x y _ _ < <(geometry "$bg")
   sleep 0.5
   xdotool mousemove $((x + 415 + 374)) $((y + 179 + 264)) click 1

@@ -41,6 +41,29 @@ wait_window() {
   return 1
 }
 
+# geometry ID: "x y width height" of a window, x and y on the screen.
+geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4}
+    /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}'
+}
+
+# login_screen PID [COMMAND...]: prints the id of the client's login background (its 1237-px
+# window) once it is visible, waiting up to 15 s; runs COMMAND on every round of the wait. A
+# window gone between the search and the query (the splash, for one) is skipped.
+login_screen() {
+  local pid=$1 id w
+  shift
+  for _ in $(seq 1 150); do
+    for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true); do
+      w=$(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}') || continue
+      [ "$w" = 1237 ] && { echo "$id"; return 0; }
+    done
+    [ $# -eq 0 ] || "$@" || true
+    sleep 0.1
+  done
+  return 1
+}
+
 # wait_exit PID [seconds]: waits for the process to end; fails when it does not.
 wait_exit() {
   local pid=$1 limit=${2:-20}
