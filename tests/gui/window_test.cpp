@@ -468,6 +468,18 @@ TEST_F(WindowTest, WorkAreaChangeReachesEveryTopLevelWindow) {
   EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), w);
   EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), h);
   Xdotool("mousemove 1 1");  // any round trip
+  // The desktop is shared with the tests that run after this one: the window manager's own
+  // work area goes back whatever happens here.
+  std::string before = Output("xprop -root -notype _NET_WORKAREA");
+  while (!before.empty() && before.back() == '\n') before.pop_back();
+  struct Restore {
+    std::string values;
+    ~Restore() {
+      if (!values.empty()) {
+        wintest::Shell("xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA '" + values + "'");
+      }
+    }
+  } restore{before.find("= ") == std::string::npos ? "" : before.substr(before.find("= ") + 2)};
   wintest::Shell("xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA '0, 0, " + std::to_string(w) +
                  ", " + std::to_string(h - 40) + "'");
   ASSERT_TRUE(WaitFor([&] { return rec.Saw(a, WM_SETTINGCHANGE) && other.Saw(b, WM_SETTINGCHANGE); }));
