@@ -22,8 +22,8 @@
 
 #include "controls/BForm.h"
 #include "controls/iButton.h"
-#include "platform/MessageLoop.h"
-#include "platform/Window.h"
+#include "platform/window/MessageLoop.h"
+#include "platform/window/Window.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
 #include "common/UpdateManifest.h"
-#include "platform/Crypto.h"
-#include "platform/EventLog.h"
-#include "platform/Files.h"
-#include "platform/MessageBox.h"
-#include "platform/MessageLoop.h"
-#include "platform/Shell.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/desktop/Shell.h"
+#include "platform/system/Crypto.h"
+#include "platform/system/EventLog.h"
+#include "platform/system/Files.h"
+#include "platform/window/MessageLoop.h"
 
 std::string UpdaterCommandLine(const std::string& executablePath) {
   std::string dir = executablePath.substr(0, executablePath.rfind('/'));

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "common/CheckUpdate.h"
-#include "platform/AsciiText.h"
+#include "platform/system/AsciiText.h"
 
 namespace {
 

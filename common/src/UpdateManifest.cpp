@@ -1,6 +1,6 @@
 #include "common/UpdateManifest.h"
 
-#include "platform/AsciiText.h"
+#include "platform/system/AsciiText.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "controls/BForm.h"
 
 #include <charconv>
+#include "platform/window/WindowDc.h"
 
 using namespace platform;
 using controls::PropertyBag;

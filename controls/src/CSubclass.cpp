@@ -6,8 +6,8 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/EventLog.h"
-#include "platform/WindowSubclass.h"
+#include "platform/system/EventLog.h"
+#include "platform/window/WindowSubclass.h"
 
 namespace {
 

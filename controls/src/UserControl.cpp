@@ -1,12 +1,13 @@
 #include "controls/UserControl.h"
 
-#include "platform/EventLog.h"
+#include "platform/system/EventLog.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include "platform/window/WindowDc.h"
 
 namespace controls {
 

@@ -5,7 +5,8 @@
 #include "common/Settings.h"
 #include "controls/PropertyBag.h"
 #include "mainwin/WebMainFrm.h"
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/window/WindowDc.h"
 
 using namespace platform;
 using controls::PropertyBag;

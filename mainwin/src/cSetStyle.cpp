@@ -3,7 +3,8 @@
 #include <cstdlib>
 #include <utility>
 
-#include "platform/Form.h"
+#include "platform/window/Form.h"
+#include "platform/window/WindowDc.h"
 
 using namespace platform;
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/EventLog.h"
+#include "platform/system/EventLog.h"
 
 using namespace platform;
 

@@ -10,7 +10,8 @@
 
 #include "WindowTestSupport.h"
 #include "controls/BForm.h"
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/window/WindowDc.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "WindowTestSupport.h"
 #include "controls/BForm.h"
 #include "controls/iButton.h"
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
 
 namespace {
 

@@ -15,11 +15,11 @@
 #include "common/CheckUpdate.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
-#include "platform/Crypto.h"
-#include "platform/EventLog.h"
-#include "platform/Files.h"
-#include "platform/MessageBox.h"
-#include "platform/Resources.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/system/Crypto.h"
+#include "platform/system/EventLog.h"
+#include "platform/system/Files.h"
+#include "platform/system/Resources.h"
 
 namespace fs = std::filesystem;
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "controls/BForm.h"
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
 
 namespace {
 

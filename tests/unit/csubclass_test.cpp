@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/EventLog.h"
-#include "platform/Window.h"
+#include "platform/system/EventLog.h"
+#include "platform/window/Window.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "controls/iButton.h"
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/UpdateManifest.h"
-#include "platform/Crypto.h"
+#include "platform/system/Crypto.h"
 
 namespace {
 

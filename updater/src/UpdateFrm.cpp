@@ -6,11 +6,11 @@
 #include "common/SharedRoutines.h"
 #include "common/UpdateManifest.h"
 #include "controls/PropertyBag.h"
-#include "platform/Crypto.h"
-#include "platform/EventLog.h"
-#include "platform/Files.h"
-#include "platform/MessageBox.h"
-#include "platform/Shell.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/desktop/Shell.h"
+#include "platform/system/Crypto.h"
+#include "platform/system/EventLog.h"
+#include "platform/system/Files.h"
 
 using namespace platform;
 

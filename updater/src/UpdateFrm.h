@@ -10,7 +10,7 @@
 #include "common/COrvDownLoadFile.h"
 #include "controls/BForm.h"
 #include "controls/iButton.h"
-#include "platform/Form.h"
+#include "platform/window/Form.h"
 
 // The updater's window: fetches every file the manifest lists into the client's directory,
 // shows its progress, reports the end and opens what it installed last.

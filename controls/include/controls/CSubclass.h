@@ -8,7 +8,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/Window.h"
+#include "platform/window/Window.h"
 
 // Window subclassing for one client object: chosen messages of any number of windows of our
 // own process reach the client as the event WindowProc, before and/or after the window's own

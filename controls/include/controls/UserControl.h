@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "controls/PropertyBag.h"
-#include "platform/Form.h"
-#include "platform/Gdi.h"
-#include "platform/Window.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/window/Form.h"
+#include "platform/window/Window.h"
 
 // The base of the skinned user controls: a child window in a host window, with the drawing
 // surface, input events and persisted properties of a form runtime's user control.

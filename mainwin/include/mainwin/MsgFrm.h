@@ -4,7 +4,7 @@
 
 #include "controls/BForm.h"
 #include "controls/iButton.h"
-#include "platform/Form.h"
+#include "platform/window/Form.h"
 
 // The exit question: a small skinned dialog, shown modally by the main window's close guard,
 // that writes the answer into the main window's m_bExit and unloads itself. Closing it any

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "mainwin/cFormSubclass.h"
-#include "platform/Gdi.h"
-#include "platform/Window.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/window/Window.h"
 
 namespace platform {
 class Form;

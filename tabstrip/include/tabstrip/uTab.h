@@ -9,8 +9,8 @@
 
 #include "controls/CSubclass.h"
 #include "controls/PropertyBag.h"
-#include "platform/Gdi.h"
-#include "platform/Window.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/window/Window.h"
 #include "tabstrip/CTabItems.h"
 #include "tabstrip/IuTab.h"
 #include "tabstrip/TabLayout.h"
