@@ -40,7 +40,7 @@ string(REGEX REPLACE "^http://" "https://" CLIENT_HOMEPAGE "${CLIENT_HOME_HOST}/
 string(REGEX REPLACE "^[a-z]+://(www\\.)?([^/:]+).*$" "\\2" _client_domain "${CLIENT_HOME_HOST}")
 set(CLIENT_SCREENSHOT_URL "${CLIENT_HOMEPAGE}client/screens" CACHE STRING
     "https address of the folder where the pictures of docs/screens are published (AppStream screenshots)")
-set(CLIENT_PACKAGE_MAINTAINER "ZorvikTalmar2 client developers <packages@${_client_domain}>" CACHE STRING
+set(CLIENT_PACKAGE_MAINTAINER "${CLIENT_TITLE} client developers <packages@${_client_domain}>" CACHE STRING
     "Maintainer of the Debian package: name <address>")
 
 # Every directory the install puts something in, below the prefix (the command's is added at
@@ -66,7 +66,9 @@ foreach(size ${CLIENT_ICON_SIZES})
 endforeach()
 
 # AppStream metadata, with the release of this version dated like the package's changelog
-# (SOURCE_DATE_EPOCH when it is set, for reproducible builds).
+# (SOURCE_DATE_EPOCH when it is set, for reproducible builds). The package's version carries a
+# revision (1.1.0-1), as a package of software made outside Debian does; its changelog is then
+# changelog.Debian, the packaging's.
 set(CPACK_DEBIAN_PACKAGE_NAME zorvik-talmar2)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CLIENT_DEB_VERSION ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
