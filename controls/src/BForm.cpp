@@ -194,7 +194,7 @@ void BForm::OnResize() {
 
 void BForm::OnMouseDown(short& button, short& shift, float& x, float& y) {
   MousePointer(Cursor::Arrow);
-  if (button == controls::vbLeftButton) {
+  if (button == controls::kLeftButton) {
     // Hand the press to the window manager: it moves frmHwnd with the pointer until release.
     ReleaseCapture();
     POINT pt;

@@ -115,7 +115,7 @@ void MsgFrm::Form_Load() {
   m_iButton2 = AnswerButton(hWnd(), 136, 88, "否", 110, RGB(0x1F, 0x3A, 0x6E));
 
   m_BForm1->MouseDown = [this](short& button, short&, float&, float&) {
-    if (button != controls::vbLeftButton) return;
+    if (button != controls::kLeftButton) return;
     ReleaseCapture();
     POINT pt;
     GetCursorPos(&pt);

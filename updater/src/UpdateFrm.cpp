@@ -123,14 +123,14 @@ void UpdateFrm::Form_Load() {
   }
   OpenAtEnd();
   m_busy = false;
-  RequestUnload(vbFormCode);
+  RequestUnload(kUnloadByCode);
 }
 
 void UpdateFrm::Form_QueryUnload(bool& cancel, int unloadMode) {
   // The load step runs the whole update and unloads the window itself at its end; until then
   // the user's close request is the close button's question while files arrive, and waits
   // otherwise (the end message is up).
-  if (m_busy && unloadMode == vbFormControlMenu) {
+  if (m_busy && unloadMode == kUnloadByUser) {
     cancel = true;
     if (m_running) closebtn_Click();
   }
