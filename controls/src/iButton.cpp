@@ -8,6 +8,8 @@ using controls::PropertyBag;
 using controls::StdPicture;
 namespace face = controls::face;
 
+namespace controls {
+
 iButton::iButton(const controls::UserControlArgs& args) { CreateControl(args); }
 
 iButton::~iButton() { DestroyControl(); }
@@ -375,3 +377,5 @@ void iButton::OnWriteProperties(PropertyBag& bag) {
   bag.WriteProperty("cDrawMode", std::int32_t{DrawMode()});
   bag.WriteProperty("cForeColor", static_cast<std::int32_t>(ForeColor()));
 }
+
+}  // namespace controls

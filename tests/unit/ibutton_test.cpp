@@ -13,6 +13,7 @@
 namespace {
 
 using namespace platform;
+using controls::iButton;
 using controls::Picture;
 using controls::PropertyBag;
 using controls::StdPicture;

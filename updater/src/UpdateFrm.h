@@ -21,6 +21,9 @@
 // previous version in place, and the previous client is started again.
 class UpdateFrm : public platform::Form {
  public:
+  using BForm = controls::BForm;
+  using iButton = controls::iButton;
+
   // The command-line text: the client's directory, "|", the client's executable.
   static void SetCommandLine(std::string text) { CommandLineText() = std::move(text); }
 

@@ -76,6 +76,8 @@ struct uTabCreateArgs {
 // nothing of itself on the way out.
 class uTab final : public IuTab {
  public:
+  using CSubclass = controls::CSubclass;
+
   using HWND = platform::HWND;
   using HDC = platform::HDC;
 
