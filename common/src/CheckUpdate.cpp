@@ -4,22 +4,16 @@
 #include <exception>
 #include <sstream>
 
+#include "common/ManifestVersion.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
+#include "common/UpdateHandOver.h"
 #include "common/UpdateManifest.h"
-#include "platform/Crypto.h"
 #include "platform/EventLog.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageLoop.h"
 #include "platform/Shell.h"
-
-std::string UpdaterCommandLine(const std::string& executablePath) {
-  std::string dir = executablePath.substr(0, executablePath.rfind('/'));
-  if (dir.empty()) dir = "/";
-  const std::string name = executablePath.substr(executablePath.rfind('/') + 1);
-  return dir + "|" + (dir == "/" ? dir : dir + "/") + name;
-}
 
 namespace {
 
@@ -42,14 +36,15 @@ void Report(const std::string& logLine, const char* text) {
 void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloader,
                  const UpdateCheckHooks& hooks) {
   std::string tempDir;
+  std::string manifestPath;
   try {
     tempDir = GetTempDir();
+    manifestPath = KeptManifestPath();
   } catch (const std::exception& e) {
     platform::LogEvent(std::string("update check: ") + e.what());
     return;
   }
-  const std::string manifestPath = tempDir + "update.txt";
-  const std::string signaturePath = manifestPath + ".sig";
+  const std::string signaturePath = SignaturePathOf(manifestPath);
   const std::string publicKey = hooks.publicKey.value_or(UpdatePublicKey());
   const std::string ownVersion = AppVersion();
 
@@ -71,24 +66,12 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
       platform::LogEvent("update check: the manifest has no signature and is refused");
     }
   }
-  if (!platform::FileExists(manifestPath)) return;
-
-  bool tooLarge = false;
-  const auto content = platform::ReadFileLimited(manifestPath, kMaxManifestBytes, &tooLarge);
-  if (!content) {
-    if (tooLarge) platform::LogEvent("update check: the manifest is too large and is ignored");
-    return;
+  const KeptManifest kept = ReadKeptManifest(manifestPath, publicKey);
+  if (kept.status == KeptManifest::Status::Refused) {
+    platform::LogEvent("update check: " + kept.reason + "; no update is offered");
   }
-  if (!publicKey.empty()) {
-    const auto signature = platform::ReadFileLimited(signaturePath, 1024);
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(content->data());
-    if (!signature || !platform::VerifyEd25519({bytes, content->size()}, *signature, publicKey)) {
-      platform::LogEvent(
-          "update check: the manifest's signature does not verify; no update is offered");
-      return;
-    }
-  }
-  std::istringstream manifest(*content);
+  if (kept.status != KeptManifest::Status::Usable) return;
+  std::istringstream manifest(kept.text);
   const ManifestVersion version = ReadManifestVersion(manifest);
   if (!version.found) return;
 

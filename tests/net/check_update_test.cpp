@@ -15,6 +15,7 @@
 #include "common/CheckUpdate.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
+#include "common/UpdateHandOver.h"
 #include "platform/Crypto.h"
 #include "platform/EventLog.h"
 #include "platform/Files.h"

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <cstddef>
 #include <functional>
-#include <istream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,25 +28,6 @@ struct UpdateCheckHooks {
   // The public key manifests must be signed with; by default the build's (UpdatePublicKey).
   std::optional<std::string> publicKey;
 };
-
-// The version line of a manifest. Lines end at CR or CR LF (a lone LF does not end a line);
-// the version line is the first whose lower-case form contains "version"; its value is the
-// text from its 9th character on, with spaces (not tabs) trimmed at both ends. The manifest is
-// read as a stream: only a bounded part of any line is kept.
-struct ManifestVersion {
-  bool found = false;
-  // The value, cut after kMaxValueBytes bytes (then `truncated` is set).
-  std::string value;
-  bool truncated = false;
-  static constexpr std::size_t kMaxValueBytes = 256;
-
-  // True when the manifest names exactly `version` (text comparison, case-sensitive).
-  bool Equals(const std::string& version) const { return found && !truncated && value == version; }
-};
-ManifestVersion ReadManifestVersion(std::istream& in);
-
-// The updater's command line: the client's directory, "|", the client's executable path.
-std::string UpdaterCommandLine(const std::string& executablePath);
 
 // Runs the check. `downloader` is the calling window's own download object, created on first
 // use.
