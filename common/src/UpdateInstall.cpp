@@ -50,7 +50,9 @@ UpdateInstall::Outcome UpdateInstall::Run() {
   }
   if (m_manifestPath.empty()) return Fail("找不到更新列表", "no manifest path");
   const KeptManifest manifest = ReadKeptManifest(m_manifestPath, m_publicKey);
-  if (manifest.status == KeptManifest::Status::Missing) return Outcome::NothingToDo;
+  if (manifest.status == KeptManifest::Status::Missing) {
+    return Fail("找不到更新列表", "no manifest at " + m_manifestPath);
+  }
   if (manifest.status == KeptManifest::Status::Refused) {
     return Fail(m_publicKey.empty() ? "更新列表无效" : "更新列表校验失败",
                 manifest.reason + "; nothing is updated");
@@ -74,9 +76,9 @@ UpdateInstall::Outcome UpdateInstall::Run() {
     }
   }
   if (files.empty()) {
-    // Lines that were all refused are no update at all, not a finished one.
+    // A manifest without files (or with only refused ones) installs nothing: no upgrade.
     if (refused > 0) return Fail("更新列表无效", "no usable file line in the manifest");
-    return Outcome::NothingToDo;
+    return Fail("更新列表中没有文件", "the manifest lists no files; nothing is installed");
   }
 
   // A directory we cannot write to (a system-wide installation) is found before anything is
@@ -114,7 +116,6 @@ UpdateInstall::Outcome UpdateInstall::Fetch(const std::vector<ManifestFileLine>&
     };
     const bool ok = m_download.DownLoadFile(file.url, *temp, false, true);
     m_download.QueryFileInfo = query;
-    m_lastFile = target;
     if (m_cancelled) {
       dropFetched();
       return Outcome::Cancelled;
@@ -141,19 +142,12 @@ UpdateInstall::Outcome UpdateInstall::Install(const std::vector<Fetched>& fetche
       for (std::size_t j = i; j < fetched.size(); ++j) platform::RemoveFile(fetched[j].temp);
       return Fail("无法写入：" + f.target.substr(dir.size() + 1), "cannot replace " + f.target);
     }
-    m_installed.insert(f.target);
   }
   return Outcome::Installed;
 }
 
-std::string UpdateInstall::FileToOpenAtEnd(Outcome outcome) const {
-  // The client starts directly; any other file opens in its default application.
-  if (!m_lastFile.empty() && m_installed.count(m_lastFile) != 0) return m_lastFile;
-  // Cancelled or failed: the previous client, still in place, comes back.
-  const bool failed =
-      outcome == Outcome::Cancelled || outcome == Outcome::Failed || outcome == Outcome::ReadOnly;
-  if (failed && !m_target.executable.empty() && platform::FileExists(m_target.executable)) {
-    return m_target.executable;
-  }
-  return {};
+std::string UpdateInstall::ClientToStart() const {
+  // A fetched file other than the client is never opened: a desktop handler could run it.
+  const std::string& client = m_target.executable;
+  return !client.empty() && platform::FileExists(client) ? client : std::string();
 }

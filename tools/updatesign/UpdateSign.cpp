@@ -21,7 +21,24 @@ PkeyPtr FromSeed(const std::string& seed) {
       EVP_PKEY_ED25519, nullptr, reinterpret_cast<const unsigned char*>(seed.data()), seed.size()));
 }
 
+std::string Hex(const unsigned char* bytes, std::size_t size) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (std::size_t i = 0; i < size; ++i) {
+    hex.push_back(kDigits[bytes[i] >> 4]);
+    hex.push_back(kDigits[bytes[i] & 15]);
+  }
+  return hex;
+}
+
 }  // namespace
+
+std::string Sha256Hex(std::string_view bytes) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int size = 0;
+  if (EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr) != 1) return {};
+  return Hex(digest, size);
+}
 
 bool GenerateKey(const std::string& path) {
   EVP_PKEY* raw = nullptr;
@@ -73,13 +90,7 @@ std::string Key::PublicKeyHex() const {
   unsigned char pub[32];
   std::size_t size = sizeof pub;
   if (!key || EVP_PKEY_get_raw_public_key(key.get(), pub, &size) != 1) return {};
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (std::size_t i = 0; i < size; ++i) {
-    hex.push_back(kDigits[pub[i] >> 4]);
-    hex.push_back(kDigits[pub[i] & 15]);
-  }
-  return hex;
+  return Hex(pub, size);
 }
 
 }  // namespace updatesign

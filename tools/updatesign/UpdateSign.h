@@ -10,6 +10,9 @@
 
 namespace updatesign {
 
+// The SHA-256 of `bytes` as 64 lower-case hex digits (the hash field of a manifest's file line).
+std::string Sha256Hex(std::string_view bytes);
+
 // Writes a new private key to `path` (mode 0600); false when it cannot.
 bool GenerateKey(const std::string& path);
 

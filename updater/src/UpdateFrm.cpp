@@ -112,12 +112,12 @@ void UpdateFrm::Form_Load() {
       MessageBox("更新未能完成，已保留原有版本！", "提示", MB_OK | MB_ICONEXCLAMATION);
       break;
     case UpdateInstall::Outcome::Installed:
-    case UpdateInstall::Outcome::NothingToDo:
       MessageBox("软件已升至最新版本！", "提示", MB_OK | MB_ICONINFORMATION);
       break;
   }
-  if (const std::string file = m_update->FileToOpenAtEnd(outcome); !file.empty()) {
-    ShellExecuteOpen(file, "");
+  // Whatever the end, a client runs again: the new one, or the previous one.
+  if (const std::string client = m_update->ClientToStart(); !client.empty()) {
+    if (!StartProgram(client, "")) Log("cannot start " + client);
   }
   m_busy = false;
   RequestUnload(vbFormCode);

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -19,11 +18,11 @@
 class UpdateInstall {
  public:
   enum class Outcome {
-    Installed,    // every listed file is in place
-    NothingToDo,  // no manifest, or one without file lines
-    Cancelled,    // Cancel() was called while files arrived
-    Failed,       // the caption and the event log say why
-    ReadOnly,     // the client's directory cannot be written to at all
+    Installed,  // every listed file is in place
+    Cancelled,  // Cancel() was called while files arrived
+    Failed,     // nothing installed (no manifest, no file line, a refused file...): the caption
+                // and the event log say why
+    ReadOnly,   // the client's directory cannot be written to at all
   };
 
   // What the window shows while the run goes on.
@@ -44,9 +43,9 @@ class UpdateInstall {
   // Run (the window's close question).
   void Cancel();
 
-  // What is opened once the run is over: the last file when it was installed, the previous
-  // client after a cancel or a failure; empty for nothing.
-  std::string FileToOpenAtEnd(Outcome outcome) const;
+  // What is started once the run is over, whatever its outcome: the client (the new one or
+  // the previous one), never another fetched file; empty when there is no client to start.
+  std::string ClientToStart() const;
 
  private:
   struct Fetched {
@@ -65,6 +64,4 @@ class UpdateInstall {
   View m_view;
   COrvDownLoadFile m_download;
   bool m_cancelled = false;
-  std::string m_lastFile;
-  std::set<std::string> m_installed;
 };
