@@ -66,7 +66,7 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
       platform::LogEvent("update check: the manifest has no signature and is refused");
     }
   }
-  const KeptManifest kept = ReadKeptManifest(manifestPath, publicKey);
+  const KeptManifest kept = ReadKeptManifest(manifestPath, CurrentTrust(publicKey));
   if (kept.status == KeptManifest::Status::Refused) {
     platform::LogEvent("update check: " + kept.reason + "; no update is offered");
   }

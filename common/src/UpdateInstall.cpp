@@ -49,7 +49,7 @@ UpdateInstall::Outcome UpdateInstall::Run() {
     return Fail("程序目录无效", "no such directory: " + dir);
   }
   if (m_manifestPath.empty()) return Fail("找不到更新列表", "no manifest path");
-  const KeptManifest manifest = ReadKeptManifest(m_manifestPath, m_publicKey);
+  const KeptManifest manifest = ReadKeptManifest(m_manifestPath, CurrentTrust(m_publicKey));
   if (manifest.status == KeptManifest::Status::Missing) {
     return Fail("找不到更新列表", "no manifest at " + m_manifestPath);
   }

@@ -38,6 +38,10 @@ ManifestFileLine ReadManifestFileLine(std::string_view line) {
     r.kind = ManifestFileLine::Kind::Version;
     return r;
   }
+  if (line.starts_with("serial=") || line.starts_with("expires=")) {
+    r.kind = ManifestFileLine::Kind::Field;
+    return r;
+  }
   const std::vector<std::string_view> fields = SplitAtBars(line);
   if (fields.size() < 2) return Refuse("no address field");
   const std::string_view url = Trim(fields[1]);

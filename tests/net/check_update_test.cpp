@@ -39,6 +39,9 @@ class CheckUpdateTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ::setenv(kBaseUrlVariable, server.BaseUrl().c_str(), 1);
+    // The highest accepted serial of signed manifests goes to a state folder of the test's own.
+    ::setenv("XDG_STATE_HOME", (fs::temp_directory_path() / "check-update-state").c_str(), 1);
+    fs::remove_all(fs::temp_directory_path() / "check-update-state");
     platform::SetMessageBoxResponder([this](const platform::MessageBoxRequest& r) {
       boxes.push_back(r);
       return answer;
@@ -54,6 +57,7 @@ class CheckUpdateTest : public ::testing::Test {
   void TearDown() override {
     platform::SetMessageBoxResponder({});
     ::unsetenv(kBaseUrlVariable);
+    ::unsetenv("XDG_STATE_HOME");
   }
 
   void Serve(std::string manifest) {
@@ -242,7 +246,7 @@ TEST_F(CheckUpdateTest, WithAKeyOnlyAManifestSignedWithItIsOffered) {
     return *platform::SignEd25519({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()},
                                   key);
   };
-  const std::string manifest = "version=2.0.0\r\n";
+  const std::string manifest = "version=2.0.0\r\nserial=3\r\nexpires=2999-01-01T00:00:00Z\r\n";
   struct Row {
     const char* what;
     std::string body;
@@ -252,7 +256,9 @@ TEST_F(CheckUpdateTest, WithAKeyOnlyAManifestSignedWithItIsOffered) {
   const std::vector<Row> rows = {
       {"signed", manifest, sign(manifest, seed) + "\n", 1},
       {"unsigned", manifest, std::nullopt, 0},
-      {"tampered", "version=2.0.1\r\n", sign(manifest, seed), 0},
+      {"tampered", manifest + " ", sign(manifest, seed), 0},
+      {"signed, without serial and expiry", "version=2.0.0\r\n", sign("version=2.0.0\r\n", seed),
+       0},
       {"other key", manifest, sign(manifest, otherSeed), 0},
       {"garbage", manifest, std::string("not a signature"), 0},
   };

@@ -1,7 +1,8 @@
 // The demo portal: a small HTTP server on 127.0.0.1 that serves what the real servers would,
 // so the client can be run and tested without them.
 //
-//   demo-portal [--port N] [--version TEXT] [--manifest FILE] [--files DIR] [--rate BYTES]
+//   demo-portal [--port N] [--version TEXT] [--serial N] [--manifest FILE] [--files DIR] [--rate
+//   BYTES]
 //               [--sign-key KEY.pem] [--refuse-login] [--auto-login] [--login-delay MS]
 //
 // --login-delay holds the login page back for MS milliseconds (the client's splash stays up
@@ -13,8 +14,9 @@
 // Updates: "/gamehome/talmar2/files/NAME" serves the file NAME of --files DIR (at --rate bytes
 // a second when given, so a download can be watched and interrupted); "update.txt.sig" is the
 // manifest's signature with the key of --sign-key, by default the key this build made. Without
-// --manifest the manifest announces --version and, with --files, lists every file of DIR with
-// its SHA-256, so accepting the update installs them for real.
+// --manifest the manifest announces --version, carries --serial (default 1) and an expiry a
+// month ahead (what a client built with a key requires) and, with --files, lists every file of
+// DIR with its SHA-256, so accepting the update installs them for real.
 
 #include <libsoup/soup.h>
 
@@ -34,6 +36,7 @@ namespace {
 
 struct Portal {
   std::string version = "1.1.0";
+  std::string serial = "1";
   std::string manifestFile;  // served as it is when given
   std::string filesDir;      // files of an update
   long rate = 0;             // bytes a second for those files; 0: as fast as it goes
@@ -80,7 +83,14 @@ std::vector<std::string> UpdateFiles(const Portal& portal) {
 // client used.
 std::optional<std::string> Manifest(const Portal& portal, const std::string& base) {
   if (!portal.manifestFile.empty()) return ReadWhole(portal.manifestFile);
-  std::string text = "version=" + portal.version + "\r\n";
+  std::string text = "version=" + portal.version + "\r\nserial=" + portal.serial + "\r\n";
+  GDateTime* now = g_date_time_new_now_utc();
+  GDateTime* expiry = g_date_time_add_days(now, 30);
+  gchar* stamp = g_date_time_format(expiry, "%Y-%m-%dT%H:%M:%SZ");
+  text += std::string("expires=") + stamp + "\r\n";
+  g_free(stamp);
+  g_date_time_unref(expiry);
+  g_date_time_unref(now);
   for (const std::string& name : UpdateFiles(portal)) {
     const auto bytes = ReadWhole(portal.filesDir + "/" + name);
     if (!bytes) continue;
@@ -293,7 +303,8 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
 [[noreturn]] void Usage() {
   std::fprintf(
       stderr,
-      "usage: demo-portal [--port N] [--version TEXT] [--manifest FILE] [--files DIR]\n"
+      "usage: demo-portal [--port N] [--version TEXT] [--serial N] [--manifest FILE] [--files "
+      "DIR]\n"
       "                   [--rate BYTES] [--sign-key KEY.pem] [--refuse-login] [--auto-login]\n"
       "                   [--login-delay MS]\n");
   std::exit(2);
@@ -313,6 +324,8 @@ int main(int argc, char** argv) {
       const unsigned long v = std::strtoul(argv[++i], &end, 10);
       if (*end != '\0' || v > 65535) Usage();
       port = static_cast<guint>(v);
+    } else if (a == "--serial") {
+      portal.serial = argv[++i];
     } else if (a == "--version") {
       portal.version = argv[++i];
     } else if (a == "--refuse-login") {

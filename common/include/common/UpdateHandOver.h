@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,7 +35,41 @@ std::string SignaturePathOf(const std::string& manifestPath);
 // The largest signature file read.
 inline constexpr std::size_t kMaxSignatureBytes = 1024;
 
-// The manifest at `manifestPath`, read and checked against `publicKey` (no check when empty).
+// A manifest signed with the build's key must also carry, on lines of their own:
+//   serial=<decimal>                a number the publisher raises with every manifest;
+//   expires=<YYYY-MM-DDTHH:MM:SSZ>  a UTC time after which it is not to be trusted;
+// and every file line must carry its SHA-256. Checks `text` against these rules at the time
+// `now` (seconds since the epoch, UTC) and the highest serial accepted before: nothing when it
+// meets them (`serial` is then set), otherwise the reason. A serial equal to the highest is
+// accepted (the same manifest fetched again); the manifest is good up to its expiry second.
+std::optional<std::string> CheckSignedManifest(std::string_view text, std::int64_t now,
+                                               std::uint64_t highestSerial, std::uint64_t& serial);
+
+// "YYYY-MM-DDTHH:MM:SSZ" as seconds since the epoch; nothing when malformed.
+std::optional<std::int64_t> ParseUtcTime(std::string_view text);
+
+// The file holding the highest serial this user's client has accepted, in the user's state
+// directory ($XDG_STATE_HOME, by default ~/.local/state, in the client's folder); empty when
+// neither that variable nor HOME is set.
+std::string HighestSerialPath();
+// The serial kept at `path`: 0 when there is none; a file that does not hold a serial is
+// logged and read as 0, so that it never stops every update for good.
+std::uint64_t ReadHighestSerial(const std::string& path);
+// Replaces the kept serial in one step (its folder made when missing); false when it cannot.
+bool SaveHighestSerial(const std::string& path, std::uint64_t serial);
+
+// What a manifest is trusted with: the build's public key (no checks when empty), the clock,
+// and where the highest accepted serial is kept.
+struct ManifestTrust {
+  std::string publicKey;
+  std::int64_t now = 0;
+  std::string serialPath;
+};
+// The trust of this build at this moment.
+ManifestTrust CurrentTrust(const std::string& publicKey);
+
+// The manifest at `manifestPath`, read and checked. With a key: the signature beside it, then
+// the rules above; an accepted serial above the kept one is saved at once.
 struct KeptManifest {
   enum class Status {
     Missing,  // no manifest: nothing to say
@@ -44,4 +80,4 @@ struct KeptManifest {
   std::string text;
   std::string reason;
 };
-KeptManifest ReadKeptManifest(const std::string& manifestPath, const std::string& publicKey);
+KeptManifest ReadKeptManifest(const std::string& manifestPath, const ManifestTrust& trust);
