@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <sstream>
 
 #include "common/ManifestVersion.h"
@@ -17,13 +18,16 @@
 
 namespace {
 
-// Fetches `url` to `path` + ".part"; true when it arrived whole (the caller then puts it in
-// place). A failed fetch leaves nothing behind.
-bool FetchToPart(COrvDownLoadFile& downloader, const std::string& url, const std::string& path) {
-  const std::string part = path + ".part";
-  if (downloader.DownLoadFile(url, part, true, false)) return true;
-  platform::RemoveFile(part);
-  return false;
+// Fetches `url` to a name of this process beside `path` ("update.txt.part-XXXXXX": two clients
+// checking at once never mix their downloads); the name when it arrived whole (the caller then
+// puts it in place). A failed fetch leaves nothing behind.
+std::optional<std::string> FetchToPart(COrvDownLoadFile& downloader, const std::string& url,
+                                       const std::string& path) {
+  const auto part = platform::CreateUniqueFile(path + ".part-");
+  if (!part) return {};
+  if (downloader.DownLoadFile(url, *part, true, false)) return part;
+  platform::RemoveFile(*part);
+  return {};
 }
 
 void Report(const std::string& logLine, const char* text) {
@@ -45,6 +49,23 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
     return;
   }
   const std::string signaturePath = SignaturePathOf(manifestPath);
+  // A client installed where its user cannot write (system-wide, a read-only mount) is updated
+  // by the package manager, never by us.
+  std::string clientDir = hooks.clientDirectory.value_or(platform::ExecutablePath());
+  if (!hooks.clientDirectory) clientDir = clientDir.substr(0, clientDir.rfind('/'));
+  if (!ClientDirectoryWritable(clientDir.empty() ? "/" : clientDir)) {
+    static bool logged = false;
+    if (!logged) {
+      platform::LogEvent("update check: " + clientDir +
+                         " cannot be written; updates come from the package manager");
+      logged = true;
+    }
+    if (mode == ButtonMode) {
+      platform::MessageBox("客户端所在目录无法写入，请通过系统的软件包管理器更新。", "提示",
+                           platform::MB_OK | platform::MB_ICONEXCLAMATION);
+    }
+    return;
+  }
   const std::string publicKey = hooks.publicKey.value_or(UpdatePublicKey());
   const std::string ownVersion = AppVersion();
 
@@ -53,16 +74,17 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
   downloader->m_DeadlineSeconds = kManifestDeadlineSeconds;
   // The result only decides whether the fresh copy replaces the one there: a manifest left by
   // an earlier run is read as well.
-  if (FetchToPart(*downloader, UpdateListUrl(), manifestPath)) {
+  if (const auto manifestPart = FetchToPart(*downloader, UpdateListUrl(), manifestPath)) {
     if (publicKey.empty()) {
-      platform::RenameFile(manifestPath + ".part", manifestPath);
-    } else if (FetchToPart(*downloader, UpdateSignatureUrl(), signaturePath)) {
+      platform::RenameFile(*manifestPart, manifestPath);
+    } else if (const auto signaturePart =
+                   FetchToPart(*downloader, UpdateSignatureUrl(), signaturePath)) {
       // Signature first: a pair broken by a crash in between fails to verify, never the reverse.
-      platform::RenameFile(signaturePath + ".part", signaturePath);
-      platform::RenameFile(manifestPath + ".part", manifestPath);
+      platform::RenameFile(*signaturePart, signaturePath);
+      platform::RenameFile(*manifestPart, manifestPath);
     } else {
       // An unsigned manifest is never taken; an earlier signed pair may still be read.
-      platform::RemoveFile(manifestPath + ".part");
+      platform::RemoveFile(*manifestPart);
       platform::LogEvent("update check: the manifest has no signature and is refused");
     }
   }

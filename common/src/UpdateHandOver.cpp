@@ -1,5 +1,8 @@
 #include "common/UpdateHandOver.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -64,6 +67,18 @@ UpdaterTarget ParseUpdaterCommandLine(std::string_view commandLine) {
   }
   if (pieces.size() > 1) target.executable = std::string(pieces[1]);
   return target;
+}
+
+bool ClientDirectoryWritable(const std::string& dir) {
+  const auto probe = platform::CreateUniqueFile(dir + "/" + kUpdateTempPrefix);
+  if (!probe) return false;
+  platform::RemoveFile(*probe);
+  return true;
+}
+
+bool RootOnForeignDirectory(const std::string& dir) {
+  struct stat st {};
+  return ::geteuid() == 0 && ::stat(dir.c_str(), &st) == 0 && st.st_uid != 0;
 }
 
 std::string KeptManifestPath() {

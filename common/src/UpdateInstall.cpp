@@ -59,7 +59,7 @@ UpdateInstall::Outcome UpdateInstall::Run() {
   }
 
   for (const std::string& name : platform::ListDirectory(dir)) {
-    if (name.rfind(kTempPrefix, 0) == 0) platform::RemoveFile(dir + "/" + name);
+    if (name.rfind(kUpdateTempPrefix, 0) == 0) platform::RemoveFile(dir + "/" + name);
   }
 
   std::vector<ManifestFileLine> files;
@@ -83,9 +83,7 @@ UpdateInstall::Outcome UpdateInstall::Run() {
 
   // A directory we cannot write to (a system-wide installation) is found before anything is
   // fetched.
-  if (const auto probe = platform::CreateUniqueFile(dir + "/" + kTempPrefix)) {
-    platform::RemoveFile(*probe);
-  } else {
+  if (!ClientDirectoryWritable(dir)) {
     Fail("无法写入程序目录", "cannot write to " + dir);
     return Outcome::ReadOnly;
   }
@@ -93,7 +91,7 @@ UpdateInstall::Outcome UpdateInstall::Run() {
 }
 
 UpdateInstall::Outcome UpdateInstall::Fetch(const std::vector<ManifestFileLine>& files) {
-  const std::string prefix = m_target.directory + "/" + kTempPrefix;
+  const std::string prefix = m_target.directory + "/" + kUpdateTempPrefix;
   std::vector<Fetched> fetched;
   auto dropFetched = [&] {
     for (const Fetched& f : fetched) platform::RemoveFile(f.temp);

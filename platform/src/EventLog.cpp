@@ -27,6 +27,8 @@ void LogEvent(std::string_view line) {
   if (terminal) std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, text.c_str());
 }
 
-EventLogSink SetEventLogSink(EventLogSink sink) { return std::exchange(Sink(), std::move(sink)); }
+EventLogSink SetEventLogSink(EventLogSink sink) {
+  return std::exchange(Sink(), std::move(sink));
+}
 
 }  // namespace platform

@@ -64,7 +64,9 @@ WritableFile& WritableFile::operator=(WritableFile&& other) noexcept {
   return *this;
 }
 
-WritableFile::~WritableFile() { Close(); }
+WritableFile::~WritableFile() {
+  Close();
+}
 
 bool WritableFile::Write(std::span<const std::uint8_t> bytes) {
   return m_fd >= 0 && WriteAll(m_fd, bytes.data(), bytes.size());

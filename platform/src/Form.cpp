@@ -76,7 +76,9 @@ LRESULT Form::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProc(m_hwnd, msg, wParam, lParam);
 }
 
-bool Form::RequestUnload(int unloadMode) { return m_unload ? m_unload(unloadMode) : false; }
+bool Form::RequestUnload(int unloadMode) {
+  return m_unload ? m_unload(unloadMode) : false;
+}
 
 bool FormRuntime::Load(Form& form, std::function<bool(int)> unload) {
   form.m_unload = std::move(unload);
@@ -151,7 +153,9 @@ void FormRuntime::DeleteLater(std::unique_ptr<Form> form) {
   }
 }
 
-int FormRuntime::LoadedCount() { return g_loaded; }
+int FormRuntime::LoadedCount() {
+  return g_loaded;
+}
 
 void FormRuntime::SetLastFormUnloadedHandler(std::function<void()> handler) {
   LastFormHandler() = std::move(handler);

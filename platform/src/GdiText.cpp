@@ -514,8 +514,8 @@ int DrawText(HDC hdc, std::string_view text, int count, RECT* rect, unsigned for
   } else if ((format & DT_RIGHT) != 0) {
     alignment = PANGO_ALIGN_RIGHT;
   }
-  const DrawnText drawn = DrawLayout(*font, shown.text, single, alignment, shown.underlineStart,
-                                     shown.underlineEnd);
+  const DrawnText drawn =
+      DrawLayout(*font, shown.text, single, alignment, shown.underlineStart, shown.underlineEnd);
   const SIZE size = drawn.size;
 
   if ((format & DT_CALCRECT) != 0) {

@@ -357,7 +357,9 @@ std::unique_ptr<UrlHandle> UrlHandle::Open(Session& session, const std::string& 
   return std::unique_ptr<UrlHandle>(new UrlHandle(std::move(impl)));
 }
 
-int UrlHandle::StatusCode() const { return static_cast<int>(m_impl->response.status); }
+int UrlHandle::StatusCode() const {
+  return static_cast<int>(m_impl->response.status);
+}
 
 std::optional<std::int64_t> UrlHandle::ContentLength() const {
   if (m_impl->response.chunked) return {};

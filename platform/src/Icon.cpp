@@ -47,7 +47,9 @@ std::map<HICON, IconEntry>& Icons() {
 }
 HICON g_nextIcon = 0x20010;
 
-std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t U16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 std::uint32_t U32(const std::uint8_t* p) {
   return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }

@@ -48,9 +48,15 @@ Image Image::FromPng(std::span<const std::uint8_t> bytes) {
   return image;
 }
 
-bool Image::IsNull() const { return !m_impl; }
-int Image::Width() const { return m_impl ? cairo_image_surface_get_width(m_impl->surface) : 0; }
-int Image::Height() const { return m_impl ? cairo_image_surface_get_height(m_impl->surface) : 0; }
+bool Image::IsNull() const {
+  return !m_impl;
+}
+int Image::Width() const {
+  return m_impl ? cairo_image_surface_get_width(m_impl->surface) : 0;
+}
+int Image::Height() const {
+  return m_impl ? cairo_image_surface_get_height(m_impl->surface) : 0;
+}
 
 std::uint32_t Image::PixelAt(int x, int y) const {
   if (!m_impl || x < 0 || y < 0 || x >= Width() || y >= Height()) return 0;

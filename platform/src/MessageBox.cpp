@@ -15,10 +15,14 @@ MessageBoxResponder& Responder() {
 
 const char* IconName(unsigned type) {
   switch (type & 0xF0) {
-    case MB_ICONQUESTION: return "dialog-question";
-    case MB_ICONEXCLAMATION: return "dialog-warning";
-    case MB_ICONINFORMATION: return "dialog-information";
-    default: return nullptr;
+    case MB_ICONQUESTION:
+      return "dialog-question";
+    case MB_ICONEXCLAMATION:
+      return "dialog-warning";
+    case MB_ICONINFORMATION:
+      return "dialog-information";
+    default:
+      return nullptr;
   }
 }
 
@@ -28,10 +32,17 @@ int ShowDialog(const MessageBoxRequest& req) {
   // image is set explicitly below.
   GtkMessageType kind = GTK_MESSAGE_OTHER;
   switch (req.type & 0xF0) {
-    case MB_ICONQUESTION: kind = GTK_MESSAGE_QUESTION; break;
-    case MB_ICONEXCLAMATION: kind = GTK_MESSAGE_WARNING; break;
-    case MB_ICONINFORMATION: kind = GTK_MESSAGE_INFO; break;
-    default: break;
+    case MB_ICONQUESTION:
+      kind = GTK_MESSAGE_QUESTION;
+      break;
+    case MB_ICONEXCLAMATION:
+      kind = GTK_MESSAGE_WARNING;
+      break;
+    case MB_ICONINFORMATION:
+      kind = GTK_MESSAGE_INFO;
+      break;
+    default:
+      break;
   }
   GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, kind, GTK_BUTTONS_NONE,
                                              "%s", req.text.c_str());

@@ -2,8 +2,8 @@
 
 #include <gtk/gtk.h>
 
-#include <cstdio>
 #include <unistd.h>
+#include <cstdio>
 
 namespace platform {
 

@@ -11,7 +11,11 @@ std::string& Text() {
 }
 }  // namespace
 
-void SetCommandLine(int argc, char** argv) { Text() = CommandLineText(argc, argv); }
-const std::string& Command() { return Text(); }
+void SetCommandLine(int argc, char** argv) {
+  Text() = CommandLineText(argc, argv);
+}
+const std::string& Command() {
+  return Text();
+}
 
 }  // namespace platform

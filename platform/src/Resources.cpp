@@ -14,8 +14,7 @@ std::optional<std::span<const std::uint8_t>> FindResourceData(std::string_view t
   const std::string path = "/res/" + std::string(type) + "/" + std::to_string(id);
   auto it = cache.find(path);
   if (it == cache.end()) {
-    GBytes* bytes =
-        g_resources_lookup_data(path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
+    GBytes* bytes = g_resources_lookup_data(path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
     if (bytes == nullptr) return std::nullopt;
     it = cache.emplace(path, bytes).first;
   }

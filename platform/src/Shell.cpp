@@ -2,10 +2,10 @@
 
 #include <gio/gio.h>
 
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cstring>
 
 #include "platform/AsciiText.h"
 
@@ -17,7 +17,10 @@ bool IsElf(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   char magic[4] = {};
-  const bool elf = ::read(fd, magic, 4) == 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0;
+  const bool elf = ::read(fd, magic, 4) == 4 && std::memcmp(magic,
+                                                            "\x7f"
+                                                            "ELF",
+                                                            4) == 0;
   ::close(fd);
   return elf;
 }

@@ -31,8 +31,8 @@ constexpr char kModuleEnvironment[] = "CLIENT_WEB_MODULE";
 
 struct EngineState {
   WebEngineOptions options;
-  bool tried = false;    // the module was looked for (found or not)
-  bool claimed = false;  // a view exists or existed
+  bool tried = false;     // the module was looked for (found or not)
+  bool claimed = false;   // a view exists or existed
   bool reported = false;  // a module that could not be loaded was reported
   std::string why;        // why it could not
   const WebModuleTable* table = nullptr;

@@ -155,9 +155,13 @@ WNDPROC RegisterWindowProc(WindowProcFn fn) {
   return value;
 }
 
-void UnregisterWindowProc(WNDPROC proc) { R().procs.erase(proc); }
+void UnregisterWindowProc(WNDPROC proc) {
+  R().procs.erase(proc);
+}
 
-bool IsWindowProcCallable(WNDPROC proc) { return R().procs.count(proc) != 0; }
+bool IsWindowProcCallable(WNDPROC proc) {
+  return R().procs.count(proc) != 0;
+}
 
 LRESULT CallWindowProc(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto it = R().procs.find(proc);
@@ -265,7 +269,9 @@ bool DestroyWindow(HWND hwnd) {
   return true;
 }
 
-bool IsWindow(HWND hwnd) { return Find(hwnd) != nullptr; }
+bool IsWindow(HWND hwnd) {
+  return Find(hwnd) != nullptr;
+}
 
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {
   WindowRecord* rec = Find(hwnd);
@@ -273,7 +279,9 @@ DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {
   return rec != nullptr ? 1 : 0;
 }
 
-DWORD GetCurrentProcessId() { return static_cast<DWORD>(::getpid()); }
+DWORD GetCurrentProcessId() {
+  return static_cast<DWORD>(::getpid());
+}
 
 HWND WrapForeignWindow(unsigned long nativeId, DWORD processId) {
   for (const auto& [h, rec] : R().windows) {
@@ -286,8 +294,12 @@ HWND WrapForeignWindow(unsigned long nativeId, DWORD processId) {
   return AddRecord(std::move(rec));
 }
 
-DWORD GetLastError() { return t_lastError; }
-void SetLastError(DWORD error) { t_lastError = error; }
+DWORD GetLastError() {
+  return t_lastError;
+}
+void SetLastError(DWORD error) {
+  t_lastError = error;
+}
 
 // ---- Longs ----
 
@@ -298,11 +310,16 @@ LONG_PTR GetWindowLongPtr(HWND hwnd, int index) {
     return 0;
   }
   switch (index) {
-    case GWL_WNDPROC: return rec->foreign ? 0 : rec->proc;
-    case GWL_HWNDPARENT: return rec->owner;
-    case GWL_STYLE: return static_cast<LONG_PTR>(rec->style);
-    case GWL_EXSTYLE: return static_cast<LONG_PTR>(rec->exStyle);
-    case GWL_USERDATA: return rec->userData;
+    case GWL_WNDPROC:
+      return rec->foreign ? 0 : rec->proc;
+    case GWL_HWNDPARENT:
+      return rec->owner;
+    case GWL_STYLE:
+      return static_cast<LONG_PTR>(rec->style);
+    case GWL_EXSTYLE:
+      return static_cast<LONG_PTR>(rec->exStyle);
+    case GWL_USERDATA:
+      return rec->userData;
     default:
       SetLastError(ERROR_INVALID_INDEX);
       return 0;
@@ -401,9 +418,9 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc) {
   }
   KillTimer(hwnd, id);
   const UINT interval = elapseMs < 10 ? 10 : elapseMs;
-  const guint source = g_timeout_add_full(G_PRIORITY_DEFAULT, interval, OnTimer,
-                                          new TimerKey{hwnd, id},
-                                          [](gpointer d) { delete static_cast<TimerKey*>(d); });
+  const guint source =
+      g_timeout_add_full(G_PRIORITY_DEFAULT, interval, OnTimer, new TimerKey{hwnd, id},
+                         [](gpointer d) { delete static_cast<TimerKey*>(d); });
   Timers()[TimerKey{hwnd, id}] = Timer{source, std::move(proc)};
   return hwnd != 0 ? (id != 0 ? id : 1) : id;
 }

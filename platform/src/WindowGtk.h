@@ -95,14 +95,14 @@ struct NativeWindow {
   DWORD layeredFlags = 0;
   std::uint32_t colorKey = 0;  // 0x00BBGGRR
   std::uint8_t alpha = 255;
-  Surface image;          // UpdateLayeredWindow's pixels
-  Region imageRegion;     // pixels of `image` with alpha > 0
-  Region solidRegion;     // pixels of `image` shown without a compositor (made when needed)
-  Region keyOpaque;       // colour key: pixels of this window's own painting not in the key
+  Surface image;       // UpdateLayeredWindow's pixels
+  Region imageRegion;  // pixels of `image` with alpha > 0
+  Region solidRegion;  // pixels of `image` shown without a compositor (made when needed)
+  Region keyOpaque;    // colour key: pixels of this window's own painting not in the key
   // A child window's own colour key: its key-coloured pixels leave the parent's painting.
   bool childKeyed = false;
   std::uint32_t childKey = 0;  // 0x00BBGGRR
-  Region inputShape;      // the input shape last applied (top-level), for WindowFromPoint
+  Region inputShape;           // the input shape last applied (top-level), for WindowFromPoint
   bool shapeQueued = false;
 
   std::uint32_t smallIcon = 0;  // HICON of WM_SETICON, ICON_SMALL

@@ -27,8 +27,8 @@ struct WindowRecord {
   std::string title;
   DWORD style = 0;
   DWORD exStyle = 0;
-  HWND parent = 0;  // for WS_CHILD windows
-  HWND owner = 0;   // for top-level windows
+  HWND parent = 0;        // for WS_CHILD windows
+  HWND owner = 0;         // for top-level windows
   WNDPROC proc = 0;       // current procedure
   WNDPROC classProc = 0;  // the window's own procedure, released with the window
   LONG_PTR userData = 0;

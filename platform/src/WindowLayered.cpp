@@ -21,9 +21,9 @@
 #include "Guarded.h"
 #include "WindowGtk.h"
 
-#include <gdk/gdkx.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/shape.h>
+#include <gdk/gdkx.h>
 
 namespace platform {
 
@@ -287,13 +287,15 @@ void CompositingChanged() {
   }
 }
 
-bool PaintsThroughColorKey(HWND hwnd) { return ColorKeyOn(TopLevelOf(hwnd)); }
+bool PaintsThroughColorKey(HWND hwnd) {
+  return ColorKeyOn(TopLevelOf(hwnd));
+}
 
 Region ApplyColorKey(cairo_surface_t* surface, std::uint32_t colorKey) {
   cairo_surface_flush(surface);
   // The key is 0x00BBGGRR; an opaque pixel in memory is 0xFFRRGGBB.
-  const std::uint32_t key = 0xFF000000u | ((colorKey & 0xFF) << 16) | (colorKey & 0xFF00) |
-                            ((colorKey >> 16) & 0xFF);
+  const std::uint32_t key =
+      0xFF000000u | ((colorKey & 0xFF) << 16) | (colorKey & 0xFF00) | ((colorKey >> 16) & 0xFF);
   const int w = cairo_image_surface_get_width(surface);
   const int h = cairo_image_surface_get_height(surface);
   const int stride = cairo_image_surface_get_stride(surface);
@@ -364,8 +366,10 @@ HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int widthEllip
   for (int y = 0; y < h; ++y) {
     const double cy = y + 0.5;
     double dy = 0;
-    if (cy < ry) dy = ry - cy;
-    else if (cy > h - ry) dy = cy - (h - ry);
+    if (cy < ry)
+      dy = ry - cy;
+    else if (cy > h - ry)
+      dy = cy - (h - ry);
     int inset = 0;
     if (dy > 0) {
       const double t = 1.0 - (dy * dy) / (ry * ry);
@@ -379,7 +383,9 @@ HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int widthEllip
   return AddRegion(FromRects(rows));
 }
 
-bool DeleteRgn(HRGN rgn) { return Regions().erase(rgn) != 0; }
+bool DeleteRgn(HRGN rgn) {
+  return Regions().erase(rgn) != 0;
+}
 
 bool SetWindowRgn(HWND hwnd, HRGN rgn, bool redraw) {
   NativeWindow* n = Native(hwnd);

@@ -203,8 +203,28 @@ TEST_F(CheckUpdateTest, ACutOffManifestLeavesThePreviousOneInPlace) {
   });
   Check(StartupMode);
   EXPECT_EQ(ReadAll(Manifest()), "version=0.9.0\r\n");
-  EXPECT_FALSE(fs::exists(Manifest() + ".part"));
+  for (const auto& entry : fs::directory_iterator(GetTempDir())) {
+    EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos)
+        << entry.path() << " was left";
+  }
   ASSERT_EQ(boxes.size(), 1u) << "the previous manifest is read";
+}
+
+// A client directory that cannot be written: no fetch and no question; the menu's check says so.
+TEST_F(CheckUpdateTest, AClientDirectoryThatCannotBeWrittenOffersNoUpdate) {
+  int fetched = 0;
+  server.Route(kManifestPath, [&fetched](const testsupport::Request&, testsupport::Connection& c) {
+    ++fetched;
+    c.SendResponse(200, {}, "version=2.0.0\r\n");
+  });
+  hooks.clientDirectory = "/proc";
+  Check(StartupMode);
+  EXPECT_TRUE(boxes.empty());
+  Check(ButtonMode);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "客户端所在目录无法写入，请通过系统的软件包管理器更新。");
+  EXPECT_EQ(fetched, 0);
+  EXPECT_TRUE(events.empty());
 }
 
 TEST_F(CheckUpdateTest, AnUpdaterThatCannotBeWrittenOrStartedIsReportedAndTheClientGoesOn) {

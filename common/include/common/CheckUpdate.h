@@ -27,6 +27,8 @@ struct UpdateCheckHooks {
   std::function<void()> endProcess;
   // The public key manifests must be signed with; by default the build's (UpdatePublicKey).
   std::optional<std::string> publicKey;
+  // The client's directory; by default the running executable's.
+  std::optional<std::string> clientDirectory;
 };
 
 // Runs the check. `downloader` is the calling window's own download object, created on first
@@ -37,7 +39,9 @@ struct UpdateCheckHooks {
 // when it arrived whole, so a failed fetch leaves the previous one to be read. With a public key
 // the signature "update.txt.sig" is fetched with it, and a manifest whose signature does not
 // verify is refused with one line in the event log and no question. An updater that cannot be
-// written or started is reported in a message box and the client goes on.
+// written or started is reported in a message box and the client goes on. A client whose
+// directory cannot be written offers no update: it logs that once, and the button mode says
+// so in a box.
 inline constexpr long kManifestDeadlineSeconds = 15;
 
 void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloader,

@@ -27,6 +27,16 @@ struct UpdaterTarget {
 };
 UpdaterTarget ParseUpdaterCommandLine(std::string_view commandLine);
 
+// Whether files can be made in the client's directory `dir` (a system-wide installation or a
+// read-only mount cannot: its updates come from the package manager).
+bool ClientDirectoryWritable(const std::string& dir);
+// True when this process runs as root and `dir` belongs to another user: the updater must not
+// write there, nor start what it finds there.
+bool RootOnForeignDirectory(const std::string& dir);
+// Temporary files of an update in the client's directory start with this; what a killed run
+// left is removed by the next.
+inline constexpr const char* kUpdateTempPrefix = ".talmar2-update-";
+
 // The manifest kept in the user's private temporary directory, and its detached signature
 // beside it. Throw std::system_error when no private directory can be had.
 std::string KeptManifestPath();

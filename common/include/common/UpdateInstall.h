@@ -32,10 +32,6 @@ class UpdateInstall {
     std::function<void(std::int64_t)> loaded;         // its bytes so far
   };
 
-  // Temporary files in the client's directory start with this; what a killed run left is
-  // removed by the next.
-  static constexpr const char* kTempPrefix = ".talmar2-update-";
-
   UpdateInstall(UpdaterTarget target, std::string manifestPath, std::string publicKey, View view);
 
   Outcome Run();

@@ -19,7 +19,9 @@ constexpr int TwipsToPixels(int twips) {
   return twips >= 0 ? (twips + kTwipsPerPixel / 2) / kTwipsPerPixel
                     : -((-twips + kTwipsPerPixel / 2) / kTwipsPerPixel);
 }
-constexpr int PixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
+constexpr int PixelsToTwips(int pixels) {
+  return pixels * kTwipsPerPixel;
+}
 
 // Why a form is being unloaded (the query-unload step's argument).
 enum UnloadMode : int {

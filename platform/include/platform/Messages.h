@@ -69,17 +69,40 @@ enum : WPARAM { ICON_SMALL = 0, ICON_BIG = 1 };
 // WM_SIZE
 enum : WPARAM { SIZE_RESTORED = 0, SIZE_MINIMIZED = 1, SIZE_MAXIMIZED = 2 };
 // WM_SYSCOMMAND
-enum : WPARAM { SC_SIZE = 0xF000, SC_MOVE = 0xF010, SC_MINIMIZE = 0xF020, SC_MAXIMIZE = 0xF030,
-                SC_CLOSE = 0xF060, SC_RESTORE = 0xF120 };
+enum : WPARAM {
+  SC_SIZE = 0xF000,
+  SC_MOVE = 0xF010,
+  SC_MINIMIZE = 0xF020,
+  SC_MAXIMIZE = 0xF030,
+  SC_CLOSE = 0xF060,
+  SC_RESTORE = 0xF120
+};
 // WM_NCHITTEST results and WM_NCLBUTTONDOWN's wParam
 enum : WPARAM { HTCLIENT = 1, HTCAPTION = 2 };
 // Mouse message key state (wParam)
-enum : WPARAM { MK_LBUTTON = 0x0001, MK_RBUTTON = 0x0002, MK_SHIFT = 0x0004,
-                MK_CONTROL = 0x0008, MK_MBUTTON = 0x0010 };
+enum : WPARAM {
+  MK_LBUTTON = 0x0001,
+  MK_RBUTTON = 0x0002,
+  MK_SHIFT = 0x0004,
+  MK_CONTROL = 0x0008,
+  MK_MBUTTON = 0x0010
+};
 // Virtual keys
-enum : WPARAM { VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0x10,
-                VK_CONTROL = 0x11, VK_MENU = 0x12, VK_ESCAPE = 0x1B, VK_SPACE = 0x20,
-                VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28, VK_F10 = 0x79 };
+enum : WPARAM {
+  VK_BACK = 0x08,
+  VK_TAB = 0x09,
+  VK_RETURN = 0x0D,
+  VK_SHIFT = 0x10,
+  VK_CONTROL = 0x11,
+  VK_MENU = 0x12,
+  VK_ESCAPE = 0x1B,
+  VK_SPACE = 0x20,
+  VK_LEFT = 0x25,
+  VK_UP = 0x26,
+  VK_RIGHT = 0x27,
+  VK_DOWN = 0x28,
+  VK_F10 = 0x79
+};
 
 // Window styles
 enum : DWORD {
@@ -112,10 +135,18 @@ constexpr LPARAM MAKELPARAM(int low, int high) {
       (static_cast<std::uint16_t>(low)) |
       (static_cast<std::uint32_t>(static_cast<std::uint16_t>(high)) << 16)));
 }
-constexpr int LOWORD(std::uintptr_t v) { return static_cast<int>(v & 0xFFFF); }
-constexpr int HIWORD(std::uintptr_t v) { return static_cast<int>((v >> 16) & 0xFFFF); }
+constexpr int LOWORD(std::uintptr_t v) {
+  return static_cast<int>(v & 0xFFFF);
+}
+constexpr int HIWORD(std::uintptr_t v) {
+  return static_cast<int>((v >> 16) & 0xFFFF);
+}
 // Signed coordinates out of a mouse message's lParam.
-constexpr int GET_X_LPARAM(LPARAM v) { return static_cast<std::int16_t>(v & 0xFFFF); }
-constexpr int GET_Y_LPARAM(LPARAM v) { return static_cast<std::int16_t>((v >> 16) & 0xFFFF); }
+constexpr int GET_X_LPARAM(LPARAM v) {
+  return static_cast<std::int16_t>(v & 0xFFFF);
+}
+constexpr int GET_Y_LPARAM(LPARAM v) {
+  return static_cast<std::int16_t>((v >> 16) & 0xFFFF);
+}
 
 }  // namespace platform

@@ -73,8 +73,13 @@ DWORD GetLastError();
 void SetLastError(DWORD error);
 
 // ---- Window longs ----------------------------------------------------------------------------
-enum : int { GWL_WNDPROC = -4, GWL_HWNDPARENT = -8, GWL_STYLE = -16, GWL_EXSTYLE = -20,
-             GWL_USERDATA = -21 };
+enum : int {
+  GWL_WNDPROC = -4,
+  GWL_HWNDPARENT = -8,
+  GWL_STYLE = -16,
+  GWL_EXSTYLE = -20,
+  GWL_USERDATA = -21
+};
 LONG_PTR GetWindowLongPtr(HWND hwnd, int index);
 // Returns the previous value; 0 with GetLastError set when the window or index is invalid.
 // GWL_STYLE/GWL_EXSTYLE changes take effect on the native window (decorations, layering);
@@ -108,9 +113,15 @@ struct POINT {
 };
 
 enum : UINT {
-  SWP_NOSIZE = 0x0001, SWP_NOMOVE = 0x0002, SWP_NOZORDER = 0x0004, SWP_NOREDRAW = 0x0008,
-  SWP_NOACTIVATE = 0x0010, SWP_FRAMECHANGED = 0x0020, SWP_SHOWWINDOW = 0x0040,
-  SWP_HIDEWINDOW = 0x0080, SWP_NOOWNERZORDER = 0x0200,
+  SWP_NOSIZE = 0x0001,
+  SWP_NOMOVE = 0x0002,
+  SWP_NOZORDER = 0x0004,
+  SWP_NOREDRAW = 0x0008,
+  SWP_NOACTIVATE = 0x0010,
+  SWP_FRAMECHANGED = 0x0020,
+  SWP_SHOWWINDOW = 0x0040,
+  SWP_HIDEWINDOW = 0x0080,
+  SWP_NOOWNERZORDER = 0x0200,
 };
 enum : HWND { HWND_TOP = 0 };
 constexpr HWND HWND_TOPMOST = static_cast<HWND>(-1);
@@ -125,8 +136,16 @@ bool GetClientRect(HWND hwnd, RECT* rect);  // (0, 0, width, height)
 bool ClientToScreen(HWND hwnd, POINT* pt);
 bool ScreenToClient(HWND hwnd, POINT* pt);
 
-enum : int { SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_SHOWMINIMIZED = 2, SW_MAXIMIZE = 3,
-             SW_SHOWNOACTIVATE = 4, SW_SHOW = 5, SW_MINIMIZE = 6, SW_RESTORE = 9 };
+enum : int {
+  SW_HIDE = 0,
+  SW_SHOWNORMAL = 1,
+  SW_SHOWMINIMIZED = 2,
+  SW_MAXIMIZE = 3,
+  SW_SHOWNOACTIVATE = 4,
+  SW_SHOW = 5,
+  SW_MINIMIZE = 6,
+  SW_RESTORE = 9
+};
 bool ShowWindow(HWND hwnd, int cmd);  // the previous visibility
 bool IsWindowVisible(HWND hwnd);
 bool IsIconic(HWND hwnd);
@@ -163,8 +182,7 @@ bool SetWindowRgn(HWND hwnd, HRGN rgn, bool redraw);
 enum : DWORD { LWA_COLORKEY = 0x1, LWA_ALPHA = 0x2 };
 // Needs WS_EX_LAYERED. With LWA_COLORKEY the key-coloured pixels of the window's own painting
 // are transparent and take no input; controls stay opaque.
-bool SetLayeredWindowAttributes(HWND hwnd, std::uint32_t colorKey, std::uint8_t alpha,
-                                DWORD flags);
+bool SetLayeredWindowAttributes(HWND hwnd, std::uint32_t colorKey, std::uint8_t alpha, DWORD flags);
 // A child window's painting keyed by `colorKey` (0x00BBGGRR) while `on`: its pixels of that
 // colour are not painted, so the parent's painting under them stays. Input is unchanged.
 // False for a top-level window (use SetLayeredWindowAttributes) or an unknown one.
