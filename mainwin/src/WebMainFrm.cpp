@@ -115,8 +115,6 @@ WebMainFrm::WebMainFrm() = default;
 
 WebMainFrm::~WebMainFrm() {
   *m_alive = false;
-  if (m_SmallIcon != 0) DestroyIcon(m_SmallIcon);
-  if (m_BigIcon != 0) DestroyIcon(m_BigIcon);
 }
 
 CreateWindowArgs WebMainFrm::Design() {
@@ -145,19 +143,15 @@ void WebMainFrm::CreateControls() {
   }
   m_PicLogo = CreateBox(me, [](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
     if (msg == WM_PAINT) {
-      PAINTSTRUCT ps;
-      if (HDC dc = BeginPaint(hwnd, &ps); dc != 0) {
-        if (HBITMAP logo = LoadBitmapResource(105); logo != 0) {
-          HDC mem = CreateCompatibleDC(dc);
-          HGDIOBJ old = SelectObject(mem, logo);
+      const PaintDc paint(hwnd);
+      if (const HDC dc = paint.get(); dc != 0) {
+        if (const OwnedBitmap logo(LoadBitmapResource(105)); logo) {
+          const OwnedDc mem(CreateCompatibleDC(dc));
+          const SelectedObject selected(mem.get(), logo.get());
           SIZE size;
-          GetBitmapSize(logo, &size);
-          BitBlt(dc, 0, 0, size.cx, size.cy, mem, 0, 0, SRCCOPY);
-          SelectObject(mem, old);
-          DeleteDC(mem);
-          DeleteObject(logo);
+          GetBitmapSize(logo.get(), &size);
+          BitBlt(dc, 0, 0, size.cx, size.cy, mem.get(), 0, 0, SRCCOPY);
         }
-        EndPaint(hwnd, &ps);
       }
       return 0;
     }
@@ -227,14 +221,14 @@ void WebMainFrm::Form_Load() {
   const HWND me = hWnd();
   // 1. The small icon, from the icon file the login window wrote.
   const std::string iconFile = GetTempDir() + GameId + ".ico";
-  m_SmallIcon = LoadIconFromFile(iconFile, 16);
-  SendMessage(me, WM_SETICON, ICON_SMALL, static_cast<LPARAM>(m_SmallIcon));
+  m_SmallIcon.Reset(LoadIconFromFile(iconFile, 16));
+  SendMessage(me, WM_SETICON, ICON_SMALL, static_cast<LPARAM>(m_SmallIcon.get()));
   // 2. The tray icon with its tip.
   m_NotifyIcon = std::make_unique<COrvNotifyIcon>();
-  m_NotifyIcon->AddNotifyIcon(me, m_SmallIcon, ClientCaption());
+  m_NotifyIcon->AddNotifyIcon(me, m_SmallIcon.get(), ClientCaption());
   // 3. The large icon.
-  m_BigIcon = LoadIconFromFile(iconFile, 32);
-  SendMessage(me, WM_SETICON, ICON_BIG, static_cast<LPARAM>(m_BigIcon));
+  m_BigIcon.Reset(LoadIconFromFile(iconFile, 32));
+  SendMessage(me, WM_SETICON, ICON_BIG, static_cast<LPARAM>(m_BigIcon.get()));
   // 4. The F10 hot key and the tray's clicks.
   StartMainHook(me);
   // 5. The program menu, with the version in its version item.

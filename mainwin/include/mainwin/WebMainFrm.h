@@ -157,8 +157,8 @@ class WebMainFrm : public platform::Form {
   std::unique_ptr<COrvNotifyIcon> m_NotifyIcon;
   std::unique_ptr<COrvDownLoadFile> m_Downloader;
   bool m_Checking = false;  // an update check runs
-  platform::HICON m_SmallIcon = 0;
-  platform::HICON m_BigIcon = 0;
+  platform::OwnedIcon m_SmallIcon;
+  platform::OwnedIcon m_BigIcon;
   std::string m_VersionCaption;
   std::string m_TabToolTip;
   std::vector<std::string> m_Addresses;

@@ -238,8 +238,8 @@ class uTab final : public IuTab {
   std::int32_t m_TabWidth = 108;
   std::int32_t m_CloseState = 0;
   bool m_RedrawEnabled = false;
-  platform::HFONT m_NormalFont = 0;
-  platform::HFONT m_BoldFont = 0;
+  platform::OwnedFont m_NormalFont;
+  platform::OwnedFont m_BoldFont;
   MouseRecord m_LastMouse;
   std::int32_t m_TabStyle = 0;
   HWND m_hContainerWnd = 0;
