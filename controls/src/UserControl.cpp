@@ -21,13 +21,13 @@ std::function<HWND()>& PointerProbe() {
 }
 
 // The control layer's diagnostics (CLIENT_DEBUG=controls).
-const platform::LogChannel ControlsLog("controls");
+const platform::LogChannel kControlsLog("controls");
 
 void Trace(const char* what, UINT msg) {
-  if (!ControlsLog.On()) return;
+  if (!kControlsLog.On()) return;
   char number[16];
   std::snprintf(number, sizeof number, " 0x%04X", msg);
-  ControlsLog(std::string(what) + number);
+  kControlsLog(std::string(what) + number);
 }
 
 short ShiftFromKeys(WPARAM keys) {

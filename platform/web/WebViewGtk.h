@@ -12,7 +12,7 @@
 
 #include "platform/system/EventLog.h"
 #include "platform/system/detail/GObjectRef.h"
-#include "platform/webhost/detail/WebEngine.h"
+#include "platform/webhost/detail/WebBrowserWidget.h"
 #include "platform/webhost/detail/WebModule.h"
 
 namespace platform {

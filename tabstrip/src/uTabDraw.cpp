@@ -6,6 +6,7 @@
 
 #include "platform/window/WindowDc.h"
 #include "tabstrip/TabErrors.h"
+#include "tabstrip/mdlTabAPI.h"
 #include "tabstrip/uTab.h"
 
 using namespace platform;
