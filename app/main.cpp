@@ -16,13 +16,13 @@
 #include "common/UpdateJournal.h"
 #include "mainwin/DdeLink.h"
 #include "mainwin/MainWindowHost.h"
-#include "platform/Files.h"
-#include "platform/Form.h"
-#include "platform/MessageBox.h"
-#include "platform/MessageLoop.h"
-#include "platform/Process.h"
-#include "platform/Shell.h"
-#include "platform/WebBrowser.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/desktop/Shell.h"
+#include "platform/system/Files.h"
+#include "platform/system/Process.h"
+#include "platform/webhost/WebBrowser.h"
+#include "platform/window/Form.h"
+#include "platform/window/MessageLoop.h"
 
 // "--open <address>": hands the address to the running client's main window (what a desktop
 // entry or a link handler calls) and ends; 0 when the window accepted it.

@@ -7,7 +7,7 @@
 #include <string>
 
 // The handling lives in the download's source file, private to it.
-#include "../platform/src/Http.cpp"
+#include "../platform/system/src/Http.cpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   platform::inet::UrlHandle::Impl impl;

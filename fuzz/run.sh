@@ -37,13 +37,18 @@ if ! "$cxx" -fsanitize=fuzzer "$probe" -o "$out/probe" 2>/dev/null; then
 fi
 
 includes=()
-for layer in platform common app tabstrip mainwin controls; do includes+=(-I "$root/$layer/include"); done
+for layer in platform/system platform/gdi platform/window platform/desktop platform/webhost common app \
+    tabstrip mainwin controls; do includes+=(-I "$root/$layer/include"); done
 flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -fno-omit-frame-pointer "${includes[@]}")
 
 platform_lib() {
-  [ -f "$build/platform/libplatform.a" ] || cmake --build "$build" --target platform >/dev/null
-  echo "$build/platform/libplatform.a"
+  local rooms=(desktop webhost window gdi system) room
+  for room in "${rooms[@]}"; do
+    [ -f "$build/platform/libplatform_$room.a" ] ||
+      cmake --build "$build" --target "platform_$room" >/dev/null
+  done
+  for room in "${rooms[@]}"; do echo "$build/platform/libplatform_$room.a"; done
   pkg-config --libs gtk+-3.0 libcurl gio-2.0 gio-unix-2.0 cairo pangocairo
   echo -lX11 -lXext -ldl
 }

@@ -11,7 +11,7 @@ packages=(
   fonts-wqy-microhei adwaita-icon-theme
   xvfb xauth openbox xdotool x11-utils imagemagick xcompmgr trayer xfce4-panel xfconf libglib2.0-bin
   dbus dbus-x11 curl time util-linux iproute2 procps
-  dpkg-dev desktop-file-utils
+  dpkg-dev desktop-file-utils lintian appstream
   clang-format clang-tidy
 )
 

@@ -9,10 +9,10 @@
 #include "UpdateFrm.h"
 #include "common/SharedRoutines.h"
 #include "common/UpdateHandOver.h"
-#include "platform/EventLog.h"
-#include "platform/Files.h"
-#include "platform/Form.h"
-#include "platform/MessageLoop.h"
+#include "platform/system/EventLog.h"
+#include "platform/system/Files.h"
+#include "platform/window/Form.h"
+#include "platform/window/MessageLoop.h"
 
 int main(int argc, char** argv) {
   // A server that closes its end of a connection must fail the write that follows, not end the

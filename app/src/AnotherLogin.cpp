@@ -2,7 +2,7 @@
 
 #include "app/LoginBgFrm.h"
 #include "app/LoginFrm.h"
-#include "platform/Form.h"
+#include "platform/window/Form.h"
 
 using namespace platform;
 

@@ -5,13 +5,13 @@
 #include "app/LoginFrm.h"
 #include "common/CheckUpdate.h"
 #include "common/Settings.h"
-#include "platform/EventLog.h"
-#include "platform/MessageBox.h"
-#include "platform/MessageLoop.h"
-#include "platform/Network.h"
-#include "platform/Process.h"
-#include "platform/Shell.h"
-#include "platform/WebBrowser.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/desktop/Shell.h"
+#include "platform/system/EventLog.h"
+#include "platform/system/Network.h"
+#include "platform/system/Process.h"
+#include "platform/webhost/WebBrowser.h"
+#include "platform/window/MessageLoop.h"
 
 using namespace platform;
 

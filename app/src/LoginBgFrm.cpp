@@ -4,7 +4,7 @@
 
 #include "app/LoginFrm.h"
 #include "common/Settings.h"
-#include "platform/WindowSubclass.h"
+#include "platform/window/WindowSubclass.h"
 
 using namespace platform;
 

@@ -3,7 +3,7 @@
 #include "app/LoginFrm.h"
 
 #include "common/UpdateHandOver.h"
-#include "platform/AsciiText.h"
+#include "platform/system/AsciiText.h"
 
 LoginFrm::Command LoginFrm::CommandOf(const std::string& url) {
   if (url.find("app://exitgame") != std::string::npos) return Command::ExitGame;

@@ -9,11 +9,11 @@
 #include "common/SharedRoutines.h"
 #include "mainwin/WebMainFrm.h"
 #include "mainwin/WebUrl.h"
-#include "platform/EventLog.h"
-#include "platform/MessageBox.h"
-#include "platform/MessageLoop.h"
-#include "platform/Shell.h"
-#include "platform/WebBrowserHost.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/desktop/Shell.h"
+#include "platform/system/EventLog.h"
+#include "platform/webhost/WebBrowserHost.h"
+#include "platform/window/MessageLoop.h"
 
 using namespace platform;
 

@@ -2,9 +2,10 @@
 
 #include <memory>
 
-#include "platform/Gdi.h"
-#include "platform/Image.h"
-#include "platform/Resources.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/gdi/Image.h"
+#include "platform/system/Resources.h"
+#include "platform/window/WindowDc.h"
 
 using namespace platform;
 

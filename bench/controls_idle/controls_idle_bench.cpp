@@ -22,10 +22,13 @@
 
 #include "controls/BForm.h"
 #include "controls/iButton.h"
-#include "platform/MessageLoop.h"
-#include "platform/Window.h"
+#include "platform/window/MessageLoop.h"
+#include "platform/window/Window.h"
 
 namespace {
+
+using controls::BForm;
+using controls::iButton;
 
 std::atomic<bool> g_counting{false};
 long g_wakeups = 0;

@@ -39,8 +39,8 @@
 #include <vector>
 
 #include "controls/PropertyBag.h"
-#include "platform/MessageLoop.h"
-#include "platform/Window.h"
+#include "platform/window/MessageLoop.h"
+#include "platform/window/Window.h"
 #include "tabstrip/CTabItems.h"
 #include "tabstrip/ITabForm.h"
 #include "tabstrip/uTab.h"

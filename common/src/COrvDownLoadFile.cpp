@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "platform/Files.h"
-#include "platform/Http.h"
-#include "platform/MessageLoop.h"
+#include "platform/system/Files.h"
+#include "platform/system/Http.h"
+#include "platform/window/MessageLoop.h"
 
 bool COrvDownLoadFile::DownLoadFile(const std::string& sURL, const std::string& sFileName,
                                     bool bHidden, bool bRaiseEvents) {

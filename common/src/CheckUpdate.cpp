@@ -10,11 +10,11 @@
 #include "common/SharedRoutines.h"
 #include "common/UpdateHandOver.h"
 #include "common/UpdateManifest.h"
-#include "platform/EventLog.h"
-#include "platform/Files.h"
-#include "platform/MessageBox.h"
-#include "platform/MessageLoop.h"
-#include "platform/Shell.h"
+#include "platform/system/EventLog.h"
+#include "platform/system/Files.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/window/MessageLoop.h"
+#include "platform/desktop/Shell.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <istream>
 #include <string>
 
-#include "platform/AsciiText.h"
+#include "platform/system/AsciiText.h"
 
 namespace {
 

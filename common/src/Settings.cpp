@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/AsciiText.h"
-#include "platform/EventLog.h"
+#include "platform/system/AsciiText.h"
+#include "platform/system/EventLog.h"
 
 namespace {
 

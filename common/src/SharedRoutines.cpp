@@ -3,8 +3,8 @@
 #include <stdexcept>
 
 #include "common/Settings.h"
-#include "platform/Files.h"
-#include "platform/Resources.h"
+#include "platform/system/Files.h"
+#include "platform/system/Resources.h"
 
 std::string GetTempDir() {
   return platform::PrivateTempDir(GameId);

@@ -12,9 +12,9 @@
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
 #include "common/UpdateManifest.h"
-#include "platform/Crypto.h"
-#include "platform/EventLog.h"
-#include "platform/Files.h"
+#include "platform/system/Crypto.h"
+#include "platform/system/EventLog.h"
+#include "platform/system/Files.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include "common/UpdateJournal.h"
 #include "common/UpdateManifest.h"
-#include "platform/Crypto.h"
-#include "platform/EventLog.h"
-#include "platform/Files.h"
+#include "platform/system/Crypto.h"
+#include "platform/system/EventLog.h"
+#include "platform/system/Files.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <sstream>
 
 #include "common/UpdateHandOver.h"
-#include "platform/EventLog.h"
-#include "platform/Files.h"
+#include "platform/system/EventLog.h"
+#include "platform/system/Files.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "common/UpdateManifest.h"
 
 #include "common/UpdateHandOver.h"
-#include "platform/AsciiText.h"
+#include "platform/system/AsciiText.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "controls/BForm.h"
 
 #include <charconv>
+#include "platform/window/WindowDc.h"
 
 using namespace platform;
 using controls::PropertyBag;
@@ -60,6 +61,8 @@ std::optional<std::uint32_t> ParseColorText(const std::string& text) {
 }  // namespace controls::bform
 
 namespace bform = controls::bform;
+
+namespace controls {
 
 namespace {
 
@@ -193,7 +196,7 @@ void BForm::OnResize() {
 
 void BForm::OnMouseDown(short& button, short& shift, float& x, float& y) {
   MousePointer(Cursor::Arrow);
-  if (button == controls::vbLeftButton) {
+  if (button == controls::kLeftButton) {
     // Hand the press to the window manager: it moves frmHwnd with the pointer until release.
     ReleaseCapture();
     POINT pt;
@@ -212,3 +215,5 @@ void BForm::OnMouseMove(short& button, short& shift, float& x, float& y) {
 void BForm::OnDblClick() {
   if (DblClick) DblClick();
 }
+
+}  // namespace controls

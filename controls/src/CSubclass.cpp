@@ -6,8 +6,10 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/EventLog.h"
-#include "platform/WindowSubclass.h"
+#include "platform/system/EventLog.h"
+#include "platform/window/WindowSubclass.h"
+
+namespace controls {
 
 namespace {
 
@@ -348,3 +350,5 @@ std::shared_ptr<CSubclass::SubclassHook> CSubclass::zMap_VFunction(HWND hWnd, bo
   if (!silent && !m_registry->empty()) LogError(kRoutine, "Thunk type for  does not exist");
   return nullptr;
 }
+
+}  // namespace controls

@@ -5,7 +5,7 @@
 #include <map>
 #include <vector>
 
-#include "platform/WebData.h"
+#include "platform/webhost/WebData.h"
 
 using namespace platform;
 

@@ -1,6 +1,6 @@
 #include "mainwin/DdeLink.h"
 
-#include "platform/SessionService.h"
+#include "platform/desktop/SessionService.h"
 
 using namespace platform;
 

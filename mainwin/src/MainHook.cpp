@@ -1,8 +1,8 @@
 #include "mainwin/MainHook.h"
 
-#include "platform/HotKey.h"
-#include "platform/PopupMenu.h"
-#include "platform/WindowSubclass.h"
+#include "platform/desktop/HotKey.h"
+#include "platform/desktop/PopupMenu.h"
+#include "platform/window/WindowSubclass.h"
 
 using namespace platform;
 

@@ -5,9 +5,12 @@
 #include "common/Settings.h"
 #include "controls/PropertyBag.h"
 #include "mainwin/WebMainFrm.h"
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/window/WindowDc.h"
 
 using namespace platform;
+using controls::BForm;
+using controls::iButton;
 using controls::PropertyBag;
 using controls::StdPicture;
 using controls::UserControlArgs;
@@ -114,7 +117,7 @@ void MsgFrm::Form_Load() {
   m_iButton2 = AnswerButton(hWnd(), 136, 88, "否", 110, RGB(0x1F, 0x3A, 0x6E));
 
   m_BForm1->MouseDown = [this](short& button, short&, float&, float&) {
-    if (button != controls::vbLeftButton) return;
+    if (button != controls::kLeftButton) return;
     ReleaseCapture();
     POINT pt;
     GetCursorPos(&pt);

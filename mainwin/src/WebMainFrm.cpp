@@ -11,14 +11,17 @@
 #include "mainwin/MainWindowHost.h"
 #include "mainwin/MsgFrm.h"
 #include "mainwin/WebUrl.h"
-#include "platform/EventLog.h"
-#include "platform/Gdi.h"
-#include "platform/PopupMenu.h"
-#include "platform/Shell.h"
-#include "platform/ToolTip.h"
-#include "platform/WebBrowserHost.h"
+#include "platform/desktop/PopupMenu.h"
+#include "platform/desktop/Shell.h"
+#include "platform/desktop/ToolTip.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/system/EventLog.h"
+#include "platform/webhost/WebBrowserHost.h"
+#include "platform/window/WindowDc.h"
 
 using namespace platform;
+using controls::BForm;
+using controls::iButton;
 using controls::PropertyBag;
 using controls::StdPicture;
 using controls::UserControlArgs;

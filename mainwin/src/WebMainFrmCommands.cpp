@@ -6,8 +6,8 @@
 #include "mainwin/ClearUrlCache.h"
 #include "mainwin/MainWindowHost.h"
 #include "mainwin/WebMainFrm.h"
-#include "platform/MessageBox.h"
-#include "platform/Shell.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/desktop/Shell.h"
 
 using namespace platform;
 

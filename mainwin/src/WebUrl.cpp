@@ -3,9 +3,9 @@
 #include <cctype>
 #include <utility>
 
-#include "platform/AsciiText.h"
-#include "platform/Shell.h"
-#include "platform/WebBrowserHost.h"
+#include "platform/desktop/Shell.h"
+#include "platform/system/AsciiText.h"
+#include "platform/webhost/WebBrowserHost.h"
 
 using namespace platform;
 
@@ -121,7 +121,7 @@ void WebUrl::RefreshPage() {
 
 void WebUrl::Unload() {
   if (!m_loaded) return;
-  FormRuntime::RunUnload(*this, vbFormCode);
+  FormRuntime::RunUnload(*this, kUnloadByCode);
 }
 
 // ---- Layout -----------------------------------------------------------------------------------

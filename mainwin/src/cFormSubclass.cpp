@@ -1,6 +1,6 @@
 #include "mainwin/cFormSubclass.h"
 
-#include "platform/WindowSubclass.h"
+#include "platform/window/WindowSubclass.h"
 
 // The per-window procedure: one link of the window's hook chain. The chain holds it, so it stays
 // valid for as long as a call through it is running, whatever became of its owner.

@@ -1,6 +1,6 @@
 // Enumerating and removing website data of the shared store (inside the module).
 
-#include "platform/WebData.h"
+#include "platform/webhost/WebData.h"
 
 #include <algorithm>
 #include <string>

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "WebViewGtk.h"
-#include "platform/WebBrowser.h"
+#include "platform/webhost/WebBrowser.h"
 
 namespace platform {
 

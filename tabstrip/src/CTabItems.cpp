@@ -5,8 +5,8 @@
 #include <string>
 #include <utility>
 
-#include "platform/AsciiText.h"
-#include "platform/EventLog.h"
+#include "platform/system/AsciiText.h"
+#include "platform/system/EventLog.h"
 
 namespace {
 

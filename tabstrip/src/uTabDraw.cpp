@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/window/WindowDc.h"
 #include "tabstrip/TabErrors.h"
 #include "tabstrip/uTab.h"
 

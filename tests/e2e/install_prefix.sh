@@ -1,21 +1,35 @@
 #!/usr/bin/env bash
-# cmake --install into a temporary prefix: the files land where the desktop looks for them, the
-# installed command starts the client with the web module from the prefix (the login page of
-# the demo portal shows), its windows carry the class the desktop entry names, and the
-# uninstall step takes everything away again.
+# cmake --install into a temporary prefix: the files land where the desktop looks for them,
+# stripped, the installed command starts the client with the web module from the prefix (the
+# login page of the demo portal shows), its windows carry the class the desktop entry names, and
+# the uninstall step takes everything away again with the folders the install made, and only
+# those.
 source "$(dirname "$0")/lib/common.sh"
 if [ "${1:-}" != inside ]; then
   in_netns online bash "$0" inside
   exit
 fi
 
+# The build tree's record of installs is set aside, so that the uninstall here takes away this
+# install only, and put back at the end.
+record=$BUILD_DIR/install_record.cmake
+if [ -f "$record" ]; then
+  mv "$record" "$work/record.saved"
+  trap 'mv "$work/record.saved" "$record"; cleanup' EXIT
+fi
+
 prefix=$work/prefix
+mkdir -p "$prefix/share/icons"   # a shared folder that was there before
 cmake --install "$BUILD_DIR" --prefix "$prefix" >"$work/install.log" || fail "install: $(cat "$work/install.log")"
 exe=$prefix/lib/talmar2/Zorvik_talmar2
 [ -x "$exe" ] || fail "no client in $prefix/lib/talmar2"
 [ -f "$prefix/lib/talmar2/libtalmar2-web.so" ] || fail "no web module beside the client"
 [ "$(readlink "$prefix/bin/Zorvik_talmar2")" = ../lib/talmar2/Zorvik_talmar2 ] || fail "no command in bin"
-entry=$prefix/share/applications/Zorvik_talmar2.desktop
+for f in "$exe" "$prefix/lib/talmar2/libtalmar2-web.so"; do
+  ! readelf -S "$f" | grep -q '\.symtab' || fail "installed unstripped: $f"
+done
+[ -f "$prefix/share/metainfo/net.zorvik.talmar2.metainfo.xml" ] || fail "no AppStream metadata"
+entry=$prefix/share/applications/net.zorvik.talmar2.desktop
 for line in 'Name=ZorvikTalmar2' "Exec=$prefix/bin/Zorvik_talmar2" 'Icon=talmar2' 'Categories=Game;' \
             'StartupWMClass=Zorvik_talmar2' 'Type=Application'; do
   grep -qx "$line" "$entry" || fail "the desktop entry lacks $line"
@@ -42,7 +56,6 @@ kill "$client"
 wait_exit "$client"
 
 cmake -P "$BUILD_DIR/cmake_uninstall.cmake" >"$work/uninstall.log" || fail "uninstall: $(cat "$work/uninstall.log")"
-left=$(find "$prefix" -type f -o -type l)
-[ -z "$left" ] || fail "left after uninstall: $left"
-[ ! -e "$prefix/lib/talmar2" ] || fail "the client's directory stayed"
+left=$(cd "$prefix" && find . -mindepth 1 | sort | tr '\n' ' ')
+[ "$left" = "./share ./share/icons " ] || fail "left after uninstall: $left"
 echo "install into a prefix: ok"

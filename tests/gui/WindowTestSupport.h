@@ -17,9 +17,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Image.h"
-#include "platform/MessageLoop.h"
-#include "platform/Window.h"
+#include "platform/gdi/Image.h"
+#include "platform/window/MessageLoop.h"
+#include "platform/window/Window.h"
 
 namespace wintest {
 

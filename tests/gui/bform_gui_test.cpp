@@ -10,11 +10,13 @@
 
 #include "WindowTestSupport.h"
 #include "controls/BForm.h"
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/window/WindowDc.h"
 
 namespace {
 
 using namespace wintest;
+using controls::BForm;
 using controls::PropertyBag;
 using controls::UserControlArgs;
 

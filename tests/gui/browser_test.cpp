@@ -15,8 +15,8 @@
 #include "LoopbackServer.h"
 #include "WebTestSupport.h"
 #include "WebViewGtk.h"
-#include "platform/WebBrowser.h"
-#include "platform/WebData.h"
+#include "platform/webhost/WebBrowser.h"
+#include "platform/webhost/WebData.h"
 
 using platform::WebBrowser;
 using testsupport::Connection;

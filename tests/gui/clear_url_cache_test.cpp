@@ -12,12 +12,12 @@
 #include <string>
 
 #include "LoopbackServer.h"
-#include "WebEngine.h"
 #include "WebTestSupport.h"
 #include "WebViewGtk.h"
 #include "mainwin/ClearUrlCache.h"
-#include "platform/WebBrowser.h"
-#include "platform/WebData.h"
+#include "platform/webhost/WebBrowser.h"
+#include "platform/webhost/WebData.h"
+#include "platform/webhost/detail/WebEngine.h"
 
 using testsupport::Connection;
 using testsupport::Request;

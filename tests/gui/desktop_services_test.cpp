@@ -13,8 +13,8 @@
 #include "mainwin/COrvNotifyIcon.h"
 #include "mainwin/DdeLink.h"
 #include "mainwin/MainHook.h"
-#include "platform/PopupMenu.h"
-#include "platform/Tray.h"
+#include "platform/desktop/PopupMenu.h"
+#include "platform/desktop/Tray.h"
 
 using namespace wintest;
 

@@ -23,9 +23,9 @@
 #include "app/LoginFrm.h"
 #include "common/Settings.h"
 #include "mainwin/WebMainFrm.h"
-#include "platform/EventLog.h"
-#include "platform/Form.h"
-#include "platform/MessageBox.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/system/EventLog.h"
+#include "platform/window/Form.h"
 
 using namespace platform;
 using namespace wintest;

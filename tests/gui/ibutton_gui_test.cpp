@@ -12,11 +12,13 @@
 #include "WindowTestSupport.h"
 #include "controls/BForm.h"
 #include "controls/iButton.h"
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
 
 namespace {
 
 using namespace wintest;
+using controls::BForm;
+using controls::iButton;
 using controls::PropertyBag;
 using controls::StdPicture;
 using controls::UserControlArgs;

@@ -20,9 +20,9 @@
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
 #include "mainwin/WebMainFrm.h"
-#include "platform/Form.h"
-#include "platform/Resources.h"
-#include "platform/WindowSubclass.h"
+#include "platform/system/Resources.h"
+#include "platform/window/Form.h"
+#include "platform/window/WindowSubclass.h"
 
 using namespace platform;
 using namespace wintest;

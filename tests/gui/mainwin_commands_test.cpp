@@ -27,10 +27,10 @@
 #include "mainwin/MainWindowHost.h"
 #include "mainwin/MsgFrm.h"
 #include "mainwin/WebMainFrm.h"
-#include "platform/Form.h"
-#include "platform/MessageBox.h"
-#include "platform/PopupMenu.h"
-#include "platform/Tray.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/desktop/PopupMenu.h"
+#include "platform/desktop/Tray.h"
+#include "platform/window/Form.h"
 
 using namespace platform;
 using namespace wintest;

@@ -17,7 +17,7 @@
 #include "mainwin/MainWindowHost.h"
 #include "mainwin/MsgFrm.h"
 #include "mainwin/WebMainFrm.h"
-#include "platform/Form.h"
+#include "platform/window/Form.h"
 
 using namespace platform;
 using namespace wintest;

@@ -11,7 +11,7 @@
 
 #include "WindowTestSupport.h"
 #include "controls/PropertyBag.h"
-#include "platform/Window.h"
+#include "platform/window/Window.h"
 #include "tabstrip/CTabItems.h"
 #include "tabstrip/ITabForm.h"
 #include "tabstrip/uTab.h"

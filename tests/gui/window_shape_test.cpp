@@ -5,7 +5,8 @@
 #include <signal.h>
 
 #include "WindowTestSupport.h"
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/window/WindowDc.h"
 
 using namespace platform;
 using namespace wintest;

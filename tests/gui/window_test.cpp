@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "WindowTestSupport.h"
-#include "platform/Form.h"
+#include "platform/window/Form.h"
 
 using namespace platform;
 using namespace wintest;

@@ -16,11 +16,11 @@
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
 #include "common/UpdateHandOver.h"
-#include "platform/Crypto.h"
-#include "platform/EventLog.h"
-#include "platform/Files.h"
-#include "platform/MessageBox.h"
-#include "platform/Resources.h"
+#include "platform/system/Crypto.h"
+#include "platform/system/EventLog.h"
+#include "platform/system/Files.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/system/Resources.h"
 
 namespace fs = std::filesystem;
 

@@ -16,7 +16,7 @@
 
 #include "LoopbackServer.h"
 #include "common/COrvDownLoadFile.h"
-#include "platform/Http.h"
+#include "platform/system/Http.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "LoopbackServer.h"
-#include "platform/Http.h"
+#include "platform/system/Http.h"
 
 namespace {
 

@@ -7,11 +7,12 @@
 #include <vector>
 
 #include "controls/BForm.h"
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
 
 namespace {
 
 using namespace platform;
+using controls::BForm;
 using controls::PropertyBag;
 using controls::UserControlArgs;
 namespace bform = controls::bform;

@@ -11,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/EventLog.h"
-#include "platform/Form.h"
-#include "platform/MessageLoop.h"
-#include "platform/Window.h"
+#include "platform/system/EventLog.h"
+#include "platform/window/Form.h"
+#include "platform/window/MessageLoop.h"
+#include "platform/window/Window.h"
 
 using namespace platform;
 

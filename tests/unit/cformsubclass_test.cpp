@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Window.h"
+#include "platform/window/Window.h"
 
 namespace {
 

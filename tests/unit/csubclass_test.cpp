@@ -14,11 +14,12 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/EventLog.h"
-#include "platform/Window.h"
+#include "platform/system/EventLog.h"
+#include "platform/window/Window.h"
 
 namespace {
 
+using controls::CSubclass;
 using platform::HWND;
 using platform::LPARAM;
 using platform::LRESULT;

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Form.h"
-#include "platform/MessageLoop.h"
+#include "platform/window/Form.h"
+#include "platform/window/MessageLoop.h"
 
 using namespace platform;
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
 
 namespace {
 

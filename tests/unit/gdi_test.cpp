@@ -6,9 +6,10 @@
 #include <vector>
 
 #include "gdi_test_dc.h"
-#include "platform/Gdi.h"
-#include "platform/Image.h"
-#include "platform/Resources.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/gdi/Image.h"
+#include "platform/system/Resources.h"
+#include "platform/window/WindowDc.h"
 
 namespace {
 

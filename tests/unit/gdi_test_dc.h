@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
 
 namespace gditest {
 

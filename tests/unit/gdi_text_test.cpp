@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "gdi_test_dc.h"
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/window/WindowDc.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The helpers every layer shares: the one web-address check, the ASCII letter-case helpers and
 // the choice of diagnostic channels.
 
-#include "platform/AsciiText.h"
-#include "platform/EventLog.h"
+#include "platform/system/AsciiText.h"
+#include "platform/system/EventLog.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 #include <set>
 
 #include "common/SharedRoutines.h"
-#include "platform/Image.h"
-#include "platform/Resources.h"
+#include "platform/gdi/Image.h"
+#include "platform/system/Resources.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
-#include "platform/EventLog.h"
-#include "platform/Resources.h"
+#include "platform/system/EventLog.h"
+#include "platform/system/Resources.h"
 
 namespace fs = std::filesystem;
 

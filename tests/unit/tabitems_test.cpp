@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Window.h"
+#include "platform/window/Window.h"
 #include "tabstrip/CTabItem.h"
 #include "tabstrip/CTabItems.h"
 #include "tabstrip/ITabForm.h"

@@ -12,8 +12,8 @@
 
 #include "common/UpdateHandOver.h"
 #include "common/UpdateManifest.h"
-#include "platform/Crypto.h"
-#include "platform/EventLog.h"
+#include "platform/system/Crypto.h"
+#include "platform/system/EventLog.h"
 
 namespace {
 

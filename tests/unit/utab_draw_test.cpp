@@ -13,9 +13,10 @@
 #include <vector>
 
 #include "gdi_test_dc.h"
-#include "platform/Gdi.h"
-#include "platform/MessageLoop.h"
-#include "platform/Window.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/window/MessageLoop.h"
+#include "platform/window/Window.h"
+#include "platform/window/WindowDc.h"
 #include "tabstrip/CTabItems.h"
 #include "tabstrip/ITabForm.h"
 #include "tabstrip/TabErrors.h"

@@ -18,12 +18,12 @@
 #include <thread>
 #include <vector>
 
-#include "platform/EventLog.h"
-#include "platform/MessageLoop.h"
-#include "platform/WebBrowser.h"
-#include "platform/WebBrowserHost.h"
-#include "platform/WebData.h"
-#include "platform/Window.h"
+#include "platform/system/EventLog.h"
+#include "platform/webhost/WebBrowser.h"
+#include "platform/webhost/WebBrowserHost.h"
+#include "platform/webhost/WebData.h"
+#include "platform/window/MessageLoop.h"
+#include "platform/window/Window.h"
 
 using namespace platform;
 

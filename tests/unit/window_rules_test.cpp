@@ -5,7 +5,7 @@
 
 #include <map>
 
-#include "platform/WindowRules.h"
+#include "platform/window/WindowRules.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // from inside one: the hooks that stay keep seeing every message, newest first, and the window
 // gets its own procedure back when the last one is gone.
 
-#include "platform/WindowSubclass.h"
+#include "platform/window/WindowSubclass.h"
 
 #include <gtest/gtest.h>
 
@@ -18,11 +18,12 @@
 
 #include "controls/CSubclass.h"
 #include "mainwin/cFormSubclass.h"
-#include "platform/EventLog.h"
-#include "platform/Window.h"
+#include "platform/system/EventLog.h"
+#include "platform/window/Window.h"
 
 namespace {
 
+using controls::CSubclass;
 using platform::HWND;
 using platform::LPARAM;
 using platform::LRESULT;

@@ -13,8 +13,8 @@
 
 #include "controls/PropertyBag.h"
 #include "mainwin/WebUrl.h"
-#include "platform/MessageLoop.h"
-#include "platform/Window.h"
+#include "platform/window/MessageLoop.h"
+#include "platform/window/Window.h"
 #include "tabstrip/CTabItems.h"
 #include "tabstrip/uTab.h"
 

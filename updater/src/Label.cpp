@@ -1,6 +1,6 @@
 #include "Label.h"
 
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
 
 Label::Label(const controls::UserControlArgs& args) {
   CreateControl(args);

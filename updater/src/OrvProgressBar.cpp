@@ -1,6 +1,6 @@
 #include "OrvProgressBar.h"
 
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
 
 using namespace platform;
 

@@ -6,9 +6,9 @@
 #include "common/SharedRoutines.h"
 #include "common/UpdateHandOver.h"
 #include "controls/PropertyBag.h"
-#include "platform/EventLog.h"
-#include "platform/MessageBox.h"
-#include "platform/Shell.h"
+#include "platform/system/EventLog.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/desktop/Shell.h"
 
 using namespace platform;
 
@@ -120,14 +120,14 @@ void UpdateFrm::Form_Load() {
     if (!StartProgram(client, "")) Log("cannot start " + client);
   }
   m_busy = false;
-  RequestUnload(vbFormCode);
+  RequestUnload(kUnloadByCode);
 }
 
 void UpdateFrm::Form_QueryUnload(bool& cancel, int unloadMode) {
   // The load step runs the whole update and unloads the window itself at its end; until then
   // the user's close request is the close button's question while files arrive, and waits
   // otherwise (the end message is up).
-  if (m_busy && unloadMode == vbFormControlMenu) {
+  if (m_busy && unloadMode == kUnloadByUser) {
     cancel = true;
     if (m_running) closebtn_Click();
   }

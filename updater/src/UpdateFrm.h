@@ -8,12 +8,15 @@
 #include "common/UpdateInstall.h"
 #include "controls/BForm.h"
 #include "controls/iButton.h"
-#include "platform/Form.h"
+#include "platform/window/Form.h"
 
 // The updater's window: runs the update (UpdateInstall), shows its progress, asks before a
 // cancel, reports the end and opens what the run leaves to open.
 class UpdateFrm : public platform::Form {
  public:
+  using BForm = controls::BForm;
+  using iButton = controls::iButton;
+
   // The command-line text: the client's directory, "|", the client's executable.
   static void SetCommandLine(std::string text) { CommandLineText() = std::move(text); }
 

@@ -4,7 +4,7 @@
 
 #include "common/COrvDownLoadFile.h"
 #include "common/PngLayer.h"
-#include "platform/Form.h"
+#include "platform/window/Form.h"
 
 // The startup window: checks that the machine is online and runs the update check before its
 // window exists, honours "/web", and shows the splash centred on the screen.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/PngLayer.h"
-#include "platform/Form.h"
+#include "platform/window/Form.h"
 
 // The login background: the visible body of the login screen. It shows the decorated frame with
 // per-pixel transparency, carries the client's taskbar button, is dragged by its opaque parts

@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/Form.h"
-#include "platform/Icon.h"
-#include "platform/WebBrowser.h"
+#include "platform/gdi/Icon.h"
+#include "platform/webhost/WebBrowser.h"
+#include "platform/window/Form.h"
 
 // The login window: the portal's login page in a browser view, lying exactly over the login
 // background. The page talks to the client by navigating to "app://" command addresses, which

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "platform/Window.h"
+#include "platform/window/Window.h"
 
 // A picture control: a child window that shows one embedded image ("PICTURE" `pictureId`) on a
 // back colour and reports a click (left button pressed and released over it).

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Image.h"
-#include "platform/Window.h"
+#include "platform/gdi/Image.h"
+#include "platform/window/Window.h"
 
 // A window drawn as one image with per-pixel transparency: it takes the image's size and shows
 // exactly the image; fully transparent pixels take no input.

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/Image.h"
+#include "platform/gdi/Image.h"
 
 // Routines that several windows of the client (and the updater) share.
 

@@ -8,7 +8,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/Window.h"
+#include "platform/window/Window.h"
 
 // Window subclassing for one client object: chosen messages of any number of windows of our
 // own process reach the client as the event WindowProc, before and/or after the window's own
@@ -23,6 +23,8 @@
 //
 // Errors are never reported to the caller: each writes one line "CSubclass.<routine>: <text>"
 // to the application's event log and the operation does nothing.
+namespace controls {
+
 class CSubclass {
  public:
   using HWND = platform::HWND;
@@ -119,3 +121,5 @@ class CSubclass {
   // the routine it stands for.
   bool m_bTrackUser32 = true;
 };
+
+}  // namespace controls

@@ -8,7 +8,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
 
 // Persisted properties of the user controls, and the picture and font values they hold.
 //

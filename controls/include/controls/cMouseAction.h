@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/Window.h"
+#include "platform/window/Window.h"
 
 // What the image button shows, as pure arithmetic: the visual state it is in, the frames cut
 // from its strip, the frame a state shows, and where the caption, the icon and the focus

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/Icon.h"
-#include "platform/Tray.h"
+#include "platform/desktop/Tray.h"
+#include "platform/gdi/Icon.h"
 
 // One icon in the notification area on behalf of one window. Clicks reach the window as
 // WM_TRAYNOTIFY with the mouse message in lParam. The icon goes when the object goes.

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/Window.h"
+#include "platform/window/Window.h"
 
 // The main window's execute link (topic "VelmoraDDE") on the user's session bus:
 //   name       net.zorvik.talmar2.VelmoraDDE

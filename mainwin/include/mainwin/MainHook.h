@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Window.h"
+#include "platform/window/Window.h"
 
 // The main window's module-level hook: the system-wide F10 hot key and the tray icon's clicks
 // hide and show the main window, and a right click on the tray icon opens the window's menu

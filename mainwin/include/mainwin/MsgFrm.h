@@ -4,13 +4,16 @@
 
 #include "controls/BForm.h"
 #include "controls/iButton.h"
-#include "platform/Form.h"
+#include "platform/window/Form.h"
 
 // The exit question: a small skinned dialog, shown modally by the main window's close guard,
 // that writes the answer into the main window's m_bExit and unloads itself. Closing it any
 // other way (the window manager's close) leaves m_bExit as it was.
 class MsgFrm : public platform::Form {
  public:
+  using BForm = controls::BForm;
+  using iButton = controls::iButton;
+
   static constexpr int kWidth = 242;
   static constexpr int kHeight = 140;
   static constexpr const char* kQuestion = "窗口即将关闭，确定要退出游戏？";

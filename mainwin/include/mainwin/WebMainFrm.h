@@ -10,9 +10,9 @@
 #include "controls/iButton.h"
 #include "mainwin/COrvNotifyIcon.h"
 #include "mainwin/cSetStyle.h"
-#include "platform/Form.h"
-#include "platform/Icon.h"
-#include "platform/WebBrowser.h"
+#include "platform/gdi/Icon.h"
+#include "platform/webhost/WebBrowser.h"
+#include "platform/window/Form.h"
 #include "tabstrip/uTab.h"
 
 // The arithmetic of the main window's layout, run on every size change: where each control
@@ -53,6 +53,9 @@ Layout Compute(int W, int SW, int SH, int tabHeight = kTabHeight);
 // question decides.
 class WebMainFrm : public platform::Form {
  public:
+  using BForm = controls::BForm;
+  using iButton = controls::iButton;
+
   WebMainFrm();
   ~WebMainFrm() override;
 

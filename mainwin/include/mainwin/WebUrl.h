@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Form.h"
-#include "platform/WebBrowser.h"
-#include "platform/Window.h"
+#include "platform/webhost/WebBrowser.h"
+#include "platform/window/Form.h"
+#include "platform/window/Window.h"
 #include "tabstrip/CTabItem.h"
 #include "tabstrip/ITabForm.h"
 #include "tabstrip/IuTab.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/Window.h"
+#include "platform/window/Window.h"
 
 // The form message hook: each window hooked through AddWindowMsgs gets a procedure object of its
 // own, bound to this instance, that raises MsgCome for every message before the window's own

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/Window.h"
+#include "platform/window/Window.h"
 #include "tabstrip/Variant.h"
 
 class IuTab;

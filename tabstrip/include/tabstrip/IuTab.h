@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/Window.h"
+#include "platform/window/Window.h"
 #include "tabstrip/Variant.h"
 
 class ITabForm;

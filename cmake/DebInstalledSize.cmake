@@ -1,0 +1,26 @@
+# Run by cpack (CPACK_POST_BUILD_SCRIPTS) on the built package: sets its Installed-Size as dpkg
+# counts it (KiB of each file, rounded up; 1 for each directory and link). CPack's own figure
+# follows links, so it counts the client twice through its command link.
+foreach(deb IN LISTS CPACK_PACKAGE_FILES)
+  set(_tree "${deb}.tree")
+  file(REMOVE_RECURSE "${_tree}")
+  execute_process(COMMAND dpkg-deb -R "${deb}" "${_tree}" COMMAND_ERROR_IS_FATAL ANY)
+  file(GLOB_RECURSE _entries LIST_DIRECTORIES true RELATIVE "${_tree}" "${_tree}/*")
+  set(_kib 0)
+  foreach(e IN LISTS _entries)
+    if(e MATCHES "^DEBIAN(/|$)")
+      continue()
+    elseif(IS_SYMLINK "${_tree}/${e}" OR IS_DIRECTORY "${_tree}/${e}")
+      math(EXPR _kib "${_kib} + 1")
+    else()
+      file(SIZE "${_tree}/${e}" _size)
+      math(EXPR _kib "${_kib} + (${_size} + 1023) / 1024")
+    endif()
+  endforeach()
+  file(READ "${_tree}/DEBIAN/control" _control)
+  string(REGEX REPLACE "\nInstalled-Size: [0-9]+" "\nInstalled-Size: ${_kib}" _control "${_control}")
+  file(WRITE "${_tree}/DEBIAN/control" "${_control}")
+  execute_process(COMMAND dpkg-deb --root-owner-group -Zgzip -b "${_tree}" "${deb}"
+                  OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  file(REMOVE_RECURSE "${_tree}")
+endforeach()

@@ -1,0 +1,139 @@
+#include "platform/system/Crypto.h"
+
+#include <openssl/evp.h>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+struct PkeyDeleter {
+  void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
+};
+struct MdCtxDeleter {
+  void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
+};
+using PkeyPtr = std::unique_ptr<EVP_PKEY, PkeyDeleter>;
+using MdCtxPtr = std::unique_ptr<EVP_MD_CTX, MdCtxDeleter>;
+
+std::string ToHex(const unsigned char* data, std::size_t size) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(size * 2);
+  for (std::size_t i = 0; i < size; ++i) {
+    hex.push_back(kDigits[data[i] >> 4]);
+    hex.push_back(kDigits[data[i] & 15]);
+  }
+  return hex;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Exactly `size` bytes written as hex digits.
+std::optional<std::vector<unsigned char>> FromHex(std::string_view hex, std::size_t size) {
+  if (hex.size() != size * 2) return {};
+  std::vector<unsigned char> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) {
+    const int hi = HexValue(hex[2 * i]);
+    const int lo = HexValue(hex[2 * i + 1]);
+    if (hi < 0 || lo < 0) return {};
+    bytes[i] = static_cast<unsigned char>(hi * 16 + lo);
+  }
+  return bytes;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+PkeyPtr PrivateKeyFromSeed(std::string_view seedHex) {
+  const auto seed = FromHex(seedHex, 32);
+  if (!seed) return nullptr;
+  return PkeyPtr(EVP_PKEY_new_raw_private_key(EVP_PKEY_ED25519, nullptr, seed->data(), 32));
+}
+
+}  // namespace
+
+std::string Sha256Hex(std::span<const std::uint8_t> bytes) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int size = 0;
+  EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr);
+  return ToHex(digest, size);
+}
+
+std::optional<std::string> Sha256HexOfFile(const std::string& path) {
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rbe"), &std::fclose);
+  if (!file) return {};
+  MdCtxPtr ctx(EVP_MD_CTX_new());
+  if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) return {};
+  std::vector<unsigned char> buffer(64 * 1024);
+  for (;;) {
+    const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file.get());
+    if (n > 0) EVP_DigestUpdate(ctx.get(), buffer.data(), n);
+    if (n < buffer.size()) break;
+  }
+  if (std::ferror(file.get())) return {};
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int size = 0;
+  if (EVP_DigestFinal_ex(ctx.get(), digest, &size) != 1) return {};
+  return ToHex(digest, size);
+}
+
+bool VerifyEd25519(std::span<const std::uint8_t> message, std::string_view signatureText,
+                   std::string_view publicKeyHex) {
+  const auto key = FromHex(TrimBlanks(publicKeyHex), 32);
+  if (!key) return false;
+  signatureText = TrimBlanks(signatureText);
+  // 64 bytes are 88 base64 characters with their padding.
+  if (signatureText.size() != 88) return false;
+  unsigned char signature[66];
+  const int decoded =
+      EVP_DecodeBlock(signature, reinterpret_cast<const unsigned char*>(signatureText.data()),
+                      static_cast<int>(signatureText.size()));
+  // EVP_DecodeBlock counts the padding as zero bytes: 66 for 64 bytes of signature.
+  if (decoded != 66 || signatureText.substr(86) != "==") return false;
+  PkeyPtr pkey(EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, key->data(), 32));
+  MdCtxPtr ctx(EVP_MD_CTX_new());
+  if (!pkey || !ctx) return false;
+  if (EVP_DigestVerifyInit(ctx.get(), nullptr, nullptr, nullptr, pkey.get()) != 1) return false;
+  return EVP_DigestVerify(ctx.get(), signature, 64, message.data(), message.size()) == 1;
+}
+
+std::optional<std::string> SignEd25519(std::span<const std::uint8_t> message,
+                                       std::string_view seedHex) {
+  PkeyPtr pkey = PrivateKeyFromSeed(seedHex);
+  MdCtxPtr ctx(EVP_MD_CTX_new());
+  if (!pkey || !ctx) return {};
+  if (EVP_DigestSignInit(ctx.get(), nullptr, nullptr, nullptr, pkey.get()) != 1) return {};
+  unsigned char signature[64];
+  std::size_t size = sizeof signature;
+  if (EVP_DigestSign(ctx.get(), signature, &size, message.data(), message.size()) != 1 ||
+      size != 64) {
+    return {};
+  }
+  unsigned char text[89];
+  const int n = EVP_EncodeBlock(text, signature, 64);
+  return std::string(reinterpret_cast<char*>(text), static_cast<std::size_t>(n));
+}
+
+std::optional<std::string> Ed25519PublicKeyHex(std::string_view seedHex) {
+  PkeyPtr pkey = PrivateKeyFromSeed(seedHex);
+  if (!pkey) return {};
+  unsigned char key[32];
+  std::size_t size = sizeof key;
+  if (EVP_PKEY_get_raw_public_key(pkey.get(), key, &size) != 1 || size != 32) return {};
+  return ToHex(key, size);
+}
+
+}  // namespace platform

@@ -1,0 +1,42 @@
+#pragma once
+
+// The web engine as the rest of platform/ sees it: a module loaded on first need (WebModule.h).
+
+#include <gtk/gtk.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/webhost/WebBrowser.h"
+#include "platform/webhost/detail/WebModule.h"
+
+namespace platform {
+
+// The engine's table, loading the module on the first call and handing it the options
+// InitWebEngine recorded. nullptr when the module cannot be loaded: that is written once to
+// the event log, and every later call answers nullptr at once.
+const WebModuleTable* WebEngineModule();
+
+// Where the module is looked for, first to last. In a development build (`development`): the
+// file named by `overridePath` alone when it is not empty; otherwise `fileName` in the
+// directory of the running executable, then in `buildDirectory` (the build tree's, for programs
+// run from elsewhere in it). In an installed build: `fileName` beside the executable, only.
+std::vector<std::string> WebModuleCandidates(const std::string& overridePath,
+                                             const std::string& executableDirectory,
+                                             const std::string& buildDirectory,
+                                             const std::string& fileName, bool development);
+
+// A development build is one run from inside the build tree it was built in (`buildRoot`).
+bool IsDevelopmentBuild(const std::string& executableDirectory, const std::string& buildRoot);
+
+// Records that a view exists: from now on the store can no longer be chosen, even though the
+// module may not be loaded yet (views load it from the main loop, after their construction).
+void ClaimWebEngine();
+
+// The widget of the view: a container that holds the engine's web view once it has been made
+// (and stays blank when the engine could not be loaded). It belongs to the view, which destroys
+// it. A host adds it to a container, sizes and places it, and may move it between containers;
+// it must not outlive the view.
+GtkWidget* WebBrowserWidget(const WebBrowser& browser);
+
+}  // namespace platform

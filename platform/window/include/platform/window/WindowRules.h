@@ -1,0 +1,60 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "platform/window/Window.h"
+
+// The rules of the window layer that need no display: where a client area lies on the screen,
+// which window a point falls on, and which messages a key stroke becomes. The toolkit half feeds
+// them what it knows of its windows; the unit tests feed them tables.
+
+namespace platform::rules {
+
+// One window as these rules see it.
+struct WindowPlace {
+  HWND parent = 0;  // 0 for a top-level window
+  // The client area: screen pixels for a top-level window, parent-client pixels for a child.
+  RECT rect;
+  bool topLevel = false;
+  bool visible = true;
+  bool enabled = true;
+  std::vector<HWND> children;  // in creation order: later ones lie above earlier ones
+};
+// Nothing for a window that is gone or has no place on the screen.
+using PlaceOf = std::function<std::optional<WindowPlace>(HWND)>;
+
+// The client area's top-left corner in screen pixels: the window's place plus its ancestors'
+// up to the first top-level one.
+POINT ClientOrigin(HWND hwnd, const PlaceOf& place);
+// The deepest visible and enabled child of `hwnd` under the screen point, `hwnd` itself when
+// none.
+HWND DeepestChildAt(HWND hwnd, POINT screen, const PlaceOf& place);
+
+// The virtual-key code of an X keysym (taken on the unshifted level); 0 for keys the client
+// has no code for.
+WPARAM VirtualKeyFromKeysym(unsigned keysym);
+
+// One key event of the toolkit.
+struct KeyStroke {
+  unsigned baseKeysym = 0;    // the key on the unshifted level
+  char32_t character = 0;     // the character the key types now (0: none)
+  unsigned hardwareCode = 0;  // X key code (8 + scan code)
+  bool down = true;
+  bool repeat = false;  // a press of a key that is already down
+  bool alt = false;
+  bool control = false;
+};
+struct KeyMessage {
+  UINT msg = 0;
+  WPARAM wParam = 0;
+  LPARAM lParam = 0;
+  friend bool operator==(const KeyMessage&, const KeyMessage&) = default;
+};
+// The messages a key event becomes, in order: the key message (WM_SYSKEY* with Alt, F10 or Alt
+// itself), then WM_CHAR for a press that types a character without Alt (Ctrl+letter gives the
+// control code).
+std::vector<KeyMessage> KeyMessages(const KeyStroke& key);
+
+}  // namespace platform::rules

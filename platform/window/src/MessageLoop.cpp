@@ -1,0 +1,49 @@
+#include "platform/window/MessageLoop.h"
+
+#include <gtk/gtk.h>
+
+#include <unistd.h>
+#include <cstdio>
+
+namespace platform {
+
+namespace {
+GMainLoop* g_loop = nullptr;
+}
+
+bool InitToolkit(int& argc, char**& argv) {
+  // The window layer speaks X11 (shapes, key grabs, the server's window tree); on a Wayland
+  // session the client runs through XWayland.
+  gdk_set_allowed_backends("x11");
+  return gtk_init_check(&argc, &argv) != FALSE;
+}
+
+void DoEvents() {
+  // A source that is always ready (an idle handler that re-arms itself) must not keep us here:
+  // Windows processes what is queued now, not what keeps arriving.
+  constexpr int kMaxDispatches = 1000;
+  GMainContext* context = g_main_context_default();
+  for (int i = 0; i < kMaxDispatches && g_main_context_pending(context); ++i) {
+    g_main_context_iteration(context, FALSE);
+  }
+}
+
+void RunMessageLoop() {
+  GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+  GMainLoop* outer = g_loop;
+  g_loop = loop;
+  g_main_loop_run(loop);
+  g_loop = outer;
+  g_main_loop_unref(loop);
+}
+
+void QuitMessageLoop() {
+  if (g_loop != nullptr) g_main_loop_quit(g_loop);
+}
+
+void EndProcessNow(int exitCode) {
+  std::fflush(nullptr);
+  _exit(exitCode);
+}
+
+}  // namespace platform
