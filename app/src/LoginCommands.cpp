@@ -2,6 +2,8 @@
 
 #include "app/LoginFrm.h"
 
+#include <algorithm>
+
 #include "platform/system/AsciiText.h"
 
 LoginFrm::Command LoginFrm::CommandOf(const std::string& url) {
@@ -18,4 +20,12 @@ std::string LoginFrm::GameAddressOf(const std::string& url) {
   std::string game =
       url.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
   return platform::IsHttpAddress(game) ? game : std::string();
+}
+
+unsigned LoginFrm::FirstLoadTimeout(std::chrono::steady_clock::time_point now) {
+  if (StartedAt == std::chrono::steady_clock::time_point{}) return FirstLoadTimeoutMs;
+  const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(now - StartedAt).count();
+  const long long left = static_cast<long long>(ConnectionDeadlineMs) - spent;
+  const long long wait = std::max<long long>(left, MinFirstLoadMs);
+  return static_cast<unsigned>(std::min<long long>(wait, FirstLoadTimeoutMs));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -28,8 +29,15 @@ class LoginFrm : public platform::Form {
   platform::HWND CloseBtn() const { return m_CloseBtn; }
   platform::WebBrowser& WebBrowser1() { return *m_WebBrowser1; }
 
-  // How long the login page's first load may take before it counts as unreachable.
+  // How long the login page's first load may take before it counts as unreachable: at most
+  // FirstLoadTimeoutMs; at start-up also no later than ConnectionDeadlineMs after the client
+  // started (StartedAt; the update check's wait counts in; the last of 20 s is left for the
+  // notice to show), but never less than MinFirstLoadMs.
   static inline unsigned FirstLoadTimeoutMs = 30000;
+  static inline unsigned ConnectionDeadlineMs = 19000;
+  static inline unsigned MinFirstLoadMs = 3000;
+  static inline std::chrono::steady_clock::time_point StartedAt{};
+  static unsigned FirstLoadTimeout(std::chrono::steady_clock::time_point now);
 
  protected:
   platform::CreateWindowArgs Design() override;

@@ -127,8 +127,10 @@ struct WebEngineOptions {
 // unless the build turned it off (CLIENT_WEB_SANDBOX).
 bool InitWebEngine(const WebEngineOptions& options);
 
-// Loads the engine, makes the website-data store and starts the network process now, so that
-// they come up while the program is busy with something else; the first view uses them. (The
+// Loads the engine, makes the website-data store and starts the network process from the main
+// loop, as soon as every top-level window shown so far has drawn its first frame (as the views
+// are made, above), so that they come up while the program is busy with something else and
+// never before its first picture; the first view uses them. (The
 // engine starts a view's web process with the view's first load.) Shows nothing and reports
 // nothing: a module that cannot be loaded is reported (event log, onUnavailable) when the first
 // view or website-data call needs it, as without this call. After InitWebEngine; does nothing once

@@ -33,6 +33,10 @@ bool IsDevelopmentBuild(const std::string& executableDirectory, const std::strin
 // module may not be loaded yet (views load it from the main loop, after their construction).
 void ClaimWebEngine();
 
+// What StartWebEngine does once the windows shown so far have drawn their first frame: loads the
+// module and starts the engine's network process, unless a view exists already.
+void StartWebEngineNow();
+
 // The widget of the view: a container that holds the engine's web view once it has been made
 // (and stays blank when the engine could not be loaded). It belongs to the view, which destroys
 // it. A host adds it to a container, sizes and places it, and may move it between containers;
