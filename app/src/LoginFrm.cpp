@@ -150,6 +150,15 @@ void LoginFrm::Form_Unload(bool& /*cancel*/) {
 void LoginFrm::WebBrowser1_BeforeNavigate2(const std::string& url, bool& Cancel) {
   const Command command = CommandOf(url);
   if (command == Command::None) return;
+  if (!CommandsAllowedFrom(m_WebBrowser1->TopDocumentURL())) {
+    // The login road went through a page of another site (a sign-in page elsewhere): that page
+    // may not command the client; the login page may again once it is back.
+    Cancel = true;
+    LogEvent("login page: command from a top document of another origin refused (" +
+             OriginOf(m_WebBrowser1->TopDocumentURL()) +
+             "): " + url.substr(0, std::min<std::size_t>(url.size(), 256)));
+    return;
+  }
   if (!m_WebBrowser1->NavigationTrusted()) {
     // A frame of another site (an advertisement) asking for a command: it goes nowhere.
     Cancel = true;

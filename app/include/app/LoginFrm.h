@@ -23,6 +23,12 @@ class LoginFrm : public platform::Form {
   // The game address of "app://loadgame": the second "|"-piece of the address. Empty when the
   // address has no "|" or the piece is not an http or https URL; nothing is opened then.
   static std::string GameAddressOf(const std::string& url);
+  // The origin of an http or https address ("scheme://host[:port]", scheme and host in lower
+  // case, the scheme's own port left out); empty for anything else.
+  static std::string OriginOf(const std::string& url);
+  // Whether the page's commands are taken while the view's top document is `topDocument`: only
+  // on the login page's own origin, or one of the portal's other origins the build names.
+  static bool CommandsAllowedFrom(const std::string& topDocument);
 
   platform::HWND Picture1() const { return m_Picture1; }
   platform::HWND MiniBtn() const { return m_MiniBtn; }

@@ -310,6 +310,11 @@ void WebBrowser::SetSilent(bool silent) {
   if (m_impl->m_view != nullptr) m_impl->m_engine->setSilent(m_impl->m_view, silent);
 }
 
+std::string WebBrowser::TopDocumentURL() const {
+  if (!m_impl || m_impl->m_view == nullptr) return std::string();
+  return Text(m_impl->m_engine->topDocumentUrl(m_impl->m_view));
+}
+
 std::string WebBrowser::LocationURL() const {
   if (!m_impl || m_impl->m_view == nullptr) return std::string();
   return Text(m_impl->m_engine->locationUrl(m_impl->m_view));

@@ -16,6 +16,8 @@
 //                        raises the same events as any load).
 //   Silent               our own flag, read by the signal handlers below.
 //   LocationURL()        webkit_web_view_get_uri ("" before anything was loaded).
+//   TopDocumentURL()     webkit_web_view_get_uri as it was at the last "load-changed"
+//                        COMMITTED of the main frame.
 //   DocumentURL(),       a snapshot of document.URL and document.documentElement.innerHTML
 //   DocumentElement-     taken when the document completed (see "Snapshots" below).
 //   InnerHTML()
@@ -166,6 +168,10 @@ class WebBrowser {
   void SetSilent(bool silent);
 
   std::string LocationURL() const;
+  // The address of the top-level document the view shows now: set when a document's load is
+  // committed (its first bytes are in), so it never names a load that is still on its way, as
+  // LocationURL can. "" before the first document.
+  std::string TopDocumentURL() const;
   std::string DocumentURL() const;
   std::string DocumentElementInnerHTML() const;
 
