@@ -244,8 +244,9 @@ void WebMainFrm::Form_Load() {
   m_WebuTab->LockReDraw(false);
   // 12. The logo is painted by PicLogo itself.
   InvalidateRect(m_PicLogo, nullptr, true);
-  // Execute commands of other processes on the session bus (the first client keeps the link).
-  if (!StartDdeLink(me)) LogEvent("main window: the execute link is offered by another client");
+  // Addresses handed over by other processes before this window existed become tabs now; the
+  // link itself is offered from start-up on.
+  OpenWaitingAddresses(*this);
   Form_Resize();
   // 13. Start covering the work area.
   MaxRestoreCommand();
@@ -271,7 +272,6 @@ void WebMainFrm::Form_QueryUnload(bool& cancel, int /*unloadMode*/) {
 
 void WebMainFrm::Form_Unload(bool& /*cancel*/) {
   StopMainHook(hWnd());
-  StopDdeLink();
   if (m_WebuTab) m_WebuTab->TabItems().Clear();
   m_objStyle.reset();
   // The controls, before the window that holds them.

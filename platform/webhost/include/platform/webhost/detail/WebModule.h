@@ -73,6 +73,9 @@ struct WebModuleTable {
   // Makes the store and starts the network process ahead of the first view (after configure);
   // shows nothing.
   void (*prewarm)();
+
+  // The address of the top-level document the view shows (committed), "" before the first.
+  const char* (*topDocumentUrl)(WebModuleView* view);
 };
 
 typedef const WebModuleTable* (*WebModuleEntryFn)();
@@ -82,7 +85,7 @@ typedef const WebModuleTable* (*WebModuleEntryFn)();
 namespace platform {
 
 // Bumped whenever the table above changes.
-inline constexpr unsigned kWebModuleVersion = 3;
+inline constexpr unsigned kWebModuleVersion = 4;
 inline constexpr char kWebModuleEntry[] = "client_web_module";
 
 }  // namespace platform
