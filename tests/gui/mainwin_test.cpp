@@ -18,6 +18,7 @@
 #include "mainwin/MsgFrm.h"
 #include "mainwin/WebMainFrm.h"
 #include "platform/window/Form.h"
+#include "platform/window/WindowSubclass.h"
 
 using namespace platform;
 using namespace wintest;
@@ -440,16 +441,16 @@ TEST_F(MainWindowTest, TheExitQuestionDecidesEveryClose) {
          ClickOn(box.iButton2().hWnd());
        },
        false},
-      {"the dialog's close button, after dragging the dialog by its title bar",
+      {"the dialog's close button, after dragging the dialog by its title bar (right button)",
        [](MsgFrm& box) {
          const RECT before = Rect(box.hWnd());
          Xdotool("mousemove " + std::to_string(before.left + 60) + " " +
-                 std::to_string(before.top + 15) + " mousedown 1");
+                 std::to_string(before.top + 15) + " mousedown 3");
          Settle(150);
          Xdotool("mousemove " + std::to_string(before.left + 120) + " " +
                  std::to_string(before.top + 55));
          Settle(150);
-         Xdotool("mouseup 1");
+         Xdotool("mouseup 3");
          EXPECT_TRUE(WaitFor([&] {
            return Rect(box.hWnd()) == Box(before.left + 60, before.top + 40, 242, 140);
          })) << Show(Rect(box.hWnd()));
@@ -510,6 +511,31 @@ TEST_F(MainWindowTest, TheExitQuestionDecidesEveryClose) {
     EXPECT_EQ(1, m.WebuTab().TabItems().Count());
     PointerAway();
   }
+}
+
+// Unloading frees the controls one after the other; a size change that comes in between (here
+// sent as each of them goes) must not reach the ones already gone.
+TEST_F(MainWindowTest, ALayoutDuringUnloadLeavesTheFreedControlsAlone) {
+  WebMainFrm& m = Open();
+  const HWND me = m.hWnd();
+  int sent = 0;
+  for (HWND control : {m.WebuTab().hWnd(), m.web_close().hWnd(), m.OtherUserBtn().hWnd()}) {
+    SetWindowSubclass(
+        control,
+        [](HWND h, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) -> LRESULT {
+          if (msg == WM_DESTROY) {
+            auto* count = reinterpret_cast<int*>(data);
+            ++*count;
+            SendMessage(GetParent(h), WM_SIZE, 0, 0);
+          }
+          return DefSubclassProc(h, msg, wParam, lParam);
+        },
+        1, reinterpret_cast<DWORD_PTR>(&sent));
+  }
+  m.m_bExit = true;
+  ASSERT_TRUE(FormSlot<WebMainFrm>::Unload());
+  EXPECT_EQ(3, sent);
+  EXPECT_FALSE(IsWindow(me));
 }
 
 }  // namespace
