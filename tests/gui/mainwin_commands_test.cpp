@@ -491,14 +491,14 @@ TEST_F(MainWindowCommands, ASecondClearCacheWhileOneRunsDoesNothing) {
 // The game site's button with no default browser: the user is told in a box over the window,
 // on standard error and in the event log, as "/web" tells it.
 TEST_F(MainWindowCommands, TheSiteButtonWithoutADefaultBrowserSaysSo) {
-  // Nothing anywhere handles http.
+  WebMainFrm& m = Open();
+  // Nothing anywhere handles http (the desktop's list of programs is read at its first use).
   const std::string empty = std::string(std::getenv("HOME")) + "/no-applications";
   Shell("mkdir -p '" + empty + "'");
   ::setenv("XDG_DATA_DIRS", empty.c_str(), 1);
   ::setenv("XDG_DATA_HOME", empty.c_str(), 1);
   std::vector<std::string> logged;
   const EventLogSink before = SetEventLogSink([&](std::string_view l) { logged.emplace_back(l); });
-  WebMainFrm& m = Open();
   ::testing::internal::CaptureStderr();
   ClickOn(m.GameSpaceBtn().hWnd());
   ASSERT_TRUE(WaitFor([&] { return !boxes.empty(); }, 10000));
