@@ -79,7 +79,7 @@ void WebMainFrm::UpdateCommand() {
     if (FormSlot<WebMainFrm>::IsLoaded()) FormSlot<WebMainFrm>::Unload();
     // The updater puts the new version in place and starts it: nothing of this client may stay
     // behind, a login screen of another login included, or two clients would run.
-    FormRuntime::UnloadAll(vbFormCode);
+    FormRuntime::UnloadAll(kUnloadByCode);
   };
   CheckUpdate(ButtonMode, downloader, hooks);
   if (!*alive) return;
