@@ -19,6 +19,7 @@
 #include "mainwin/WebMainFrm.h"
 #include "platform/window/Form.h"
 #include "platform/window/WindowSubclass.h"
+#include "platform/window/detail/WindowGtk.h"
 
 using namespace platform;
 using namespace wintest;
@@ -536,6 +537,26 @@ TEST_F(MainWindowTest, ALayoutDuringUnloadLeavesTheFreedControlsAlone) {
   ASSERT_TRUE(FormSlot<WebMainFrm>::Unload());
   EXPECT_EQ(3, sent);
   EXPECT_FALSE(IsWindow(me));
+}
+
+// The cursor fix over the logo and the page container: a press of any button sets the arrow
+// again, whatever shape the border handling left (here set by hand after the pointer came).
+TEST_F(MainWindowTest, APressOfAnyButtonOverTheLogoSetsTheArrow) {
+  WebMainFrm& m = Open();
+  const RECT logo = Rect(m.PicLogo());
+  Xdotool("mousemove " + std::to_string(logo.left + 10) + " " + std::to_string(logo.top + 10));
+  Settle(200);
+  GdkWindow* bin = gtk_layout_get_bin_window(GTK_LAYOUT(NativeClientWidget(m.PicLogo())));
+  for (const char* button : {"3", "2", "1"}) {
+    SCOPED_TRACE(button);
+    SetWindowCursor(m.PicLogo(), Cursor::SizeWE);
+    GdkCursor* resize = gdk_window_get_cursor(bin);
+    ASSERT_NE(nullptr, resize);
+    Xdotool(std::string("mousedown ") + button);
+    EXPECT_TRUE(WaitFor([&] { return gdk_window_get_cursor(bin) != resize; }, 2000));
+    Xdotool(std::string("mouseup ") + button);
+    Settle(200);
+  }
 }
 
 }  // namespace

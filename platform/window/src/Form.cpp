@@ -3,6 +3,7 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <ranges>
 #include <utility>
 #include <vector>
 
@@ -176,9 +177,9 @@ bool FormRuntime::UnloadAll(int unloadMode) {
   // forms loaded now are asked once each, newest first, if they are still there.
   const std::vector<Form*> forms = Loaded();
   bool all = true;
-  for (auto it = forms.rbegin(); it != forms.rend(); ++it) {
-    if (std::find(Loaded().begin(), Loaded().end(), *it) == Loaded().end()) continue;
-    if (!(*it)->RequestUnload(unloadMode)) all = false;
+  for (Form* form : std::ranges::reverse_view(forms)) {
+    if (std::find(Loaded().begin(), Loaded().end(), form) == Loaded().end()) continue;
+    if (!form->RequestUnload(unloadMode)) all = false;
   }
   return all;
 }
