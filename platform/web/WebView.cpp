@@ -207,6 +207,21 @@ bool HasAttachmentDisposition(WebKitURIResponse* response) {
 
 constexpr char kViewKey[] = "client-module-view";
 
+// A game in a tab that is not selected is hidden from the engine, which then stops its
+// animation frames and its painting; by default it would also hold the page's timers to one
+// tick a second. A game's logic (turns, countdowns, keep-alives) runs on those timers and must
+// go on at its own pace in the background, as it does in the selected tab.
+void KeepHiddenPageTimers(WebKitSettings* settings) {
+  WebKitFeatureList* features = webkit_settings_get_all_features();
+  for (gsize i = 0; i < webkit_feature_list_get_length(features); ++i) {
+    WebKitFeature* feature = webkit_feature_list_get(features, i);
+    if (g_strcmp0(webkit_feature_get_identifier(feature), "HiddenPageDOMTimerThrottling") == 0) {
+      webkit_settings_set_feature_enabled(settings, feature, FALSE);
+    }
+  }
+  webkit_feature_list_unref(features);
+}
+
 }  // namespace
 
 std::string CapForLog(const char* url) {
@@ -230,6 +245,7 @@ using platform::kMessageHandler;
 using platform::kPageScript;
 using platform::kScriptWorld;
 using platform::kViewKey;
+using platform::KeepHiddenPageTimers;
 using platform::kWebLog;
 using platform::SnapshotScript;
 using platform::Text;
@@ -373,6 +389,7 @@ WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner) : m_raise(rais
   // and software drawing costs these pages nothing.
   webkit_settings_set_hardware_acceleration_policy(settings,
                                                    WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  KeepHiddenPageTimers(settings);
 
   m_view = GObjectRef<WebKitWebView>::Adopt(WEBKIT_WEB_VIEW(
       g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", platform::SharedWebContext(),

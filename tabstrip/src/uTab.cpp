@@ -280,6 +280,22 @@ void uTab::ShowSelectedPage() {
   GetClientRect(m_hContainerWnd, &client);
   SetWindowPos(item->Form()->hWnd(), HWND_TOP, 0, 0, client.Width(), client.Height(),
                SWP_SHOWWINDOW | SWP_NOACTIVATE);
+  HideUnselectedPages();
+}
+
+void uTab::HideUnselectedPages() {
+  // A page under the selected one would still be on screen as far as its web engine knows, and
+  // a live game would go on drawing every frame for nobody. Hidden, the engine stops its frame
+  // callbacks and its painting (its timers and connections go on). The selected page is shown
+  // first, so that the container is never empty in between.
+  const std::int32_t count = m_TabItems->Count();
+  for (std::int32_t i = 0; i < count; ++i) {
+    if (i == m_Selected) continue;
+    const std::shared_ptr<CTabItem> item = m_TabItems->Item(Variant(i));
+    if (!item || !item->Form()) continue;
+    const HWND page = item->Form()->hWnd();
+    if (IsWindowVisible(page)) ShowWindow(page, SW_HIDE);
+  }
 }
 
 void mdlTabAPI::ChangeWindowLong(HWND hwnd, int index, std::uint32_t clear, std::uint32_t set,

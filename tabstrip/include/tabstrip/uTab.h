@@ -190,6 +190,8 @@ class uTab final : public IuTab {
   // Page hosting.
   void AttachPage(HWND page);
   void ShowSelectedPage();
+  // Hides every page but the selected one.
+  void HideUnselectedPages();
 
   // Drawing (uTabDraw.cpp).
   void LoadSkinsAndFonts();
