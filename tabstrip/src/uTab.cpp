@@ -294,7 +294,10 @@ void uTab::HideUnselectedPages() {
     const std::shared_ptr<CTabItem> item = m_TabItems->Item(Variant(i));
     if (!item || !item->Form()) continue;
     const HWND page = item->Form()->hWnd();
-    if (IsWindowVisible(page)) ShowWindow(page, SW_HIDE);
+    // Its own visibility, whatever its parents' (the window may be hidden by the hot key).
+    if ((static_cast<DWORD>(GetWindowLongPtr(page, GWL_STYLE)) & WS_VISIBLE) != 0) {
+      ShowWindow(page, SW_HIDE);
+    }
   }
 }
 

@@ -45,16 +45,19 @@ constexpr std::uint32_t kColours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00};
 
 // A web socket that sends a short message every 50 ms for at most 30 s.
 void ServeSocket(const testsupport::Request& request, testsupport::Connection& c) {
-  const std::string key = request.Header("Sec-WebSocket-Key") + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11";
+  const std::string key =
+      request.Header("Sec-WebSocket-Key") + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11";
   GChecksum* sha1 = g_checksum_new(G_CHECKSUM_SHA1);
-  g_checksum_update(sha1, reinterpret_cast<const guchar*>(key.data()), static_cast<gssize>(key.size()));
+  g_checksum_update(sha1, reinterpret_cast<const guchar*>(key.data()),
+                    static_cast<gssize>(key.size()));
   guint8 digest[20];
   gsize length = sizeof digest;
   g_checksum_get_digest(sha1, digest, &length);
   g_checksum_free(sha1);
   gchar* accept = g_base64_encode(digest, length);
-  const std::string head = std::string("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\n") +
-                           "Connection: Upgrade\r\nSec-WebSocket-Accept: " + accept + "\r\n\r\n";
+  const std::string head =
+      std::string("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\n") +
+      "Connection: Upgrade\r\nSec-WebSocket-Accept: " + accept + "\r\n\r\n";
   g_free(accept);
   if (!c.SendRaw(head)) return;
   for (int i = 0; i < 600; ++i) {
@@ -86,13 +89,14 @@ class TabPagesTest : public ::testing::Test {
     m.SetURL(server.Url("/live?1"));
     m.Show();
     m.SetURL(server.Url("/live?2"));
-    EXPECT_TRUE(WaitFor([&] { return Value(m, 0, "ticks") > 0 && Value(m, 1, "frames") > 0; },
-                        20000));
+    EXPECT_TRUE(
+        WaitFor([&] { return Value(m, 0, "ticks") > 0 && Value(m, 1, "frames") > 0; }, 20000));
     return m;
   }
 
   static WebKitWebView* View(WebMainFrm& m, int tab) {
-    auto page = std::dynamic_pointer_cast<WebUrl>(m.WebuTab().TabItems().Item(Variant(tab))->Form());
+    auto page =
+        std::dynamic_pointer_cast<WebUrl>(m.WebuTab().TabItems().Item(Variant(tab))->Form());
     if (!page || page->Browser() == nullptr) return nullptr;
     return WEBKIT_WEB_VIEW(WebBrowserEngineWidget(*page->Browser()));
   }
@@ -101,8 +105,8 @@ class TabPagesTest : public ::testing::Test {
   static long Value(WebMainFrm& m, int tab, const std::string& name) {
     WebKitWebView* view = View(m, tab);
     if (view == nullptr) return -1;
-    const std::string text = webtest::Eval(view, "typeof " + name + " == 'number' ? " + name +
-                                                     " : -1");
+    const std::string text =
+        webtest::Eval(view, "typeof " + name + " == 'number' ? " + name + " : -1");
     return text.empty() || text.starts_with("error") || text == "timeout" ? -1 : std::stol(text);
   }
 
@@ -127,8 +131,10 @@ TEST_F(TabPagesTest, AnUnselectedTabDrawsNothingButItsTimersRun) {
   // Its game logic goes on at its own pace: 20 ticks of the 100 ms timer, 40 messages.
   EXPECT_GE(ticks, 15) << "timer ticks of the unselected tab in 2 s";
   EXPECT_GE(messages, 30) << "web socket messages of the unselected tab in 2 s";
-  std::printf("unselected tab over 2 s: %ld frames, %ld timer ticks (of 20), %ld messages (of 40);"
-              " selected tab: %ld frames\n", frames, ticks, messages, shown);
+  std::printf(
+      "unselected tab over 2 s: %ld frames, %ld timer ticks (of 20), %ld messages (of 40);"
+      " selected tab: %ld frames\n",
+      frames, ticks, messages, shown);
 
   // Selected again with the real pointer, it shows its current picture from the first frame
   // on: never the one it had when it was hidden, never an empty page.
@@ -142,7 +148,8 @@ TEST_F(TabPagesTest, AnUnselectedTabDrawsNothingButItsTimersRun) {
   RECT page;
   GetWindowRect(m.pCnt(), &page);
   for (int shot = 0; shot < 4; ++shot) {
-    const Image picture = Screenshot(page.left + page.Width() / 2, page.top + page.Height() / 2, 1, 1);
+    const Image picture =
+        Screenshot(page.left + page.Width() / 2, page.top + page.Height() / 2, 1, 1);
     const long block = Value(m, 0, "ticks") / 5;
     ASSERT_FALSE(picture.IsNull());
     const std::uint32_t pixel = picture.PixelAt(0, 0) & 0xFFFFFF;
