@@ -1,0 +1,168 @@
+#!/usr/bin/env bash
+# Live game tabs: a real canvas engine's game (kontra, from the npm registry, fetched by
+# engine.sh) in every tab, the client against a plain GTK notebook of WebKit views (tabs_peer),
+# in the same run, on a private Xvfb display without a window manager:
+#   1. CPU of the whole process tree over CPU_SECONDS with three live tabs (one selected)
+#      against one live tab (goal: <= 1.1);
+#   2. the client process's own CPU with one live tab against the peer's host process with one
+#      view (goal: <= 1.1);
+#   3. anonymous memory of the tree with three live tabs against the peer with three views
+#      (goal: <= 1.0), and per process (client or host, web processes, network process);
+#   4. the frames a second the unselected tabs draw (the pages report them).
+#   bench/tabs/run.sh          (CPU_SECONDS, default 20; SETTLE_SECONDS after loading, 8)
+# BUILD_DIR selects the build tree (default: build/ at the top of the source tree).
+set -euo pipefail
+# The further game addresses reach the running client over a session bus of this run's own.
+[ -n "${TABS_BENCH_BUS:-}" ] || TABS_BENCH_BUS=1 exec dbus-run-session -- bash "$0" "$@"
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${BUILD_DIR:-$root/build}
+cmake --build "$build" --target tabs_peer Zorvik_talmar2 demo-portal >/dev/null
+live=$(bash "$root/bench/tabs/engine.sh" "$build/bench/tabs/live")
+cpu_seconds=${CPU_SECONDS:-20}
+settle=${SETTLE_SECONDS:-8}
+peer=$build/bench/tabs/tabs_peer
+client=$build/app/Zorvik_talmar2
+hz=$(getconf CLK_TCK)
+
+display=
+for n in $(seq 150 199); do
+  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
+done
+[ -n "$display" ] || { echo "tabs bench: no free display" >&2; exit 1; }
+work=$(mktemp -d)
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+portal=
+running=()
+cleanup() {
+  for p in "${running[@]}"; do pkill -KILL -P "$p" 2>/dev/null || true; kill -KILL "$p" 2>/dev/null || true; done
+  [ -n "$portal" ] && kill "$portal" 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+export DISPLAY=$display NO_AT_BRIDGE=1
+for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+
+"$build/tools/demoportal/demo-portal" --auto-login --live "$live" >"$work/portal.log" &
+portal=$!
+for _ in $(seq 1 100); do grep -qs "^listening on " "$work/portal.log" && break; sleep 0.05; done
+base=$(sed -n 's/^listening on //p' "$work/portal.log")
+export CLIENT_BASE_URL=$base
+mkdir -p "$work/tmp" "$work/data" "$work/cache" "$work/config" "$work/runtime"
+chmod 700 "$work/runtime"
+export TMPDIR=$work/tmp XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache
+export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
+game=$base/games/talmar2/play
+
+# The processes of a tree, the root first.
+tree() {
+  local all=($1) i=0
+  while [ $i -lt ${#all[@]} ]; do
+    for c in $(cat /proc/${all[$i]}/task/*/children 2>/dev/null); do all+=($c); done
+    i=$((i + 1))
+  done
+  echo "${all[@]}"
+}
+ticks_of() { local s=0 v; for p in "$@"; do
+  v=$(awk '{print $14 + $15}' /proc/$p/stat 2>/dev/null || echo 0); s=$((s + ${v:-0})); done; echo $s; }
+anon_of() { awk '/^Anonymous:/{print $2}' /proc/$1/smaps_rollup 2>/dev/null || echo 0; }
+# Per kind of process: "kind count KiB", kinds host (the root), web, network, other.
+memory_table() {
+  local root=$1
+  for p in $(tree "$root"); do
+    local comm kind
+    comm=$(cat /proc/$p/comm 2>/dev/null || echo gone)
+    case "$comm" in
+      WebKitWebProces*) kind=web ;;
+      WebKitNetworkPr*) kind=network ;;
+      *) [ "$p" = "$root" ] && kind=host || kind=other ;;
+    esac
+    echo "$kind $(anon_of "$p")"
+  done | awk '{n[$1]++; s[$1]+=$2} END {for (k in n) print k, n[k], s[k]}' | sort
+}
+# CPU seconds over cpu_seconds: "tree own", own being the root process alone. The tree is taken
+# again at the end, so that processes started meanwhile count.
+measure_cpu() {
+  local root=$1 t0 o0 t1 o1
+  t0=$(ticks_of $(tree "$root")); o0=$(ticks_of "$root")
+  sleep "$cpu_seconds"
+  t1=$(ticks_of $(tree "$root")); o1=$(ticks_of "$root")
+  awk -v t=$((t1 - t0)) -v o=$((o1 - o0)) -v hz="$hz" 'BEGIN{printf "%.2f %.2f\n", t/hz, o/hz}'
+}
+# Frames a second of each server's page over the portal's reports after line $1.
+frame_rates() {
+  tail -n +"$1" "$work/portal.log" | sed -n 's|^request: GET /games/talmar2/play/report/\([0-9]*\)/\([0-9]*\)/\([0-9]*\)$|\1 \2 \3|p' |
+    awk '{ if (!($1 in f0)) { f0[$1] = $2; k0[$1] = $3; n[$1] = 0 } f1[$1] = $2; k1[$1] = $3; n[$1]++ }
+         END { for (s in n) if (n[s] > 1) printf "server %s: %.1f frames/s, %.1f ticks/s\n", s, (f1[s] - f0[s]) / (n[s] - 1), (k1[s] - k0[s]) / (n[s] - 1) }' | sort
+}
+lines() { wc -l <"$work/portal.log"; }
+
+main_up() {
+  for id in $(xdotool search --onlyvisible --name '^ZorvikTalmar2客户端$' 2>/dev/null); do
+    [ "$(xwininfo -id "$id" | awk '/Width:/{print $2}')" = 1280 ] && return 0
+  done
+  return 1
+}
+
+echo "== client, one live tab"
+"$client" >/dev/null 2>&1 &
+running+=($!)
+cpid=${running[-1]}
+for _ in $(seq 1 300); do main_up && break; sleep 0.1; done
+main_up || { echo "tabs bench: the main window did not come up" >&2; exit 1; }
+sleep "$settle"
+l0=$(lines)
+read -r c1_tree c1_own < <(measure_cpu "$cpid")
+echo "CPU over $cpu_seconds s: tree $c1_tree s, client process $c1_own s"
+frame_rates "$l0"
+
+echo "== client, three live tabs (the third selected)"
+"$client" --open "$game/2" && "$client" --open "$game/3" ||
+  { echo "tabs bench: the running client took no further address" >&2; exit 1; }
+sleep "$settle"
+l0=$(lines)
+read -r c3_tree c3_own < <(measure_cpu "$cpid")
+echo "CPU over $cpu_seconds s: tree $c3_tree s, client process $c3_own s"
+frame_rates "$l0" | sed 's/$/  (servers 1 and 2 unselected)/'
+memory_table "$cpid" | tee "$work/client-mem.txt" | sed 's/^/memory: /'
+c3_anon=$(awk '{s += $3} END {print s}' "$work/client-mem.txt")
+kill -KILL "$cpid"; pkill -KILL -P "$cpid" 2>/dev/null || true
+wait "$cpid" 2>/dev/null || true
+sleep 2
+
+echo "== peer, one view"
+"$peer" --sandbox "$game/1" >/dev/null 2>&1 &
+running+=($!)
+ppid_=${running[-1]}
+sleep "$settle"
+l0=$(lines)
+read -r p1_tree p1_own < <(measure_cpu "$ppid_")
+echo "CPU over $cpu_seconds s: tree $p1_tree s, host process $p1_own s"
+frame_rates "$l0"
+kill -KILL "$ppid_"; pkill -KILL -P "$ppid_" 2>/dev/null || true
+wait "$ppid_" 2>/dev/null || true
+sleep 2
+
+echo "== peer, three views (the third selected)"
+"$peer" --sandbox "$game/1" "$game/2" "$game/3" >/dev/null 2>&1 &
+running+=($!)
+ppid_=${running[-1]}
+sleep "$settle"
+l0=$(lines)
+read -r p3_tree p3_own < <(measure_cpu "$ppid_")
+echo "CPU over $cpu_seconds s: tree $p3_tree s, host process $p3_own s"
+frame_rates "$l0" | sed 's/$/  (servers 1 and 2 unselected)/'
+memory_table "$ppid_" | tee "$work/peer-mem.txt" | sed 's/^/memory: /'
+p3_anon=$(awk '{s += $3} END {print s}' "$work/peer-mem.txt")
+
+echo "== summary"
+awk -v a="$c3_tree" -v b="$c1_tree" -v c="$p3_tree" -v d="$p1_tree" \
+  'BEGIN{printf "cpu three tabs/one tab: client %.2f (%s s / %s s), peer %.2f (%s s / %s s) (goal <= 1.1)\n", a/b, a, b, c/d, c, d}'
+awk -v a="$c1_own" -v b="$p1_own" \
+  'BEGIN{printf "cpu client process/peer host, one live tab: %.2f (%s s / %s s) (goal <= 1.1)\n", a/b, a, b}'
+awk -v a="$c3_anon" -v b="$p3_anon" \
+  'BEGIN{printf "anonymous memory three tabs, client/peer: %.2f (%.1f MiB / %.1f MiB) (goal <= 1.0)\n", a/b, a/1024, b/1024}'
+join <(sort "$work/client-mem.txt") <(sort "$work/peer-mem.txt") -a1 -a2 -e0 -o 0,1.2,1.3,2.2,2.3 |
+  awk '{printf "memory by process: %-8s client %d x %.1f MiB, peer %d x %.1f MiB\n", $1, $2, $3/1024, $4, $5/1024}'
