@@ -252,7 +252,8 @@ using platform::Text;
 using platform::WebBrowser;
 
 struct WebModuleView {
-  WebModuleView(WebModuleEventFn raise, void* owner);
+  // `related`, when given, is a view whose web process this one shares.
+  WebModuleView(WebModuleEventFn raise, void* owner, WebModuleView* related);
   ~WebModuleView();
   WebModuleView(const WebModuleView&) = delete;
   WebModuleView& operator=(const WebModuleView&) = delete;
@@ -291,6 +292,7 @@ struct WebModuleView {
   static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent, gpointer self);
   static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError*, gpointer self);
   static void OnTitle(GObject*, GParamSpec*, gpointer self);
+  static void OnAudio(GObject*, GParamSpec*, gpointer self);
   static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer self);
   static void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self);
   static gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer self);
@@ -359,7 +361,8 @@ bool platform::NoticeFromView(WebKitWebView* view, const std::string& line) {
   return true;
 }
 
-WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner) : m_raise(raise), m_owner(owner) {
+WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner, WebModuleView* related)
+    : m_raise(raise), m_owner(owner) {
   m_cancellable = GObjectRef<GCancellable>::Adopt(g_cancellable_new());
   m_content = GObjectRef<WebKitUserContentManager>::Adopt(webkit_user_content_manager_new());
   // Connect before registering, so that no message can arrive unheard.
@@ -391,9 +394,15 @@ WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner) : m_raise(rais
                                                    WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   KeepHiddenPageTimers(settings);
 
+  // A related view shares the other's web process (and its context) instead of starting one
+  // of its own; our scripts, settings and message handler stay this view's own.
   m_view = GObjectRef<WebKitWebView>::Adopt(WEBKIT_WEB_VIEW(
-      g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", platform::SharedWebContext(),
-                   "user-content-manager", m_content.get(), "settings", settings, nullptr)));
+      related != nullptr
+          ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related->m_view.get(),
+                         "user-content-manager", m_content.get(), "settings", settings, nullptr)
+          : g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", platform::SharedWebContext(),
+                         "user-content-manager", m_content.get(), "settings", settings,
+                         nullptr)));
   g_object_unref(settings);
   g_object_set_data(G_OBJECT(m_view.get()), kViewKey, this);
 
@@ -414,6 +423,7 @@ WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner) : m_raise(rais
   g_signal_connect(view, "key-press-event", G_CALLBACK(&WebModuleView::OnUserInput), this);
   g_signal_connect(view, "web-process-terminated", G_CALLBACK(&WebModuleView::OnProcessTerminated),
                    this);
+  g_signal_connect(view, "notify::is-playing-audio", G_CALLBACK(&WebModuleView::OnAudio), this);
 }
 
 WebModuleView::~WebModuleView() {
@@ -645,6 +655,10 @@ void WebModuleView::OnTitle(GObject*, GParamSpec*, gpointer data) {
   self->RaiseTitleIfChanged(Text(webkit_web_view_get_title(self->m_view.get())));
 }
 
+void WebModuleView::OnAudio(GObject*, GParamSpec*, gpointer data) {
+  static_cast<WebModuleView*>(data)->Raise(kWebEventAudioChange);
+}
+
 GtkWidget* WebModuleView::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
   WebModuleView* self = static_cast<WebModuleView*>(data);
   const std::string url =
@@ -779,8 +793,8 @@ void Configure(const WebModuleOptions* options) {
   if (options != nullptr) platform::ConfigureWebContext(*options);
 }
 
-WebModuleView* Create(WebModuleEventFn raise, void* owner) {
-  return new WebModuleView(raise, owner);
+WebModuleView* Create(WebModuleEventFn raise, void* owner, WebModuleView* related) {
+  return new WebModuleView(raise, owner, related);
 }
 
 void Prewarm() {
@@ -826,6 +840,14 @@ void RunScript(WebModuleView* view, const char* script) {
   view->RunScript(script);
 }
 
+bool PlayingAudio(WebModuleView* view) {
+  return webkit_web_view_is_playing_audio(view->m_view.get()) != FALSE;
+}
+
+void SetMuted(WebModuleView* view, bool muted) {
+  webkit_web_view_set_is_muted(view->m_view.get(), muted ? TRUE : FALSE);
+}
+
 constexpr WebModuleTable kTable = {
     platform::kWebModuleVersion,
     &Configure,
@@ -842,6 +864,8 @@ constexpr WebModuleTable kTable = {
     &platform::FetchWebsiteData,
     &platform::RemoveWebsiteData,
     &Prewarm,
+    &PlayingAudio,
+    &SetMuted,
 };
 
 }  // namespace

@@ -251,7 +251,8 @@ tablayout::Hit uTab::HitTest(float X, float Y) const {
   tabs.reserve(static_cast<std::size_t>(count));
   for (std::int32_t i = 0; i < count; ++i) {
     const std::shared_ptr<CTabItem> item = m_TabItems->Item(Variant(i));
-    tabs.push_back(item ? tablayout::HitTab{item->Left(), item->Width(), item->HideButton()}
+    tabs.push_back(item ? tablayout::HitTab{item->Left(), item->Width(), item->HideButton(),
+                                            ShowsSoundMark(*item)}
                         : tablayout::HitTab{});
   }
   return tablayout::HitTest(m_TabStyle, X, Y, ClientWidth(), m_TabLeftSize, m_TabRightSize, tabs);
@@ -349,6 +350,9 @@ LRESULT uTab::StripProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       MouseUp(button, shift, fx, fy);
       return 0;
     }
+    case WM_COMMAND:
+      TabMenuCommand(LOWORD(wParam));
+      return 0;
     case WM_LBUTTONDBLCLK:
       // The second press of a double click is a press too: it is where the double click is.
       m_LastMouse = MouseRecord{kLeftButton, shift, x, y};
@@ -438,7 +442,10 @@ bool uTab::MouseDown(std::int16_t& Button, std::int16_t& Shift, float& X, float&
     const tablayout::Hit hit = HitTest(X, Y);
     index = hit.index;
     if (hit.index >= 0 && hit.index < m_TabItems->Count()) {
-      if (hit.index != m_Selected && !hit.close) {
+      if (hit.sound) {
+        // The speaker mark mutes or unmutes its tab's page; the selection stays.
+        ToggleMute(hit.index);
+      } else if (hit.index != m_Selected && !hit.close) {
         m_Selected = hit.index;
         ShowSelectedPage();
         DrawTabs(true);
@@ -469,6 +476,11 @@ bool uTab::MouseUp(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y
       }
     }
     RedrawAll(true);
+  } else if (Button == kRightButton) {
+    const tablayout::Hit hit = HitTest(X, Y);
+    index = hit.index;
+    // On a tab, its own menu; elsewhere on the strip nothing but the event.
+    if (hit.index >= 0 && hit.index < m_TabItems->Count()) ShowTabMenu(hit.index);
   }
   return Raise(OnMouseUp, index, Button, Shift, X, Y);
 }
