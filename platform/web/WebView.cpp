@@ -401,8 +401,7 @@ WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner, WebModuleView*
           ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related->m_view.get(),
                          "user-content-manager", m_content.get(), "settings", settings, nullptr)
           : g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", platform::SharedWebContext(),
-                         "user-content-manager", m_content.get(), "settings", settings,
-                         nullptr)));
+                         "user-content-manager", m_content.get(), "settings", settings, nullptr)));
   g_object_unref(settings);
   g_object_set_data(G_OBJECT(m_view.get()), kViewKey, this);
 

@@ -243,7 +243,8 @@ void WebBrowser::Impl::CreateEngineView() {
   const WebModuleTable* engine = WebEngineModule();
   if (engine == nullptr) return;
   WebModuleView* related = nullptr;
-  if (const std::string site = m_pendingUrl ? SiteOf(*m_pendingUrl) : std::string(); !site.empty()) {
+  if (const std::string site = m_pendingUrl ? SiteOf(*m_pendingUrl) : std::string();
+      !site.empty()) {
     for (Impl* other : LiveViews()) {
       if (other == this || other->m_view == nullptr) continue;
       if (SiteOf(Text(engine->locationUrl(other->m_view))) == site) {
