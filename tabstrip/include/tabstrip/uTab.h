@@ -257,13 +257,9 @@ class uTab final : public IuTab {
   MouseRecord m_LastMouse;
   std::int32_t m_TabStyle = 0;
   HWND m_hContainerWnd = 0;
-<<<<<<< HEAD
   // The tab whose menu is open: its item, since tabs may come and go while the menu is up.
   std::weak_ptr<CTabItem> m_MenuItem;
-  std::unique_ptr<CSubclass> c_Subclass;
-=======
   std::unique_ptr<CSubclass> m_Subclass;
->>>>>>> main
 
   HWND m_hWnd = 0;
   HWND m_parent = 0;
