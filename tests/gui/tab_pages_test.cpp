@@ -12,9 +12,11 @@
 #include "LoopbackServer.h"
 #include "WebTestSupport.h"
 #include "WebViewGtk.h"
+#include "DesktopImpl.h"
 #include "WindowTestSupport.h"
 #include "mainwin/WebMainFrm.h"
 #include "mainwin/WebUrl.h"
+#include "platform/desktop/PopupMenu.h"
 #include "platform/window/Form.h"
 
 using namespace platform;
@@ -39,6 +41,17 @@ setInterval(function () {
   ticks++;
   document.body.style.background = colours[Math.floor(ticks / 5) % 4];
 }, 100);
+</script></body></html>)";
+
+// A page that plays a tone once the user has clicked it (the engine lets sound start only after
+// a gesture of the user).
+constexpr char kSoundPage[] = R"(<!DOCTYPE html><html><head><meta charset='utf-8'>
+<title>tone</title></head><body><script>
+var context = new AudioContext();
+var tone = context.createOscillator();
+tone.connect(context.destination);
+tone.start();
+document.onclick = function () { context.resume(); };
 </script></body></html>)";
 
 constexpr std::uint32_t kColours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00};
@@ -73,6 +86,9 @@ class TabPagesTest : public ::testing::Test {
       c.SendResponse(200, {{"Content-Type", "text/html; charset=utf-8"}}, kLivePage);
     });
     server.Route("/socket", ServeSocket);
+    server.Route("/sound", [](const testsupport::Request&, testsupport::Connection& c) {
+      c.SendResponse(200, {{"Content-Type", "text/html; charset=utf-8"}}, kSoundPage);
+    });
     FormRuntime::SetLastFormUnloadedHandler([] {});
   }
   void TearDown() override {
@@ -108,6 +124,51 @@ class TabPagesTest : public ::testing::Test {
     const std::string text =
         webtest::Eval(view, "typeof " + name + " == 'number' ? " + name + " : -1");
     return text.empty() || text.starts_with("error") || text == "timeout" ? -1 : std::stol(text);
+  }
+
+  static std::shared_ptr<WebUrl> Page(WebMainFrm& m, int tab) {
+    return std::dynamic_pointer_cast<WebUrl>(m.WebuTab().TabItems().Item(Variant(tab))->Form());
+  }
+
+  // The screen point of a tab's part: x from the tab's left edge, y from the strip's top.
+  static POINT OnTab(WebMainFrm& m, int tab, int x, int y) {
+    RECT strip;
+    GetWindowRect(m.WebuTab().hWnd(), &strip);
+    return {strip.left + m.WebuTab().TabLeftSize() +
+                m.WebuTab().TabItems().Item(Variant(tab))->Left() + x,
+            strip.top + y};
+  }
+
+  // Right-clicks the tab with the real pointer and clicks the menu item with this caption.
+  static void FromTabMenu(WebMainFrm& m, int tab, const std::string& caption) {
+    const POINT at = OnTab(m, tab, 40, 12);
+    Xdotool("mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 3");
+    ASSERT_TRUE(WaitFor([] { return IsPopupMenuOpen(); }));
+    POINT item{};
+    ASSERT_TRUE(WaitFor([&] {
+      GtkWidget* menu = platform::detail::CurrentPopupMenu();
+      if (menu == nullptr) return false;
+      GList* items = gtk_container_get_children(GTK_CONTAINER(menu));
+      for (GList* i = items; i != nullptr; i = i->next) {
+        GtkWidget* w = static_cast<GtkWidget*>(i->data);
+        GtkAllocation a;
+        gtk_widget_get_allocation(w, &a);
+        int x = 0, y = 0;
+        if (gtk_widget_get_window(w) == nullptr || a.height <= 1 ||
+            caption != gtk_menu_item_get_label(GTK_MENU_ITEM(w))) {
+          continue;
+        }
+        gdk_window_get_origin(gtk_widget_get_window(w), &x, &y);
+        item = {x + a.x + a.width / 2, y + a.y + a.height / 2};
+      }
+      g_list_free(items);
+      return item.y > 0;
+    })) << caption;
+    Xdotool("mousemove " + std::to_string(item.x) + " " + std::to_string(item.y));
+    Settle(100);
+    Xdotool("click 1");
+    EXPECT_TRUE(WaitFor([] { return !IsPopupMenuOpen(); }));
+    Settle(100);
   }
 
   testsupport::LoopbackServer server;
@@ -159,6 +220,75 @@ TEST_F(TabPagesTest, AnUnselectedTabDrawsNothingButItsTimersRun) {
         << block << ")";
     Settle(30);
   }
+}
+
+TEST_F(TabPagesTest, SpeakerMarkAndTabMenuWithTheRealPointer) {
+  WebMainFrm& m = FormSlot<WebMainFrm>::Get();
+  m.SetURL(server.Url("/sound"));
+  m.Show();
+  ASSERT_TRUE(WaitFor([&] { return View(m, 0) != nullptr && webtest::Eval(View(m, 0), "typeof context") == "object"; }, 20000));
+  RECT page;
+  GetWindowRect(m.pCnt(), &page);
+  Xdotool("mousemove " + std::to_string(page.left + 200) + " " + std::to_string(page.top + 200) +
+          " click 1");
+  m.SetURL(server.Url("/live?2"));
+  m.SetURL(server.Url("/live?3"));
+  ASSERT_TRUE(WaitFor([&] { return Page(m, 0)->PlayingAudio(); }, 20000)) << "no sound played: " << webtest::Eval(View(m, 0), "context.state");
+  ASSERT_EQ(2, m.WebuTab().Selected());
+  Settle(300);
+  // The mark sits left of the close box: the speaker's dark pixels are on the screen.
+  const tablayout::Box mark = tablayout::SoundMarkBox(1, m.WebuTab().TabItems().Item(Variant(0))->Left(),
+                                                      m.WebuTab().TabItems().Item(Variant(0))->Width(), false);
+  const POINT markAt = OnTab(m, 0, mark.x - m.WebuTab().TabItems().Item(Variant(0))->Left(), mark.y);
+  const auto speakerShown = [&] {
+    return WaitForScreen(markAt.x, markAt.y, mark.w, mark.h, [](const Image& shot) {
+      for (int y = 0; y < shot.Height(); ++y) {
+        if (Near(shot.PixelAt(1, y), 0x404040)) return true;
+      }
+      return false;
+    });
+  };
+  EXPECT_TRUE(speakerShown());
+  // A tab without sound has no mark.
+  const tablayout::Box silent = tablayout::SoundMarkBox(1, m.WebuTab().TabItems().Item(Variant(1))->Left(),
+                                                        m.WebuTab().TabItems().Item(Variant(1))->Width(), false);
+  EXPECT_EQ(tablayout::Hit({1, false, false}),
+            m.WebuTab().HitTest(static_cast<float>(m.WebuTab().TabLeftSize() + silent.x + 5),
+                                static_cast<float>(silent.y + 5)));
+
+  // A click on the mark mutes the page and leaves the selection; a second one unmutes it.
+  Xdotool("mousemove " + std::to_string(markAt.x + 5) + " " + std::to_string(markAt.y + 5) +
+          " click 1");
+  EXPECT_TRUE(WaitFor([&] { return Page(m, 0)->Muted(); }));
+  EXPECT_EQ(2, m.WebuTab().Selected());
+  EXPECT_TRUE(speakerShown()) << "a muted tab keeps its mark";
+  Xdotool("click 1");
+  EXPECT_TRUE(WaitFor([&] { return !Page(m, 0)->Muted(); }));
+
+  // The tab's menu: mute, unmute, refresh, close.
+  FromTabMenu(m, 0, "静音");
+  EXPECT_TRUE(Page(m, 0)->Muted());
+  FromTabMenu(m, 0, "取消静音");
+  EXPECT_FALSE(Page(m, 0)->Muted());
+  std::size_t loads = 0;
+  for (const auto& r : server.Requests()) loads += r.path == "/sound";
+  FromTabMenu(m, 0, "刷新");
+  EXPECT_TRUE(WaitFor([&] {
+    std::size_t n = 0;
+    for (const auto& r : server.Requests()) n += r.path == "/sound";
+    return n == loads + 1;
+  }, 10000)) << "the tab's page is loaded again";
+  EXPECT_EQ(2, m.WebuTab().Selected());
+  FromTabMenu(m, 1, "关闭");
+  EXPECT_EQ(2, m.WebuTab().TabItems().Count());
+  EXPECT_EQ(1, m.WebuTab().TabItems().FindItem(Variant("Game" + server.Url("/live?3"))));
+  // A right click on the strip beside the tabs opens no menu.
+  RECT strip;
+  GetWindowRect(m.WebuTab().hWnd(), &strip);
+  Xdotool("mousemove " + std::to_string(strip.right - 30) + " " + std::to_string(strip.top + 12) +
+          " click 3");
+  Settle(300);
+  EXPECT_FALSE(IsPopupMenuOpen());
 }
 
 }  // namespace
