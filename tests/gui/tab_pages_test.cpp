@@ -9,10 +9,10 @@
 #include <chrono>
 #include <string>
 
+#include "DesktopImpl.h"
 #include "LoopbackServer.h"
 #include "WebTestSupport.h"
 #include "WebViewGtk.h"
-#include "DesktopImpl.h"
 #include "WindowTestSupport.h"
 #include "mainwin/WebMainFrm.h"
 #include "mainwin/WebUrl.h"
@@ -226,20 +226,27 @@ TEST_F(TabPagesTest, SpeakerMarkAndTabMenuWithTheRealPointer) {
   WebMainFrm& m = FormSlot<WebMainFrm>::Get();
   m.SetURL(server.Url("/sound"));
   m.Show();
-  ASSERT_TRUE(WaitFor([&] { return View(m, 0) != nullptr && webtest::Eval(View(m, 0), "typeof context") == "object"; }, 20000));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return View(m, 0) != nullptr && webtest::Eval(View(m, 0), "typeof context") == "object";
+      },
+      20000));
   RECT page;
   GetWindowRect(m.pCnt(), &page);
   Xdotool("mousemove " + std::to_string(page.left + 200) + " " + std::to_string(page.top + 200) +
           " click 1");
   m.SetURL(server.Url("/live?2"));
   m.SetURL(server.Url("/live?3"));
-  ASSERT_TRUE(WaitFor([&] { return Page(m, 0)->PlayingAudio(); }, 20000)) << "no sound played: " << webtest::Eval(View(m, 0), "context.state");
+  ASSERT_TRUE(WaitFor([&] { return Page(m, 0)->PlayingAudio(); }, 20000))
+      << "no sound played: " << webtest::Eval(View(m, 0), "context.state");
   ASSERT_EQ(2, m.WebuTab().Selected());
   Settle(300);
   // The mark sits left of the close box: the speaker's dark pixels are on the screen.
-  const tablayout::Box mark = tablayout::SoundMarkBox(1, m.WebuTab().TabItems().Item(Variant(0))->Left(),
-                                                      m.WebuTab().TabItems().Item(Variant(0))->Width(), false);
-  const POINT markAt = OnTab(m, 0, mark.x - m.WebuTab().TabItems().Item(Variant(0))->Left(), mark.y);
+  const tablayout::Box mark =
+      tablayout::SoundMarkBox(1, m.WebuTab().TabItems().Item(Variant(0))->Left(),
+                              m.WebuTab().TabItems().Item(Variant(0))->Width(), false);
+  const POINT markAt =
+      OnTab(m, 0, mark.x - m.WebuTab().TabItems().Item(Variant(0))->Left(), mark.y);
   const auto speakerShown = [&] {
     return WaitForScreen(markAt.x, markAt.y, mark.w, mark.h, [](const Image& shot) {
       for (int y = 0; y < shot.Height(); ++y) {
@@ -250,8 +257,9 @@ TEST_F(TabPagesTest, SpeakerMarkAndTabMenuWithTheRealPointer) {
   };
   EXPECT_TRUE(speakerShown());
   // A tab without sound has no mark.
-  const tablayout::Box silent = tablayout::SoundMarkBox(1, m.WebuTab().TabItems().Item(Variant(1))->Left(),
-                                                        m.WebuTab().TabItems().Item(Variant(1))->Width(), false);
+  const tablayout::Box silent =
+      tablayout::SoundMarkBox(1, m.WebuTab().TabItems().Item(Variant(1))->Left(),
+                              m.WebuTab().TabItems().Item(Variant(1))->Width(), false);
   EXPECT_EQ(tablayout::Hit({1, false, false}),
             m.WebuTab().HitTest(static_cast<float>(m.WebuTab().TabLeftSize() + silent.x + 5),
                                 static_cast<float>(silent.y + 5)));
@@ -273,11 +281,14 @@ TEST_F(TabPagesTest, SpeakerMarkAndTabMenuWithTheRealPointer) {
   std::size_t loads = 0;
   for (const auto& r : server.Requests()) loads += r.path == "/sound";
   FromTabMenu(m, 0, "刷新");
-  EXPECT_TRUE(WaitFor([&] {
-    std::size_t n = 0;
-    for (const auto& r : server.Requests()) n += r.path == "/sound";
-    return n == loads + 1;
-  }, 10000)) << "the tab's page is loaded again";
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        std::size_t n = 0;
+        for (const auto& r : server.Requests()) n += r.path == "/sound";
+        return n == loads + 1;
+      },
+      10000))
+      << "the tab's page is loaded again";
   EXPECT_EQ(2, m.WebuTab().Selected());
   FromTabMenu(m, 1, "关闭");
   EXPECT_EQ(2, m.WebuTab().TabItems().Count());
