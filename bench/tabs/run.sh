@@ -8,7 +8,10 @@
 #      view (goal: <= 1.1);
 #   3. anonymous memory of the tree with three live tabs against the peer with three views
 #      (goal: <= 1.0), and per process (client or host, web processes, network process);
-#   4. the frames a second the unselected tabs draw (the pages report them).
+#   4. the frames a second the unselected tabs draw (the pages report them);
+#   5. opening tabs one after the other up to the eighth: from the address handed over
+#      (`--open`, a line to the peer) to the new page's first frame (goal at the eighth tab:
+#      <= 1.1 x the peer's).
 #   bench/tabs/run.sh          (CPU_SECONDS, default 20; SETTLE_SECONDS after loading, 8)
 # BUILD_DIR selects the build tree (default: build/ at the top of the source tree).
 set -euo pipefail
@@ -157,6 +160,56 @@ frame_rates "$l0" | sed 's/$/  (servers 1 and 2 unselected)/'
 memory_table "$ppid_" | tee "$work/peer-mem.txt" | sed 's/^/memory: /'
 p3_anon=$(awk '{s += $3} END {print s}' "$work/peer-mem.txt")
 
+# Milliseconds from $2 (date +%s%N) to server $1's first frame after portal log line $3.
+first_frame() {
+  for _ in $(seq 1 2000); do
+    if tail -n +"$3" "$work/portal.log" | grep -q "^request: GET /games/talmar2/play/report/$1/first$"; then
+      echo $((($(date +%s%N) - $2) / 1000000))
+      return
+    fi
+    sleep 0.01
+  done
+  echo 20000
+}
+kill -KILL "$ppid_"; pkill -KILL -P "$ppid_" 2>/dev/null || true
+wait "$ppid_" 2>/dev/null || true
+sleep 2
+
+echo "== opening tabs 2 to 8, client"
+"$client" >/dev/null 2>&1 &
+running+=($!)
+cpid=${running[-1]}
+for _ in $(seq 1 300); do main_up && break; sleep 0.1; done
+sleep "$settle"
+open_client=()
+for n in 2 3 4 5 6 7 8; do
+  l0=$(lines); t0=$(date +%s%N)
+  "$client" --open "$game/1$n" || echo "tabs bench: the client refused tab $n" >&2
+  open_client+=("$(first_frame "1$n" "$t0" "$l0")")
+  sleep 1
+done
+echo "open (ms, tabs 2 to 8): ${open_client[*]}"
+kill -KILL "$cpid"; pkill -KILL -P "$cpid" 2>/dev/null || true
+wait "$cpid" 2>/dev/null || true
+sleep 2
+
+echo "== opening tabs 2 to 8, peer"
+mkfifo "$work/peer.in"
+"$peer" --sandbox "$game/1" <"$work/peer.in" >/dev/null 2>&1 &
+running+=($!)
+ppid_=${running[-1]}
+exec 7>"$work/peer.in"
+sleep "$settle"
+open_peer=()
+for n in 2 3 4 5 6 7 8; do
+  l0=$(lines); t0=$(date +%s%N)
+  echo "$game/2$n" >&7
+  open_peer+=("$(first_frame "2$n" "$t0" "$l0")")
+  sleep 1
+done
+exec 7>&-
+echo "open (ms, tabs 2 to 8): ${open_peer[*]}"
+
 echo "== summary"
 awk -v a="$c3_tree" -v b="$c1_tree" -v c="$p3_tree" -v d="$p1_tree" \
   'BEGIN{printf "cpu three tabs/one tab: client %.2f (%s s / %s s), peer %.2f (%s s / %s s) (goal <= 1.1)\n", a/b, a, b, c/d, c, d}'
@@ -164,5 +217,7 @@ awk -v a="$c1_own" -v b="$p1_own" \
   'BEGIN{printf "cpu client process/peer host, one live tab: %.2f (%s s / %s s) (goal <= 1.1)\n", a/b, a, b}'
 awk -v a="$c3_anon" -v b="$p3_anon" \
   'BEGIN{printf "anonymous memory three tabs, client/peer: %.2f (%.1f MiB / %.1f MiB) (goal <= 1.0)\n", a/b, a/1024, b/1024}'
+awk -v a="${open_client[6]}" -v b="${open_peer[6]}" -v c="${open_client[0]}" -v d="${open_peer[0]}" \
+  'BEGIN{printf "open to first frame at the eighth tab, client/peer: %.2f (%d ms / %d ms; second tab %d ms / %d ms) (goal <= 1.1)\n", a/b, a, b, c, d}'
 join <(sort "$work/client-mem.txt") <(sort "$work/peer-mem.txt") -a1 -a2 -e0 -o 0,1.2,1.3,2.2,2.3 |
   awk '{printf "memory by process: %-8s client %d x %.1f MiB, peer %d x %.1f MiB\n", $1, $2, $3/1024, $4, $5/1024}'
