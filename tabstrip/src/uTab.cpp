@@ -477,9 +477,9 @@ bool uTab::MouseUp(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y
     }
     RedrawAll(true);
   } else if (Button == kRightButton) {
+    // On a tab, its own menu; elsewhere on the strip nothing but the event. The event's index
+    // stays 0 for this button, as for every button but the left.
     const tablayout::Hit hit = HitTest(X, Y);
-    index = hit.index;
-    // On a tab, its own menu; elsewhere on the strip nothing but the event.
     if (hit.index >= 0 && hit.index < m_TabItems->Count()) ShowTabMenu(hit.index);
   }
   return Raise(OnMouseUp, index, Button, Shift, X, Y);
