@@ -109,8 +109,17 @@ main_up() {
   return 1
 }
 
+# The client's standard error, shown when it ends before its time.
+alive_or_say() {
+  kill -0 "$1" 2>/dev/null && return 0
+  wait "$1" 2>/dev/null
+  echo "tabs bench: the client ended (status $?) $2; its last lines:" >&2
+  tail -n 20 "$work/client.err" >&2
+  exit 1
+}
+
 echo "== client, one live tab"
-"$client" >/dev/null 2>&1 &
+"$client" >/dev/null 2>>"$work/client.err" &
 running+=($!)
 cpid=${running[-1]}
 for _ in $(seq 1 300); do main_up && break; sleep 0.1; done
@@ -118,6 +127,7 @@ main_up || { echo "tabs bench: the main window did not come up" >&2; exit 1; }
 sleep "$settle"
 l0=$(lines)
 read -r c1_tree c1_own < <(measure_cpu "$cpid")
+alive_or_say "$cpid" "while one tab was measured"
 echo "CPU over $cpu_seconds s: tree $c1_tree s, client process $c1_own s"
 frame_rates "$l0"
 
@@ -125,8 +135,10 @@ echo "== client, three live tabs (the third selected)"
 "$client" --open "$game/2" && "$client" --open "$game/3" ||
   { echo "tabs bench: the running client took no further address" >&2; exit 1; }
 sleep "$settle"
+alive_or_say "$cpid" "after two more tabs opened"
 l0=$(lines)
 read -r c3_tree c3_own < <(measure_cpu "$cpid")
+alive_or_say "$cpid" "while three tabs were measured"
 echo "CPU over $cpu_seconds s: tree $c3_tree s, client process $c3_own s"
 frame_rates "$l0" | sed 's/$/  (servers 1 and 2 unselected)/'
 memory_table "$cpid" | tee "$work/client-mem.txt" | sed 's/^/memory: /'
@@ -176,7 +188,7 @@ wait "$ppid_" 2>/dev/null || true
 sleep 2
 
 echo "== opening tabs 2 to 8, client"
-"$client" >/dev/null 2>&1 &
+"$client" >/dev/null 2>>"$work/client.err" &
 running+=($!)
 cpid=${running[-1]}
 for _ in $(seq 1 300); do main_up && break; sleep 0.1; done
