@@ -102,6 +102,8 @@ if run tabs bash "$root/bench/tabs/run.sh"; then
   row tabs "CPU s of the client process, one live tab (peer: GTK host of one web view)" "$a" "$b" "$r" "<= 1.1"
   read -r r a b < <(sed -n 's/^anonymous memory three tabs, client\/peer: \([0-9.]*\) (\([0-9.]*\) MiB \/ \([0-9.]*\) MiB).*/\1 \2 \3/p' "$logs/tabs.log")
   row tabs "anonymous memory, three live tabs (MiB; peer: GTK notebook of three web views)" "$a" "$b" "$r" "<= 1.0"
+  read -r r a b < <(sed -n 's/^open to first frame at the eighth tab, client\/peer: \([0-9.]*\) (\([0-9]*\) ms \/ \([0-9]*\) ms.*/\1 \2 \3/p' "$logs/tabs.log")
+  row tabs "address handed over to the eighth tab's first frame (ms; peer: GTK notebook)" "$a" "$b" "$r" "<= 1.1"
   fps=$(sed -n 's/^server [12]: \([0-9.]*\) frames\/s.*unselected.*/\1/p' "$logs/tabs.log" | head -2 | paste -sd/ -)
   row tabs "frames/s of the two unselected tabs" "$fps" "" "" "0"
 fi

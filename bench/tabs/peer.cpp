@@ -6,7 +6,8 @@
 //   tabs_peer [--sandbox] [--size WxH] [--select N] URL...
 //
 // --select chooses the page shown (0-based; default the last, as a newly opened tab is). Every
-// line read from standard input is one more address: a new page at the end, selected.
+// line read from standard input is one more address (a new page at the end, selected), or
+// "select N", which shows page N.
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
@@ -40,7 +41,9 @@ gboolean OnInput(GIOChannel* channel, GIOCondition, gpointer) {
     return G_SOURCE_REMOVE;
   }
   g_strstrip(line);
-  if (*line != '\0') {
+  if (g_str_has_prefix(line, "select ")) {
+    gtk_notebook_set_current_page(GTK_NOTEBOOK(g_notebook), std::atoi(line + 7));
+  } else if (*line != '\0') {
     gtk_widget_show(AddPage(line));
     gtk_notebook_set_current_page(GTK_NOTEBOOK(g_notebook), -1);
   }

@@ -11,7 +11,9 @@
 #   4. the frames a second the unselected tabs draw (the pages report them);
 #   5. opening tabs one after the other up to the eighth: from the address handed over
 #      (`--open`, a line to the peer) to the new page's first frame (goal at the eighth tab:
-#      <= 1.1 x the peer's).
+#      <= 1.1 x the peer's);
+#   6. switching to a tab whose game ran in the background: from the click on the tab (a line
+#      "select N" to the peer) to that page's first frame.
 #   bench/tabs/run.sh          (CPU_SECONDS, default 20; SETTLE_SECONDS after loading, 8)
 # BUILD_DIR selects the build tree (default: build/ at the top of the source tree).
 set -euo pipefail
@@ -172,10 +174,11 @@ frame_rates "$l0" | sed 's/$/  (servers 1 and 2 unselected)/'
 memory_table "$ppid_" | tee "$work/peer-mem.txt" | sed 's/^/memory: /'
 p3_anon=$(awk '{s += $3} END {print s}' "$work/peer-mem.txt")
 
-# Milliseconds from $2 (date +%s%N) to server $1's first frame after portal log line $3.
+# Milliseconds from $2 (date +%s%N) to server $1's first frame (or its first frame after being
+# shown again, with $4 = shown) after portal log line $3.
 first_frame() {
   for _ in $(seq 1 2000); do
-    if tail -n +"$3" "$work/portal.log" | grep -q "^request: GET /games/talmar2/play/report/$1/first$"; then
+    if tail -n +"$3" "$work/portal.log" | grep -q "^request: GET /games/talmar2/play/report/$1/${4:-first}$"; then
       echo $((($(date +%s%N) - $2) / 1000000))
       return
     fi
@@ -201,6 +204,19 @@ for n in 2 3 4 5 6 7 8; do
   sleep 1
 done
 echo "open (ms, tabs 2 to 8): ${open_client[*]}"
+# Back to the second tab and on to the fourth with real clicks. The strip lies at (153, 3) of
+# the main window, 820 px wide with margins of 10 and 17; eight tabs share what is left, with
+# 5 px after each.
+switch_client=()
+for tab in 1 3; do
+  server=1$((tab + 1))
+  l0=$(lines); t0=$(date +%s%N)
+  width=$(((820 - 10 - 17 - 8 * 5 + 4) / 8))
+  xdotool mousemove $((153 + 10 + tab * (width + 5) + 30)) 15 click 1
+  switch_client+=("$(first_frame "$server" "$t0" "$l0" shown)")
+  sleep 1
+done
+echo "switch (ms, to tabs 2 and 4): ${switch_client[*]}"
 kill -KILL "$cpid"; pkill -KILL -P "$cpid" 2>/dev/null || true
 wait "$cpid" 2>/dev/null || true
 sleep 2
@@ -219,8 +235,16 @@ for n in 2 3 4 5 6 7 8; do
   open_peer+=("$(first_frame "2$n" "$t0" "$l0")")
   sleep 1
 done
-exec 7>&-
 echo "open (ms, tabs 2 to 8): ${open_peer[*]}"
+switch_peer=()
+for tab in 1 3; do
+  l0=$(lines); t0=$(date +%s%N)
+  echo "select $tab" >&7
+  switch_peer+=("$(first_frame "2$((tab + 1))" "$t0" "$l0" shown)")
+  sleep 1
+done
+exec 7>&-
+echo "switch (ms, to tabs 2 and 4): ${switch_peer[*]}"
 
 echo "== summary"
 awk -v a="$c3_tree" -v b="$c1_tree" -v c="$p3_tree" -v d="$p1_tree" \
@@ -231,5 +255,6 @@ awk -v a="$c3_anon" -v b="$p3_anon" \
   'BEGIN{printf "anonymous memory three tabs, client/peer: %.2f (%.1f MiB / %.1f MiB) (goal <= 1.0)\n", a/b, a/1024, b/1024}'
 awk -v a="${open_client[6]}" -v b="${open_peer[6]}" -v c="${open_client[0]}" -v d="${open_peer[0]}" \
   'BEGIN{printf "open to first frame at the eighth tab, client/peer: %.2f (%d ms / %d ms; second tab %d ms / %d ms) (goal <= 1.1)\n", a/b, a, b, c, d}'
+echo "switch to a tab that ran in the background, click to its first frame: client ${switch_client[*]} ms, peer ${switch_peer[*]} ms"
 join <(sort "$work/client-mem.txt") <(sort "$work/peer-mem.txt") -a1 -a2 -e0 -o 0,1.2,1.3,2.2,2.3 |
   awk '{printf "memory by process: %-8s client %d x %.1f MiB, peer %d x %.1f MiB\n", $1, $2, $3/1024, $4, $5/1024}'
