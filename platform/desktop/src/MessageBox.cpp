@@ -4,9 +4,14 @@
 
 #include <utility>
 
+#include "platform/system/EventLog.h"
+
 namespace platform {
 
 namespace {
+
+// What each box says, as "<title> | <text>" (CLIENT_DEBUG=boxes): the end-to-end tests read it.
+const LogChannel kBoxLog("boxes");
 
 MessageBoxResponder& Responder() {
   static MessageBoxResponder responder;
@@ -74,6 +79,7 @@ int ShowDialog(const MessageBoxRequest& req) {
 
 int MessageBox(std::string_view text, std::string_view title, unsigned type) {
   MessageBoxRequest req{std::string(text), std::string(title), type};
+  if (kBoxLog.On()) kBoxLog(req.title + " | " + req.text);
   if (Responder()) return Responder()(req);
   return ShowDialog(req);
 }
