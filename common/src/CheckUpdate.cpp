@@ -25,7 +25,10 @@ std::optional<std::string> FetchToPart(COrvDownLoadFile& downloader, const std::
                                        const std::string& path) {
   const auto part = platform::CreateUniqueFile(path + ".part-");
   if (!part) return {};
-  if (downloader.DownLoadFile(url, *part, true, false)) return part;
+  if (downloader.DownLoadFile(url, *part, true, false)) {
+    platform::SyncFile(*part);  // on disk before its rename
+    return part;
+  }
   platform::RemoveFile(*part);
   return {};
 }
