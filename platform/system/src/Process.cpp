@@ -2,7 +2,7 @@
 
 #include "platform/system/Files.h"
 
-#include <signal.h>
+#include <csignal>
 #include <unistd.h>
 
 #include <cerrno>
