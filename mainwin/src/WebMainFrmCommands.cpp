@@ -1,8 +1,6 @@
 // The main window's commands: the four title buttons, the two portal buttons and the items of
 // the program menu.
 
-#include <cstdio>
-
 #include "common/CheckUpdate.h"
 #include "common/Settings.h"
 #include "mainwin/ClearUrlCache.h"
@@ -92,8 +90,7 @@ void WebMainFrm::GameSpaceCommand() {
   if (ShellExecuteOpen(url, "")) return;
   // Without a default browser the click would do nothing visible: the user is told as "/web"
   // tells it, and where to go by hand.
-  LogEvent("game site: no default browser could open " + url);
-  std::fprintf(stderr, "%s: no default browser could open %s\n", GameId, url.c_str());
+  TellUser("game site: no default browser could open " + url);
   MessageBox(hWnd(), "未能打开默认浏览器，请手动访问：" + url, "提示", MB_OK | MB_ICONEXCLAMATION);
 }
 
