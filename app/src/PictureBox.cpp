@@ -24,8 +24,8 @@ void Paint(HWND hwnd, const PictureState& state) {
     const HBITMAP bitmap = CreateBitmapFromImage(state.image);
     const HDC src = CreateCompatibleDC(dc);
     const HGDIOBJ old = SelectObject(src, bitmap);
-    AlphaBlend(dc, 0, 0, state.image.Width(), state.image.Height(), src, 0, 0,
-               state.image.Width(), state.image.Height(), 255);
+    AlphaBlend(dc, 0, 0, state.image.Width(), state.image.Height(), src, 0, 0, state.image.Width(),
+               state.image.Height(), 255);
     SelectObject(src, old);
     DeleteDC(src);
     DeleteObject(bitmap);

@@ -32,8 +32,8 @@ int FreeMemDC(HDC hdc);
 // DrawSkinRect's picture before its final copy: a new memory DC of width x height holding the
 // source rectangle, the borders at their own size and the rest stretched (HALFTONE). 0 when a
 // size is 0 or the picture would be empty. Free it with FreeMemDC.
-HDC StretchSkinRect(HDC src, int srcX, int srcY, int srcWidth, int srcHeight, int width,
-                    int height, int left, int top, int right, int bottom);
+HDC StretchSkinRect(HDC src, int srcX, int srcY, int srcWidth, int srcHeight, int width, int height,
+                    int left, int top, int right, int bottom);
 // Draws the source rectangle into the destination rectangle, the borders copied at their own
 // size and the rest stretched (HALFTONE). With a colour, pixels of that colour are left out of
 // the final copy. The final copy's result, or 0 when a size is 0 or the destination is empty.
