@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "common/Settings.h"
+#include "common/UpdateHandOver.h"
 #include "platform/system/AsciiText.h"
 
 // Origins besides the login page's own from which the page's commands are taken (the portal's
@@ -22,12 +23,9 @@ LoginFrm::Command LoginFrm::CommandOf(const std::string& url) {
 }
 
 std::string LoginFrm::GameAddressOf(const std::string& url) {
-  const std::size_t first = url.find('|');
-  if (first == std::string::npos) return {};
-  const std::size_t second = url.find('|', first + 1);
-  std::string game =
-      url.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
-  return platform::IsHttpAddress(game) ? game : std::string();
+  const auto fields = SplitAtBars(url);
+  if (fields.size() < 2) return {};
+  return platform::IsHttpAddress(fields[1]) ? std::string(fields[1]) : std::string();
 }
 
 unsigned LoginFrm::FirstLoadTimeout(std::chrono::steady_clock::time_point now) {

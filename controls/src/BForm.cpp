@@ -62,23 +62,21 @@ std::optional<std::uint32_t> ParseColorText(const std::string& text) {
 
 namespace bform = controls::bform;
 
+namespace controls {
+
 namespace {
 
 // Copies the pieces from the sprite onto a DC, each at its own size, clipped by both surfaces.
 void PaintPieces(HDC dst, const controls::Picture& sprite,
                  const std::vector<bform::Piece>& pieces) {
   if (!sprite || dst == 0) return;
-  HDC src = CreateCompatibleDC(dst);
-  {
-    const SelectedObject selected(src, sprite->Handle());
-    if (!selected.Failed()) {
-      for (const bform::Piece& piece : pieces) {
-        const bform::PixelPiece p = bform::ToPixels(piece);
-        BitBlt(dst, p.dstX, p.dstY, p.width, p.height, src, p.srcX, p.srcY, SRCCOPY);
-      }
-    }
+  const OwnedDc src(CreateCompatibleDC(dst));
+  const SelectedObject selected(src.get(), sprite->Handle());
+  if (selected.Failed()) return;
+  for (const bform::Piece& piece : pieces) {
+    const bform::PixelPiece p = bform::ToPixels(piece);
+    BitBlt(dst, p.dstX, p.dstY, p.width, p.height, src.get(), p.srcX, p.srcY, SRCCOPY);
   }
-  DeleteDC(src);
 }
 
 }  // namespace
@@ -116,15 +114,12 @@ void BForm::Nomin() {
 void BForm::Printform(HWND frm, COLORREF frmBackColor) {
   RECT client;
   if (frm == 0 || !IsWindow(frm) || !GetClientRect(frm, &client)) return;
-  HDC dc = GetDC(frm);
-  if (dc == 0) return;
-  HBRUSH brush = CreateSolidBrush(frmBackColor);
-  FillRect(dc, &client, brush);
-  DeleteObject(brush);
-  PaintPieces(dc, m_PP,
+  const WindowDc dc(frm);
+  if (dc.get() == 0) return;
+  FillRect(dc.get(), &client, OwnedBrush(CreateSolidBrush(frmBackColor)).get());
+  PaintPieces(dc.get(), m_PP,
               bform::BorderPieces(client.Width() * kTwipsPerPixel, client.Height() * kTwipsPerPixel,
                                   SpriteWidth(), SpriteHeight()));
-  ReleaseDC(frm, dc);
 }
 
 // ---- Properties --------------------------------------------------------------------------------
@@ -194,7 +189,7 @@ void BForm::OnResize() {
 
 void BForm::OnMouseDown(short& button, short& shift, float& x, float& y) {
   MousePointer(Cursor::Arrow);
-  if (button == controls::vbLeftButton) {
+  if (button == controls::kLeftButton) {
     // Hand the press to the window manager: it moves frmHwnd with the pointer until release.
     ReleaseCapture();
     POINT pt;
@@ -213,3 +208,5 @@ void BForm::OnMouseMove(short& button, short& shift, float& x, float& y) {
 void BForm::OnDblClick() {
   if (DblClick) DblClick();
 }
+
+}  // namespace controls

@@ -21,27 +21,27 @@ std::function<HWND()>& PointerProbe() {
 }
 
 // The control layer's diagnostics (CLIENT_DEBUG=controls).
-const platform::LogChannel ControlsLog("controls");
+const platform::LogChannel kControlsLog("controls");
 
 void Trace(const char* what, UINT msg) {
-  if (!ControlsLog.On()) return;
+  if (!kControlsLog.On()) return;
   char number[16];
   std::snprintf(number, sizeof number, " 0x%04X", msg);
-  ControlsLog(std::string(what) + number);
+  kControlsLog(std::string(what) + number);
 }
 
 short ShiftFromKeys(WPARAM keys) {
   short s = 0;
-  if (keys & MK_SHIFT) s |= vbShiftMask;
-  if (keys & MK_CONTROL) s |= vbCtrlMask;
+  if (keys & MK_SHIFT) s |= kShiftMask;
+  if (keys & MK_CONTROL) s |= kCtrlMask;
   return s;
 }
 
 short ButtonsFromKeys(WPARAM keys) {
   short b = 0;
-  if (keys & MK_LBUTTON) b |= vbLeftButton;
-  if (keys & MK_RBUTTON) b |= vbRightButton;
-  if (keys & MK_MBUTTON) b |= vbMiddleButton;
+  if (keys & MK_LBUTTON) b |= kLeftButton;
+  if (keys & MK_RBUTTON) b |= kRightButton;
+  if (keys & MK_MBUTTON) b |= kMiddleButton;
   return b;
 }
 
@@ -134,10 +134,8 @@ void UserControl::DestroyControl() {
     DeleteDC(m_dc);
     m_dc = 0;
   }
-  if (m_bitmap != 0) DeleteObject(m_bitmap);
-  if (m_hfont != 0) DeleteObject(m_hfont);
-  m_bitmap = 0;
-  m_hfont = 0;
+  m_bitmap.Reset();
+  m_hfont.Reset();
 }
 
 void UserControl::Terminate() {
@@ -166,28 +164,28 @@ LRESULT UserControl::ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
       HandleMouseMove(wParam, lParam);
       return 0;
     case WM_LBUTTONDOWN:
-      HandleButtonDown(vbLeftButton, wParam, lParam);
+      HandleButtonDown(kLeftButton, wParam, lParam);
       return 0;
     case WM_RBUTTONDOWN:
-      HandleButtonDown(vbRightButton, wParam, lParam);
+      HandleButtonDown(kRightButton, wParam, lParam);
       return 0;
     case WM_MBUTTONDOWN:
-      HandleButtonDown(vbMiddleButton, wParam, lParam);
+      HandleButtonDown(kMiddleButton, wParam, lParam);
       return 0;
     case WM_LBUTTONUP:
-      HandleButtonUp(vbLeftButton, wParam, lParam);
+      HandleButtonUp(kLeftButton, wParam, lParam);
       return 0;
     case WM_RBUTTONUP:
-      HandleButtonUp(vbRightButton, wParam, lParam);
+      HandleButtonUp(kRightButton, wParam, lParam);
       return 0;
     case WM_MBUTTONUP:
-      HandleButtonUp(vbMiddleButton, wParam, lParam);
+      HandleButtonUp(kMiddleButton, wParam, lParam);
       return 0;
     case WM_LBUTTONDBLCLK:
-      HandleDoubleClick(vbLeftButton);
+      HandleDoubleClick(kLeftButton);
       return 0;
     case WM_RBUTTONDBLCLK:
-      HandleDoubleClick(vbRightButton);
+      HandleDoubleClick(kRightButton);
       return 0;
     case WM_CAPTURECHANGED:
       // The capture went elsewhere (a window drag, another control): the presses are over.
@@ -286,9 +284,9 @@ short UserControl::KeyShift() const { return m_modifiers; }
 
 void UserControl::HandleKey(bool down, WPARAM vk) {
   short bit = 0;
-  if (vk == VK_SHIFT) bit = vbShiftMask;
-  if (vk == VK_CONTROL) bit = vbCtrlMask;
-  if (vk == VK_MENU) bit = vbAltMask;
+  if (vk == VK_SHIFT) bit = kShiftMask;
+  if (vk == VK_CONTROL) bit = kCtrlMask;
+  if (vk == VK_MENU) bit = kAltMask;
   if (down) {
     m_modifiers |= bit;
   } else {
@@ -304,16 +302,15 @@ void UserControl::HandleKey(bool down, WPARAM vk) {
 }
 
 void UserControl::HandlePaint() {
-  PAINTSTRUCT ps;
-  HDC target = BeginPaint(m_hwnd, &ps);
-  if (target == 0) return;
-  BitBlt(target, 0, 0, m_cx, m_cy, m_dc, 0, 0, SRCCOPY);
-  EndPaint(m_hwnd, &ps);
+  const PaintDc paint(m_hwnd);
+  if (paint.get() == 0) return;
+  BitBlt(paint.get(), 0, 0, m_cx, m_cy, m_dc, 0, 0, SRCCOPY);
 }
 
 void UserControl::ApplyMask() {
   if (m_hwnd == 0 || m_headless) return;
-  SetChildColorKey(m_hwnd, m_maskColor, m_backStyle == vbTransparent && m_maskPicture != nullptr);
+  SetChildColorKey(m_hwnd, m_maskColor,
+                   m_backStyle == kBackTransparent && m_maskPicture != nullptr);
 }
 
 // ---- Geometry ----------------------------------------------------------------------------------
@@ -343,38 +340,30 @@ void UserControl::ResizeImage(int cx, int cy) {
   if (m_dc == 0) return;
   const int w = std::max(cx, 1), h = std::max(cy, 1);
   SIZE old;
-  if (m_bitmap != 0 && GetBitmapSize(m_bitmap, &old) && old.cx == w && old.cy == h) return;
+  if (m_bitmap && GetBitmapSize(m_bitmap.get(), &old) && old.cx == w && old.cy == h) return;
   HBITMAP next = CreateCompatibleBitmap(m_dc, w, h);
   if (next == 0) return;  // out of bounds: keep drawing on the old image
-  HDC scratch = CreateCompatibleDC(m_dc);
   {
-    const SelectedObject selected(scratch, next);
-    HBRUSH brush = CreateSolidBrush(m_backColor);
+    const OwnedDc scratch(CreateCompatibleDC(m_dc));
+    const SelectedObject selected(scratch.get(), next);
     RECT all{0, 0, w, h};
-    FillRect(scratch, &all, brush);
-    DeleteObject(brush);
-    if (m_bitmap != 0) BitBlt(scratch, 0, 0, old.cx, old.cy, m_dc, 0, 0, SRCCOPY);
+    FillRect(scratch.get(), &all, OwnedBrush(CreateSolidBrush(m_backColor)).get());
+    if (m_bitmap) BitBlt(scratch.get(), 0, 0, old.cx, old.cy, m_dc, 0, 0, SRCCOPY);
   }
-  DeleteDC(scratch);
   const HGDIOBJ replaced = SelectObject(m_dc, next);
-  if (m_bitmap == 0) {
-    m_oldBitmap = replaced;
-  } else {
-    DeleteObject(m_bitmap);
-  }
-  m_bitmap = next;
+  if (!m_bitmap) m_oldBitmap = replaced;
+  m_bitmap.Reset(next);
 }
 
 Picture UserControl::Image() const {
   if (m_dc == 0) return {};
   const int w = std::max(m_cx, 1), h = std::max(m_cy, 1);
-  HDC scratch = CreateCompatibleDC(m_dc);
   HBITMAP copy = CreateCompatibleBitmap(m_dc, w, h);
   {
-    const SelectedObject selected(scratch, copy);
-    BitBlt(scratch, 0, 0, w, h, m_dc, 0, 0, SRCCOPY);
+    const OwnedDc scratch(CreateCompatibleDC(m_dc));
+    const SelectedObject selected(scratch.get(), copy);
+    BitBlt(scratch.get(), 0, 0, w, h, m_dc, 0, 0, SRCCOPY);
   }
-  DeleteDC(scratch);
   return StdPicture::FromBitmap(copy);
 }
 
@@ -396,12 +385,8 @@ void UserControl::SelectFont() {
   HFONT next = CreateFontIndirect(ToLogFont(m_font));
   if (next == 0) return;
   const HGDIOBJ replaced = SelectObject(m_dc, next);
-  if (m_hfont == 0) {
-    m_oldFont = replaced;
-  } else {
-    DeleteObject(m_hfont);
-  }
-  m_hfont = next;
+  if (!m_hfont) m_oldFont = replaced;
+  m_hfont.Reset(next);
 }
 
 void UserControl::EnableSurface(bool value) {
@@ -415,10 +400,8 @@ void UserControl::EnableSurface(bool value) {
 
 void UserControl::Cls() {
   if (m_dc == 0) return;
-  HBRUSH brush = CreateSolidBrush(m_backColor);
   RECT all{0, 0, std::max(m_cx, 1), std::max(m_cy, 1)};
-  FillRect(m_dc, &all, brush);
-  DeleteObject(brush);
+  FillRect(m_dc, &all, OwnedBrush(CreateSolidBrush(m_backColor)).get());
   m_currentX = 0;
   m_currentY = 0;
   Invalidate();
@@ -429,16 +412,15 @@ void UserControl::PaintPicture(const Picture& picture, int x, int y, int width, 
   if (!picture || m_dc == 0) return;
   if (srcWidth < 0) srcWidth = picture->Width();
   if (srcHeight < 0) srcHeight = picture->Height();
-  HDC src = CreateCompatibleDC(m_dc);
   {
-    const SelectedObject selected(src, picture->Handle());
+    const OwnedDc src(CreateCompatibleDC(m_dc));
+    const SelectedObject selected(src.get(), picture->Handle());
     if (!selected.Failed()) {
       const int mode = SetStretchBltMode(m_dc, COLORONCOLOR);
-      StretchBlt(m_dc, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, SRCCOPY);
+      StretchBlt(m_dc, x, y, width, height, src.get(), srcX, srcY, srcWidth, srcHeight, SRCCOPY);
       SetStretchBltMode(m_dc, mode);
     }
   }
-  DeleteDC(src);
   Invalidate();
 }
 
@@ -481,10 +463,9 @@ void UserControl::Invalidate() {
 
 void UserControl::Refresh() {
   if (m_hwnd == 0 || m_headless || m_dc == 0) return;
-  HDC target = GetDC(m_hwnd);
-  if (target == 0) return;
-  BitBlt(target, 0, 0, m_cx, m_cy, m_dc, 0, 0, SRCCOPY);
-  ReleaseDC(m_hwnd, target);
+  const WindowDc target(m_hwnd);
+  if (target.get() == 0) return;
+  BitBlt(target.get(), 0, 0, m_cx, m_cy, m_dc, 0, 0, SRCCOPY);
 }
 
 // ---- Properties --------------------------------------------------------------------------------

@@ -8,6 +8,8 @@ using controls::PropertyBag;
 using controls::StdPicture;
 namespace face = controls::face;
 
+namespace controls {
+
 iButton::iButton(const controls::UserControlArgs& args) { CreateControl(args); }
 
 iButton::~iButton() { DestroyControl(); }
@@ -18,15 +20,11 @@ namespace {
 
 // Lays a translucent light grey over the DC's w x h pixels.
 void WashOut(HDC dc, int w, int h) {
-  HDC grey = CreateCompatibleDC(dc);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, 1, 1);
-  {
-    const SelectedObject selected(grey, bitmap);
-    SetPixel(grey, 0, 0, RGB(226, 226, 226));
-    AlphaBlend(dc, 0, 0, w, h, grey, 0, 0, 1, 1, 160);
-  }
-  DeleteObject(bitmap);
-  DeleteDC(grey);
+  const OwnedBitmap bitmap(CreateCompatibleBitmap(dc, 1, 1));
+  const OwnedDc grey(CreateCompatibleDC(dc));
+  const SelectedObject selected(grey.get(), bitmap.get());
+  SetPixel(grey.get(), 0, 0, RGB(226, 226, 226));
+  AlphaBlend(dc, 0, 0, w, h, grey.get(), 0, 0, 1, 1, 160);
 }
 
 }  // namespace
@@ -43,31 +41,32 @@ void iButton::CutFrames() {
         face::CutFrames(m_BackPicture->Width(), m_BackPicture->Height(), m_Style);
     m_frameWidth = cut.width;
     m_frameHeight = cut.height;
-    HDC strip = CreateCompatibleDC(hDC());
-    const HGDIOBJ prevStrip = SelectObject(strip, m_BackPicture->Handle());
-    HDC frameDc = CreateCompatibleDC(hDC());
-    for (int i = 0; i < cut.count; ++i) {
-      if (cut.width <= 0 || cut.height <= 0 || prevStrip == 0) {
-        m_frames.push_back(nullptr);  // an empty frame draws nothing
-        continue;
-      }
-      HBITMAP bitmap = CreateCompatibleBitmap(hDC(), cut.width, cut.height);
-      {
-        const SelectedObject selected(frameDc, bitmap);
-        if ((i + 1) * cut.width <= m_BackPicture->Width()) {
-          BitBlt(frameDc, 0, 0, cut.width, cut.height, strip, i * cut.width, 0, SRCCOPY);
-        } else {
-          // A frame beyond the strip (the disabled state of a push button, or of a toggle that
-          // is on) has no picture of its own: it shows the normal frame, washed out.
-          BitBlt(frameDc, 0, 0, cut.width, cut.height, strip, 0, 0, SRCCOPY);
-          WashOut(frameDc, cut.width, cut.height);
+    {
+      const OwnedDc stripDc(CreateCompatibleDC(hDC()));
+      const HDC strip = stripDc.get();
+      const SelectedObject stripSelected(strip, m_BackPicture->Handle());
+      const OwnedDc frameDcOwner(CreateCompatibleDC(hDC()));
+      const HDC frameDc = frameDcOwner.get();
+      for (int i = 0; i < cut.count; ++i) {
+        if (cut.width <= 0 || cut.height <= 0 || stripSelected.Failed()) {
+          m_frames.push_back(nullptr);  // an empty frame draws nothing
+          continue;
         }
+        HBITMAP bitmap = CreateCompatibleBitmap(hDC(), cut.width, cut.height);
+        {
+          const SelectedObject selected(frameDc, bitmap);
+          if ((i + 1) * cut.width <= m_BackPicture->Width()) {
+            BitBlt(frameDc, 0, 0, cut.width, cut.height, strip, i * cut.width, 0, SRCCOPY);
+          } else {
+            // A frame beyond the strip (the disabled state of a push button, or of a toggle that
+            // is on) has no picture of its own: it shows the normal frame, washed out.
+            BitBlt(frameDc, 0, 0, cut.width, cut.height, strip, 0, 0, SRCCOPY);
+            WashOut(frameDc, cut.width, cut.height);
+          }
+        }
+        m_frames.push_back(StdPicture::FromBitmap(bitmap));
       }
-      m_frames.push_back(StdPicture::FromBitmap(bitmap));
     }
-    DeleteDC(frameDc);
-    if (prevStrip != 0) SelectObject(strip, prevStrip);
-    DeleteDC(strip);
     if (m_AutoSize && cut.width > 0 && cut.height > 0) {
       Move(Left(), Top(), cut.width * kTwipsPerPixel, cut.height * kTwipsPerPixel);
     }
@@ -106,7 +105,7 @@ void iButton::Repaint(std::int32_t state) {
   const Picture frame = index ? m_frames[static_cast<std::size_t>(*index)] : nullptr;
   if (frame) {
     const int w = PixelWidth(), h = PixelHeight();
-    if (cBackStyle() == controls::vbOpaque) {
+    if (cBackStyle() == controls::kBackOpaque) {
       PaintPicture(frame, 0, 0, w, h);
       if (m_Icon) {
         const int left =
@@ -117,10 +116,10 @@ void iButton::Repaint(std::int32_t state) {
       MaskPicture(frame);
       PaintPicture(frame, 0, 0, w, h);
     } else {
-      BackStyle(controls::vbOpaque);
+      BackStyle(controls::kBackOpaque);
       PaintPicture(frame, 0, 0, w, h);
       MaskPicture(Image());
-      BackStyle(controls::vbTransparent);
+      BackStyle(controls::kBackTransparent);
     }
   }
   if (m_Caption.empty()) return;
@@ -206,7 +205,7 @@ void iButton::OnMouseMove(short& button, short& shift, float& x, float& y) {
 void iButton::OnMouseDown(short& button, short& shift, float& x, float& y) {
   if (MouseDown) MouseDown(button, shift, x, y);
   m_lastButton = button;
-  if (button != controls::vbLeftButton) return;
+  if (button != controls::kLeftButton) return;
   MousePointer(Cursor::Arrow);
   cMouseAction(face::kPressed, false);
   m_leftHeld = true;
@@ -214,7 +213,7 @@ void iButton::OnMouseDown(short& button, short& shift, float& x, float& y) {
 
 void iButton::OnMouseUp(short& button, short& shift, float& x, float& y) {
   if (MouseUp) MouseUp(button, shift, x, y);
-  if (button != controls::vbLeftButton) return;
+  if (button != controls::kLeftButton) return;
   if (PointerOverControl()) {
     if (m_Style == 1) m_Value = !m_Value;
     cMouseAction(face::kHover, true);
@@ -225,13 +224,13 @@ void iButton::OnMouseUp(short& button, short& shift, float& x, float& y) {
 }
 
 void iButton::OnClick() {
-  if (m_lastButton != controls::vbLeftButton) return;
+  if (m_lastButton != controls::kLeftButton) return;
   ShowCurrentState();
   if (Click) Click();
 }
 
 void iButton::OnDblClick() {
-  if (m_lastButton == controls::vbLeftButton) cMouseAction(face::kPressed, false);
+  if (m_lastButton == controls::kLeftButton) cMouseAction(face::kPressed, false);
   if (DBClick) DBClick();
 }
 
@@ -353,7 +352,7 @@ void iButton::OnReadProperties(const PropertyBag& bag) {
   m_BackPicture = bag.ReadPicture("BackPicture");
   m_Icon = bag.ReadPicture("Icon");
   EnableSurface(bag.ReadBool("Enabled", true));
-  BackStyle(static_cast<short>(bag.ReadInt("cBackStyle", controls::vbOpaque)));
+  BackStyle(static_cast<short>(bag.ReadInt("cBackStyle", controls::kBackOpaque)));
   m_Caption = bag.ReadString("Caption", "");
   m_Style = bag.ReadInt("Style", 0);
   m_AutoSize = bag.ReadBool("AutoSize", true);
@@ -368,10 +367,12 @@ void iButton::OnWriteProperties(PropertyBag& bag) {
   bag.WriteProperty("Icon", m_Icon, Picture{});
   bag.WriteProperty("Enabled", IsEnabled(), true);
   bag.WriteProperty("Style", m_Style, std::int32_t{0});
-  bag.WriteProperty("cBackStyle", std::int32_t{BackStyle()}, std::int32_t{controls::vbOpaque});
+  bag.WriteProperty("cBackStyle", std::int32_t{BackStyle()}, std::int32_t{controls::kBackOpaque});
   bag.WriteProperty("Caption", m_Caption, std::string());
   bag.WriteProperty("AutoSize", m_AutoSize, true);
   bag.WriteProperty("cFont", Font());
   bag.WriteProperty("cDrawMode", std::int32_t{DrawMode()});
   bag.WriteProperty("cForeColor", static_cast<std::int32_t>(ForeColor()));
 }
+
+}  // namespace controls

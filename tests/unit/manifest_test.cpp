@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <vector>
 
-#include "common/CheckUpdate.h"
+#include "common/ManifestVersion.h"
+#include "common/UpdateHandOver.h"
 
 namespace {
 
@@ -137,8 +142,34 @@ TEST(UpdaterCommandLine, DirectoryBarExecutable) {
   EXPECT_EQ(UpdaterCommandLine("/opt/game/Zorvik_talmar2"),
             "/opt/game|/opt/game/Zorvik_talmar2");
   EXPECT_EQ(UpdaterCommandLine("/Zorvik_talmar2"), "/|/Zorvik_talmar2");
-  EXPECT_EQ(UpdaterCommandLine("/home/u/我的 游戏/client"),
-            "/home/u/我的 游戏|/home/u/我的 游戏/client");
+  EXPECT_EQ(UpdaterCommandLine("/home/u/我的 游戏/client"), "/home/u/我的 游戏|/home/u/我的 游戏/client");
+  // What the updater reads back.
+  struct Row {
+    std::string text, directory, executable;
+  };
+  for (const Row& row : std::vector<Row>{
+           {UpdaterCommandLine("/opt/game/c"), "/opt/game", "/opt/game/c"},
+           {UpdaterCommandLine("/c"), "/", "/c"},
+           {"/opt/game//|/opt/game/c|extra", "/opt/game", "/opt/game/c"},
+           {"/opt/game", "/opt/game", ""},
+           {"", "", ""},
+       }) {
+    const UpdaterTarget t = ParseUpdaterCommandLine(row.text);
+    EXPECT_EQ(t.directory, row.directory) << row.text;
+    EXPECT_EQ(t.executable, row.executable) << row.text;
+  }
+  EXPECT_EQ(SplitAtBars("a||b|").size(), 4u);
+}
+
+// The updater run as root refuses a client directory of another user.
+TEST(UpdaterCommandLine, RootRefusesAnotherUsersDirectory) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+  char dir[] = "/tmp/root-check-XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  EXPECT_FALSE(RootOnForeignDirectory(dir));
+  ASSERT_EQ(::chown(dir, 65534, 65534), 0);
+  EXPECT_TRUE(RootOnForeignDirectory(dir));
+  ::rmdir(dir);
 }
 
 }  // namespace

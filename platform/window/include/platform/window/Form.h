@@ -25,8 +25,8 @@ constexpr int PixelsToTwips(int pixels) {
 
 // Why a form is being unloaded (the query-unload step's argument).
 enum UnloadMode : int {
-  vbFormControlMenu = 0,  // the user closed it (window manager, system close)
-  vbFormCode = 1,         // the program unloaded it
+  kUnloadByUser = 0,  // the user closed it (window manager, system close)
+  kUnloadByCode = 1,  // the program unloaded it
 };
 
 class Form {
@@ -81,6 +81,9 @@ class FormRuntime {
   // Deletes an unloaded instance once the current message has been handled.
   static void DeleteLater(std::unique_ptr<Form> form);
   static int LoadedCount();
+  // Unloads every loaded form (the mode as for each one's query-unload step), the first loaded
+  // last; true when none cancelled.
+  static bool UnloadAll(int unloadMode);
   // The test seam: when set, called instead of ending the message loop at the last unload.
   static void SetLastFormUnloadedHandler(std::function<void()> handler);
 };
@@ -104,7 +107,7 @@ class FormSlot {
   }
   static bool IsLoaded() { return Instance() != nullptr; }
   // Unloads the form; false when it was not loaded or a step cancelled.
-  static bool Unload() { return UnloadNow(vbFormCode); }
+  static bool Unload() { return UnloadNow(kUnloadByCode); }
 
  private:
   static bool UnloadNow(int mode) {
