@@ -221,6 +221,21 @@ bool HasAttachmentDisposition(WebKitURIResponse* response) {
 
 constexpr char kViewKey[] = "client-module-view";
 
+// A game in a tab that is not selected is hidden from the engine, which then stops its
+// animation frames and its painting; by default it would also hold the page's timers to one
+// tick a second. A game's logic (turns, countdowns, keep-alives) runs on those timers and must
+// go on at its own pace in the background, as it does in the selected tab.
+void KeepHiddenPageTimers(WebKitSettings* settings) {
+  WebKitFeatureList* features = webkit_settings_get_all_features();
+  for (gsize i = 0; i < webkit_feature_list_get_length(features); ++i) {
+    WebKitFeature* feature = webkit_feature_list_get(features, i);
+    if (g_strcmp0(webkit_feature_get_identifier(feature), "HiddenPageDOMTimerThrottling") == 0) {
+      webkit_settings_set_feature_enabled(settings, feature, FALSE);
+    }
+  }
+  webkit_feature_list_unref(features);
+}
+
 }  // namespace
 
 std::string CapForLog(const char* url) {
@@ -240,6 +255,7 @@ using platform::JsProperty;
 using platform::JsPropertyIsNull;
 using platform::kBridgeScript;
 using platform::kCrashNotice;
+using platform::KeepHiddenPageTimers;
 using platform::kMessageHandler;
 using platform::kPageScript;
 using platform::kScriptWorld;
@@ -250,7 +266,8 @@ using platform::Text;
 using platform::WebBrowser;
 
 struct WebModuleView {
-  WebModuleView(WebModuleEventFn raise, void* owner);
+  // `related`, when given, is a view whose web process this one shares.
+  WebModuleView(WebModuleEventFn raise, void* owner, WebModuleView* related);
   ~WebModuleView();
   WebModuleView(const WebModuleView&) = delete;
   WebModuleView& operator=(const WebModuleView&) = delete;
@@ -295,6 +312,7 @@ struct WebModuleView {
   static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent, gpointer self);
   static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError*, gpointer self);
   static void OnTitle(GObject*, GParamSpec*, gpointer self);
+  static void OnAudio(GObject*, GParamSpec*, gpointer self);
   static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer self);
   static void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self);
   static gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer self);
@@ -366,7 +384,8 @@ bool platform::NoticeFromView(WebKitWebView* view, const std::string& line) {
   return true;
 }
 
-WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner) : m_raise(raise), m_owner(owner) {
+WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner, WebModuleView* related)
+    : m_raise(raise), m_owner(owner) {
   m_cancellable = GObjectRef<GCancellable>::Adopt(g_cancellable_new());
   m_content = GObjectRef<WebKitUserContentManager>::Adopt(webkit_user_content_manager_new());
   // Connect before registering, so that no message can arrive unheard.
@@ -396,10 +415,16 @@ WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner) : m_raise(rais
   // and software drawing costs these pages nothing.
   webkit_settings_set_hardware_acceleration_policy(settings,
                                                    WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  KeepHiddenPageTimers(settings);
 
+  // A related view shares the other's web process (and its context) instead of starting one
+  // of its own; our scripts, settings and message handler stay this view's own.
   m_view = GObjectRef<WebKitWebView>::Adopt(WEBKIT_WEB_VIEW(
-      g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", platform::SharedWebContext(),
-                   "user-content-manager", m_content.get(), "settings", settings, nullptr)));
+      related != nullptr
+          ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related->m_view.get(),
+                         "user-content-manager", m_content.get(), "settings", settings, nullptr)
+          : g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", platform::SharedWebContext(),
+                         "user-content-manager", m_content.get(), "settings", settings, nullptr)));
   g_object_unref(settings);
   g_object_set_data(G_OBJECT(m_view.get()), kViewKey, this);
 
@@ -420,6 +445,7 @@ WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner) : m_raise(rais
   g_signal_connect(view, "key-press-event", G_CALLBACK(&WebModuleView::OnUserInput), this);
   g_signal_connect(view, "web-process-terminated", G_CALLBACK(&WebModuleView::OnProcessTerminated),
                    this);
+  g_signal_connect(view, "notify::is-playing-audio", G_CALLBACK(&WebModuleView::OnAudio), this);
 }
 
 WebModuleView::~WebModuleView() {
@@ -669,6 +695,10 @@ void WebModuleView::OnTitle(GObject*, GParamSpec*, gpointer data) {
   self->RaiseTitleIfChanged(Text(webkit_web_view_get_title(self->m_view.get())));
 }
 
+void WebModuleView::OnAudio(GObject*, GParamSpec*, gpointer data) {
+  static_cast<WebModuleView*>(data)->Raise(kWebEventAudioChange);
+}
+
 GtkWidget* WebModuleView::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
   WebModuleView* self = static_cast<WebModuleView*>(data);
   const std::string url =
@@ -817,8 +847,8 @@ void Configure(const WebModuleOptions* options) {
   if (options != nullptr) platform::ConfigureWebContext(*options);
 }
 
-WebModuleView* Create(WebModuleEventFn raise, void* owner) {
-  return new WebModuleView(raise, owner);
+WebModuleView* Create(WebModuleEventFn raise, void* owner, WebModuleView* related) {
+  return new WebModuleView(raise, owner, related);
 }
 
 void Prewarm() {
@@ -868,6 +898,14 @@ void RunScript(WebModuleView* view, const char* script) {
   view->RunScript(script);
 }
 
+bool PlayingAudio(WebModuleView* view) {
+  return webkit_web_view_is_playing_audio(view->m_view.get()) != FALSE;
+}
+
+void SetMuted(WebModuleView* view, bool muted) {
+  webkit_web_view_set_is_muted(view->m_view.get(), muted ? TRUE : FALSE);
+}
+
 constexpr WebModuleTable kTable = {
     platform::kWebModuleVersion,
     &Configure,
@@ -885,6 +923,8 @@ constexpr WebModuleTable kTable = {
     &platform::RemoveWebsiteData,
     &Prewarm,
     &TopDocumentUrl,
+    &PlayingAudio,
+    &SetMuted,
 };
 
 }  // namespace

@@ -52,12 +52,6 @@ std::string Page(const std::string& body) {
          body + "</body></html>";
 }
 
-int Requests(const LoopbackServer& server, const std::string& path) {
-  int n = 0;
-  for (const Request& r : server.Requests()) n += r.path == path ? 1 : 0;
-  return n;
-}
-
 // The web processes of this test (our descendants).
 std::vector<pid_t> WebProcesses() {
   std::vector<pid_t> found;
@@ -181,10 +175,10 @@ TEST_F(HostilePage, AFrameOfAnotherSiteCannotCommandTheClient) {
   ads.Route("/report", [](const Request&, Connection& c) { c.SendResponse(204, {}, ""); });
   ads.Route("/x", [](const Request&, Connection& c) { c.SendResponse(204, {}, ""); });
   Open("<iframe src='" + ads.Url("/ad") + "' style='border:0;width:400px;height:300px'></iframe>");
-  ASSERT_TRUE(WaitFor([&] { return Requests(ads, "/report") >= 1; }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return ads.Count("/report") >= 1; }, 10000));
   Settle(800);
   ClickPage(200, 150);
-  ASSERT_TRUE(WaitFor([&] { return Requests(ads, "/report") >= 2; }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return ads.Count("/report") >= 2; }, 10000));
   Settle(1000);
   ExpectUntouched();
   for (const Request& r : ads.Requests()) {

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "MainLoop.h"
 #include "platform/system/EventLog.h"
 #include "platform/webhost/WebBrowser.h"
 #include "platform/webhost/WebBrowserHost.h"
@@ -71,12 +72,8 @@ bool DescendantRunning(const std::string& name) {
 // Runs the loop until `done` or about `seconds` have passed; the answer is `done()`.
 template <typename Pred>
 bool PumpUntil(Pred done, double seconds) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!done() && std::chrono::steady_clock::now() < end) {
-    DoEvents();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return done();
+  return testsupport::RunUntil(done, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         std::chrono::duration<double>(seconds)));
 }
 
 class WebEngineLoad : public ::testing::Test {

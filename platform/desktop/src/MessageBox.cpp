@@ -7,10 +7,14 @@
 #include "platform/system/Resources.h"
 #include "platform/window/MessageLoop.h"
 #include "platform/window/detail/WindowGtk.h"
+#include "platform/system/EventLog.h"
 
 namespace platform {
 
 namespace {
+
+// What each box says, as "<title> | <text>" (CLIENT_DEBUG=boxes): the end-to-end tests read it.
+const LogChannel kBoxLog("boxes");
 
 MessageBoxResponder& Responder() {
   static MessageBoxResponder responder;
@@ -192,6 +196,7 @@ int ShowDialog(const MessageBoxRequest& req) {
 
 int MessageBox(HWND owner, std::string_view text, std::string_view title, unsigned type) {
   MessageBoxRequest req{std::string(text), std::string(title), type, owner};
+  if (kBoxLog.On()) kBoxLog(req.title + " | " + req.text);
   if (Responder()) return Responder()(req);
   return ShowDialog(req);
 }

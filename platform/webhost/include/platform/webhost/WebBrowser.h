@@ -62,6 +62,13 @@
 //                        user in this view, once per press and at most five times a minute;
 //                        other requests are written to the event log.
 //
+//   AudioChange          "notify::is-playing-audio".
+//   PlayingAudio(),      webkit_web_view_is_playing_audio, webkit_web_view_set_is_muted.
+//   SetMuted(m)
+//
+// Views of one site share a web process: a view made for an http or https address whose site
+// (scheme, host and port) another view shows at that moment is made related to it.
+//
 // No window ever opens in the client. A new-window request raises BeforeNavigate2 (raw
 // address); unless that cancels it, NewWindow follows with the resolved address. Whatever the
 // handler does with Processed, the engine's request is refused and window.open returns null
@@ -153,6 +160,7 @@ class WebBrowser {
   using TitleChangeHandler = std::function<void(const std::string& text)>;
   using DocumentCompleteHandler = std::function<void(const std::string& url)>;
   using NewWindowHandler = std::function<void(const std::string& url, bool& Processed)>;
+  using AudioChangeHandler = std::function<void()>;
 
   // A new view showing nothing; it is not placed anywhere until its owner hosts it.
   WebBrowser();
@@ -193,11 +201,20 @@ class WebBrowser {
   // from trusted navigations.
   bool NavigationTrusted() const;
 
+  // Sound: whether the page plays sound now (false before the engine's view exists), and the
+  // view's own mute, kept for the life of the view (set before the engine's view, it applies
+  // from its start). A muted page goes on playing, unheard, and still counts as playing.
+  bool PlayingAudio() const;
+  bool Muted() const;
+  void SetMuted(bool muted);
+
   void OnBeforeNavigate2(BeforeNavigate2Handler handler);
   void OnDownloadBegin(DownloadBeginHandler handler);
   void OnTitleChange(TitleChangeHandler handler);
   void OnDocumentComplete(DocumentCompleteHandler handler);
   void OnNewWindow(NewWindowHandler handler);
+  // Raised when the page starts or stops playing sound.
+  void OnAudioChange(AudioChangeHandler handler);
 
   struct Impl;
 
