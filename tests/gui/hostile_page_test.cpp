@@ -214,8 +214,8 @@ TEST_F(HostilePage, ATopDocumentOfAnotherOriginCannotCommandTheClient) {
   Open("<script>setTimeout(function () { location.href = '" + ads.Url("/signin") +
        "'; }, 1000);</script>");
   ASSERT_TRUE(WaitFor([] { return FormSlot<WebMainFrm>::IsLoaded(); }, 15000));
-  EXPECT_TRUE(WaitFor([&] { return Requests(portal, "/game2") >= 1; }, 10000));
-  EXPECT_EQ(0, Requests(portal, "/game1"));
+  EXPECT_TRUE(WaitFor([&] { return portal.Count("/game2") >= 1; }, 10000));
+  EXPECT_EQ(0, portal.Count("/game1"));
   EXPECT_EQ(1, Logged("command from a top document of another origin refused"));
 }
 
