@@ -107,6 +107,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   platform::SetCommandLine(argc, argv);
+  // The web processes' complaints about unreachable buses tell a player nothing; a developer
+  // who asks for the web view's diagnostics sees them.
+  if (!platform::LogChannel("webview").On())
+    platform::FilterStandardError(platform::IsWebProcessNoise);
   // Addresses handed over from now on are kept until the main window can open them.
   if (!StartOpenLink()) platform::LogEvent("open link: offered by another running client");
   // The client's own website data (cookies kept between runs, caches) under the user's XDG

@@ -23,6 +23,8 @@ namespace {
 constexpr int kWidth = 1237;
 constexpr int kHeight = 696;
 constexpr std::uint32_t kColorKey = 0xFEFEFE;
+// The login art's light panel under the page's box (0x00BBGGRR).
+constexpr std::uint32_t kPageBoxColor = 0xFCF3EE;
 
 constexpr char kNoConnection[] = "未能连接到服务器，请检查网络连接是否正常！";
 constexpr char kCannotStart[] = "客户端无法启动，请重新安装后再试。";
@@ -77,6 +79,8 @@ void LoginFrm::LoadStep() {
   picture.height = 425;
   m_Picture1 = CreateWindowEx(picture);
   m_WebBrowser1 = std::make_unique<WebBrowser>();
+  // Until the page has painted, its box shows the panel of the login art it lies on.
+  m_WebBrowser1->SetBackColor(kPageBoxColor);
   m_Browser = HostWebBrowser(*m_WebBrowser1, m_Picture1, -1, -1, 751, 444);
   m_MiniBtn =
       CreatePictureBox(hWnd(), 1120, 130, 28, 28, 1, kColorKey, [this] { MiniBtn_Click(); });

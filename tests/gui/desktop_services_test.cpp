@@ -14,6 +14,7 @@
 #include "mainwin/DdeLink.h"
 #include "mainwin/MainHook.h"
 #include "platform/desktop/PopupMenu.h"
+#include "platform/desktop/SessionService.h"
 #include "platform/desktop/Tray.h"
 
 using namespace wintest;
@@ -460,7 +461,12 @@ TEST(DesktopServices, ExecuteServiceAndTheOpenSwitch) {
     if (m != WM_DDE_EXECUTE) return false;
     const std::string& text = *reinterpret_cast<const std::string*>(l);
     texts.push_back(text);
-    r = text.rfind("refuse", 0) == 0 ? 0 : 1;
+    if (text.find("refuse") != std::string::npos) {
+      SetDdeRefusal("not wanted here");
+      r = 0;
+    } else {
+      r = 1;
+    }
     return true;
   };
   const HWND w = TopLevel(rec, 80, 300, 200, 100, 0x00FFFFFF, "execute test");
@@ -505,7 +511,8 @@ TEST(DesktopServices, ExecuteServiceAndTheOpenSwitch) {
   };
   const Case cases[] = {
       {"'http://127.0.0.1:8/游戏/?a=1&b=2'", 0, ""},
-      {"'refuse http://x/'", 4, "did not open"},
+      {"'http://refuse.example/'", 4, "not wanted here"},
+      {"'javascript:alert(1)'", 4, "not an http or https address"},
       {"$'http://x/\\xff\\xfe'", 2, "UTF-8"},
       {"\"$(head -c 70000 /dev/zero | tr '\\0' a)\"", 2, "too long"},
       {"''", 2, "empty"},

@@ -6,6 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -63,6 +69,36 @@ TEST(LogChannels, ChosenByName) {
   for (const auto& c : cases) {
     EXPECT_EQ(platform::DebugChannelSelected(c.setting, "tabstrip"), c.tabstrip) << c.setting;
   }
+}
+
+// Started programs' complaints about buses stay off the terminal; their other lines and the
+// program's own lines reach it.
+TEST(StandardErrorFilter, DropsOnlyTheBusNoise) {
+  char path[] = "/tmp/stderr-filter-XXXXXX";
+  const int fd = ::mkstemp(path);
+  ASSERT_GE(fd, 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(fd, STDERR_FILENO);
+    platform::FilterStandardError(platform::IsWebProcessNoise);
+    platform::TellUser("own line");
+    const int rc = std::system(
+        "echo 'Failed to connect to bus: Could not parse server address' >&2;"
+        "echo \"** (WebKitWebProcess:1): WARNING **: Can't connect to a11y bus\" >&2;"
+        "echo 'other line' >&2");
+    ::usleep(300 * 1000);
+    ::_exit(rc == 0 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(child, ::waitpid(child, &status, 0));
+  EXPECT_EQ(0, status);
+  std::ifstream in(path);
+  const std::string seen((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ::close(fd);
+  ::unlink(path);
+  EXPECT_NE(std::string::npos, seen.find(": own line\n")) << seen;
+  EXPECT_NE(std::string::npos, seen.find("other line\n")) << seen;
+  EXPECT_EQ(std::string::npos, seen.find("bus")) << seen;
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include "platform/system/EventLog.h"
 
+#include <fcntl.h>
 #include <syslog.h>
 #include <unistd.h>
+
+#include <thread>
 
 #include <cerrno>
 #include <string>
@@ -29,6 +32,28 @@ bool Record(std::string_view line) {
 }
 }  // namespace
 
+namespace {
+
+// Where the program's own lines go: the terminal's standard error, also once a filter stands in
+// front of descriptor 2.
+int g_terminal = STDERR_FILENO;
+
+void WriteLine(std::string_view line) {
+  std::string text = std::string(StderrPrefix()) + ": " + std::string(line) + "\n";
+  std::fflush(stderr);
+  const char* at = text.data();
+  std::size_t left = text.size();
+  while (left > 0) {
+    const ssize_t n = ::write(g_terminal, at, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    at += n;
+    left -= static_cast<std::size_t>(n);
+  }
+}
+
+}  // namespace
+
 const char* StderrPrefix() {
   return program_invocation_short_name;
 }
@@ -36,14 +61,61 @@ const char* StderrPrefix() {
 void LogEvent(std::string_view line) {
   if (!Record(line)) return;
   static const bool terminal = ::isatty(STDERR_FILENO) == 1;
-  if (terminal) {
-    std::fprintf(stderr, "%s: %.*s\n", StderrPrefix(), static_cast<int>(line.size()), line.data());
-  }
+  if (terminal) WriteLine(line);
 }
 
 void TellUser(std::string_view line) {
   Record(line);
-  std::fprintf(stderr, "%s: %.*s\n", StderrPrefix(), static_cast<int>(line.size()), line.data());
+  WriteLine(line);
+}
+
+bool IsWebProcessNoise(std::string_view line) {
+  for (const std::string_view pattern :
+       {std::string_view("Failed to connect to bus"), std::string_view("connect to a11y bus"),
+        std::string_view("connect to accessibility bus")}) {
+    if (line.find(pattern) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+void FilterStandardError(std::function<bool(std::string_view line)> noise) {
+  static bool installed = false;
+  if (installed) return;
+  int ends[2];
+  const int terminal = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (terminal < 0 || ::pipe2(ends, O_CLOEXEC) != 0) {
+    if (terminal >= 0) ::close(terminal);
+    return;
+  }
+  installed = true;
+  std::fflush(stderr);
+  // Descriptor 2 (inherited by every program started from now on) becomes the pipe's writing end.
+  ::dup2(ends[1], STDERR_FILENO);
+  ::close(ends[1]);
+  g_terminal = terminal;
+  std::thread([reader = ends[0], terminal, noise = std::move(noise)] {
+    std::string pending;
+    char buffer[4096];
+    for (;;) {
+      const ssize_t n = ::read(reader, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return;
+      pending.append(buffer, static_cast<std::size_t>(n));
+      std::size_t end;
+      while ((end = pending.find('\n')) != std::string::npos) {
+        const std::string line = pending.substr(0, end + 1);
+        pending.erase(0, end + 1);
+        if (noise && noise(line)) continue;
+        // A terminal that is gone leaves nothing to show anything on: the line is dropped.
+        [[maybe_unused]] const ssize_t written = ::write(terminal, line.data(), line.size());
+      }
+      // A line without an end that keeps growing is passed on as it is.
+      if (pending.size() > 64 * 1024) {
+        [[maybe_unused]] const ssize_t written = ::write(terminal, pending.data(), pending.size());
+        pending.clear();
+      }
+    }
+  }).detach();
 }
 
 EventLogSink SetEventLogSink(EventLogSink sink) {

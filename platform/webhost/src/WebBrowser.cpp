@@ -93,6 +93,7 @@ struct WebBrowser::Impl {
   const WebModuleTable* m_engine = nullptr;
   WebModuleView* m_view = nullptr;
   bool m_silent = false;
+  std::uint32_t m_backColor = 0x00FFFFFF;  // 0x00BBGGRR, under the engine's view
   bool m_muted = false;
   std::optional<std::string> m_pendingUrl;  // the latest Navigate before the engine's view
   bool m_navigationTrusted = false;         // of the BeforeNavigate2 being raised
@@ -233,6 +234,20 @@ std::string SiteOf(const std::string& url) {
 
 WebBrowser::Impl::Impl() {
   m_container = GTK_WIDGET(g_object_ref_sink(gtk_event_box_new()));
+  // The box is opaque from its first frame: where the engine has not painted yet (its view is
+  // not made, or a page shown for the first time is still on its way to the screen) the back
+  // colour shows, never the unpainted (black, under a compositor) surface.
+  g_signal_connect(m_container, "draw",
+                   G_CALLBACK(+[](GtkWidget* widget, cairo_t* cr, gpointer data) -> gboolean {
+                     const std::uint32_t c = static_cast<Impl*>(data)->m_backColor;
+                     cairo_set_source_rgb(cr, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0,
+                                          ((c >> 16) & 0xFF) / 255.0);
+                     cairo_rectangle(cr, 0, 0, gtk_widget_get_allocated_width(widget),
+                                     gtk_widget_get_allocated_height(widget));
+                     cairo_fill(cr);
+                     return FALSE;  // the engine's view draws over it
+                   }),
+                   this);
   ClaimWebEngine();
   LiveViews().push_back(this);
   Enqueue(this);
@@ -360,6 +375,12 @@ void WebBrowser::SetSilent(bool silent) {
   if (!m_impl) return;
   m_impl->m_silent = silent;
   if (m_impl->m_view != nullptr) m_impl->m_engine->setSilent(m_impl->m_view, silent);
+}
+
+void WebBrowser::SetBackColor(std::uint32_t color) {
+  if (!m_impl) return;
+  m_impl->m_backColor = color & 0x00FFFFFF;
+  gtk_widget_queue_draw(m_impl->m_container);
 }
 
 std::string WebBrowser::TopDocumentURL() const {

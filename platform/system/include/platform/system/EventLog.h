@@ -31,6 +31,14 @@ void TellUser(std::string_view line);
 // The program's prefix of lines on standard error, without the ": ".
 const char* StderrPrefix();
 
+// Keeps other programs' chatter off the terminal: from now on what the process and the programs
+// it starts write to standard error passes through a filter that drops the lines `noise` names
+// (the event log's and TellUser's own lines go straight to the terminal, before anything else
+// the process does next). Installed once; later calls do nothing.
+void FilterStandardError(std::function<bool(std::string_view line)> noise);
+// The web processes' complaints about buses they cannot reach, which tell the user nothing.
+bool IsWebProcessNoise(std::string_view line);
+
 // Installs a sink and returns the previous one; an empty sink restores the system log.
 EventLogSink SetEventLogSink(EventLogSink sink);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -174,6 +175,11 @@ class WebBrowser {
 
   bool Silent() const;
   void SetSilent(bool silent);
+
+  // The colour (0x00BBGGRR) of the view's box where the engine has not painted (yet): before
+  // the engine's view exists and while a document shown for the first time is on its way to
+  // the screen. White by default, as a blank page.
+  void SetBackColor(std::uint32_t color);
 
   std::string LocationURL() const;
   // The address of the top-level document the view shows now: set when a document's load is

@@ -91,7 +91,7 @@ typedef const WebModuleTable* (*WebModuleEntryFn)();
 namespace platform {
 
 // Bumped whenever the table above changes.
-inline constexpr unsigned kWebModuleVersion = 4;
+inline constexpr unsigned kWebModuleVersion = 5;
 inline constexpr char kWebModuleEntry[] = "client_web_module";
 
 }  // namespace platform
