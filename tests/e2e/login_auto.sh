@@ -12,14 +12,18 @@ start_portal --auto-login
 CLIENT_BASE_URL=$base "$CLIENT_EXE" &
 client=$!
 pids+=($client)
-main=$(wait_window "ZorvikTalmar2客户端" 30) || fail "no main window after the automatic login"
-splash() {
+# viewable WIDTH: a viewable window of the client that wide (the splash is 356, the main window
+# covers the work area; both carry the client's caption).
+viewable() {
   for id in $(xdotool search --pid "$client" 2>/dev/null); do
     xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' || continue
-    [ "$(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}')" = 356 ] && return 0
+    [ "$(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}')" "$1" 356 ] && return 0
   done
   return 1
 }
+splash() { viewable -eq; }
+for _ in $(seq 1 300); do viewable -gt && break; sleep 0.1; done
+viewable -gt || fail "no main window after the automatic login"
 for _ in $(seq 1 30); do splash || break; sleep 0.1; done
 splash && fail "the splash stayed under the main window"
 xdotool key F10
