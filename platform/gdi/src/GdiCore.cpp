@@ -1,6 +1,7 @@
 // Device contexts, bitmaps, brushes and the block transfers between them.
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -435,8 +436,71 @@ HBITMAP CreateBitmapFromImage(const Image& image) {
   return AddObject(GdiObject{BitmapObject{std::move(s)}});
 }
 
+namespace {
+
+// The colour the skins mark see-through pixels with (TransparentBlt's key in every caller).
+constexpr std::uint32_t kSkinKey = 0xFF00FF;
+
+// A bitmap drawn at 1x, made `scale` times larger for a screen of that scale: smoothly, except
+// that key-coloured pixels stay exactly the key and are never mixed into their neighbours (a
+// mixed pixel would no longer be see-through and would show as a coloured fringe).
+HBITMAP UpscaleBitmap(HBITMAP bitmap, int scale) {
+  GdiObject* o = FindObject(bitmap);
+  auto* bmp = o != nullptr ? std::get_if<BitmapObject>(&o->data) : nullptr;
+  if (bmp == nullptr || !bmp->surface || SurfaceScale(bmp->surface.get()) != 1) return bitmap;
+  cairo_surface_t* from = bmp->surface.get();
+  const SIZE size = SurfaceSize(from);
+  Surface s = NewSurface(size.cx, size.cy, cairo_image_surface_get_format(from), scale);
+  if (!s) return bitmap;
+  {
+    const PixelAccess in(from, false);
+    PixelAccess out(s.get());
+    const auto isKey = [](std::uint32_t p) { return (p & 0x00FFFFFFu) == kSkinKey; };
+    for (int y = 0; y < out.Height(); ++y) {
+      const double v = (y + 0.5) / scale - 0.5;
+      const int y0 = static_cast<int>(std::floor(v));
+      const double fy = v - y0;
+      for (int x = 0; x < out.Width(); ++x) {
+        const std::uint32_t nearest = in.Row(y / scale)[x / scale];
+        if (isKey(nearest)) {
+          out.Row(y)[x] = nearest;
+          continue;
+        }
+        const double u = (x + 0.5) / scale - 0.5;
+        const int x0 = static_cast<int>(std::floor(u));
+        const double fx = u - x0;
+        double sum[4] = {0, 0, 0, 0};
+        double weight = 0;
+        for (int j = 0; j < 2; ++j) {
+          for (int i = 0; i < 2; ++i) {
+            const int sx = std::clamp(x0 + i, 0, size.cx - 1);
+            const int sy = std::clamp(y0 + j, 0, size.cy - 1);
+            const std::uint32_t p = in.Row(sy)[sx];
+            if (isKey(p)) continue;
+            const double w = (i != 0 ? fx : 1 - fx) * (j != 0 ? fy : 1 - fy);
+            for (int c = 0; c < 4; ++c) sum[c] += w * ((p >> (8 * c)) & 0xFF);
+            weight += w;
+          }
+        }
+        std::uint32_t p = 0;
+        for (int c = 0; c < 4; ++c) {
+          p |= static_cast<std::uint32_t>(std::lround(sum[c] / weight)) << (8 * c);
+        }
+        out.Row(y)[x] = in.HasAlpha() ? p : (p | 0xFF000000u);
+      }
+    }
+  }
+  bmp->surface = std::move(s);
+  return bitmap;
+}
+
+}  // namespace
+
 HBITMAP LoadBitmapResource(int id) {
-  return CreateBitmapFromImage(LoadImageResource("BITMAP", id));
+  const HBITMAP bitmap = CreateBitmapFromImage(LoadImageResource("BITMAP", id));
+  // Drawn for 1x only: made for the screen's scale here, once, rather than at every transfer.
+  const int scale = DeviceScale();
+  return bitmap != 0 && scale > 1 ? UpscaleBitmap(bitmap, scale) : bitmap;
 }
 
 bool GetBitmapSize(HBITMAP bitmap, SIZE* size) {
