@@ -116,10 +116,10 @@ struct Canvas {
   std::uint32_t Get(int x, int y) { return Row(y)[x] & 0xFFFFFF; }
 };
 
-// Fades a premultiplied ARGB surface out toward its edges: a pixel `ramp` or more logical pixels inside
-// keeps its value, nearer ones are scaled down smoothly, and the outermost ring becomes fully
-// transparent. Art that ends at the picture's border would otherwise show a straight cut there
-// (a faint line where a compositor blends it, a hard one where the window is cut to a shape).
+// Fades a premultiplied ARGB surface out toward its edges: a pixel `ramp` or more logical pixels
+// inside keeps its value, nearer ones are scaled down smoothly, and the outermost ring becomes
+// fully transparent. Art that ends at the picture's border would otherwise show a straight cut
+// there (a faint line where a compositor blends it, a hard one where the window is cut to a shape).
 void FadeEdges(Canvas& c, double ramp) {
   ramp *= g_scale;
   const int w = c.Width(), h = c.Height();

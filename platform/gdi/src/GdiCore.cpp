@@ -202,7 +202,8 @@ class PixelAccess {
   void ForLogical(int x, int y, F f) {
     for (int dy = 0; dy < m_scale; ++dy) {
       for (int dx = 0; dx < m_scale; ++dx) {
-        if (Contains(x * m_scale + dx, y * m_scale + dy)) f(Row(y * m_scale + dy)[x * m_scale + dx]);
+        if (Contains(x * m_scale + dx, y * m_scale + dy))
+          f(Row(y * m_scale + dy)[x * m_scale + dx]);
       }
     }
   }
@@ -415,7 +416,8 @@ HBITMAP CreateBitmapFromImage(const Image& image) {
     opaque = true;
     for (int y = 0; y < in.Height() && opaque; ++y) {
       const std::uint32_t* row = in.Row(y);
-      opaque = std::all_of(row, row + in.Width(), [](std::uint32_t p) { return (p >> 24) == 0xFF; });
+      opaque =
+          std::all_of(row, row + in.Width(), [](std::uint32_t p) { return (p >> 24) == 0xFF; });
     }
   }
   // The same pixels (premultiplied, as both hold them), at the image's scale.
@@ -634,10 +636,10 @@ bool BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int
                   CAIRO_OPERATOR_SOURCE, 1.0);
     return true;
   }
-  auto clipped = gdi::ClipBlit({norm->dst.left * scale, norm->dst.top * scale,
-                                norm->src.left * scale, norm->src.top * scale,
-                                norm->dst.Width() * scale, norm->dst.Height() * scale},
-                               SurfaceSize(t.srcSurface), SurfaceSize(t.dstSurface));
+  auto clipped =
+      gdi::ClipBlit({norm->dst.left * scale, norm->dst.top * scale, norm->src.left * scale,
+                     norm->src.top * scale, norm->dst.Width() * scale, norm->dst.Height() * scale},
+                    SurfaceSize(t.srcSurface), SurfaceSize(t.dstSurface));
   if (!clipped) return true;
   const gdi::BlitCoords& c = *clipped;
   const bool same = t.srcSurface == t.dstSurface;

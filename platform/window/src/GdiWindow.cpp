@@ -48,7 +48,8 @@ cairo_surface_t* WindowBacking(HWND hwnd) {
   }
   // At the desktop's scale, as the bitmaps drawn for it: the window shows every device pixel.
   const int scale = DeviceScale();
-  if (it != backings.end() && SurfaceLogicalSize(it->second.get()) == SIZE{client.Width(), client.Height()} &&
+  if (it != backings.end() &&
+      SurfaceLogicalSize(it->second.get()) == SIZE{client.Width(), client.Height()} &&
       SurfaceScale(it->second.get()) == scale) {
     return it->second.get();
   }

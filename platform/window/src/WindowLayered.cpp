@@ -206,10 +206,9 @@ void SetNativeShapes(GtkWidget* window, const cairo_region_t* region) {
   for (int i = 0; i < count; ++i) {
     cairo_rectangle_int_t r;
     cairo_region_get_rectangle(region, i, &r);
-    rects[static_cast<std::size_t>(i)] =
-        XRectangle{static_cast<short>(r.x * k), static_cast<short>(r.y * k),
-                   static_cast<unsigned short>(r.width * k),
-                   static_cast<unsigned short>(r.height * k)};
+    rects[static_cast<std::size_t>(i)] = XRectangle{
+        static_cast<short>(r.x * k), static_cast<short>(r.y * k),
+        static_cast<unsigned short>(r.width * k), static_cast<unsigned short>(r.height * k)};
   }
   // cairo regions list their rectangles in y-x banded order.
   for (int kind : {ShapeBounding, ShapeInput}) {

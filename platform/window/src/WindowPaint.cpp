@@ -82,8 +82,8 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
       Surface off = NewSurface(std::max(w, 1), std::max(hgt, 1), CAIRO_FORMAT_ARGB32,
                                gtk_widget_get_scale_factor(widget));
       if (!off) {
-        off = Surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(w, 1),
-                                                 std::max(hgt, 1)));
+        off = Surface(
+            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(w, 1), std::max(hgt, 1)));
       }
       SendPaint(h, CairoContext(cairo_create(off.get())).get());
       if (ownKey) ApplyColorKey(off.get(), childKey);
