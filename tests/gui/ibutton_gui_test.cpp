@@ -17,6 +17,7 @@
 namespace {
 
 using namespace wintest;
+using controls::iButton;
 using controls::PropertyBag;
 using controls::StdPicture;
 using controls::UserControlArgs;
