@@ -1,9 +1,11 @@
 // The client's entry point: the startup window runs the start-up order.
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/AnotherLogin.h"
 #include "app/LoadFrm.h"
@@ -11,9 +13,12 @@
 #include "app/LoginFrm.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
+#include "common/UpdateJournal.h"
 #include "mainwin/DdeLink.h"
 #include "mainwin/MainWindowHost.h"
 #include "platform/desktop/MessageBox.h"
+#include "platform/desktop/Shell.h"
+#include "platform/system/Files.h"
 #include "platform/system/Process.h"
 #include "platform/webhost/WebBrowser.h"
 #include "platform/window/Form.h"
@@ -41,6 +46,22 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
     std::printf("%s\n", AppVersion().c_str());
     return 0;
+  }
+  // An update stopped between its renames is finished (or undone) before anything is loaded,
+  // so that the client and its web module match. When that changed our own executable, the
+  // client now in place takes over.
+  {
+    const std::string exe = platform::ExecutablePath();
+    const std::string dir = exe.substr(0, exe.rfind('/'));
+    std::vector<std::string> targets;
+    const auto recovery = UpdateJournal::Recover(dir.empty() ? "/" : dir, false, &targets);
+    const bool ours =
+        std::find(targets.begin(), targets.end(), exe.substr(exe.rfind('/') + 1)) != targets.end();
+    if ((recovery == UpdateJournal::Recovery::Finished ||
+         recovery == UpdateJournal::Recovery::Undone) &&
+        ours && platform::StartProgram(exe, platform::CommandLineText(argc, argv))) {
+      return 0;
+    }
   }
   if (!platform::InitToolkit(argc, argv)) {
     std::fprintf(stderr, "Zorvik_talmar2: cannot open display\n");

@@ -38,10 +38,7 @@ void NoConnection() {
 }  // namespace
 
 LoginFrm::LoginFrm() = default;
-LoginFrm::~LoginFrm() {
-  if (m_SmallIcon != 0) DestroyIcon(m_SmallIcon);
-  if (m_BigIcon != 0) DestroyIcon(m_BigIcon);
-}
+LoginFrm::~LoginFrm() = default;
 
 CreateWindowArgs LoginFrm::Design() {
   CreateWindowArgs args;
@@ -98,12 +95,12 @@ void LoginFrm::LoadStep() {
     LogEvent(std::string("login window: ") + e.what());
   }
   // 2., 3. The background's icons; asking for its window loads it.
-  m_SmallIcon = LoadIconFromFile(iconFile, 16);
+  m_SmallIcon.Reset(LoadIconFromFile(iconFile, 16));
   SendMessage(FormSlot<LoginBgFrm>::Get().hWnd(), WM_SETICON, ICON_SMALL,
-              static_cast<LPARAM>(m_SmallIcon));
-  m_BigIcon = LoadIconFromFile(iconFile, 32);
+              static_cast<LPARAM>(m_SmallIcon.get()));
+  m_BigIcon.Reset(LoadIconFromFile(iconFile, 32));
   SendMessage(FormSlot<LoginBgFrm>::Get().hWnd(), WM_SETICON, ICON_BIG,
-              static_cast<LPARAM>(m_BigIcon));
+              static_cast<LPARAM>(m_BigIcon.get()));
   // The login window starts where the background is, so their points (0, 0) coincide.
   RECT bg;
   if (GetWindowRect(FormSlot<LoginBgFrm>::Get().hWnd(), &bg)) {

@@ -1,7 +1,5 @@
 #include "mainwin/WebMainFrm.h"
 
-#include <algorithm>
-
 #include "common/CheckUpdate.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
@@ -25,29 +23,6 @@ using controls::iButton;
 using controls::PropertyBag;
 using controls::StdPicture;
 using controls::UserControlArgs;
-
-namespace mainlayout {
-
-Layout Compute(int W, int SW, int SH, int tabHeight) {
-  auto nonNegative = [](int v) { return std::max(v, 0); };
-  Layout l;
-  l.WebBForm = {0, 0, nonNegative(W), 0};
-  l.shapeRight = SW / kTwipsPerPixel + 1;
-  l.shapeBottom = SH / kTwipsPerPixel + 1;
-  l.web_close = W - 730;
-  l.web_minmax = W - 1105;
-  l.web_min = W - 1465;
-  l.web_tool = W - 1825;
-  l.WebuTab = {2300, 45, nonNegative(SW - 6900), tabHeight};
-  l.GameSpaceBtn = SW - 3300;
-  l.OtherUserBtn = SW - 4850;
-  l.Picture1 = {60, tabHeight, nonNegative(SW - 120), nonNegative(SH - tabHeight - 60)};
-  l.pCnt = l.Picture1;
-  l.WebBrowser1 = {-30, -30, l.Picture1.width + 60, l.Picture1.height + 60};
-  return l;
-}
-
-}  // namespace mainlayout
 
 namespace {
 
@@ -115,8 +90,6 @@ WebMainFrm::WebMainFrm() = default;
 
 WebMainFrm::~WebMainFrm() {
   *m_alive = false;
-  if (m_SmallIcon != 0) DestroyIcon(m_SmallIcon);
-  if (m_BigIcon != 0) DestroyIcon(m_BigIcon);
 }
 
 CreateWindowArgs WebMainFrm::Design() {
@@ -145,19 +118,15 @@ void WebMainFrm::CreateControls() {
   }
   m_PicLogo = CreateBox(me, [](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
     if (msg == WM_PAINT) {
-      PAINTSTRUCT ps;
-      if (HDC dc = BeginPaint(hwnd, &ps); dc != 0) {
-        if (HBITMAP logo = LoadBitmapResource(105); logo != 0) {
-          HDC mem = CreateCompatibleDC(dc);
-          HGDIOBJ old = SelectObject(mem, logo);
+      const PaintDc paint(hwnd);
+      if (const HDC dc = paint.get(); dc != 0) {
+        if (const OwnedBitmap logo(LoadBitmapResource(105)); logo) {
+          const OwnedDc mem(CreateCompatibleDC(dc));
+          const SelectedObject selected(mem.get(), logo.get());
           SIZE size;
-          GetBitmapSize(logo, &size);
-          BitBlt(dc, 0, 0, size.cx, size.cy, mem, 0, 0, SRCCOPY);
-          SelectObject(mem, old);
-          DeleteDC(mem);
-          DeleteObject(logo);
+          GetBitmapSize(logo.get(), &size);
+          BitBlt(dc, 0, 0, size.cx, size.cy, mem.get(), 0, 0, SRCCOPY);
         }
-        EndPaint(hwnd, &ps);
       }
       return 0;
     }
@@ -227,14 +196,14 @@ void WebMainFrm::Form_Load() {
   const HWND me = hWnd();
   // 1. The small icon, from the icon file the login window wrote.
   const std::string iconFile = GetTempDir() + GameId + ".ico";
-  m_SmallIcon = LoadIconFromFile(iconFile, 16);
-  SendMessage(me, WM_SETICON, ICON_SMALL, static_cast<LPARAM>(m_SmallIcon));
+  m_SmallIcon.Reset(LoadIconFromFile(iconFile, 16));
+  SendMessage(me, WM_SETICON, ICON_SMALL, static_cast<LPARAM>(m_SmallIcon.get()));
   // 2. The tray icon with its tip.
   m_NotifyIcon = std::make_unique<COrvNotifyIcon>();
-  m_NotifyIcon->AddNotifyIcon(me, m_SmallIcon, ClientCaption());
+  m_NotifyIcon->AddNotifyIcon(me, m_SmallIcon.get(), ClientCaption());
   // 3. The large icon.
-  m_BigIcon = LoadIconFromFile(iconFile, 32);
-  SendMessage(me, WM_SETICON, ICON_BIG, static_cast<LPARAM>(m_BigIcon));
+  m_BigIcon.Reset(LoadIconFromFile(iconFile, 32));
+  SendMessage(me, WM_SETICON, ICON_BIG, static_cast<LPARAM>(m_BigIcon.get()));
   // 4. The F10 hot key and the tray's clicks.
   StartMainHook(me);
   // 5. The program menu, with the version in its version item.

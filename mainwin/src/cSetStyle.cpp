@@ -180,7 +180,7 @@ void cSetStyle::OnMouseMove(WPARAM wParam) {
     SetWindowCursor(FormWindow(), setstyle::ZoneCursor(m_Zone));
   }
   if (m_Resizing && wParam != 0) {
-    if (m_ScreenDC == 0) m_ScreenDC = GetDC(0);
+    OpenScreenDC();
     setstyle::UpdateOutline(m_Zone, m_Current, m_Cursor.x, m_Cursor.y);
     DrawOutline(m_Previous);
     DrawOutline(m_Current);
@@ -198,7 +198,7 @@ void cSetStyle::OnButtonDown() {
   m_Window = r;
   m_Previous = r;
   m_Current = r;
-  if (m_ScreenDC == 0) m_ScreenDC = GetDC(0);
+  OpenScreenDC();
   DrawOutline(m_Current);
   // The release must reach this window wherever the pointer is then.
   SetCapture(m_hWnd);
@@ -226,15 +226,17 @@ void cSetStyle::CancelResize() {
 }
 
 void cSetStyle::DrawOutline(const RECT& r) {
-  if (m_ScreenDC == 0) return;
+  if (!m_ScreenDC || m_ScreenDC->get() == 0) return;
   RECT n = r;
   if (n.right < n.left) std::swap(n.left, n.right);
   if (n.bottom < n.top) std::swap(n.top, n.bottom);
-  DrawFocusRect(m_ScreenDC, &n);
+  DrawFocusRect(m_ScreenDC->get(), &n);
+}
+
+void cSetStyle::OpenScreenDC() {
+  if (!m_ScreenDC || m_ScreenDC->get() == 0) m_ScreenDC.emplace(0);
 }
 
 void cSetStyle::ReleaseScreenDC() {
-  if (m_ScreenDC == 0) return;
-  ReleaseDC(0, m_ScreenDC);
-  m_ScreenDC = 0;
+  m_ScreenDC.reset();
 }

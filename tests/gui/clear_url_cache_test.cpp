@@ -17,7 +17,7 @@
 #include "mainwin/ClearUrlCache.h"
 #include "platform/webhost/WebBrowser.h"
 #include "platform/webhost/WebData.h"
-#include "platform/webhost/detail/WebEngine.h"
+#include "platform/webhost/detail/WebBrowserWidget.h"
 
 using testsupport::Connection;
 using testsupport::Request;

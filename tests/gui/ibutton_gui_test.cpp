@@ -17,6 +17,7 @@
 namespace {
 
 using namespace wintest;
+using controls::BForm;
 using controls::iButton;
 using controls::PropertyBag;
 using controls::StdPicture;

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "mainwin/WebMainFrm.h"
+#include "mainwin/MainLayout.h"
 #include "mainwin/cSetStyle.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <memory>
 
+#include "app/PngLayer.h"
 #include "common/COrvDownLoadFile.h"
-#include "common/PngLayer.h"
 #include "platform/window/Form.h"
 
 // The startup window: checks that the machine is online and runs the update check before its

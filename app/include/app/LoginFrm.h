@@ -49,7 +49,7 @@ class LoginFrm : public platform::Form {
   platform::HWND m_Browser = 0;
   platform::HWND m_MiniBtn = 0;
   platform::HWND m_CloseBtn = 0;
-  platform::HICON m_SmallIcon = 0;
-  platform::HICON m_BigIcon = 0;
+  platform::OwnedIcon m_SmallIcon;
+  platform::OwnedIcon m_BigIcon;
   bool m_PageArrived = false;  // the login page has shown the login screen
 };

@@ -9,42 +9,12 @@
 #include "controls/BForm.h"
 #include "controls/iButton.h"
 #include "mainwin/COrvNotifyIcon.h"
+#include "mainwin/MainLayout.h"
 #include "mainwin/cSetStyle.h"
 #include "platform/gdi/Icon.h"
 #include "platform/webhost/WebBrowser.h"
 #include "platform/window/Form.h"
 #include "tabstrip/uTab.h"
-
-// The arithmetic of the main window's layout, run on every size change: where each control
-// goes for a window W twips wide with a client area of SW x SH twips and a tab strip of the
-// given height. Widths and heights that would come out negative are 0.
-namespace mainlayout {
-
-struct Box {
-  int left = 0, top = 0, width = 0, height = 0;  // twips
-  friend bool operator==(const Box&, const Box&) = default;
-};
-
-struct Layout {
-  Box WebBForm;                         // its height is the frame's own
-  int shapeRight = 0, shapeBottom = 0;  // pixels: the rounded shape's lower-right corner
-  int web_close = 0, web_minmax = 0, web_min = 0, web_tool = 0;  // left edges
-  Box WebuTab;
-  int GameSpaceBtn = 0, OtherUserBtn = 0;  // left edges
-  Box Picture1;
-  Box pCnt;
-  Box WebBrowser1;  // inside Picture1: 30 twips over every edge
-  friend bool operator==(const Layout&, const Layout&) = default;
-};
-
-// The designed client size and the strip's height, twips.
-inline constexpr int kDesignWidth = 15540;
-inline constexpr int kDesignHeight = 9585;
-inline constexpr int kTabHeight = 480;
-
-Layout Compute(int W, int SW, int SH, int tabHeight = kTabHeight);
-
-}  // namespace mainlayout
 
 // The main window: a frameless, rounded, resizable window whose title band carries the logo,
 // the tab strip and the window buttons, and whose body shows the selected tab's game page.
@@ -157,8 +127,8 @@ class WebMainFrm : public platform::Form {
   std::unique_ptr<COrvNotifyIcon> m_NotifyIcon;
   std::unique_ptr<COrvDownLoadFile> m_Downloader;
   bool m_Checking = false;  // an update check runs
-  platform::HICON m_SmallIcon = 0;
-  platform::HICON m_BigIcon = 0;
+  platform::OwnedIcon m_SmallIcon;
+  platform::OwnedIcon m_BigIcon;
   std::string m_VersionCaption;
   std::string m_TabToolTip;
   std::vector<std::string> m_Addresses;

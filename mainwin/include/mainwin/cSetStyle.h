@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "mainwin/cFormSubclass.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/window/Window.h"
+#include "platform/window/WindowDc.h"
 
 namespace platform {
 class Form;
@@ -94,6 +96,7 @@ class cSetStyle {
   // Erases the outline, lets the pointer go and leaves the window as it was.
   void CancelResize();
   void DrawOutline(const platform::RECT& r);
+  void OpenScreenDC();
   void ReleaseScreenDC();
   void FitWorkArea();
   HWND FormWindow() const;
@@ -110,7 +113,7 @@ class cSetStyle {
   std::unique_ptr<cFormSubclass> m_Subclass;
   platform::Form* m_Form = nullptr;
   HWND m_hWnd = 0;
-  platform::HDC m_ScreenDC = 0;
+  std::optional<platform::WindowDc> m_ScreenDC;  // while the outline is drawn
   bool m_Resizing = false;
   bool m_Maximized = false;
   platform::RECT m_Saved;

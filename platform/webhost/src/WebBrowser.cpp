@@ -22,6 +22,7 @@
 
 #include "platform/system/EventLog.h"
 #include "platform/system/detail/Guarded.h"
+#include "platform/webhost/detail/WebBrowserWidget.h"
 #include "platform/webhost/detail/WebEngine.h"
 #include "platform/window/detail/WindowGtk.h"
 
