@@ -39,12 +39,11 @@ std::string RequestPath(const char* sender, const char* token) {
 
 void Respond(const char* sender, const std::string& path, guint32 response, GVariant* results) {
   g_dbus_connection_emit_signal(g_bus, sender, path.c_str(), "org.freedesktop.portal.Request",
-                                "Response", g_variant_new("(u@a{sv})", response, results),
-                                nullptr);
+                                "Response", g_variant_new("(u@a{sv})", response, results), nullptr);
 }
 
-void OnCall(GDBusConnection*, const gchar* sender, const gchar*, const gchar*,
-            const gchar* method, GVariant* params, GDBusMethodInvocation* call, gpointer) {
+void OnCall(GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar* method,
+            GVariant* params, GDBusMethodInvocation* call, gpointer) {
   GVariantDict results;
   g_variant_dict_init(&results, nullptr);
   if (g_strcmp0(method, "CreateSession") == 0) {
@@ -54,8 +53,8 @@ void OnCall(GDBusConnection*, const gchar* sender, const gchar*, const gchar*,
     g_variant_lookup(options, "handle_token", "&s", &token);
     g_variant_lookup(options, "session_handle_token", "&s", &sessionToken);
     const std::string request = RequestPath(sender, token);
-    g_session = "/org/freedesktop/portal/desktop/session/" + std::string(sender + 1) + "/" +
-                sessionToken;
+    g_session =
+        "/org/freedesktop/portal/desktop/session/" + std::string(sender + 1) + "/" + sessionToken;
     for (char& c : g_session) {
       if (c == '.') c = '_';
     }
@@ -94,8 +93,8 @@ void OnCall(GDBusConnection*, const gchar* sender, const gchar*, const gchar*,
   std::fflush(stdout);
 }
 
-GVariant* OnGet(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-                GError**, gpointer) {
+GVariant* OnGet(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GError**,
+                gpointer) {
   return g_variant_new_uint32(1);
 }
 
@@ -116,28 +115,40 @@ int main() {
         std::fflush(stdout);
       },
       nullptr, nullptr, nullptr);
-  g_unix_signal_add(SIGUSR1, [](gpointer) -> gboolean {
-    g_dbus_connection_emit_signal(g_bus, nullptr, "/org/freedesktop/portal/desktop",
-                                  "org.freedesktop.portal.GlobalShortcuts", "Activated",
-                                  g_variant_new("(ost@a{sv})", g_session.c_str(),
-                                                g_lastId.c_str(), static_cast<guint64>(0),
-                                                g_variant_new_array(G_VARIANT_TYPE("{sv}"),
-                                                                    nullptr, 0)),
-                                  nullptr);
-    return G_SOURCE_CONTINUE;
-  }, nullptr);
-  g_unix_signal_add(SIGUSR2, [](gpointer) -> gboolean {
-    g_refuse = true;
-    return G_SOURCE_CONTINUE;
-  }, nullptr);
-  g_unix_signal_add(SIGTERM, [](gpointer l) -> gboolean {
-    g_main_loop_quit(static_cast<GMainLoop*>(l));
-    return G_SOURCE_REMOVE;
-  }, loop);
-  g_timeout_add_seconds(60, [](gpointer l) -> gboolean {
-    g_main_loop_quit(static_cast<GMainLoop*>(l));
-    return G_SOURCE_REMOVE;
-  }, loop);
+  g_unix_signal_add(
+      SIGUSR1,
+      [](gpointer) -> gboolean {
+        g_dbus_connection_emit_signal(
+            g_bus, nullptr, "/org/freedesktop/portal/desktop",
+            "org.freedesktop.portal.GlobalShortcuts", "Activated",
+            g_variant_new("(ost@a{sv})", g_session.c_str(), g_lastId.c_str(),
+                          static_cast<guint64>(0),
+                          g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)),
+            nullptr);
+        return G_SOURCE_CONTINUE;
+      },
+      nullptr);
+  g_unix_signal_add(
+      SIGUSR2,
+      [](gpointer) -> gboolean {
+        g_refuse = true;
+        return G_SOURCE_CONTINUE;
+      },
+      nullptr);
+  g_unix_signal_add(
+      SIGTERM,
+      [](gpointer l) -> gboolean {
+        g_main_loop_quit(static_cast<GMainLoop*>(l));
+        return G_SOURCE_REMOVE;
+      },
+      loop);
+  g_timeout_add_seconds(
+      60,
+      [](gpointer l) -> gboolean {
+        g_main_loop_quit(static_cast<GMainLoop*>(l));
+        return G_SOURCE_REMOVE;
+      },
+      loop);
   g_main_loop_run(loop);
   return 0;
 }

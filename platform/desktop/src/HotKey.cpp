@@ -170,8 +170,8 @@ struct PortalKey {
   int id;
   UINT modifiers;
   UINT vk;
-  std::string name;     // the shortcut's id at the portal
-  bool bound = false;   // the portal confirmed it
+  std::string name;    // the shortcut's id at the portal
+  bool bound = false;  // the portal confirmed it
 };
 
 struct Portal {
@@ -293,8 +293,7 @@ void BindPending() {
   g_variant_builder_init(&options, G_VARIANT_TYPE("a{sv}"));
   g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
   CallWithResponse("BindShortcuts",
-                   g_variant_new("(oa(sa{sv})sa{sv})", p.session.c_str(), &shortcuts, "",
-                                 &options),
+                   g_variant_new("(oa(sa{sv})sa{sv})", p.session.c_str(), &shortcuts, "", &options),
                    token, [](guint32 response, GVariant*) {
                      if (response != 0) {
                        FallBackToGrab("the shortcut was not bound");
@@ -351,17 +350,17 @@ bool BindThroughPortal(HWND hwnd, int id, UINT modifiers, UINT vk) {
   g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
   g_variant_builder_add(&options, "{sv}", "session_handle_token",
                         g_variant_new_string(token.c_str()));
-  CallWithResponse("CreateSession", g_variant_new("(a{sv})", &options), token,
-                   [](guint32 response, GVariant* results) {
-                     const gchar* session = nullptr;
-                     if (response != 0 ||
-                         !g_variant_lookup(results, "session_handle", "&s", &session)) {
-                       FallBackToGrab("no session");
-                       return;
-                     }
-                     ThePortal().session = session;
-                     BindPending();
-                   });
+  CallWithResponse(
+      "CreateSession", g_variant_new("(a{sv})", &options), token,
+      [](guint32 response, GVariant* results) {
+        const gchar* session = nullptr;
+        if (response != 0 || !g_variant_lookup(results, "session_handle", "&s", &session)) {
+          FallBackToGrab("no session");
+          return;
+        }
+        ThePortal().session = session;
+        BindPending();
+      });
   return true;
 }
 
