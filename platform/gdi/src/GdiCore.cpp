@@ -736,7 +736,7 @@ COLORREF GetPixel(HDC hdc, int x, int y) {
   PixelAccess px(s, false);
   const int k = px.Scale();
   if (x < 0 || y < 0 || !px.Contains(x * k, y * k)) return CLR_INVALID;
-  return ColorFromPixel(px.Row(y * k)[x * k]);
+  return ColorFromPixel(px.Row(y * k)[static_cast<std::ptrdiff_t>(x) * k]);
 }
 
 COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
@@ -760,7 +760,7 @@ bool DrawFocusRect(HDC hdc, const RECT* rect) {
   // Every pixel of the outline exactly once (the corners too), on one parity of the
   // checkerboard, so that a second drawing undoes the first.
   auto invert = [&px](int x, int y) {
-    if (((x + y) & 1) == 0) px.ForLogical(x, y, [](std::uint32_t& d) { d ^= 0x00FFFFFFu; });
+    if (((x + y) & 1) == 0) px.ForLogical(x, y, [](std::uint32_t& d) { d ^= 0x00FFFFFFU; });
   };
   const int l = rect->left, t = rect->top, r = rect->right - 1, b = rect->bottom - 1;
   for (int x = l; x <= r; ++x) {

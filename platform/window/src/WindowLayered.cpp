@@ -134,7 +134,8 @@ void PaintSolidPixels(cairo_t* cr, cairo_surface_t* image, cairo_rectangle_int_t
   cairo_surface_mark_dirty(part.get());
   cairo_save(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  const double x = static_cast<double>(area.x) / k, y = static_cast<double>(area.y) / k;
+  const double x = static_cast<double>(area.x) / k;
+  const double y = static_cast<double>(area.y) / k;
   cairo_set_source_surface(cr, part.get(), x, y);
   cairo_rectangle(cr, x, y, static_cast<double>(area.width) / k,
                   static_cast<double>(area.height) / k);
