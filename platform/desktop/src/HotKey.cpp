@@ -233,7 +233,7 @@ void CallWithResponse(const char* method, GVariant* args, const std::string& tok
                       ResponseFn onResponse) {
   Portal& p = ThePortal();
   struct Pending {
-    ResponseFn fn;
+    ResponseFn fn = nullptr;
     guint id = 0;
   };
   auto* pending = new Pending{onResponse};
@@ -303,8 +303,9 @@ void BindPending() {
                    });
 }
 
-void OnActivated(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-                 GVariant* params, gpointer) {
+void OnActivated(GDBusConnection* /*bus*/, const gchar* /*sender*/, const gchar* /*path*/,
+                 const gchar* /*iface*/, const gchar* /*signal*/, GVariant* params,
+                 gpointer /*data*/) {
   Guarded("shortcut activated", [&] {
     const gchar* session = nullptr;
     const gchar* name = nullptr;

@@ -90,9 +90,10 @@ int DeviceScale() {
 }
 
 int SurfaceScale(cairo_surface_t* surface) {
-  double sx = 1, sy = 1;
+  double sx = 1;
+  double sy = 1;
   cairo_surface_get_device_scale(surface, &sx, &sy);
-  return std::max(1, static_cast<int>(sx + 0.5));
+  return std::max(1, static_cast<int>(std::lround(sx)));
 }
 
 SIZE SurfaceLogicalSize(cairo_surface_t* surface) {
@@ -172,14 +173,14 @@ namespace {
 // marked dirty on exit when written.
 class PixelAccess {
  public:
-  explicit PixelAccess(cairo_surface_t* s, bool write = true) : m_s(s), m_write(write) {
+  explicit PixelAccess(cairo_surface_t* s, bool write = true)
+      : m_s(s), m_write(write), m_scale(SurfaceScale(s)) {
     cairo_surface_flush(s);
     m_data = cairo_image_surface_get_data(s);
     m_stride = cairo_image_surface_get_stride(s);
     m_width = cairo_image_surface_get_width(s);
     m_height = cairo_image_surface_get_height(s);
     m_alpha = cairo_image_surface_get_format(s) == CAIRO_FORMAT_ARGB32;
-    m_scale = SurfaceScale(s);
   }
   PixelAccess(const PixelAccess&) = delete;
   PixelAccess& operator=(const PixelAccess&) = delete;
@@ -431,7 +432,7 @@ HBITMAP CreateBitmapFromImage(const Image& image) {
     for (int y = 0; y < std::min(in.Height(), out.Height()); ++y) {
       std::memcpy(out.Row(y), in.Row(y), static_cast<std::size_t>(w) * 4);
       if (cairo_image_surface_get_format(from) != CAIRO_FORMAT_ARGB32) {
-        for (int x = 0; x < w; ++x) out.Row(y)[x] |= 0xFF000000u;
+        for (int x = 0; x < w; ++x) out.Row(y)[x] |= 0xFF000000U;
       }
     }
   }
@@ -457,7 +458,7 @@ HBITMAP UpscaleBitmap(HBITMAP bitmap, int scale) {
   {
     const PixelAccess in(from, false);
     PixelAccess out(s.get());
-    const auto isKey = [](std::uint32_t p) { return (p & 0x00FFFFFFu) == kSkinKey; };
+    const auto isKey = [](std::uint32_t p) { return (p & 0x00FFFFFFU) == kSkinKey; };
     for (int y = 0; y < out.Height(); ++y) {
       const double v = (y + 0.5) / scale - 0.5;
       const int y0 = static_cast<int>(std::floor(v));
@@ -488,7 +489,7 @@ HBITMAP UpscaleBitmap(HBITMAP bitmap, int scale) {
         for (int c = 0; c < 4; ++c) {
           p |= static_cast<std::uint32_t>(std::lround(sum[c] / weight)) << (8 * c);
         }
-        out.Row(y)[x] = in.HasAlpha() ? p : (p | 0xFF000000u);
+        out.Row(y)[x] = in.HasAlpha() ? p : (p | 0xFF000000U);
       }
     }
   }
@@ -723,8 +724,10 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
   PixelAccess px(s);
   const std::uint32_t p = PixelFromColor(b->color);
   const RECT r = ScaleRect(*rect, px.Scale());
-  const int x0 = std::max(r.left, 0), x1 = std::min(r.right, px.Width());
-  const int y0 = std::max(r.top, 0), y1 = std::min(r.bottom, px.Height());
+  const int x0 = std::max(r.left, 0);
+  const int x1 = std::min(r.right, px.Width());
+  const int y0 = std::max(r.top, 0);
+  const int y1 = std::min(r.bottom, px.Height());
   for (int y = y0; y < y1; ++y) std::fill(px.Row(y) + x0, px.Row(y) + std::max(x0, x1), p);
   return 1;
 }

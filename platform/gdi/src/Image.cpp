@@ -90,8 +90,8 @@ std::uint32_t Image::PixelAt(int x, int y) const {
   const int stride = cairo_image_surface_get_stride(m_impl->surface);
   const int k = Scale();
   std::uint32_t px = 0;
-  const std::ptrdiff_t offset = (static_cast<std::ptrdiff_t>(y) * k * stride) +
-                                (static_cast<std::ptrdiff_t>(x) * k * 4);
+  const std::ptrdiff_t offset =
+      (static_cast<std::ptrdiff_t>(y) * k * stride) + (static_cast<std::ptrdiff_t>(x) * k * 4);
   std::memcpy(&px, data + offset, 4);
   if (cairo_image_surface_get_format(m_impl->surface) == CAIRO_FORMAT_RGB24) {
     return px | 0xFF000000u;
