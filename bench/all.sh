@@ -18,7 +18,7 @@ if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
 fi
 [ -n "${BENCH_REUSE_LOGS:-}" ] || echo "building the benchmarks..." >&2
 [ -n "${BENCH_REUSE_LOGS:-}" ] || cmake --build "$build" --target download_bench startup_bench startup_peer login_bench login_floor \
-  tabstrip_bench controls_idle_bench Zorvik_talmar2 demo-portal >"$logs/build.log" 2>&1 ||
+  tabstrip_bench controls_idle_bench tabs_peer Zorvik_talmar2 demo-portal >"$logs/build.log" 2>&1 ||
   { echo "bench: build failed, see $logs/build.log" >&2; exit 1; }
 
 rows=()
@@ -93,6 +93,19 @@ if run controls_idle bash "$root/bench/controls_idle/run.sh"; then
   row controls_idle "timer wake-ups/s, pointer away (peer: none)" "$away" "" "" "0"
   row controls_idle "timer wake-ups/s, hovering (peer: the 50 ms poll, 20/s)" "$hover" "20" \
     "$(awk -v a="$hover" 'BEGIN{printf "%.2f", a / 20}')" "<= 1"
+fi
+
+if run tabs bash "$root/bench/tabs/run.sh"; then
+  read -r r c3 c1 < <(sed -n 's/^cpu three tabs\/one tab: client \([0-9.]*\) (\([0-9.]*\) s \/ \([0-9.]*\) s).*/\1 \2 \3/p' "$logs/tabs.log")
+  row tabs "CPU s, three live game tabs against one (peer: the client with one tab)" "$c3" "$c1" "$r" "<= 1.1"
+  read -r r a b < <(sed -n 's/^cpu client process\/peer host, one live tab: \([0-9.]*\) (\([0-9.]*\) s \/ \([0-9.]*\) s).*/\1 \2 \3/p' "$logs/tabs.log")
+  row tabs "CPU s of the client process, one live tab (peer: GTK host of one web view)" "$a" "$b" "$r" "<= 1.1"
+  read -r r a b < <(sed -n 's/^anonymous memory three tabs, client\/peer: \([0-9.]*\) (\([0-9.]*\) MiB \/ \([0-9.]*\) MiB).*/\1 \2 \3/p' "$logs/tabs.log")
+  row tabs "anonymous memory, three live tabs (MiB; peer: GTK notebook of three web views)" "$a" "$b" "$r" "<= 1.0"
+  read -r r a b < <(sed -n 's/^open to first frame at the eighth tab, client\/peer: \([0-9.]*\) (\([0-9]*\) ms \/ \([0-9]*\) ms.*/\1 \2 \3/p' "$logs/tabs.log")
+  row tabs "address handed over to the eighth tab's first frame (ms; peer: GTK notebook)" "$a" "$b" "$r" "<= 1.1"
+  fps=$(sed -n 's/^server [12]: \([0-9.]*\) frames\/s.*unselected.*/\1/p' "$logs/tabs.log" | head -2 | paste -sd/ -)
+  row tabs "frames/s of the two unselected tabs" "$fps" "" "" "0"
 fi
 
 echo

@@ -16,6 +16,10 @@ packages=(
   clang-format clang-tidy
 )
 
+# The tabs benchmark fetches its game engine from the npm registry; machines whose Node.js
+# came without npm get Debian's.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then

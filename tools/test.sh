@@ -6,10 +6,26 @@
 # shared machine is not the client's) gets a second and a third try, each on a fresh desktop.
 # Every retry is listed at the end, passed or not, so that flakiness stays visible. Arguments
 # go to ctest (for example -R regex or -L label).
+#
+# --asan (first argument): the unit, network and GUI tests of a build under AddressSanitizer
+# and UBSan, in build-asan/ (or $BUILD_DIR); the first error a sanitizer finds fails its test.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+if [ "${1:-}" = --asan ]; then
+  shift
+  export BUILD_DIR=${BUILD_DIR:-$root/build-asan}
+  bash "$root/tools/install-deps.sh"
+  cmake -S "$root" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} \
+    -DCLIENT_SANITIZE=ON -DCLIENT_BUILD_BENCH=OFF >/dev/null
+  bash "$root/tools/build.sh" Zorvik_talmar2 unit_tests net_tests gui_tests tray-watcher x-helper
+  # GTK and GLib keep their per-process caches until exit: leaks are not what this run is for.
+  export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:detect_odr_violation=0
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  set -- -L '^(unit|net|gui)' "$@"
+else
+  bash "$root/tools/build.sh"
+fi
 build=${BUILD_DIR:-$root/build}
-bash "$root/tools/build.sh"
 cd "$build"
 
 run() { "$root/tools/with-desktop.sh" ctest --output-on-failure --timeout 300 "$@"; }

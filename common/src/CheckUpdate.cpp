@@ -23,9 +23,12 @@ namespace {
 // puts it in place). A failed fetch leaves nothing behind.
 std::optional<std::string> FetchToPart(COrvDownLoadFile& downloader, const std::string& url,
                                        const std::string& path) {
-  const auto part = platform::CreateUniqueFile(path + ".part-");
+  auto part = platform::CreateUniqueFile(path + ".part-");
   if (!part) return {};
-  if (downloader.DownLoadFile(url, *part, true, false)) return part;
+  if (downloader.DownLoadFile(url, *part, true, false)) {
+    platform::SyncFile(*part);  // on disk before its rename
+    return part;
+  }
   platform::RemoveFile(*part);
   return {};
 }

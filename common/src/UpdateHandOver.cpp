@@ -1,8 +1,5 @@
 #include "common/UpdateHandOver.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -77,8 +74,7 @@ bool ClientDirectoryWritable(const std::string& dir) {
 }
 
 bool RootOnForeignDirectory(const std::string& dir) {
-  struct stat st {};
-  return ::geteuid() == 0 && ::stat(dir.c_str(), &st) == 0 && st.st_uid != 0;
+  return platform::RootOnOthersPath(dir);
 }
 
 std::string KeptManifestPath() {

@@ -53,6 +53,9 @@ UpdateInstall::Outcome UpdateInstall::Run() {
   if (dir.empty() || dir.front() != '/' || !platform::DirectoryExists(dir)) {
     return Fail("程序目录无效", "no such directory: " + dir);
   }
+  // An update a killed run left half-installed is finished (or undone) first, whatever this run
+  // does; only then are temporary files removed.
+  UpdateJournal::Recover(dir, true);
   if (m_manifestPath.empty()) return Fail("找不到更新列表", "no manifest path");
   const KeptManifest manifest = ReadKeptManifest(m_manifestPath, CurrentTrust(m_publicKey));
   if (manifest.status == KeptManifest::Status::Missing) {
@@ -63,9 +66,6 @@ UpdateInstall::Outcome UpdateInstall::Run() {
                 manifest.reason + "; nothing is updated");
   }
 
-  // An update a killed run left half-installed is finished (or undone) first; only then are its
-  // temporary files gone.
-  UpdateJournal::Recover(dir, true);
   for (const std::string& name : platform::ListDirectory(dir)) {
     if (name.rfind(kUpdateTempPrefix, 0) == 0) platform::RemoveFile(dir + "/" + name);
   }
@@ -161,7 +161,7 @@ UpdateInstall::Outcome UpdateInstall::Install(const std::vector<Fetched>& fetche
       return Fail("无法写入：" + target, "cannot set the mode of " + f.temp);
     }
     // On disk before any rename names it.
-    UpdateJournal::SyncFile(f.temp);
+    platform::SyncFile(f.temp);
     entries.push_back({temp, target, temp + "-old", platform::FileExists(f.target)});
   }
   UpdateJournal journal(dir, std::move(entries));

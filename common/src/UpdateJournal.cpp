@@ -1,10 +1,5 @@
 #include "common/UpdateJournal.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
@@ -13,6 +8,7 @@
 #include "common/UpdateHandOver.h"
 #include "platform/system/EventLog.h"
 #include "platform/system/Files.h"
+#include "platform/system/Process.h"
 
 namespace {
 
@@ -22,33 +18,15 @@ void Log(const std::string& line) {
   platform::LogEvent("update journal: " + line);
 }
 
-// Makes the directory's entries (renames, removals) durable.
-void SyncDirectory(const std::string& dir) {
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
-bool ProcessAlive(long pid) {
-  return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
-}
-
 bool PlainName(std::string_view name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
 }
 
 }  // namespace
 
-void UpdateJournal::SyncFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 bool UpdateJournal::Install() {
-  std::string text = std::string(kHeader) + " " + std::to_string(::getpid()) + "\n";
+  std::string text =
+      std::string(kHeader) + " " + std::to_string(platform::CurrentProcessId()) + "\n";
   for (const JournalEntry& e : m_entries) {
     text += e.temp + "\t" + e.target + "\t" + e.backup + "\t" + (e.hadOld ? "1" : "0") + "\n";
   }
@@ -59,7 +37,7 @@ bool UpdateJournal::Install() {
     Log(std::string("cannot write the journal: ") + e.what());
     return false;
   }
-  SyncDirectory(m_dir);
+  platform::SyncDirectory(m_dir);
   if (!Forward()) {
     Undo();
     Finish();
@@ -88,7 +66,7 @@ bool UpdateJournal::Forward() {
       Log("cannot put " + target + " in place");
       return false;
     }
-    SyncDirectory(m_dir);
+    platform::SyncDirectory(m_dir);
   }
   return true;
 }
@@ -105,12 +83,12 @@ void UpdateJournal::Undo() {
     }
     platform::RemoveFile(temp);
   }
-  SyncDirectory(m_dir);
+  platform::SyncDirectory(m_dir);
 }
 
 void UpdateJournal::Finish() {
   platform::RemoveFile(Path(kJournalName));
-  SyncDirectory(m_dir);
+  platform::SyncDirectory(m_dir);
   for (const JournalEntry& e : m_entries) platform::RemoveFile(Path(e.backup));
 }
 
@@ -143,7 +121,7 @@ UpdateJournal::Recovery UpdateJournal::Recover(const std::string& directory, boo
     platform::RemoveFile(path);
     return Recovery::Undone;
   }
-  if (!writerGone && ProcessAlive(pid)) return Recovery::Busy;
+  if (!writerGone && platform::ProcessRuns(pid)) return Recovery::Busy;
   if (targets != nullptr) {
     for (const JournalEntry& e : entries) targets->push_back(e.target);
   }

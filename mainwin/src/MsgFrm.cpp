@@ -111,8 +111,8 @@ void MsgFrm::Form_Load() {
   m_iButton1 = AnswerButton(hWnd(), 56, 88, "是", 109, RGB(255, 255, 255));
   m_iButton2 = AnswerButton(hWnd(), 136, 88, "否", 110, RGB(0x1F, 0x3A, 0x6E));
 
-  m_BForm1->MouseDown = [this](short& button, short&, float&, float&) {
-    if (button != controls::kLeftButton) return;
+  // Any button drags the dialog by its title bar, as long as it is held.
+  m_BForm1->MouseDown = [this](short&, short&, float&, float&) {
     ReleaseCapture();
     POINT pt;
     GetCursorPos(&pt);

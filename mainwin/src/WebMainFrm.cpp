@@ -15,6 +15,7 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/system/EventLog.h"
 #include "platform/webhost/WebBrowserHost.h"
+#include "platform/window/MessageLoop.h"
 #include "platform/window/WindowDc.h"
 
 using namespace platform;
@@ -45,9 +46,13 @@ HWND CreateBox(HWND parent, WindowProcFn proc, std::uint32_t back = RGB(255, 255
   return CreateWindowEx(a);
 }
 
-// The arrow over a picture box, whatever shape the border handling left behind.
+// The arrow over a picture box, whatever shape the border handling left behind: on every move
+// and on a press of any button.
 LRESULT ArrowBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_LBUTTONDOWN || msg == WM_MOUSEMOVE) SetWindowCursor(hwnd, Cursor::Arrow);
+  if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN ||
+      msg == WM_MOUSEMOVE) {
+    SetWindowCursor(hwnd, Cursor::Arrow);
+  }
   return DefWindowProc(hwnd, msg, wParam, lParam);
 }
 
@@ -244,8 +249,9 @@ void WebMainFrm::Form_Load() {
   m_WebuTab->LockReDraw(false);
   // 12. The logo is painted by PicLogo itself.
   InvalidateRect(m_PicLogo, nullptr, true);
-  // Execute commands of other processes on the session bus (the first client keeps the link).
-  if (!StartDdeLink(me)) LogEvent("main window: the execute link is offered by another client");
+  // Addresses handed over by other processes before this window existed become tabs now; the
+  // link itself is offered from start-up on.
+  OpenWaitingAddresses(*this);
   Form_Resize();
   // 13. Start covering the work area.
   MaxRestoreCommand();
@@ -270,8 +276,10 @@ void WebMainFrm::Form_QueryUnload(bool& cancel, int /*unloadMode*/) {
 }
 
 void WebMainFrm::Form_Unload(bool& /*cancel*/) {
+  // From here on the controls go one by one, and each one that goes may make the window lay
+  // itself out again: the layout then does nothing.
+  m_Unloading = true;
   StopMainHook(hWnd());
-  StopDdeLink();
   if (m_WebuTab) m_WebuTab->TabItems().Clear();
   m_objStyle.reset();
   // The controls, before the window that holds them.
@@ -297,6 +305,14 @@ LRESULT WebMainFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DDE_EXECUTE:
       return DdeExecute(*reinterpret_cast<const std::string*>(lParam)) ? 1 : 0;
     case WM_COMMAND:
+      // The program menu also comes from the tray icon, which a modal box (the exit question,
+      // a message box) does not block: its command would run beside the box and, with the box
+      // answered later, against a state the box was about to change. It is refused; the box
+      // comes to the front, which says why.
+      if (InModalLoop()) {
+        PresentModalWindow();
+        return 0;
+      }
       switch (LOWORD(wParam)) {
         case mnuRefresh:
           RefreshCommand();
@@ -370,7 +386,10 @@ void WebMainFrm::RectRgn(HWND hWnd, std::int16_t Top, std::int16_t Buttom, std::
 
 void WebMainFrm::Form_Resize() {
   const HWND me = hWnd();
-  if (me == 0 || IsIconic(me) || !m_WebBForm) return;
+  if (me == 0 || IsIconic(me) || m_Unloading || !m_WebBForm || !m_WebuTab || !m_web_close ||
+      !m_web_minmax || !m_web_min || !m_web_tool || !m_GameSpaceBtn || !m_OtherUserBtn) {
+    return;
+  }
   RECT window;
   RECT client;
   GetWindowRect(me, &window);

@@ -67,6 +67,11 @@ void WebUrl::Form_Load() {
   m_wb->OnDownloadBegin([this] { wb_DownloadBegin(); });
   m_wb->OnTitleChange([this](const std::string& text) { wb_TitleChange(text); });
   m_wb->OnDocumentComplete([this](const std::string& url) { wb_DocumentComplete(url); });
+  m_wb->OnAudioChange([this] {
+    // The tab's speaker mark comes and goes with the sound.
+    const std::shared_ptr<CTabItem> item = m_Item.lock();
+    if (item && item->Strip() != nullptr) item->Strip()->Redraw(true);
+  });
   m_wbWindow = HostWebBrowser(*m_wb, m_Picture1, -kOverhang, -kOverhang,
                               client.Width() + 2 * kOverhang, client.Height() + 2 * kOverhang);
 
@@ -122,6 +127,18 @@ void WebUrl::RefreshPage() {
 void WebUrl::Unload() {
   if (!m_loaded) return;
   FormRuntime::RunUnload(*this, kUnloadByCode);
+}
+
+bool WebUrl::PlayingAudio() {
+  return m_wb && m_wb->PlayingAudio();
+}
+
+bool WebUrl::Muted() {
+  return m_wb && m_wb->Muted();
+}
+
+void WebUrl::SetMuted(bool muted) {
+  if (m_wb) m_wb->SetMuted(muted);
 }
 
 // ---- Layout -----------------------------------------------------------------------------------

@@ -251,7 +251,8 @@ tablayout::Hit uTab::HitTest(float X, float Y) const {
   tabs.reserve(static_cast<std::size_t>(count));
   for (std::int32_t i = 0; i < count; ++i) {
     const std::shared_ptr<CTabItem> item = m_TabItems->Item(Variant(i));
-    tabs.push_back(item ? tablayout::HitTab{item->Left(), item->Width(), item->HideButton()}
+    tabs.push_back(item ? tablayout::HitTab{item->Left(), item->Width(), item->HideButton(),
+                                            ShowsSoundMark(*item)}
                         : tablayout::HitTab{});
   }
   return tablayout::HitTest(m_TabStyle, X, Y, ClientWidth(), m_TabLeftSize, m_TabRightSize, tabs);
@@ -280,6 +281,25 @@ void uTab::ShowSelectedPage() {
   GetClientRect(m_hContainerWnd, &client);
   SetWindowPos(item->Form()->hWnd(), HWND_TOP, 0, 0, client.Width(), client.Height(),
                SWP_SHOWWINDOW | SWP_NOACTIVATE);
+  HideUnselectedPages();
+}
+
+void uTab::HideUnselectedPages() {
+  // A page under the selected one would still be on screen as far as its web engine knows, and
+  // a live game would go on drawing every frame for nobody. Hidden, the engine stops its frame
+  // callbacks and its painting (its timers and connections go on). The selected page is shown
+  // first, so that the container is never empty in between.
+  const std::int32_t count = m_TabItems->Count();
+  for (std::int32_t i = 0; i < count; ++i) {
+    if (i == m_Selected) continue;
+    const std::shared_ptr<CTabItem> item = m_TabItems->Item(Variant(i));
+    if (!item || !item->Form()) continue;
+    const HWND page = item->Form()->hWnd();
+    // Its own visibility, whatever its parents' (the window may be hidden by the hot key).
+    if ((static_cast<DWORD>(GetWindowLongPtr(page, GWL_STYLE)) & WS_VISIBLE) != 0) {
+      ShowWindow(page, SW_HIDE);
+    }
+  }
 }
 
 void mdlTabAPI::ChangeWindowLong(HWND hwnd, int index, std::uint32_t clear, std::uint32_t set,
@@ -330,6 +350,9 @@ LRESULT uTab::StripProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       MouseUp(button, shift, fx, fy);
       return 0;
     }
+    case WM_COMMAND:
+      TabMenuCommand(LOWORD(wParam));
+      return 0;
     case WM_LBUTTONDBLCLK:
       // The second press of a double click is a press too: it is where the double click is.
       m_LastMouse = MouseRecord{kLeftButton, shift, x, y};
@@ -419,7 +442,10 @@ bool uTab::MouseDown(std::int16_t& Button, std::int16_t& Shift, float& X, float&
     const tablayout::Hit hit = HitTest(X, Y);
     index = hit.index;
     if (hit.index >= 0 && hit.index < m_TabItems->Count()) {
-      if (hit.index != m_Selected && !hit.close) {
+      if (hit.sound) {
+        // The speaker mark mutes or unmutes its tab's page; the selection stays.
+        ToggleMute(hit.index);
+      } else if (hit.index != m_Selected && !hit.close) {
         m_Selected = hit.index;
         ShowSelectedPage();
         DrawTabs(true);
@@ -450,6 +476,11 @@ bool uTab::MouseUp(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y
       }
     }
     RedrawAll(true);
+  } else if (Button == kRightButton) {
+    // On a tab, its own menu; elsewhere on the strip nothing but the event. The event's index
+    // stays 0 for this button, as for every button but the left.
+    const tablayout::Hit hit = HitTest(X, Y);
+    if (hit.index >= 0 && hit.index < m_TabItems->Count()) ShowTabMenu(hit.index);
   }
   return Raise(OnMouseUp, index, Button, Shift, X, Y);
 }

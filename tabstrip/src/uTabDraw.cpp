@@ -19,6 +19,8 @@ constexpr int kSkin1Resource = 107;
 constexpr COLORREF kMagenta = RGB(255, 0, 255);
 constexpr COLORREF kCaptionColor = RGB(0, 0, 0);
 constexpr COLORREF kSelectedCaptionColor = RGB(4, 96, 163);
+constexpr COLORREF kSpeakerColor = RGB(64, 64, 64);
+constexpr COLORREF kMutedColor = RGB(208, 32, 32);
 // Rows of the background column in each skin.
 constexpr int kSkin0Rows = 25;
 constexpr int kSkin1Rows = 28;
@@ -236,11 +238,42 @@ void uTab::DrawOneTab(std::int32_t index, bool selected) {
                                   p.piece.h)) {
     TransBlt(m_TabBuffer, p.piece.x, p.piece.y, p.piece.w, p.piece.h, piece, 0, 0, kMagenta);
   }
-  DrawCaption(m_TabBuffer, item->Caption(), p.caption.x, p.caption.y, p.caption.w, p.caption.h);
+  tablayout::Box caption = p.caption;
+  if (ShowsSoundMark(*item)) {
+    const tablayout::Box mark =
+        tablayout::SoundMarkBox(m_TabStyle, item->Left(), item->Width(), item->HideButton());
+    caption = tablayout::CaptionBesideMark(caption, mark);
+    DrawSoundMark(*item, mark, item->Form()->Muted());
+  }
+  DrawCaption(m_TabBuffer, item->Caption(), caption.x, caption.y, caption.w, caption.h);
   if (p.glyph) {
     TransBlt(m_TabBuffer, p.glyphBox.x, p.glyphBox.y, p.glyphBox.w, p.glyphBox.h, skin,
              p.glyphSrcX, 0, kMagenta);
   }
+}
+
+void uTab::DrawSoundMark(const CTabItem&, const tablayout::Box& mark, bool muted) {
+  // A speaker of filled rows: the box, the cone widening to the right, then two sound waves,
+  // or a red cross where the waves would be when the page is muted.
+  const HBRUSH ink = CreateSolidBrush(kSpeakerColor);
+  const auto fill = [&](int x, int y, int w, int h, HBRUSH brush) {
+    const RECT r{mark.x + x, mark.y + y, mark.x + x + w, mark.y + y + h};
+    FillRect(m_TabBuffer, &r, brush);
+  };
+  fill(0, 4, 3, 4, ink);
+  for (int i = 0; i < 4; ++i) fill(3 + i, 3 - i, 1, 6 + 2 * i, ink);
+  if (muted) {
+    const HBRUSH red = CreateSolidBrush(kMutedColor);
+    for (int i = 0; i < 4; ++i) {
+      fill(8 + i, 4 + i, 1, 1, red);
+      fill(11 - i, 4 + i, 1, 1, red);
+    }
+    DeleteObject(red);
+  } else {
+    fill(8, 4, 1, 4, ink);
+    fill(10, 2, 1, 8, ink);
+  }
+  DeleteObject(ink);
 }
 
 HDC uTab::SkinPiece(HDC skin, int srcX, int srcWidth, int srcHeight, int width, int height) {

@@ -16,7 +16,7 @@ run_client_to_updater
 # The progress bar moves while the client arrives.
 wait_part_growing || fail "no download into the client's directory was seen"
 import -window root "${E2E_SHOTS:-$work}/update-progress.png" 2>/dev/null || true
-answer_end_message
+answer_end_message "软件已升至最新版本！"
 
 cmp -s "$inst/Zorvik_talmar2" "$NEXT_CLIENT_EXE" || fail "the client was not replaced"
 cmp -s "$inst/libtalmar2-web.so" "$NEXT_WEB_MODULE" || fail "the web module was not replaced"
@@ -42,7 +42,7 @@ printf 'application/x-sharedlib=test-browser.desktop\napplication/octet-stream=t
 CLIENT_BASE_URL=$base "$UPDATER_EXE" "$inst|$inst/Zorvik_talmar2" &
 updater=$!
 pids+=($updater)
-answer_end_message
+answer_end_message "软件已升至最新版本！"
 cmp -s "$inst/libtalmar2-web.so" "$NEXT_WEB_MODULE" || fail "the last file was not installed"
 [ "$(stat -c %a "$inst/libtalmar2-web.so")" = 644 ] || fail "a fetched file was made executable"
 wait_client_running || fail "the client was not started after an update whose last file is another"

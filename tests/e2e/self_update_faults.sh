@@ -13,9 +13,10 @@ start_update() {
   run_client_to_updater
 }
 
-# An end message of failure, then the previous client comes back.
+# expect_failure WHAT [TEXT]: an end message of failure (saying TEXT, when given), then the
+# previous client comes back.
 expect_failure() {
-  answer_end_message
+  answer_end_message "${2:-}"
   expect_old_client_back "$1"
 }
 
@@ -28,11 +29,13 @@ start_update
 id=$(wait_window "更新" 10)
 xdotool windowactivate --sync "$id" key --clearmodifiers alt+F4
 box=$(wait_window "提示" 10) || fail "closing the window asked nothing"
+expect_box 提示 "您是否要退出更新！"
 xdotool windowactivate --sync "$box" key --clearmodifiers alt+n
 wait_box_gone
 kill -0 "$updater" || fail "the updater ended after No"
 click_close_button
 box=$(wait_window "提示" 10) || fail "no cancel question"
+expect_box 提示 "您是否要退出更新！"
 xdotool windowactivate --sync "$box" key --clearmodifiers Return
 wait_exit "$updater" 20
 expect_old_client_back "cancel"
@@ -52,7 +55,7 @@ for case in missing empty hash unusable; do
     [ $case = unusable ] || printf 'client|%s/gamehome/talmar2/files/Zorvik_talmar2\r\n' "$base"
   } >"$work/update.txt"
   start_update
-  expect_failure "$case"
+  expect_failure "$case" "更新未能完成，已保留原有版本！"
 done
 
 # A read-only directory and a full file system, on a small tmpfs of their own.
@@ -68,10 +71,10 @@ cp "$work/update.txt" "$private_tmp/update.txt"
 CLIENT_BASE_URL=$base "$UPDATER_EXE" "$inst|$inst/Zorvik_talmar2" &
 updater=$!
 pids+=($updater)
-answer_end_message
+answer_end_message "程序目录无法写入，更新未能完成！"
 client_works "read-only: the updater" "" current
 mount -o remount,rw "$inst"
 start_update
-expect_failure "full"
+expect_failure "full" "更新未能完成，已保留原有版本！"
 [ -z "$(ls -A "$inst" | grep '^\.talmar2-update-' || true)" ] || fail "full: temporary files were left"
 echo "self update faults: ok"

@@ -14,6 +14,7 @@ for args in "" "/web"; do
   client=$!
   pids+=($client)
   box=$(wait_window "提示") || fail "no warning appeared ($args)"
+  expect_box 提示 "未能连接到服务器，请检查网络连接是否正常！"
   # The warning is the only window of the client: no splash behind it.
   n=$(xdotool search --onlyvisible --pid "$client" 2>/dev/null | wc -l)
   [ "$n" -eq 1 ] || fail "$n windows of the client are visible, expected only the warning ($args)"

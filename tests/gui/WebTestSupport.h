@@ -13,6 +13,8 @@
 #include <sstream>
 #include <string>
 
+#include "MainLoop.h"
+
 namespace webtest {
 
 // Runs script in the page and returns its value as text ("error:..." when it threw, "timeout"
@@ -43,11 +45,8 @@ inline std::string Eval(WebKitWebView* view, const std::string& script,
         r->done = true;
       },
       &result);
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!result.done && std::chrono::steady_clock::now() < deadline) {
-    g_main_context_iteration(nullptr, FALSE);
-    g_usleep(1000);
-  }
+  testsupport::RunUntil([&] { return result.done; },
+                        std::chrono::duration_cast<std::chrono::milliseconds>(limit));
   return result.done ? result.value : std::string("timeout");
 }
 

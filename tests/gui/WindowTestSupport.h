@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "MainLoop.h"
 #include "platform/gdi/Image.h"
 #include "platform/window/MessageLoop.h"
 #include "platform/window/Window.h"
@@ -127,13 +128,7 @@ class Recorder {
 
 // Keeps the main loop running until `done` holds or the time is up.
 inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (true) {
-    DoEvents();
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  return testsupport::RunUntil(done, std::chrono::milliseconds(timeoutMs));
 }
 
 // Lets the loop and the X server settle for a bounded time (for checks that nothing more came).

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "LoopbackServer.h"
+#include "MainLoop.h"
 #include "WebTestSupport.h"
 #include "WebViewGtk.h"
 #include "platform/webhost/WebBrowser.h"
@@ -36,12 +37,6 @@ void ServeHtml(LoopbackServer& server, const std::string& path, std::string html
     headers.insert(headers.end(), extra.begin(), extra.end());
     c.SendResponse(200, headers, html);
   });
-}
-
-int CountRequests(const LoopbackServer& server, const std::string& path) {
-  int n = 0;
-  for (const Request& r : server.Requests()) n += r.path == path ? 1 : 0;
-  return n;
 }
 
 int VisibleToplevels() {
@@ -138,16 +133,7 @@ class Browser : public ::testing::Test {
   // guard against hanging, not a measure of speed).
   static bool Until(const std::function<bool()>& done,
                     std::chrono::seconds limit = std::chrono::seconds(30)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    const guint tick = g_timeout_add(
-        20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    bool ok = done();
-    while (!ok && std::chrono::steady_clock::now() < deadline) {
-      g_main_context_iteration(nullptr, TRUE);
-      ok = done();
-    }
-    g_source_remove(tick);
-    return ok;
+    return testsupport::RunUntil(done, limit);
   }
 
   bool NavigateAndWait(const std::string& url) {
@@ -246,7 +232,7 @@ TEST_F(Browser, RefreshLoadsTheDocumentAgain) {
   const int before = completed;
   m_browser->Refresh();
   ASSERT_TRUE(Until([&] { return completed > before; })) << Log();
-  EXPECT_EQ(CountRequests(server, "/r"), 2);
+  EXPECT_EQ(server.Count("/r"), 2);
 
   // about:blank reloads as about:blank.
   ASSERT_TRUE(NavigateAndWait("about:blank"));
@@ -311,8 +297,8 @@ TEST_F(Browser, ClickedCommandLinkArrivesRawAndCancelKeepsTheDocument) {
   EXPECT_EQ(m_browser->DocumentURL(), login);
   EXPECT_EQ(m_browser->LocationURL(), login);
   EXPECT_EQ(completed, 1) << Log();
-  EXPECT_EQ(CountRequests(server, "/other"), 0);
-  EXPECT_EQ(CountRequests(server, "/game"), 0);
+  EXPECT_EQ(server.Count("/other"), 0);
+  EXPECT_EQ(server.Count("/game"), 0);
 }
 
 TEST_F(Browser, FormSubmissionsArriveRaw) {
@@ -390,8 +376,8 @@ TEST_F(Browser, NewWindowRequestsReachTheEventAndNoWindowOpens) {
 
   Eval("0");
   EXPECT_EQ(VisibleToplevels(), toplevels);
-  EXPECT_EQ(CountRequests(server, "/popup"), 0);
-  EXPECT_EQ(CountRequests(server, "/late"), 0);
+  EXPECT_EQ(server.Count("/popup"), 0);
+  EXPECT_EQ(server.Count("/late"), 0);
   EXPECT_EQ(Eval("document.URL"), page);
   EXPECT_EQ(completed, 1) << Log();
 }

@@ -283,16 +283,21 @@ TEST_F(LoginTest, MinimizeHidesBothAndTheTaskbarRestoresBoth) {
 TEST_F(LoginTest, SmallControlsMinimiseAndClose) {
   Open();
   const HWND bg = FormSlot<LoginBgFrm>::Get().hWnd();
+  // A click is sent only once the X server has the button under that point. After a restore
+  // the window manager maps the login window again some time after the background; on a loaded
+  // machine that took longer than any fixed pause, and the click fell on the background.
   auto clickAt = [](HWND h) {
     const RECT r = Rect(h);
-    Xdotool("mousemove " + std::to_string(r.left + r.Width() / 2) + " " +
-            std::to_string(r.top + r.Height() / 2) + " click 1");
+    const POINT centre{r.left + r.Width() / 2, r.top + r.Height() / 2};
+    Xdotool("mousemove " + std::to_string(centre.x) + " " + std::to_string(centre.y));
+    ASSERT_TRUE(WaitFor([&] { return WindowFromPoint(centre) == h; }, 15000))
+        << "the button is not what the screen shows at " << centre.x << "," << centre.y;
+    Xdotool("click 1");
   };
   clickAt(FormSlot<LoginFrm>::Get().MiniBtn());
   ASSERT_TRUE(WaitFor([bg] { return IsIconic(bg); }));
   ShowWindow(bg, SW_RESTORE);
   ASSERT_TRUE(WaitFor([bg] { return !IsIconic(bg) && IsWindowVisible(bg); }));
-  Settle(300);
   clickAt(FormSlot<LoginFrm>::Get().CloseBtn());
   ASSERT_TRUE(WaitFor([] { return !FormSlot<LoginBgFrm>::IsLoaded(); }));
   EXPECT_FALSE(FormSlot<LoginFrm>::IsLoaded());

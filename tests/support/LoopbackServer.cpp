@@ -314,6 +314,13 @@ std::vector<Request> LoopbackServer::Requests() const {
   return m_shared->requests;
 }
 
+int LoopbackServer::Count(std::string_view path) const {
+  std::lock_guard lock(m_shared->mutex);
+  int n = 0;
+  for (const Request& r : m_shared->requests) n += r.path == path ? 1 : 0;
+  return n;
+}
+
 bool LoopbackServer::WaitIdle(std::chrono::milliseconds timeout) const {
   std::unique_lock lock(m_shared->mutex);
   return m_shared->changed.wait_for(lock, timeout, [&] { return m_shared->running == 0; });

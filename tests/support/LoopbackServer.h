@@ -86,6 +86,8 @@ class LoopbackServer {
 
   // Every request received so far, in order of arrival.
   std::vector<Request> Requests() const;
+  // How many requests for `path` (without query) arrived so far.
+  int Count(std::string_view path) const;
   // Waits until no handler is running; false when that did not happen within `timeout`.
   bool WaitIdle(std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 

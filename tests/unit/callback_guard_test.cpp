@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "MainLoop.h"
 #include "platform/system/EventLog.h"
 #include "platform/window/Form.h"
 #include "platform/window/MessageLoop.h"
@@ -64,10 +65,7 @@ TEST_P(CallbackGuard, ThrowStopsAtTheBoundary) {
     KillTimer(0, id);
   });
   ASSERT_NE(after, 0u);
-  for (int i = 0; i < 200 && !later; ++i) {
-    DoEvents();
-    g_usleep(2000);
-  }
+  testsupport::RunUntil([&] { return later; }, std::chrono::seconds(1));
   SetEventLogSink(previous);
   EXPECT_TRUE(later) << "the loop stopped running callbacks";
   ASSERT_FALSE(log.empty());

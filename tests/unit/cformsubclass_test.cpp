@@ -7,10 +7,10 @@
 
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "MessageSequence.h"
 #include "platform/window/Window.h"
 
 namespace {
@@ -25,37 +25,12 @@ using platform::WM_SIZE;
 using platform::WM_USER;
 using platform::WPARAM;
 
-using Seq = std::vector<std::string>;
+using testsupport::ExpectSequence;
+using testsupport::Seq;
+constexpr auto Name = testsupport::MessageName;
 
 constexpr LRESULT kOrigResult = 7;  // what the window's own procedure returns for WM_USER
 constexpr UINT kU1 = WM_USER + 1;
-
-std::string Name(UINT m) {
-  switch (m) {
-    case WM_DESTROY:
-      return "WM_DESTROY";
-    case WM_NCDESTROY:
-      return "WM_NCDESTROY";
-    case WM_SIZE:
-      return "WM_SIZE";
-    case platform::WM_CLOSE:
-      return "WM_CLOSE";
-    default:
-      break;
-  }
-  if (m == WM_USER) return "WM_USER";
-  if (m > WM_USER && m < WM_USER + 0x1000) return "WM_USER+" + std::to_string(m - WM_USER);
-  return "msg " + std::to_string(m);
-}
-
-void ExpectSequence(const Seq& expected, const Seq& seen) {
-  auto join = [](const Seq& s) {
-    std::ostringstream out;
-    for (const std::string& line : s) out << "    " << line << "\n";
-    return out.str();
-  };
-  EXPECT_EQ(expected, seen) << "expected:\n" << join(expected) << "seen:\n" << join(seen);
-}
 
 // Opens the internal table operations to the tests.
 class FormSubclass : public cFormSubclass {

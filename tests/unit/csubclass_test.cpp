@@ -9,11 +9,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "MainLoop.h"
+#include "MessageSequence.h"
 #include "platform/system/EventLog.h"
 #include "platform/window/Window.h"
 
@@ -30,44 +31,16 @@ using platform::WM_SIZE;
 using platform::WM_USER;
 using platform::WPARAM;
 
-using Seq = std::vector<std::string>;
+using testsupport::ExpectSequence;
+using testsupport::Join;
+using testsupport::Seq;
+constexpr auto Name = testsupport::MessageName;
 
 constexpr LRESULT kOrigResult = 7;  // what the window's own procedure returns for WM_USER
 
-std::string Name(UINT m) {
-  switch (m) {
-    case WM_DESTROY:
-      return "WM_DESTROY";
-    case WM_NCDESTROY:
-      return "WM_NCDESTROY";
-    case WM_SIZE:
-      return "WM_SIZE";
-    default:
-      break;
-  }
-  if (m == WM_USER) return "WM_USER";
-  if (m > WM_USER && m < WM_USER + 0x100) return "WM_USER+" + std::to_string(m - WM_USER);
-  return "msg " + std::to_string(m);
-}
-
-std::string Join(const Seq& s) {
-  std::ostringstream out;
-  for (const std::string& line : s) out << "    " << line << "\n";
-  return out.str();
-}
-
-void ExpectSequence(const Seq& expected, const Seq& seen) {
-  EXPECT_EQ(expected, seen) << "expected:\n" << Join(expected) << "seen:\n" << Join(seen);
-}
-
 // Runs the main context until `done` holds, for at most about two seconds.
 bool PumpUntil(const std::function<bool()>& done) {
-  for (int i = 0; i < 400 && !done(); ++i) {
-    while (g_main_context_iteration(nullptr, FALSE)) {
-    }
-    if (!done()) g_usleep(5000);
-  }
-  return done();
+  return testsupport::RunUntil(done, std::chrono::seconds(2));
 }
 
 class CSubclassTest : public ::testing::Test {

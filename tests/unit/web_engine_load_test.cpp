@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "MainLoop.h"
 #include "platform/system/EventLog.h"
 #include "platform/webhost/WebBrowser.h"
 #include "platform/webhost/WebBrowserHost.h"
@@ -71,12 +72,8 @@ bool DescendantRunning(const std::string& name) {
 // Runs the loop until `done` or about `seconds` have passed; the answer is `done()`.
 template <typename Pred>
 bool PumpUntil(Pred done, double seconds) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!done() && std::chrono::steady_clock::now() < end) {
-    DoEvents();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return done();
+  return testsupport::RunUntil(done, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         std::chrono::duration<double>(seconds)));
 }
 
 class WebEngineLoad : public ::testing::Test {
@@ -152,14 +149,16 @@ TEST_F(WebEngineLoad, FirstViewLoadsEngineFromTheLoopNotWindowsOrStoreChoice) {
 }
 
 // Started ahead of any view (the client does so before its update check): the engine is loaded
-// and its network process runs without a view or a window of its own; the store is chosen for
-// good, and the first view loads its page with what was started.
+// from the loop, never in front of a first frame, and its network process runs without a view
+// or a window of its own; the store is chosen for good, and the first view loads its page with
+// what was started.
 TEST_F(WebEngineLoad, StartedAheadOfTheFirstView) {
   WebEngineOptions options;
   options.name = "engine-start-test";
   ASSERT_TRUE(InitWebEngine(options));
   StartWebEngine();
-  EXPECT_TRUE(EngineMapped());
+  EXPECT_FALSE(EngineMapped()) << "loaded before the loop could draw a frame";
+  EXPECT_TRUE(PumpUntil([] { return EngineMapped(); }, 5));
   EXPECT_FALSE(InitWebEngine(options));
   EXPECT_TRUE(PumpUntil([] { return DescendantRunning("WebKitNetwork"); }, 30));
   EXPECT_FALSE(DescendantRunning("WebKitWebProces")) << "no web process before a page loads";

@@ -11,11 +11,11 @@
 #include <array>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "MessageSequence.h"
 #include "controls/CSubclass.h"
 #include "mainwin/cFormSubclass.h"
 #include "platform/system/EventLog.h"
@@ -31,16 +31,11 @@ using platform::UINT;
 using platform::WM_USER;
 using platform::WPARAM;
 
-using Seq = std::vector<std::string>;
+using testsupport::Join;
+using testsupport::Seq;
 
 constexpr UINT kRemoveNow = WM_USER + 1;  // the window's own procedure takes hooks out on this
 constexpr platform::UINT_PTR kModuleHook = 1000;
-
-std::string Join(const Seq& s) {
-  std::ostringstream out;
-  for (const std::string& line : s) out << line << " | ";
-  return out.str();
-}
 
 struct ChainCase {
   std::string order;  // removal order of the hooks 'C', 'F' and 'M' (installed C, F, M)

@@ -4,6 +4,7 @@
 //   demo-portal [--port N] [--version TEXT] [--serial N] [--manifest FILE] [--files DIR] [--rate
 //   BYTES]
 //               [--sign-key KEY.pem] [--refuse-login] [--auto-login] [--login-delay MS]
+//               [--live DIR]
 //
 // --login-delay holds the login page back for MS milliseconds (the client's splash stays up
 // that long: tools/screenshots.sh photographs it).
@@ -17,6 +18,9 @@
 // --manifest the manifest announces --version, carries --serial (default 1) and an expiry a
 // month ahead (what a client built with a key requires) and, with --files, lists every file of
 // DIR with its SHA-256, so accepting the update installs them for real.
+//
+// --live DIR (benchmarks) makes every game server a live game: "/games/talmar2/play/N" serves
+// DIR/game.html, and "/games/talmar2/play/NAME.js" the script NAME.js of DIR.
 
 #include <libsoup/soup.h>
 
@@ -44,6 +48,7 @@ struct Portal {
   bool refuseLogin = false;  // hang up on the login page (the client then sees an empty page)
   bool autoLogin = false;    // the login page enters the first server by itself (benchmarks)
   guint loginDelayMs = 0;    // the login page is answered this late
+  std::string liveDir;       // a live game's files (benchmarks): game.html and what it loads
 };
 
 std::optional<std::string> ReadWhole(const std::string& path) {
@@ -53,6 +58,15 @@ std::optional<std::string> ReadWhole(const std::string& path) {
   std::string text(contents, size);
   g_free(contents);
   return text;
+}
+
+// A file of the live game's directory; nothing when the name is not a plain file name there.
+std::optional<std::string> LiveFile(const Portal& portal, const std::string& name) {
+  if (portal.liveDir.empty() || name.empty() || name.find('/') != std::string::npos ||
+      name[0] == '.') {
+    return {};
+  }
+  return ReadWhole(portal.liveDir + "/" + name);
 }
 
 bool PlainName(const std::string& name) {
@@ -277,6 +291,20 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
     }
     return;
   }
+  if (p.rfind("/games/talmar2/play/", 0) == 0 && p.size() > 20 && !portal->liveDir.empty()) {
+    // With a live game every server is that game; the other names are its files. Other paths
+    // below a server (a page's reports) are only printed, and answered 404.
+    const std::string name = p.substr(20);
+    const bool script = name.ends_with(".js");
+    const bool page = !script && name.find('/') == std::string::npos;
+    if (const auto body = LiveFile(*portal, page ? "game.html" : name)) {
+      Send(msg, SOUP_STATUS_OK,
+           script ? "text/javascript; charset=utf-8" : "text/html; charset=utf-8", *body);
+    } else {
+      Send(msg, SOUP_STATUS_NOT_FOUND, "text/plain", "not found\n");
+    }
+    return;
+  }
   if (p.rfind("/games/talmar2/play/", 0) == 0 && p.size() > 20) {
     Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8", GamePage(base, p.substr(20)));
     return;
@@ -306,7 +334,7 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
       "usage: demo-portal [--port N] [--version TEXT] [--serial N] [--manifest FILE] [--files "
       "DIR]\n"
       "                   [--rate BYTES] [--sign-key KEY.pem] [--refuse-login] [--auto-login]\n"
-      "                   [--login-delay MS]\n");
+      "                   [--login-delay MS] [--live DIR]\n");
   std::exit(2);
 }
 
@@ -343,6 +371,8 @@ int main(int argc, char** argv) {
       const unsigned long v = std::strtoul(argv[++i], &end, 10);
       if (*end != '\0' || v > 600000) Usage();
       portal.loginDelayMs = static_cast<guint>(v);
+    } else if (a == "--live") {
+      portal.liveDir = argv[++i];
     } else if (a == "--sign-key") {
       keyPath = argv[++i];
     } else {

@@ -11,7 +11,7 @@
 #include "platform/window/Form.h"
 
 // The updater's window: runs the update (UpdateInstall), shows its progress, asks before a
-// cancel, reports the end and opens what the run leaves to open.
+// cancel, reports the end and starts the client again (the new one or the previous one).
 class UpdateFrm : public platform::Form {
  public:
   using BForm = controls::BForm;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -22,14 +23,27 @@ class LoginFrm : public platform::Form {
   // The game address of "app://loadgame": the second "|"-piece of the address. Empty when the
   // address has no "|" or the piece is not an http or https URL; nothing is opened then.
   static std::string GameAddressOf(const std::string& url);
+  // The origin of an http or https address ("scheme://host[:port]", scheme and host in lower
+  // case, the scheme's own port left out); empty for anything else.
+  static std::string OriginOf(const std::string& url);
+  // Whether the page's commands are taken while the view's top document is `topDocument`: only
+  // on the login page's own origin, or one of the portal's other origins the build names.
+  static bool CommandsAllowedFrom(const std::string& topDocument);
 
   platform::HWND Picture1() const { return m_Picture1; }
   platform::HWND MiniBtn() const { return m_MiniBtn; }
   platform::HWND CloseBtn() const { return m_CloseBtn; }
   platform::WebBrowser& WebBrowser1() { return *m_WebBrowser1; }
 
-  // How long the login page's first load may take before it counts as unreachable.
+  // How long the login page's first load may take before it counts as unreachable: at most
+  // FirstLoadTimeoutMs; at start-up also no later than ConnectionDeadlineMs after the client
+  // started (StartedAt; the update check's wait counts in; the last of 20 s is left for the
+  // notice to show), but never less than MinFirstLoadMs.
   static inline unsigned FirstLoadTimeoutMs = 30000;
+  static inline unsigned ConnectionDeadlineMs = 19000;
+  static inline unsigned MinFirstLoadMs = 3000;
+  static inline std::chrono::steady_clock::time_point StartedAt{};
+  static unsigned FirstLoadTimeout(std::chrono::steady_clock::time_point now);
 
  protected:
   platform::CreateWindowArgs Design() override;

@@ -31,9 +31,6 @@ class UpdateJournal {
   // the end: the journal could not be written, or a rename failed and was undone.
   bool Install();
 
-  // Makes a file's data durable (before a rename gives it its name).
-  static void SyncFile(const std::string& path);
-
   enum class Recovery {
     None,      // no journal
     Busy,      // the updater that wrote it still runs

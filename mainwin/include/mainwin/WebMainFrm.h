@@ -135,5 +135,7 @@ class WebMainFrm : public platform::Form {
   int m_ExitQuestions = 0;
   // The exit question is on the screen: a further close request waits for its answer.
   bool m_Asking = false;
+  // The unload step has begun to free the controls.
+  bool m_Unloading = false;
   std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

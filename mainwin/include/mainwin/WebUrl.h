@@ -40,6 +40,10 @@ class WebUrl final : public platform::Form, public ITabForm {
   void RefreshPage() override;
   // Lets the browser go and destroys the window. Does nothing the second time.
   void Unload() override;
+  // The browser's sound and mute; the strip is told when the sound starts or stops.
+  bool PlayingAudio() override;
+  bool Muted() override;
+  void SetMuted(bool muted) override;
 
   bool Loaded() const { return m_loaded; }
   // The picture box that holds the browser, and the browser's own window inside it.

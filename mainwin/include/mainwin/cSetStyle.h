@@ -47,6 +47,9 @@ int HitTest(const platform::RECT& window, int x, int y);
 void UpdateOutline(int zone, platform::RECT& outline, int x, int y);
 // The cursor shape shown over a zone.
 platform::Cursor ZoneCursor(int zone);
+// A placement brought inside the work area: as large as it was where the area has room (a
+// smaller area makes it smaller), then moved the least that puts all of it inside.
+platform::RECT FitInside(const platform::RECT& placement, const platform::RECT& work);
 
 }  // namespace setstyle
 
@@ -71,7 +74,8 @@ class cSetStyle {
 
   // Strips the window's style to system menu + minimise box and hooks its messages.
   void SetWindowStyle(HWND hWnd);
-  // Toggles between covering the work area and the saved placement; true when the window now
+  // Toggles between covering the work area and the saved placement, fitted inside the work area
+  // as it is then (a small screen, or a panel that came meanwhile); true when the window now
   // covers the work area.
   bool CallWindowStateChange();
 

@@ -85,7 +85,8 @@ void ReplaceFileContent(const std::string& path, std::span<const std::uint8_t> b
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) ThrowErrno("cannot create " + path);
   const std::string tmp(name.data());
-  bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fchmod(fd, 0644) == 0;
+  // On disk before the rename gives it its name: a power loss leaves the old file or the new.
+  bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
   int err = errno;
   if (::close(fd) != 0 && ok) {
     ok = false;
@@ -102,6 +103,27 @@ void ReplaceFileContent(const std::string& path, std::span<const std::uint8_t> b
     errno = e;
     ThrowErrno("cannot replace " + path);
   }
+  const std::size_t slash = path.rfind('/');
+  SyncDirectory(slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash));
+}
+
+void SyncFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+void SyncDirectory(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+bool RootOnOthersPath(const std::string& path) {
+  struct stat st {};
+  return ::geteuid() == 0 && ::stat(path.c_str(), &st) == 0 && st.st_uid != 0;
 }
 
 bool FileExists(const std::string& path) {

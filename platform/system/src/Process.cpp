@@ -2,6 +2,11 @@
 
 #include "platform/system/Files.h"
 
+#include <csignal>
+#include <unistd.h>
+
+#include <cerrno>
+
 namespace platform {
 
 namespace {
@@ -16,6 +21,14 @@ void SetCommandLine(int argc, char** argv) {
 }
 const std::string& Command() {
   return Text();
+}
+
+long CurrentProcessId() {
+  return static_cast<long>(::getpid());
+}
+
+bool ProcessRuns(long pid) {
+  return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
 }
 
 }  // namespace platform

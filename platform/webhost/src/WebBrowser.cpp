@@ -93,6 +93,7 @@ struct WebBrowser::Impl {
   const WebModuleTable* m_engine = nullptr;
   WebModuleView* m_view = nullptr;
   bool m_silent = false;
+  bool m_muted = false;
   std::optional<std::string> m_pendingUrl;  // the latest Navigate before the engine's view
   bool m_navigationTrusted = false;         // of the BeforeNavigate2 being raised
 
@@ -101,6 +102,7 @@ struct WebBrowser::Impl {
   TitleChangeHandler m_titleChange;
   DocumentCompleteHandler m_documentComplete;
   NewWindowHandler m_newWindow;
+  AudioChangeHandler m_audioChange;
 };
 
 // ---- Making the engine's views ------------------------------------------------------------------
@@ -117,6 +119,7 @@ constexpr guint kMaxWaitMs = 1000;
 
 struct Waiting {
   std::vector<WebBrowser::Impl*> views;
+  bool prewarm = false;  // StartWebEngine was called and waits for the first frames too
   guint check = 0;     // the idle source of the next check
   guint deadline = 0;  // the timeout that ends the wait
   bool expired = false;
@@ -130,7 +133,7 @@ Waiting& Queue() {
 void ScheduleCheck();
 
 void OnFirstFrame() {
-  if (!Queue().views.empty()) ScheduleCheck();
+  if (!Queue().views.empty() || Queue().prewarm) ScheduleCheck();
 }
 
 bool TopLevelsDrawn() {
@@ -149,7 +152,7 @@ gboolean OnWaitExpired(gpointer) {
 gboolean OnCheck(gpointer) {
   Waiting& q = Queue();
   q.check = 0;
-  if (q.views.empty()) return G_SOURCE_REMOVE;
+  if (q.views.empty() && !q.prewarm) return G_SOURCE_REMOVE;
   if (!q.expired && !TopLevelsDrawn()) {
     if (q.deadline == 0) q.deadline = g_timeout_add(kMaxWaitMs, &OnWaitExpired, nullptr);
     return G_SOURCE_REMOVE;  // a watched window's frame, or the deadline, checks again
@@ -157,6 +160,7 @@ gboolean OnCheck(gpointer) {
   if (q.deadline != 0) g_source_remove(q.deadline);
   q.deadline = 0;
   q.expired = false;
+  if (std::exchange(q.prewarm, false)) StartWebEngineNow();
   // Making one view raises no event, so none of them can go away while this runs; views
   // queued meanwhile (none can be) would wait for the next check.
   std::vector<WebBrowser::Impl*> views = std::move(q.views);
@@ -180,7 +184,7 @@ void Enqueue(WebBrowser::Impl* view) {
 void Dequeue(WebBrowser::Impl* view) {
   Waiting& q = Queue();
   std::erase(q.views, view);
-  if (!q.views.empty()) return;
+  if (!q.views.empty() || q.prewarm) return;
   if (q.check != 0) g_source_remove(q.check);
   if (q.deadline != 0) g_source_remove(q.deadline);
   q.check = q.deadline = 0;
@@ -189,13 +193,53 @@ void Dequeue(WebBrowser::Impl* view) {
 
 }  // namespace
 
+void StartWebEngine() {
+  // Loading the engine holds the loop up for a while: not before the windows shown so far
+  // have drawn their first frame.
+  Queue().prewarm = true;
+  ScheduleCheck();
+}
+
+// ---- Sharing web processes ----------------------------------------------------------------------
+//
+// Every tab of a game shows the same site. A view made for an address of a site that another
+// view of ours already shows shares that view's web process (the engine's related views):
+// one process holds the site's code and caches once, not once per tab. The engine still gives a
+// view a process of its own when it navigates to another site.
+
+namespace {
+
+std::vector<WebBrowser::Impl*>& LiveViews() {
+  static auto* views = new std::vector<WebBrowser::Impl*>();
+  return *views;
+}
+
+// "scheme://host:port" of an http or https address; "" for anything else.
+std::string SiteOf(const std::string& url) {
+  GUri* uri = g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr);
+  if (uri == nullptr) return std::string();
+  std::string site;
+  const char* scheme = g_uri_get_scheme(uri);
+  const char* host = g_uri_get_host(uri);
+  if (scheme != nullptr && host != nullptr && *host != '\0' &&
+      (g_ascii_strcasecmp(scheme, "http") == 0 || g_ascii_strcasecmp(scheme, "https") == 0)) {
+    site = std::string(scheme) + "://" + host + ":" + std::to_string(g_uri_get_port(uri));
+  }
+  g_uri_unref(uri);
+  return site;
+}
+
+}  // namespace
+
 WebBrowser::Impl::Impl() {
   m_container = GTK_WIDGET(g_object_ref_sink(gtk_event_box_new()));
   ClaimWebEngine();
+  LiveViews().push_back(this);
   Enqueue(this);
 }
 
 WebBrowser::Impl::~Impl() {
+  std::erase(LiveViews(), this);
   if (!m_created) Dequeue(this);
   if (m_view != nullptr) m_engine->destroy(m_view);
   // Takes it out of whatever container hosts it, as the engine's view does.
@@ -207,7 +251,19 @@ void WebBrowser::Impl::CreateEngineView() {
   if (m_created) return;
   m_created = true;
   const WebModuleTable* engine = WebEngineModule();
-  WebModuleView* view = engine != nullptr ? engine->create(&Impl::OnEvent, this) : nullptr;
+  if (engine == nullptr) return;
+  WebModuleView* related = nullptr;
+  if (const std::string site = m_pendingUrl ? SiteOf(*m_pendingUrl) : std::string();
+      !site.empty()) {
+    for (Impl* other : LiveViews()) {
+      if (other == this || other->m_view == nullptr) continue;
+      if (SiteOf(Text(engine->locationUrl(other->m_view))) == site) {
+        related = other->m_view;
+        break;
+      }
+    }
+  }
+  WebModuleView* view = engine->create(&Impl::OnEvent, this, related);
   if (view == nullptr) return;
   m_engine = engine;
   m_view = view;
@@ -215,6 +271,7 @@ void WebBrowser::Impl::CreateEngineView() {
   gtk_container_add(GTK_CONTAINER(m_container), widget);
   gtk_widget_show(widget);
   m_engine->setSilent(m_view, m_silent);
+  if (m_muted) m_engine->setMuted(m_view, true);
   if (m_pendingUrl) {
     const std::string url = std::move(*m_pendingUrl);
     m_pendingUrl.reset();
@@ -236,6 +293,9 @@ void WebBrowser::Impl::OnEvent(void* owner, int event, const char* text, bool* f
     }
     case kWebEventNotice:
       LogEvent(value);
+      break;
+    case kWebEventAudioChange:
+      Call(self->m_audioChange);
       break;
     case kWebEventDownloadBegin:
       Call(self->m_downloadBegin);
@@ -302,6 +362,11 @@ void WebBrowser::SetSilent(bool silent) {
   if (m_impl->m_view != nullptr) m_impl->m_engine->setSilent(m_impl->m_view, silent);
 }
 
+std::string WebBrowser::TopDocumentURL() const {
+  if (!m_impl || m_impl->m_view == nullptr) return std::string();
+  return Text(m_impl->m_engine->topDocumentUrl(m_impl->m_view));
+}
+
 std::string WebBrowser::LocationURL() const {
   if (!m_impl || m_impl->m_view == nullptr) return std::string();
   return Text(m_impl->m_engine->locationUrl(m_impl->m_view));
@@ -333,6 +398,20 @@ void WebBrowser::SetDocumentOnContextMenuReturnsFalse() {
                               "document.oncontextmenu = function () { return false; };");
 }
 
+bool WebBrowser::PlayingAudio() const {
+  return m_impl && m_impl->m_view != nullptr && m_impl->m_engine->playingAudio(m_impl->m_view);
+}
+
+bool WebBrowser::Muted() const {
+  return m_impl && m_impl->m_muted;
+}
+
+void WebBrowser::SetMuted(bool muted) {
+  if (!m_impl) return;
+  m_impl->m_muted = muted;
+  if (m_impl->m_view != nullptr) m_impl->m_engine->setMuted(m_impl->m_view, muted);
+}
+
 bool WebBrowser::NavigationTrusted() const {
   return m_impl && m_impl->m_navigationTrusted;
 }
@@ -351,6 +430,9 @@ void WebBrowser::OnDocumentComplete(DocumentCompleteHandler handler) {
 }
 void WebBrowser::OnNewWindow(NewWindowHandler handler) {
   if (m_impl) m_impl->m_newWindow = std::move(handler);
+}
+void WebBrowser::OnAudioChange(AudioChangeHandler handler) {
+  if (m_impl) m_impl->m_audioChange = std::move(handler);
 }
 
 }  // namespace platform

@@ -136,7 +136,7 @@ void LoadModule(EngineState& state) {
 
 }  // namespace
 
-void StartWebEngine() {
+void StartWebEngineNow() {
   EngineState& state = State();
   // Once a view exists it loads the engine from the loop itself.
   if (state.tried || state.claimed) return;

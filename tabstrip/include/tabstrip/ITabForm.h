@@ -31,6 +31,13 @@ class ITabForm : public virtual Object {
   // may call back into the collection from here (a page that closes its own tab).
   virtual void Unload() = 0;
 
+  // Sound. A page that plays sound, or that was muted, gets a speaker mark on its tab; the
+  // mark and the tab's menu mute and unmute it. A page tells its strip when its sound starts or
+  // stops (Redraw). Pages without sound keep these defaults.
+  virtual bool PlayingAudio() { return false; }
+  virtual bool Muted() { return false; }
+  virtual void SetMuted(bool /*muted*/) {}
+
  protected:
   ITabForm() = default;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -91,6 +92,7 @@ struct HitTab {
   std::int32_t left = 0;
   std::int32_t width = 0;
   bool hideButton = false;
+  bool soundMark = false;  // the tab shows the speaker mark (its page has sound, or is muted)
 };
 
 // Hit codes besides tab indexes.
@@ -101,8 +103,30 @@ inline constexpr std::int32_t kHitOutside = -3;  // outside the strip's rows or 
 struct Hit {
   std::int32_t index = kHitNoTab;
   bool close = false;  // on the tab's close button
+  bool sound = false;  // on the tab's speaker mark
   friend bool operator==(const Hit&, const Hit&) = default;
 };
+
+// A rectangle as the drawing routines take it: origin and extent.
+struct Box {
+  int x = 0, y = 0, w = 0, h = 0;
+  friend bool operator==(const Box&, const Box&) = default;
+};
+
+// The speaker mark of a tab that shows one: a glyph-sized square just left of the close glyph,
+// or in the glyph's place on a tab without a close button. Its box is in the tab buffer.
+inline Box SoundMarkBox(std::int32_t tabStyle, std::int32_t left, std::int32_t width,
+                        bool hideButton) {
+  const StyleMetrics& m = Metrics(tabStyle);
+  const int glyphX = left + width - m.closeInset;
+  return {hideButton ? glyphX : glyphX - kGlyphSize - 3, m.closeTop, kGlyphSize, kGlyphSize};
+}
+
+// A caption box shortened so that it ends before the speaker mark.
+inline Box CaptionBesideMark(Box caption, const Box& mark) {
+  caption.w = std::min(caption.w, mark.x - 2 - caption.x);
+  return caption;
+}
 
 // Whether (u, y) lies on the close button of a tab, u measured from the tab area's start.
 inline bool InCloseButton(std::int32_t tabStyle, const HitTab& tab, std::int64_t u,
@@ -130,17 +154,17 @@ inline Hit HitTest(std::int32_t tabStyle, double X, double Y, std::int32_t clien
   for (std::size_t i = 0; i < tabs.size(); ++i) {
     const HitTab& t = tabs[i];
     if (u >= t.left && u <= std::int64_t{t.left} + t.width) {
-      return {static_cast<std::int32_t>(i), !t.hideButton && InCloseButton(tabStyle, t, u, y)};
+      const bool close = !t.hideButton && InCloseButton(tabStyle, t, u, y);
+      bool sound = false;
+      if (!close && t.soundMark) {
+        const Box mark = SoundMarkBox(tabStyle, t.left, t.width, t.hideButton);
+        sound = u >= mark.x && u <= mark.x + mark.w && y >= mark.y && y <= mark.y + mark.h;
+      }
+      return {static_cast<std::int32_t>(i), close, sound};
     }
   }
   return {kHitNoTab};
 }
-
-// A rectangle as the drawing routines take it: origin and extent.
-struct Box {
-  int x = 0, y = 0, w = 0, h = 0;
-  friend bool operator==(const Box&, const Box&) = default;
-};
 
 // Where one tab's parts are painted in the tab buffer, and from where in the skin.
 struct TabPaint {

@@ -151,9 +151,23 @@ class uTab final : public IuTab {
   void ComputeTabWidth();
   void LayoutTabs();
 
+  // A tab's own menu and its page's sound (uTabMenu.cpp).
+  enum TabMenuItem : platform::UINT { kMenuRefresh = 1, kMenuMute, kMenuClose };
+  // Opens the menu of the tab at the pointer: refresh, mute or unmute, close (disabled when the
+  // tab has no close button). The command comes back as WM_COMMAND.
+  void ShowTabMenu(std::int32_t index);
+  void TabMenuCommand(platform::UINT id);
+  // Mutes the tab's page when it is heard, unmutes it when muted, and redraws.
+  void ToggleMute(std::int32_t index);
+  static bool ShowsSoundMark(CTabItem& item);
+  // Draws the speaker mark of a tab that shows one into the tab buffer (uTabDraw.cpp).
+  void DrawSoundMark(const CTabItem& item, const tablayout::Box& mark, bool muted);
+
   // Page hosting.
   void AttachPage(HWND page);
   void ShowSelectedPage();
+  // Hides every page but the selected one.
+  void HideUnselectedPages();
 
   // Drawing (uTabDraw.cpp).
   void LoadSkinsAndFonts();
@@ -205,6 +219,8 @@ class uTab final : public IuTab {
   MouseRecord m_LastMouse;
   std::int32_t m_TabStyle = 0;
   HWND m_hContainerWnd = 0;
+  // The tab whose menu is open: its item, since tabs may come and go while the menu is up.
+  std::weak_ptr<CTabItem> m_MenuItem;
   std::unique_ptr<CSubclass> m_Subclass;
 
   HWND m_hWnd = 0;

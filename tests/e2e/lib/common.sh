@@ -18,6 +18,23 @@ private_tmp="$TMPDIR/talmar2-$(id -u)"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# What a message box says: each box writes its title and text on the "boxes" debug channel
+# before it shows, to the standard error this script shares with every program it starts; a
+# copy of that stream goes to $work/stderr.log, where expect_box reads it.
+export CLIENT_DEBUG=${CLIENT_DEBUG:+$CLIENT_DEBUG,}boxes
+exec 2> >(tee -a "$work/stderr.log" >&2)
+
+# expect_box TITLE TEXT: the message box shown last has that title and text.
+expect_box() {
+  local want="[boxes] $1 | $2" last=
+  for _ in $(seq 1 50); do
+    last=$(grep -a '^\[boxes\] ' "$work/stderr.log" 2>/dev/null | tail -n 1 || true)
+    [ "$last" = "$want" ] && return 0
+    sleep 0.05
+  done
+  fail "the box says \"${last#\[boxes\] }\", not \"$1 | $2\""
+}
+
 # start_portal [args...]: starts the demo portal and sets $base.
 start_portal() {
   "$DEMO_PORTAL" "$@" >"$work/portal.log" 2>&1 &

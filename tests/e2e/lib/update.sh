@@ -50,6 +50,7 @@ run_client_to_updater() {
   pids+=($client)
   local box
   box=$(wait_window "提示" 30) || fail "no update question appeared"
+  expect_box 提示 "发现有新版本，是否现在更新！"
   xdotool windowactivate --sync "$box" key --clearmodifiers Return
   wait_exit "$client" 30
   wait_window "更新" 30 >/dev/null || fail "the updater's window did not appear"
@@ -72,10 +73,12 @@ wait_part_growing() {
   return 1
 }
 
-# answer_end_message: waits for the updater's end message and confirms it.
+# answer_end_message [TEXT]: waits for the updater's end message (saying TEXT, when given) and
+# confirms it.
 answer_end_message() {
   local box
   box=$(wait_window "提示" 60) || fail "no end message appeared"
+  [ -z "${1:-}" ] || expect_box 提示 "$1"
   xdotool windowactivate --sync "$box" key --clearmodifiers Return
   wait_exit "$updater" 20
 }

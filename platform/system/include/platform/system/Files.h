@@ -38,8 +38,16 @@ class WritableFile {
 
 // Replaces the file at `path` with exactly `bytes`: written to a temporary file beside it and
 // renamed over it, so a shorter content leaves no trailing bytes, a running program of that
-// name is not disturbed, and a failed write leaves the old file whole. Throws std::system_error.
+// name is not disturbed, and a failed write leaves the old file whole. The data is flushed to
+// disk before the rename and the directory after it. Throws std::system_error.
 void ReplaceFileContent(const std::string& path, std::span<const std::uint8_t> bytes);
+
+// Makes a file's data, or a directory's entries (renames, removals), durable.
+void SyncFile(const std::string& path);
+void SyncDirectory(const std::string& path);
+
+// True when this process runs as root and `path` belongs to another user.
+bool RootOnOthersPath(const std::string& path);
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);

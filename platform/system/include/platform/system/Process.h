@@ -11,4 +11,8 @@ void SetCommandLine(int argc, char** argv);
 // The command-line text: the arguments after the program name, joined with single spaces.
 const std::string& Command();
 
+// This process's id, and whether the process `pid` runs (for records that name their writer).
+long CurrentProcessId();
+bool ProcessRuns(long pid);
+
 }  // namespace platform

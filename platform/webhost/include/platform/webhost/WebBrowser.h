@@ -16,6 +16,8 @@
 //                        raises the same events as any load).
 //   Silent               our own flag, read by the signal handlers below.
 //   LocationURL()        webkit_web_view_get_uri ("" before anything was loaded).
+//   TopDocumentURL()     webkit_web_view_get_uri as it was at the last "load-changed"
+//                        COMMITTED of the main frame.
 //   DocumentURL(),       a snapshot of document.URL and document.documentElement.innerHTML
 //   DocumentElement-     taken when the document completed (see "Snapshots" below).
 //   InnerHTML()
@@ -58,6 +60,13 @@
 //                        a web address only within a second of a button or key press of the
 //                        user in this view, once per press and at most five times a minute;
 //                        other requests are written to the event log.
+//
+//   AudioChange          "notify::is-playing-audio".
+//   PlayingAudio(),      webkit_web_view_is_playing_audio, webkit_web_view_set_is_muted.
+//   SetMuted(m)
+//
+// Views of one site share a web process: a view made for an http or https address whose site
+// (scheme, host and port) another view shows at that moment is made related to it.
 //
 // No window ever opens in the client. A new-window request raises BeforeNavigate2 (raw
 // address); unless that cancels it, NewWindow follows with the resolved address. Whatever the
@@ -127,8 +136,10 @@ struct WebEngineOptions {
 // unless the build turned it off (CLIENT_WEB_SANDBOX).
 bool InitWebEngine(const WebEngineOptions& options);
 
-// Loads the engine, makes the website-data store and starts the network process now, so that
-// they come up while the program is busy with something else; the first view uses them. (The
+// Loads the engine, makes the website-data store and starts the network process from the main
+// loop, as soon as every top-level window shown so far has drawn its first frame (as the views
+// are made, above), so that they come up while the program is busy with something else and
+// never before its first picture; the first view uses them. (The
 // engine starts a view's web process with the view's first load.) Shows nothing and reports
 // nothing: a module that cannot be loaded is reported (event log, onUnavailable) when the first
 // view or website-data call needs it, as without this call. After InitWebEngine; does nothing once
@@ -148,6 +159,7 @@ class WebBrowser {
   using TitleChangeHandler = std::function<void(const std::string& text)>;
   using DocumentCompleteHandler = std::function<void(const std::string& url)>;
   using NewWindowHandler = std::function<void(const std::string& url, bool& Processed)>;
+  using AudioChangeHandler = std::function<void()>;
 
   // A new view showing nothing; it is not placed anywhere until its owner hosts it.
   WebBrowser();
@@ -164,6 +176,10 @@ class WebBrowser {
   void SetSilent(bool silent);
 
   std::string LocationURL() const;
+  // The address of the top-level document the view shows now: set when a document's load is
+  // committed (its first bytes are in), so it never names a load that is still on its way, as
+  // LocationURL can. "" before the first document.
+  std::string TopDocumentURL() const;
   std::string DocumentURL() const;
   std::string DocumentElementInnerHTML() const;
 
@@ -179,11 +195,20 @@ class WebBrowser {
   // from trusted navigations.
   bool NavigationTrusted() const;
 
+  // Sound: whether the page plays sound now (false before the engine's view exists), and the
+  // view's own mute, kept for the life of the view (set before the engine's view, it applies
+  // from its start). A muted page goes on playing, unheard, and still counts as playing.
+  bool PlayingAudio() const;
+  bool Muted() const;
+  void SetMuted(bool muted);
+
   void OnBeforeNavigate2(BeforeNavigate2Handler handler);
   void OnDownloadBegin(DownloadBeginHandler handler);
   void OnTitleChange(TitleChangeHandler handler);
   void OnDocumentComplete(DocumentCompleteHandler handler);
   void OnNewWindow(NewWindowHandler handler);
+  // Raised when the page starts or stops playing sound.
+  void OnAudioChange(AudioChangeHandler handler);
 
   struct Impl;
 

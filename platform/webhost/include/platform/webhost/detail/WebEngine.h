@@ -31,4 +31,8 @@ bool IsDevelopmentBuild(const std::string& executableDirectory, const std::strin
 // module may not be loaded yet (views load it from the main loop, after their construction).
 void ClaimWebEngine();
 
+// What StartWebEngine does once the windows shown so far have drawn their first frame: loads the
+// module and starts the engine's network process, unless a view exists already.
+void StartWebEngineNow();
+
 }  // namespace platform

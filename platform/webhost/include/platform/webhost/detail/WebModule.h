@@ -27,6 +27,8 @@ enum WebModuleEvent : int {
   kWebEventDocumentComplete = 3,
   kWebEventNewWindow = 4,
   kWebEventNotice = 5,
+  // The page started or stopped playing sound (no text).
+  kWebEventAudioChange = 6,
 };
 typedef void (*WebModuleEventFn)(void* owner, int event, const char* text, bool* flag,
                                  bool trusted);
@@ -50,7 +52,8 @@ struct WebModuleTable {
   // The store of the process; called once, before anything else.
   void (*configure)(const WebModuleOptions* options);
 
-  WebModuleView* (*create)(WebModuleEventFn raise, void* owner);
+  // With `related` (may be nullptr) the new view shares that view's web process.
+  WebModuleView* (*create)(WebModuleEventFn raise, void* owner, WebModuleView* related);
   // No event is raised once this has been called. May be called from inside an event.
   void (*destroy)(WebModuleView* view);
   // The view's GtkWidget, owned by the view.
@@ -73,6 +76,12 @@ struct WebModuleTable {
   // Makes the store and starts the network process ahead of the first view (after configure);
   // shows nothing.
   void (*prewarm)();
+
+  // The address of the top-level document the view shows (committed), "" before the first.
+  const char* (*topDocumentUrl)(WebModuleView* view);
+  // Whether the page plays sound now; the view's own mute (the page goes on playing, unheard).
+  bool (*playingAudio)(WebModuleView* view);
+  void (*setMuted)(WebModuleView* view, bool muted);
 };
 
 typedef const WebModuleTable* (*WebModuleEntryFn)();
@@ -82,7 +91,7 @@ typedef const WebModuleTable* (*WebModuleEntryFn)();
 namespace platform {
 
 // Bumped whenever the table above changes.
-inline constexpr unsigned kWebModuleVersion = 3;
+inline constexpr unsigned kWebModuleVersion = 4;
 inline constexpr char kWebModuleEntry[] = "client_web_module";
 
 }  // namespace platform
