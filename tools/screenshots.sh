@@ -5,19 +5,24 @@
 #   tools/screenshots.sh [DIR]
 # splash.png, login.png, login-no-compositor.png, main.png (three tabs), exit-question.png,
 # update-question.png, updater.png. NOCOMPOSITOR=1 takes them without a compositor instead. BUILD_DIR selects the
-# build tree (default: build/); what is missing there is built first.
+# build tree (default: build/); what is missing there is built first. SCALE=2 takes them at a
+# window scale of 2 (GDK_SCALE=2 on a 2560 x 1600 desktop) into DIR/2x/ instead.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 out=$(realpath -m "${1:-$root/docs/screens}")
+k=${SCALE:-1}
+[ "$k" = 1 ] || [ "$k" = 2 ] || { echo "screenshots: SCALE is 1 or 2" >&2; exit 2; }
 
 if [ "${SCREENSHOTS_INSIDE:-}" != 1 ]; then
   bash "$root/tools/build.sh" Zorvik_talmar2 demo-portal >/dev/null
+  [ "$k" = 1 ] || out=$out/${k}x
   mkdir -p "$out"
-  # 1280 x 800: every window of the client fits with room around it.
+  # 1280 x 800 (logical pixels): every window of the client fits with room around it.
   # Each screen on a desktop of its own: nothing an earlier client left behind shows in it.
   for stage in splash login update main plain; do
-    SCREENSHOTS_INSIDE=1 SCREENSHOTS_STAGE=$stage DESKTOP_SCREEN=${DESKTOP_SCREEN:-1280x800x24} \
+    SCREENSHOTS_INSIDE=1 SCREENSHOTS_STAGE=$stage \
+      DESKTOP_SCREEN=${DESKTOP_SCREEN:-$((1280 * k))x$((800 * k))x24} \
       "$root/tools/with-desktop.sh" bash "$0" "$out" || { echo "screenshots: $stage failed" >&2; exit 1; }
   done
   exit 0
@@ -38,6 +43,8 @@ fail() { echo "screenshots: $*" >&2; exit 1; }
 export HOME=$work/home TMPDIR=$work/tmp XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data \
   XDG_CONFIG_HOME=$work/config GSETTINGS_BACKEND=memory
 mkdir -p "$HOME" "$TMPDIR" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
+# The toolkit's window scale: window sizes below are logical pixels times $k.
+[ "$k" = 1 ] || export GDK_SCALE=$k
 # A grey desktop behind the shaped windows (the compositor paints its own, black, over it).
 convert -size 16x16 'xc:#5a6473' "$work/desktop.png"
 display -window root "$work/desktop.png" 2>/dev/null || true
@@ -137,8 +144,8 @@ start_portal --login-delay 15000
 CLIENT_BASE_URL=$base "$client" &
 pid=$!
 pids+=($pid)
-id=$(window_of "$pid" 356) || fail "no splash"
-SETTLE=1 shoot splash "$id" 24
+id=$(window_of "$pid" $((356 * k))) || fail "no splash"
+SETTLE=1 shoot splash "$id" $((24 * k))
 stop "$pid" "$portal"
 fi
 
@@ -148,11 +155,11 @@ start_portal
 CLIENT_BASE_URL=$base "$client" &
 pid=$!
 pids+=($pid)
-id=$(window_of "$pid" 1237) || fail "no login screen"
+id=$(window_of "$pid" $((1237 * k))) || fail "no login screen"
 # The background's picture is drawn after the window shows: wait for the figure's cape.
 read -r x y < <(xwininfo -id "$id" | awk '/Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print x, y}')
 for _ in $(seq 1 60); do
-  px=$(import -window root -crop 1x1+$((x + 100))+$((y + 300)) +repage -format '%[fx:int(255*(r+g+b))]' info:)
+  px=$(import -window root -crop 1x1+$((x + 100 * k))+$((y + 300 * k)) +repage -format '%[fx:int(255*(r+g+b))]' info:)
   [ "$px" -gt 30 ] && break
   sleep 0.5
 done
@@ -180,12 +187,12 @@ CLIENT_BASE_URL=$base "$inst/Zorvik_talmar2" &
 pid=$!
 pids+=($pid)
 box=$(wait_title "提示" 30) || fail "no update question"
-splash=$(window_of "$pid" 356 5 || true)
+splash=$(window_of "$pid" $((356 * k)) 5 || true)
 if [ -n "$splash" ]; then
   # The question over the splash: one picture holding both.
-  SETTLE=1 shoot update-question "$box" 60
+  SETTLE=1 shoot update-question "$box" $((60 * k))
 else
-  SETTLE=1 shoot update-question "$box" 24
+  SETTLE=1 shoot update-question "$box" $((24 * k))
 fi
 xdotool windowactivate --sync "$box" key --clearmodifiers Return
 upd=$(wait_title "更新" 30) || fail "no updater window"
@@ -214,7 +221,7 @@ main=""
 for _ in $(seq 1 120); do
   for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true); do
     case $(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}') in
-      ''|356|1237) ;;
+      ''|$((356 * k))|$((1237 * k))) ;;
       *) main=$id ;;
     esac
   done
@@ -231,10 +238,10 @@ SETTLE=3 shoot main "$main"
 # The exit question: the main window's close button (43 x 18 pixels, 730 twips from the right
 # and 15 twips from the top).
 eval "$(xdotool getwindowgeometry --shell "$main")"
-xdotool mousemove $((X + WIDTH - 49 + 21)) $((Y + 1 + 9)) click 1
+xdotool mousemove $((X + WIDTH - (49 - 21) * k)) $((Y + (1 + 9) * k)) click 1
 box=$(wait_title "提示" 10) || fail "no exit question"
 xdotool mousemove $((X + 10)) $((Y + HEIGHT - 10))
-SETTLE=1 shoot exit-question "$box" 24
+SETTLE=1 shoot exit-question "$box" $((24 * k))
 stop "$pid" "$portal"
 fi
 
@@ -245,7 +252,7 @@ if [ "$stage" = plain ] && [ -n "$compositor" ]; then
   CLIENT_BASE_URL=$base "$client" &
   pid=$!
   pids+=($pid)
-  id=$(window_of "$pid" 1237) || fail "no login screen"
+  id=$(window_of "$pid" $((1237 * k))) || fail "no login screen"
   SETTLE=4 shoot login-no-compositor "$id"
   stop "$pid" "$portal"
 fi

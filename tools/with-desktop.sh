@@ -22,7 +22,8 @@ trap cleanup EXIT INT TERM
 
 export DISPLAY=$display
 export NO_AT_BRIDGE=1
-for _ in $(seq 1 100); do
+# Up to 20 s: a large screen on a loaded machine takes a while.
+for _ in $(seq 1 400); do
   xdpyinfo >/dev/null 2>&1 && break
   sleep 0.05
 done

@@ -4,7 +4,6 @@
 
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/Image.h"
-#include "platform/system/Resources.h"
 #include "platform/window/WindowDc.h"
 
 using namespace platform;
@@ -34,7 +33,7 @@ void Paint(HWND hwnd, const PictureState& state) {
 HWND CreatePictureBox(HWND parent, int x, int y, int width, int height, int pictureId,
                       std::uint32_t backColor, std::function<void()> onClick) {
   auto state = std::make_shared<PictureState>();
-  if (auto data = FindResourceData("PICTURE", pictureId)) state->image = Image::FromPng(*data);
+  state->image = LoadImageResource("PICTURE", pictureId);
   state->onClick = std::move(onClick);
 
   CreateWindowArgs args;

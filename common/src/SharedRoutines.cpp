@@ -19,7 +19,5 @@ void SaveResToFile(int resId, const std::string& resType, const std::string& fil
 }
 
 platform::Image LoadPngResource(int resId) {
-  const auto data = platform::FindResourceData("PNG", resId);
-  if (!data) return {};
-  return platform::Image::FromPng(*data);
+  return platform::LoadImageResource("PNG", resId);
 }

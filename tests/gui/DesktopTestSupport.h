@@ -63,6 +63,9 @@ class Background {
   }
   ~Background() { Stop(); }
   bool Running() const { return m_pid > 0; }
+  void Signal(int sig) const {
+    if (m_pid > 0) ::kill(m_pid, sig);
+  }
   void Stop() {
     if (m_pid > 0) {
       ::kill(m_pid, SIGTERM);

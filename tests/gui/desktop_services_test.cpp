@@ -454,6 +454,39 @@ TEST(DesktopServices, F10HeldByAnotherProgramLeavesTheTrayWorkingAndGrabsNothing
   EXPECT_EQ(0, Count(t.rec, t.w, WM_HOTKEY));
 }
 
+// On a Wayland session with the global-shortcuts portal, F10 is bound through the portal (a
+// minimal back end of ours on the session bus): no X grab is taken, and the portal's Activated
+// toggles the window. When the portal refuses the binding, the X grab takes over.
+TEST(DesktopServices, F10OnWaylandGoesThroughTheShortcutsPortal) {
+  Background portal({SHORTCUTS_PORTAL});
+  ASSERT_TRUE(portal.WaitForLine("ready"));
+  ::setenv("XDG_SESSION_TYPE", "wayland", 1);
+  {
+    HookedWindow t("portal hot key test");
+    ASSERT_TRUE(MainHotKeyRegistered());
+    ASSERT_TRUE(portal.WaitForLine("bind hotkey-"));
+    EXPECT_NE(portal.Output().find(" F10\n"), std::string::npos) << portal.Output();
+    Background grabber({X_HELPER, "grab-f10"});
+    EXPECT_TRUE(grabber.WaitForLine("grabbed")) << "the client holds an X grab of F10";
+    grabber.Stop();
+    for (bool visible : {false, true}) {
+      portal.Signal(SIGUSR1);
+      EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(t.w) == visible; }));
+    }
+    EXPECT_EQ(2, Count(t.rec, t.w, WM_HOTKEY));
+  }
+  portal.Signal(SIGUSR2);  // refuses from now on
+  Settle(200);
+  HookedWindow t("portal refused test");
+  ASSERT_TRUE(portal.WaitForLine("bind hotkey-"));
+  EXPECT_TRUE(WaitFor([&] {
+    Xdotool("key F10");
+    Settle(200);
+    return Count(t.rec, t.w, WM_HOTKEY) > 0;
+  }));
+  ::unsetenv("XDG_SESSION_TYPE");
+}
+
 TEST(DesktopServices, ExecuteServiceAndTheOpenSwitch) {
   Recorder rec;
   std::vector<std::string> texts;

@@ -82,11 +82,18 @@ struct Lcg {
 // ---------------------------------------------------------------------------------------------
 // Surfaces
 
+// Device pixels per logical pixel of the pictures being drawn: 1, then 2 for the pictures the
+// client shows on screens at a window scale of 2. The drawing code speaks logical pixels; a
+// canvas holds g_scale device pixels for each, and Width, Height, Row, Put and Get count device
+// pixels.
+int g_scale = 1;
+
 struct Canvas {
   cairo_surface_t* surface = nullptr;
   cairo_t* cr = nullptr;
   Canvas(cairo_format_t fmt, int w, int h) {
-    surface = cairo_image_surface_create(fmt, w, h);
+    surface = cairo_image_surface_create(fmt, w * g_scale, h * g_scale);
+    cairo_surface_set_device_scale(surface, g_scale, g_scale);
     cr = cairo_create(surface);
   }
   ~Canvas() {
@@ -109,11 +116,12 @@ struct Canvas {
   std::uint32_t Get(int x, int y) { return Row(y)[x] & 0xFFFFFF; }
 };
 
-// Fades a premultiplied ARGB surface out toward its edges: a pixel `ramp` or more pixels inside
-// keeps its value, nearer ones are scaled down smoothly, and the outermost ring becomes fully
-// transparent. Art that ends at the picture's border would otherwise show a straight cut there
-// (a faint line where a compositor blends it, a hard one where the window is cut to a shape).
+// Fades a premultiplied ARGB surface out toward its edges: a pixel `ramp` or more logical pixels
+// inside keeps its value, nearer ones are scaled down smoothly, and the outermost ring becomes
+// fully transparent. Art that ends at the picture's border would otherwise show a straight cut
+// there (a faint line where a compositor blends it, a hard one where the window is cut to a shape).
 void FadeEdges(Canvas& c, double ramp) {
+  ramp *= g_scale;
   const int w = c.Width(), h = c.Height();
   for (int y = 0; y < h; ++y) {
     std::uint32_t* row = c.Row(y);
@@ -157,6 +165,7 @@ cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned in
 
 // Box blur of all four channels of a premultiplied ARGB surface, three passes, integer only.
 void Blur(cairo_surface_t* s, int radius) {
+  radius *= g_scale;  // logical pixels
   cairo_surface_flush(s);
   int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
   int stride = cairo_image_surface_get_stride(s) / 4;
@@ -1695,6 +1704,7 @@ void DrawLoginBackground(const std::filesystem::path& out) {
 void DrawLoginPicture(const std::filesystem::path& background, int x, int y, int size, bool close,
                       const std::filesystem::path& out) {
   cairo_surface_t* bg = cairo_image_surface_create_from_png(background.c_str());
+  cairo_surface_set_device_scale(bg, g_scale, g_scale);
   Canvas c(CAIRO_FORMAT_RGB24, size, size);
   cairo_t* cr = c.cr;
   cairo_set_source_surface(cr, bg, -x, -y);
@@ -1733,9 +1743,9 @@ void DrawLoginPicture(const std::filesystem::path& background, int x, int y, int
   cairo_stroke(cr);
 
   // Outside the disc: the key colour, exactly.
-  for (int py = 0; py < size; ++py) {
-    for (int px = 0; px < size; ++px) {
-      const double dx = px + 0.5 - cx, dy = py + 0.5 - cy;
+  for (int py = 0; py < size * g_scale; ++py) {
+    for (int px = 0; px < size * g_scale; ++px) {
+      const double dx = (px + 0.5) / g_scale - cx, dy = (py + 0.5) / g_scale - cy;
       if (dx * dx + dy * dy > (r + 0.25) * (r + 0.25)) c.Put(px, py, 0xFEFEFE);
     }
   }
@@ -1758,6 +1768,13 @@ int main(int argc, char** argv) {
   DrawLoginPicture(dir / "png101.png", 1120, 130, 28, false, dir / "login-minimize.png");
   DrawLoginPicture(dir / "png101.png", 1152, 125, 34, true, dir / "login-close.png");
   DrawSplash(dir / "png102.png");
+  // The same pictures drawn for screens at a window scale of 2 (the client picks them there).
+  g_scale = 2;
+  DrawLoginBackground(dir / "png101@2x.png");
+  DrawLoginPicture(dir / "png101@2x.png", 1120, 130, 28, false, dir / "login-minimize@2x.png");
+  DrawLoginPicture(dir / "png101@2x.png", 1152, 125, 34, true, dir / "login-close@2x.png");
+  DrawSplash(dir / "png102@2x.png");
+  g_scale = 1;
   WriteIcon(dir / "icon101.ico");
   // The same icon as single pictures, for the desktop's icon theme of an installed client.
   for (int size : {16, 32, 48, 256}) {

@@ -1,9 +1,12 @@
 // Device contexts, bitmaps, brushes and the block transfers between them.
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <vector>
+
+#include <gdk/gdk.h>
 
 #include "ScreenOutline.h"
 #include "platform/gdi/Image.h"
@@ -65,14 +68,37 @@ void Hold(HGDIOBJ handle, HDC dc) {
 
 }  // namespace
 
-Surface NewSurface(int width, int height, cairo_format_t format) {
-  if (width <= 0 || height <= 0 || width > kMaxSurfaceExtent || height > kMaxSurfaceExtent ||
-      static_cast<std::int64_t>(width) * height > kMaxSurfacePixels) {
+Surface NewSurface(int width, int height, cairo_format_t format, int scale) {
+  scale = std::max(scale, 1);
+  if (width <= 0 || height <= 0 || width > kMaxSurfaceExtent / scale ||
+      height > kMaxSurfaceExtent / scale ||
+      static_cast<std::int64_t>(width) * height * scale * scale > kMaxSurfacePixels) {
     return {};
   }
-  Surface s(cairo_image_surface_create(format, width, height));
+  Surface s(cairo_image_surface_create(format, width * scale, height * scale));
   if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return {};
+  if (scale > 1) cairo_surface_set_device_scale(s.get(), scale, scale);
   return s;
+}
+
+int DeviceScale() {
+  GdkDisplay* d = gdk_display_get_default();
+  if (d == nullptr) return 1;
+  GdkMonitor* m = gdk_display_get_primary_monitor(d);
+  if (m == nullptr) m = gdk_display_get_monitor(d, 0);
+  return m != nullptr ? std::max(1, gdk_monitor_get_scale_factor(m)) : 1;
+}
+
+int SurfaceScale(cairo_surface_t* surface) {
+  double sx = 1;
+  double sy = 1;
+  cairo_surface_get_device_scale(surface, &sx, &sy);
+  return std::max(1, static_cast<int>(std::lround(sx)));
+}
+
+SIZE SurfaceLogicalSize(cairo_surface_t* surface) {
+  const int s = SurfaceScale(surface);
+  return {cairo_image_surface_get_width(surface) / s, cairo_image_surface_get_height(surface) / s};
 }
 
 GdiObject* FindObject(HGDIOBJ handle) {
@@ -147,7 +173,8 @@ namespace {
 // marked dirty on exit when written.
 class PixelAccess {
  public:
-  explicit PixelAccess(cairo_surface_t* s, bool write = true) : m_s(s), m_write(write) {
+  explicit PixelAccess(cairo_surface_t* s, bool write = true)
+      : m_s(s), m_write(write), m_scale(SurfaceScale(s)) {
     cairo_surface_flush(s);
     m_data = cairo_image_surface_get_data(s);
     m_stride = cairo_image_surface_get_stride(s);
@@ -169,6 +196,18 @@ class PixelAccess {
   SIZE Size() const { return {m_width, m_height}; }
   bool HasAlpha() const { return m_alpha; }
   bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < m_width && y < m_height; }
+  // Device pixels per logical pixel; Width, Height, Row and Contains count device pixels.
+  int Scale() const { return m_scale; }
+  // Sets the device pixels of logical pixel (x, y) through `f`.
+  template <class F>
+  void ForLogical(int x, int y, F f) {
+    for (int dy = 0; dy < m_scale; ++dy) {
+      for (int dx = 0; dx < m_scale; ++dx) {
+        if (Contains(x * m_scale + dx, y * m_scale + dy))
+          f(Row(y * m_scale + dy)[x * m_scale + dx]);
+      }
+    }
+  }
 
  private:
   cairo_surface_t* m_s;
@@ -178,8 +217,10 @@ class PixelAccess {
   int m_width = 0;
   int m_height = 0;
   bool m_alpha = false;
+  int m_scale = 1;
 };
 
+// Device pixels.
 SIZE SurfaceSize(cairo_surface_t* s) {
   return {cairo_image_surface_get_width(s), cairo_image_surface_get_height(s)};
 }
@@ -233,6 +274,18 @@ Transfer Open(HDC dst, HDC src) {
   return t;
 }
 
+RECT ScaleRect(const RECT& r, int s) {
+  return {r.left * s, r.top * s, r.right * s, r.bottom * s};
+}
+
+// A stretch in logical pixels as one between the two surfaces' device pixels.
+gdi::StretchCoords ToDevice(gdi::StretchCoords c, cairo_surface_t* src, cairo_surface_t* dst) {
+  c.dst = ScaleRect(c.dst, SurfaceScale(dst));
+  c.src = ScaleRect(c.src, SurfaceScale(src));
+  return c;
+}
+
+// The stretches below work on device pixels (coordinates from ToDevice).
 // Nearest-pixel stretch: calls put(dstPixel, srcPixel) for every destination pixel inside the
 // destination surface whose sample lies on the source surface.
 template <class Put>
@@ -311,6 +364,8 @@ void StretchSmooth(const gdi::StretchCoords& c, cairo_surface_t* srcSurface,
 
   const CairoContext context(cairo_create(dstSurface));
   cairo_t* cr = context.get();
+  const double dstScale = SurfaceScale(dstSurface);
+  cairo_scale(cr, 1 / dstScale, 1 / dstScale);  // user space = device pixels
   cairo_rectangle(cr, c.dst.left + xs.first, c.dst.top + ys.first, xs.last - xs.first,
                   ys.last - ys.first);
   cairo_clip(cr);
@@ -346,57 +401,116 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height) {
   if (hdc != 0 && FindDc(hdc) == nullptr) return 0;
   if (width < 0 || height < 0) return 0;
   if (width == 0 || height == 0) return Placeholder();
-  Surface s = NewSurface(width, height);
+  // Drawn for the desktop's windows: at their scale.
+  Surface s = NewSurface(width, height, CAIRO_FORMAT_RGB24, DeviceScale());
   if (!s) return 0;
   return AddObject(GdiObject{BitmapObject{std::move(s)}});
 }
 
 HBITMAP CreateBitmapFromImage(const Image& image) {
-  if (image.IsNull()) return 0;
-  const int w = image.Width(), h = image.Height();
-  bool opaque = true;
-  for (int y = 0; y < h && opaque; ++y) {
-    for (int x = 0; x < w; ++x) {
-      if ((image.PixelAt(x, y) >> 24) != 0xFF) {
-        opaque = false;
-        break;
-      }
+  cairo_surface_t* from = ImageSurface(image);
+  if (from == nullptr) return 0;
+  const int scale = SurfaceScale(from);
+  bool opaque = cairo_image_surface_get_format(from) != CAIRO_FORMAT_ARGB32;
+  if (!opaque) {
+    const PixelAccess in(from, false);
+    opaque = true;
+    for (int y = 0; y < in.Height() && opaque; ++y) {
+      const std::uint32_t* row = in.Row(y);
+      opaque =
+          std::all_of(row, row + in.Width(), [](std::uint32_t p) { return (p >> 24) == 0xFF; });
     }
   }
-  Surface s = NewSurface(w, h, opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32);
+  // The same pixels (premultiplied, as both hold them), at the image's scale.
+  Surface s = NewSurface(image.Width(), image.Height(),
+                         opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, scale);
   if (!s) return 0;
   {
-    PixelAccess px(s.get());
-    for (int y = 0; y < h; ++y) {
-      std::uint32_t* row = px.Row(y);
-      for (int x = 0; x < w; ++x) {
-        const std::uint32_t p = image.PixelAt(x, y);
-        const std::uint32_t a = p >> 24;
-        if (a == 0xFF) {
-          row[x] = p;
-          continue;
-        }
-        // Surfaces with alpha hold premultiplied colour.
-        auto pm = [a](std::uint32_t c) { return (c * a + 127) / 255; };
-        row[x] =
-            (a << 24) | (pm((p >> 16) & 0xFF) << 16) | (pm((p >> 8) & 0xFF) << 8) | pm(p & 0xFF);
+    const PixelAccess in(from, false);
+    PixelAccess out(s.get());
+    const int w = std::min(in.Width(), out.Width());
+    for (int y = 0; y < std::min(in.Height(), out.Height()); ++y) {
+      std::memcpy(out.Row(y), in.Row(y), static_cast<std::size_t>(w) * 4);
+      if (cairo_image_surface_get_format(from) != CAIRO_FORMAT_ARGB32) {
+        for (int x = 0; x < w; ++x) out.Row(y)[x] |= 0xFF000000U;
       }
     }
   }
   return AddObject(GdiObject{BitmapObject{std::move(s)}});
 }
 
+namespace {
+
+// The colour the skins mark see-through pixels with (TransparentBlt's key in every caller).
+constexpr std::uint32_t kSkinKey = 0xFF00FF;
+
+// A bitmap drawn at 1x, made `scale` times larger for a screen of that scale: smoothly, except
+// that key-coloured pixels stay exactly the key and are never mixed into their neighbours (a
+// mixed pixel would no longer be see-through and would show as a coloured fringe).
+HBITMAP UpscaleBitmap(HBITMAP bitmap, int scale) {
+  GdiObject* o = FindObject(bitmap);
+  auto* bmp = o != nullptr ? std::get_if<BitmapObject>(&o->data) : nullptr;
+  if (bmp == nullptr || !bmp->surface || SurfaceScale(bmp->surface.get()) != 1) return bitmap;
+  cairo_surface_t* from = bmp->surface.get();
+  const SIZE size = SurfaceSize(from);
+  Surface s = NewSurface(size.cx, size.cy, cairo_image_surface_get_format(from), scale);
+  if (!s) return bitmap;
+  {
+    const PixelAccess in(from, false);
+    PixelAccess out(s.get());
+    const auto isKey = [](std::uint32_t p) { return (p & 0x00FFFFFFU) == kSkinKey; };
+    for (int y = 0; y < out.Height(); ++y) {
+      const double v = (y + 0.5) / scale - 0.5;
+      const int y0 = static_cast<int>(std::floor(v));
+      const double fy = v - y0;
+      for (int x = 0; x < out.Width(); ++x) {
+        const std::uint32_t nearest = in.Row(y / scale)[x / scale];
+        if (isKey(nearest)) {
+          out.Row(y)[x] = nearest;
+          continue;
+        }
+        const double u = (x + 0.5) / scale - 0.5;
+        const int x0 = static_cast<int>(std::floor(u));
+        const double fx = u - x0;
+        double sum[4] = {0, 0, 0, 0};
+        double weight = 0;
+        for (int j = 0; j < 2; ++j) {
+          for (int i = 0; i < 2; ++i) {
+            const int sx = std::clamp(x0 + i, 0, size.cx - 1);
+            const int sy = std::clamp(y0 + j, 0, size.cy - 1);
+            const std::uint32_t p = in.Row(sy)[sx];
+            if (isKey(p)) continue;
+            const double w = (i != 0 ? fx : 1 - fx) * (j != 0 ? fy : 1 - fy);
+            for (int c = 0; c < 4; ++c) sum[c] += w * ((p >> (8 * c)) & 0xFF);
+            weight += w;
+          }
+        }
+        std::uint32_t p = 0;
+        for (int c = 0; c < 4; ++c) {
+          p |= static_cast<std::uint32_t>(std::lround(sum[c] / weight)) << (8 * c);
+        }
+        out.Row(y)[x] = in.HasAlpha() ? p : (p | 0xFF000000U);
+      }
+    }
+  }
+  bmp->surface = std::move(s);
+  return bitmap;
+}
+
+}  // namespace
+
 HBITMAP LoadBitmapResource(int id) {
-  auto bytes = FindResourceData("BITMAP", id);
-  if (!bytes) return 0;
-  return CreateBitmapFromImage(Image::FromPng(*bytes));
+  const HBITMAP bitmap = CreateBitmapFromImage(LoadImageResource("BITMAP", id));
+  // Drawn for 1x only: made for the screen's scale here, once, rather than at every transfer.
+  const int scale = DeviceScale();
+  return bitmap != 0 && scale > 1 ? UpscaleBitmap(bitmap, scale) : bitmap;
 }
 
 bool GetBitmapSize(HBITMAP bitmap, SIZE* size) {
   GdiObject* o = FindObject(bitmap);
   auto* bmp = o != nullptr ? std::get_if<BitmapObject>(&o->data) : nullptr;
   if (bmp == nullptr || size == nullptr) return false;
-  *size = bmp->surface ? SurfaceSize(bmp->surface.get()) : SIZE{1, 1};
+  *size = bmp->surface ? SurfaceLogicalSize(bmp->surface.get()) : SIZE{1, 1};
   return true;
 }
 
@@ -516,9 +630,17 @@ bool BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int
   // Negative extents cover the pixels left of / above the origin, unmirrored.
   auto norm = gdi::NormaliseStretch(x, y, width, height, srcX, srcY, width, height);
   if (!norm) return true;
-  auto clipped = gdi::ClipBlit({norm->dst.left, norm->dst.top, norm->src.left, norm->src.top,
-                                norm->dst.Width(), norm->dst.Height()},
-                               SurfaceSize(t.srcSurface), SurfaceSize(t.dstSurface));
+  const int scale = SurfaceScale(t.dstSurface);
+  if (SurfaceScale(t.srcSurface) != scale) {
+    // Pixels drawn for another scale (1x art on a 2x window): scaled smoothly.
+    StretchSmooth(ToDevice(*norm, t.srcSurface, t.dstSurface), t.srcSurface, t.dstSurface,
+                  CAIRO_OPERATOR_SOURCE, 1.0);
+    return true;
+  }
+  auto clipped =
+      gdi::ClipBlit({norm->dst.left * scale, norm->dst.top * scale, norm->src.left * scale,
+                     norm->src.top * scale, norm->dst.Width() * scale, norm->dst.Height() * scale},
+                    SurfaceSize(t.srcSurface), SurfaceSize(t.dstSurface));
   if (!clipped) return true;
   const gdi::BlitCoords& c = *clipped;
   const bool same = t.srcSurface == t.dstSurface;
@@ -549,6 +671,7 @@ bool StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
   if (t.dstSurface == nullptr || t.srcSurface == nullptr) return true;
   auto c = gdi::NormaliseStretch(x, y, width, height, srcX, srcY, srcWidth, srcHeight);
   if (!c) return true;
+  c = ToDevice(*c, t.srcSurface, t.dstSurface);
   if (t.dst->stretchMode == HALFTONE) {
     StretchSmooth(*c, t.srcSurface, t.dstSurface, CAIRO_OPERATOR_SOURCE, 1.0);
   } else {
@@ -568,7 +691,7 @@ bool TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int s
   auto c = gdi::NormaliseStretch(x, y, width, height, srcX, srcY, srcWidth, srcHeight);
   if (!c) return true;
   const std::uint32_t keyRgb = PixelFromColor(key) & 0x00FFFFFF;
-  StretchNearest(*c, t.srcSurface, t.dstSurface,
+  StretchNearest(ToDevice(*c, t.srcSurface, t.dstSurface), t.srcSurface, t.dstSurface,
                  [keyRgb](std::uint32_t& d, std::uint32_t s, bool da, bool sa) {
                    if ((s & 0x00FFFFFF) != keyRgb) d = CopyPixel(s, da, sa);
                  });
@@ -583,7 +706,8 @@ bool AlphaBlend(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
   if (t.dstSurface == nullptr || t.srcSurface == nullptr) return true;
   auto c = gdi::NormaliseStretch(x, y, width, height, srcX, srcY, srcWidth, srcHeight);
   if (!c) return true;
-  StretchSmooth(*c, t.srcSurface, t.dstSurface, CAIRO_OPERATOR_OVER, constantAlpha / 255.0);
+  StretchSmooth(ToDevice(*c, t.srcSurface, t.dstSurface), t.srcSurface, t.dstSurface,
+                CAIRO_OPERATOR_OVER, constantAlpha / 255.0);
   return true;
 }
 
@@ -599,8 +723,11 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
   if (s == nullptr) return 1;
   PixelAccess px(s);
   const std::uint32_t p = PixelFromColor(b->color);
-  const int x0 = std::max(rect->left, 0), x1 = std::min(rect->right, px.Width());
-  const int y0 = std::max(rect->top, 0), y1 = std::min(rect->bottom, px.Height());
+  const RECT r = ScaleRect(*rect, px.Scale());
+  const int x0 = std::max(r.left, 0);
+  const int x1 = std::min(r.right, px.Width());
+  const int y0 = std::max(r.top, 0);
+  const int y1 = std::min(r.bottom, px.Height());
   for (int y = y0; y < y1; ++y) std::fill(px.Row(y) + x0, px.Row(y) + std::max(x0, x1), p);
   return 1;
 }
@@ -610,8 +737,9 @@ COLORREF GetPixel(HDC hdc, int x, int y) {
   cairo_surface_t* s = dc != nullptr ? DcSurface(*dc) : nullptr;
   if (s == nullptr) return CLR_INVALID;
   PixelAccess px(s, false);
-  if (!px.Contains(x, y)) return CLR_INVALID;
-  return ColorFromPixel(px.Row(y)[x]);
+  const int k = px.Scale();
+  if (x < 0 || y < 0 || !px.Contains(x * k, y * k)) return CLR_INVALID;
+  return ColorFromPixel(px.Row(y * k)[static_cast<std::ptrdiff_t>(x) * k]);
 }
 
 COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
@@ -619,8 +747,9 @@ COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
   cairo_surface_t* s = dc != nullptr ? DcSurface(*dc) : nullptr;
   if (s == nullptr) return CLR_INVALID;
   PixelAccess px(s);
-  if (!px.Contains(x, y)) return CLR_INVALID;
-  px.Row(y)[x] = PixelFromColor(color);
+  const int k = px.Scale();
+  if (x < 0 || y < 0 || !px.Contains(x * k, y * k)) return CLR_INVALID;
+  px.ForLogical(x, y, [p = PixelFromColor(color)](std::uint32_t& d) { d = p; });
   return color & 0x00FFFFFF;
 }
 
@@ -634,7 +763,7 @@ bool DrawFocusRect(HDC hdc, const RECT* rect) {
   // Every pixel of the outline exactly once (the corners too), on one parity of the
   // checkerboard, so that a second drawing undoes the first.
   auto invert = [&px](int x, int y) {
-    if (((x + y) & 1) == 0 && px.Contains(x, y)) px.Row(y)[x] ^= 0x00FFFFFFu;
+    if (((x + y) & 1) == 0) px.ForLogical(x, y, [](std::uint32_t& d) { d ^= 0x00FFFFFFU; });
   };
   const int l = rect->left, t = rect->top, r = rect->right - 1, b = rect->bottom - 1;
   for (int x = l; x <= r; ++x) {

@@ -4,6 +4,9 @@
 
 #include <cstring>
 
+#include "platform/gdi/detail/GdiImpl.h"
+#include "platform/system/Resources.h"
+
 namespace platform {
 
 struct Image::Impl {
@@ -48,14 +51,36 @@ Image Image::FromPng(std::span<const std::uint8_t> bytes) {
   return image;
 }
 
+Image Image::FromPng(std::span<const std::uint8_t> bytes, int scale) {
+  Image image = FromPng(bytes);
+  if (image.m_impl && scale > 1) {
+    cairo_surface_set_device_scale(image.m_impl->surface, scale, scale);
+  }
+  return image;
+}
+
+Image LoadImageResource(std::string_view type, int id) {
+  if (detail::DeviceScale() >= 2) {
+    if (auto bytes = FindResourceData(type, id, "@2x")) {
+      Image image = Image::FromPng(*bytes, 2);
+      if (!image.IsNull()) return image;
+    }
+  }
+  auto bytes = FindResourceData(type, id);
+  return bytes ? Image::FromPng(*bytes) : Image();
+}
+
 bool Image::IsNull() const {
   return !m_impl;
 }
 int Image::Width() const {
-  return m_impl ? cairo_image_surface_get_width(m_impl->surface) : 0;
+  return m_impl ? detail::SurfaceLogicalSize(m_impl->surface).cx : 0;
 }
 int Image::Height() const {
-  return m_impl ? cairo_image_surface_get_height(m_impl->surface) : 0;
+  return m_impl ? detail::SurfaceLogicalSize(m_impl->surface).cy : 0;
+}
+int Image::Scale() const {
+  return m_impl ? detail::SurfaceScale(m_impl->surface) : 1;
 }
 
 std::uint32_t Image::PixelAt(int x, int y) const {
@@ -63,8 +88,11 @@ std::uint32_t Image::PixelAt(int x, int y) const {
   cairo_surface_flush(m_impl->surface);
   const unsigned char* data = cairo_image_surface_get_data(m_impl->surface);
   const int stride = cairo_image_surface_get_stride(m_impl->surface);
+  const int k = Scale();
   std::uint32_t px = 0;
-  std::memcpy(&px, data + y * stride + x * 4, 4);
+  const std::ptrdiff_t offset =
+      (static_cast<std::ptrdiff_t>(y) * k * stride) + (static_cast<std::ptrdiff_t>(x) * k * 4);
+  std::memcpy(&px, data + offset, 4);
   if (cairo_image_surface_get_format(m_impl->surface) == CAIRO_FORMAT_RGB24) {
     return px | 0xFF000000u;
   }

@@ -7,11 +7,13 @@
 
 namespace platform {
 
-std::optional<std::span<const std::uint8_t>> FindResourceData(std::string_view type, int id) {
+std::optional<std::span<const std::uint8_t>> FindResourceData(std::string_view type, int id,
+                                                              std::string_view variant) {
   // Each looked-up resource is kept for the life of the process, so the spans handed out stay
   // valid whether or not the bundle stores it compressed.
   static std::map<std::string, GBytes*> cache;
-  const std::string path = "/res/" + std::string(type) + "/" + std::to_string(id);
+  const std::string path =
+      "/res/" + std::string(type) + "/" + std::to_string(id) + std::string(variant);
   auto it = cache.find(path);
   if (it == cache.end()) {
     GBytes* bytes = g_resources_lookup_data(path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);

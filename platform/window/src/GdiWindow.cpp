@@ -46,11 +46,14 @@ cairo_surface_t* WindowBacking(HWND hwnd) {
   if (!GetClientRect(hwnd, &client) || client.Width() <= 0 || client.Height() <= 0) {
     return it != backings.end() ? it->second.get() : nullptr;
   }
-  if (it != backings.end() && cairo_image_surface_get_width(it->second.get()) == client.Width() &&
-      cairo_image_surface_get_height(it->second.get()) == client.Height()) {
+  // At the desktop's scale, as the bitmaps drawn for it: the window shows every device pixel.
+  const int scale = DeviceScale();
+  if (it != backings.end() &&
+      SurfaceLogicalSize(it->second.get()) == SIZE{client.Width(), client.Height()} &&
+      SurfaceScale(it->second.get()) == scale) {
     return it->second.get();
   }
-  Surface next = NewSurface(client.Width(), client.Height());
+  Surface next = NewSurface(client.Width(), client.Height(), CAIRO_FORMAT_RGB24, scale);
   if (!next) return it != backings.end() ? it->second.get() : nullptr;
   const CairoContext context(cairo_create(next.get()));
   cairo_t* cr = context.get();
@@ -128,7 +131,8 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
   ps->rcPaint = {};
   if (!GetClientRect(hwnd, &ps->rcPaint)) {
     if (cairo_surface_t* s = WindowBacking(hwnd)) {
-      ps->rcPaint = {0, 0, cairo_image_surface_get_width(s), cairo_image_surface_get_height(s)};
+      const SIZE size = SurfaceLogicalSize(s);
+      ps->rcPaint = {0, 0, size.cx, size.cy};
     }
   }
   ++Painting()[hwnd];

@@ -48,23 +48,33 @@ Region FromRects(std::vector<cairo_rectangle_int_t>& rects) {
   return Region(cairo_region_create_rectangles(rects.data(), static_cast<int>(rects.size())));
 }
 
-// Runs of pixels that `keep` accepts, row by row, as a region.
+// Runs of logical pixels that `keep` accepts, row by row, as a region. On a surface of a
+// higher scale a logical pixel counts when `keep` accepts every device pixel of it (`whole`) or
+// any of them.
 template <typename Keep>
-Region RegionOfPixels(cairo_surface_t* surface, Keep keep) {
+Region RegionOfPixels(cairo_surface_t* surface, Keep keep, bool whole) {
   cairo_surface_flush(surface);
-  const int w = cairo_image_surface_get_width(surface);
-  const int h = cairo_image_surface_get_height(surface);
+  const int k = SurfaceScale(surface);
+  const SIZE size = SurfaceLogicalSize(surface);
   const int stride = cairo_image_surface_get_stride(surface);
   const unsigned char* data = cairo_image_surface_get_data(surface);
+  const auto kept = [&](int x, int y) {
+    for (int dy = 0; dy < k; ++dy) {
+      const auto* row = reinterpret_cast<const std::uint32_t*>(
+          data + static_cast<std::ptrdiff_t>(y * k + dy) * stride);
+      for (int dx = 0; dx < k; ++dx) {
+        if (keep(row[x * k + dx]) != whole) return !whole;
+      }
+    }
+    return whole;
+  };
   std::vector<cairo_rectangle_int_t> rects;
-  for (int y = 0; y < h; ++y) {
-    const auto* row =
-        reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+  for (int y = 0; y < size.cy; ++y) {
     int x = 0;
-    while (x < w) {
-      while (x < w && !keep(row[x])) ++x;
+    while (x < size.cx) {
+      while (x < size.cx && !kept(x, y)) ++x;
       const int start = x;
-      while (x < w && keep(row[x])) ++x;
+      while (x < size.cx && kept(x, y)) ++x;
       if (x > start) rects.push_back(cairo_rectangle_int_t{start, y, x - start, 1});
     }
   }
@@ -80,19 +90,24 @@ bool Composited(GtkWidget* widget) {
 
 // The pixels of a per-pixel alpha image that are shown without a compositor.
 Region SolidRegion(cairo_surface_t* image) {
-  return RegionOfPixels(image, [](std::uint32_t px) { return (px >> 24) >= kSolidAlpha; });
+  // Whole logical pixels only: a part of one left out of the paint would show black.
+  return RegionOfPixels(
+      image, [](std::uint32_t px) { return (px >> 24) >= kSolidAlpha; }, true);
 }
 
 // Paints the opaque look of the image into `cr`, for the part in `area`: the solid pixels
 // un-premultiplied, the rest cleared. Made afresh for each paint (these windows repaint only
 // when exposed), so the window keeps no second copy of its picture.
-void PaintSolidPixels(cairo_t* cr, cairo_surface_t* image, cairo_rectangle_int_t area) {
+void PaintSolidPixels(cairo_t* cr, cairo_surface_t* image, cairo_rectangle_int_t logical) {
   cairo_surface_flush(image);
+  const int k = SurfaceScale(image);
   const int w = cairo_image_surface_get_width(image);
   const int h = cairo_image_surface_get_height(image);
   const cairo_rectangle_int_t all{0, 0, w, h};
+  cairo_rectangle_int_t area{logical.x * k, logical.y * k, logical.width * k, logical.height * k};
   if (!gdk_rectangle_intersect(&area, &all, &area)) return;
   Surface part(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, area.width, area.height));
+  cairo_surface_set_device_scale(part.get(), k, k);
   const int inStride = cairo_image_surface_get_stride(image);
   const int outStride = cairo_image_surface_get_stride(part.get());
   const unsigned char* in = cairo_image_surface_get_data(image);
@@ -119,8 +134,11 @@ void PaintSolidPixels(cairo_t* cr, cairo_surface_t* image, cairo_rectangle_int_t
   cairo_surface_mark_dirty(part.get());
   cairo_save(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  cairo_set_source_surface(cr, part.get(), area.x, area.y);
-  cairo_rectangle(cr, area.x, area.y, area.width, area.height);
+  const double x = static_cast<double>(area.x) / k;
+  const double y = static_cast<double>(area.y) / k;
+  cairo_set_source_surface(cr, part.get(), x, y);
+  cairo_rectangle(cr, x, y, static_cast<double>(area.width) / k,
+                  static_cast<double>(area.height) / k);
   cairo_fill(cr);
   cairo_restore(cr);
 }
@@ -182,14 +200,16 @@ void SetNativeShapes(GtkWidget* window, const cairo_region_t* region) {
     XShapeCombineMask(dpy, xid, ShapeInput, 0, 0, None, ShapeSet);
     return;
   }
+  // The region is in logical pixels; the X window has the window scale's device pixels.
+  const int k = std::max(1, gdk_window_get_scale_factor(gw));
   const int count = cairo_region_num_rectangles(region);
   std::vector<XRectangle> rects(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
     cairo_rectangle_int_t r;
     cairo_region_get_rectangle(region, i, &r);
-    rects[static_cast<std::size_t>(i)] =
-        XRectangle{static_cast<short>(r.x), static_cast<short>(r.y),
-                   static_cast<unsigned short>(r.width), static_cast<unsigned short>(r.height)};
+    rects[static_cast<std::size_t>(i)] = XRectangle{
+        static_cast<short>(r.x * k), static_cast<short>(r.y * k),
+        static_cast<unsigned short>(r.width * k), static_cast<unsigned short>(r.height * k)};
   }
   // cairo regions list their rectangles in y-x banded order.
   for (int kind : {ShapeBounding, ShapeInput}) {
@@ -307,16 +327,20 @@ Region ApplyColorKey(cairo_surface_t* surface, std::uint32_t colorKey) {
     }
   }
   cairo_surface_mark_dirty(surface);
-  return OpaqueRegion(surface);
+  // Whole logical pixels only: a key-coloured part of one would show black without a
+  // compositor.
+  return RegionOfPixels(
+      surface, [](std::uint32_t px) { return (px >> 24) != 0; }, true);
 }
 
 Region OpaqueRegion(cairo_surface_t* surface) {
   if (cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32) {
-    cairo_rectangle_int_t all{0, 0, cairo_image_surface_get_width(surface),
-                              cairo_image_surface_get_height(surface)};
+    const SIZE size = SurfaceLogicalSize(surface);
+    cairo_rectangle_int_t all{0, 0, size.cx, size.cy};
     return Region(cairo_region_create_rectangle(&all));
   }
-  return RegionOfPixels(surface, [](std::uint32_t px) { return (px >> 24) != 0; });
+  return RegionOfPixels(
+      surface, [](std::uint32_t px) { return (px >> 24) != 0; }, false);
 }
 
 void EnsureRgbaVisual(HWND hwnd) {
@@ -482,7 +506,8 @@ bool UpdateLayeredWindow(HWND hwnd, const Image& image) {
   if (cairo_image_surface_get_format(src) == CAIRO_FORMAT_ARGB32) {
     copy = Surface(cairo_surface_reference(src));
   } else {
-    copy = Surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
+    copy = NewSurface(w, h, CAIRO_FORMAT_ARGB32, image.Scale());
+    if (!copy) return false;
     const CairoContext cr(cairo_create(copy.get()));
     cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
     cairo_set_source_surface(cr.get(), src, 0, 0);

@@ -78,8 +78,13 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
     const auto paintKeyed = [&]() -> Surface {
       const int w = gtk_widget_get_allocated_width(widget);
       const int hgt = gtk_widget_get_allocated_height(widget);
-      Surface off(
-          cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(w, 1), std::max(hgt, 1)));
+      // At the window's scale, so that what is drawn keeps its device pixels.
+      Surface off = NewSurface(std::max(w, 1), std::max(hgt, 1), CAIRO_FORMAT_ARGB32,
+                               gtk_widget_get_scale_factor(widget));
+      if (!off) {
+        off = Surface(
+            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(w, 1), std::max(hgt, 1)));
+      }
       SendPaint(h, CairoContext(cairo_create(off.get())).get());
       if (ownKey) ApplyColorKey(off.get(), childKey);
       return off;
@@ -169,8 +174,9 @@ void KeyShapeOffscreen(HWND h, std::uint32_t colorKey) {
   if (rec == nullptr || n == nullptr || n->client == nullptr || (rec->style & WS_VISIBLE) == 0) {
     return;
   }
-  Surface off(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(n->rect.Width(), 1),
-                                         std::max(n->rect.Height(), 1)));
+  Surface off = NewSurface(std::max(n->rect.Width(), 1), std::max(n->rect.Height(), 1),
+                           CAIRO_FORMAT_ARGB32, DeviceScale());
+  if (!off) return;
   SendPaint(h, CairoContext(cairo_create(off.get())).get());
   if ((n = Native(h)) == nullptr) return;
   n->keyOpaque = ApplyColorKey(off.get(), colorKey);

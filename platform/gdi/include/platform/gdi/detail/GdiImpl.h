@@ -12,6 +12,7 @@
 #include <variant>
 
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/Image.h"
 #include "platform/gdi/detail/CairoOwners.h"
 
 namespace platform::detail {
@@ -65,7 +66,18 @@ struct DeviceContext {
 inline constexpr int kMaxSurfaceExtent = 32767;
 inline constexpr std::int64_t kMaxSurfacePixels = 64LL * 1024 * 1024;
 // An opaque 32-bit surface, black; empty when the size is out of bounds or memory runs out.
-Surface NewSurface(int width, int height, cairo_format_t format = CAIRO_FORMAT_RGB24);
+// With a scale above 1 it holds width x height logical pixels at that many device pixels each
+// way (cairo's device scale), so that drawing through cairo stays in logical coordinates.
+Surface NewSurface(int width, int height, cairo_format_t format = CAIRO_FORMAT_RGB24,
+                   int scale = 1);
+
+// The desktop's integer window scale (GDK_SCALE, or the desktop's own setting): device pixels
+// per logical pixel of new windows and of the bitmaps drawn for them. 1 without a display.
+int DeviceScale();
+// Device pixels per logical pixel of a surface (its cairo device scale, 1 by default).
+int SurfaceScale(cairo_surface_t* surface);
+// A surface's size in logical pixels.
+SIZE SurfaceLogicalSize(cairo_surface_t* surface);
 
 // Registry. Find* return nothing for dead handles.
 GdiObject* FindObject(HGDIOBJ handle);
@@ -95,3 +107,8 @@ inline COLORREF ColorFromPixel(std::uint32_t p) {
 }
 
 }  // namespace platform::detail
+
+namespace platform {
+// The image's pixels, owned by the image (with its device scale).
+cairo_surface_t* ImageSurface(const Image& image);
+}  // namespace platform

@@ -29,6 +29,7 @@
 
 #include "platform/gdi/Image.h"
 #include "platform/gdi/detail/CairoOwners.h"
+#include "platform/gdi/detail/GdiImpl.h"
 #include "platform/system/EventLog.h"
 #include "platform/system/detail/GObjectRef.h"
 #include "platform/system/detail/Guarded.h"
@@ -51,8 +52,6 @@ HWND CreateWidgetWindow(GtkWidget* widget, HWND parent, int x, int y, int width,
 // WM_ERASEBKGND or WM_PAINT sent by the layer's own drawing, nullptr otherwise. Its origin is
 // the client area's top-left corner and it is clipped to the area being painted.
 cairo_t* CurrentPaintContext(HWND hwnd);
-// The pixels of a decoded image (owned by the image).
-cairo_surface_t* ImageSurface(const Image& image);
 // True when every top-level window of ours that is mapped has drawn its first frame.
 bool AllMappedTopLevelsDrawn();
 // Called whenever a top-level window of ours draws its first frame (one listener).
