@@ -21,8 +21,9 @@ bool OpensInDefaultBrowser(std::string_view url) {
   return platform::IsHttpAddress(url);
 }
 
-std::shared_ptr<WebUrl> WebUrl::Create() {
+std::shared_ptr<WebUrl> WebUrl::Create(int session) {
   std::shared_ptr<WebUrl> page(new WebUrl());
+  page->m_session = session;
   WebUrl* raw = page.get();
   // A page asked to close by the window system unloads like any other form; the object itself
   // stays with whoever holds it.
@@ -64,6 +65,7 @@ void WebUrl::Form_Load() {
   m_Picture1 = CreateWindowEx(box);
 
   m_wb = std::make_unique<WebBrowser>();
+  m_wb->SetSession(m_session);
   m_wb->OnDownloadBegin([this] { wb_DownloadBegin(); });
   m_wb->OnTitleChange([this](const std::string& text) { wb_TitleChange(text); });
   m_wb->OnDocumentComplete([this](const std::string& url) { wb_DocumentComplete(url); });

@@ -236,7 +236,7 @@ using platform::Text;
 using platform::WebBrowser;
 
 struct WebModuleView {
-  WebModuleView(WebModuleEventFn raise, void* owner);
+  WebModuleView(WebModuleEventFn raise, void* owner, int session);
   ~WebModuleView();
   WebModuleView(const WebModuleView&) = delete;
   WebModuleView& operator=(const WebModuleView&) = delete;
@@ -343,7 +343,8 @@ bool platform::NoticeFromView(WebKitWebView* view, const std::string& line) {
   return true;
 }
 
-WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner) : m_raise(raise), m_owner(owner) {
+WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner, int session)
+    : m_raise(raise), m_owner(owner) {
   m_cancellable = GObjectRef<GCancellable>::Adopt(g_cancellable_new());
   m_content = GObjectRef<WebKitUserContentManager>::Adopt(webkit_user_content_manager_new());
   // Connect before registering, so that no message can arrive unheard.
@@ -375,7 +376,7 @@ WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner) : m_raise(rais
                                                    WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
 
   m_view = GObjectRef<WebKitWebView>::Adopt(WEBKIT_WEB_VIEW(
-      g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", platform::SharedWebContext(),
+      g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", platform::SharedWebContext(session),
                    "user-content-manager", m_content.get(), "settings", settings, nullptr)));
   g_object_unref(settings);
   g_object_set_data(G_OBJECT(m_view.get()), kViewKey, this);
@@ -762,8 +763,13 @@ void Configure(const WebModuleOptions* options) {
   if (options != nullptr) platform::ConfigureWebContext(*options);
 }
 
-WebModuleView* Create(WebModuleEventFn raise, void* owner) {
-  return new WebModuleView(raise, owner);
+void ConfigureSession(int session, const char* dataDirectory, const char* cacheDirectory) {
+  platform::ConfigureSessionContext(session, dataDirectory, cacheDirectory);
+}
+
+WebModuleView* Create(WebModuleEventFn raise, void* owner, int session) {
+  if (platform::SharedWebContext(session) == nullptr) return nullptr;
+  return new WebModuleView(raise, owner, session);
 }
 
 void Prewarm() {
@@ -812,6 +818,7 @@ void RunScript(WebModuleView* view, const char* script) {
 constexpr WebModuleTable kTable = {
     platform::kWebModuleVersion,
     &Configure,
+    &ConfigureSession,
     &Create,
     &Destroy,
     &Widget,
@@ -824,6 +831,7 @@ constexpr WebModuleTable kTable = {
     &RunScript,
     &platform::FetchWebsiteData,
     &platform::RemoveWebsiteData,
+    &platform::ClearWebsiteData,
     &Prewarm,
 };
 

@@ -248,7 +248,10 @@ void uTab::DrawOneTab(std::int32_t index, bool selected) {
                                   p.piece.h)) {
     TransBlt(m_TabBuffer, p.piece.x, p.piece.y, p.piece.w, p.piece.h, piece, 0, 0, kMagenta);
   }
-  DrawCaption(m_TabBuffer, item->Caption(), p.caption.x, p.caption.y, p.caption.w, p.caption.h);
+  const int mark = DrawSessionMark(m_TabBuffer, item->SessionMark(), p.caption.x, p.caption.y,
+                                   p.caption.h);
+  DrawCaption(m_TabBuffer, item->Caption(), p.caption.x + mark, p.caption.y, p.caption.w - mark,
+              p.caption.h);
   if (p.glyph) {
     TransBlt(m_TabBuffer, p.glyphBox.x, p.glyphBox.y, p.glyphBox.w, p.glyphBox.h, skin,
              p.glyphSrcX, 0, kMagenta);

@@ -27,6 +27,10 @@ class LoginFrm : public platform::Form {
   platform::HWND MiniBtn() const { return m_MiniBtn; }
   platform::HWND CloseBtn() const { return m_CloseBtn; }
   platform::WebBrowser& WebBrowser1() { return *m_WebBrowser1; }
+  // The website-data session of the login page and of the games it opens (0: the first
+  // account's). The next load takes the session set before it; after that, 0 again.
+  int Session() const { return m_Session; }
+  static void SessionOfNextLoad(int session) { s_NextSession = session; }
 
   // How long the login page's first load may take before it counts as unreachable.
   static inline unsigned FirstLoadTimeoutMs = 30000;
@@ -52,4 +56,6 @@ class LoginFrm : public platform::Form {
   platform::HICON m_SmallIcon = 0;
   platform::HICON m_BigIcon = 0;
   bool m_PageArrived = false;  // the login page has shown the login screen
+  int m_Session = 0;
+  static inline int s_NextSession = 0;
 };

@@ -9,6 +9,7 @@
 #include "controls/BForm.h"
 #include "controls/iButton.h"
 #include "mainwin/COrvNotifyIcon.h"
+#include "mainwin/MainKeys.h"
 #include "mainwin/cSetStyle.h"
 #include "platform/gdi/Icon.h"
 #include "platform/webhost/WebBrowser.h"
@@ -56,8 +57,9 @@ class WebMainFrm : public platform::Form {
   WebMainFrm();
   ~WebMainFrm() override;
 
-  // Opens or selects the tab of the address.
-  void SetURL(const std::string& strURL);
+  // Opens or selects the tab of the address in the website-data session (0: the first
+  // account's; every other session is another account, and its tabs carry its number).
+  void SetURL(const std::string& strURL, int session = 0);
   // Gives the window a rounded-rectangle shape from (0, 0) to (Top, Buttom) pixels (Top is the
   // right edge, Buttom the bottom edge) with X x Y corner ellipses; the window owns it.
   static void RectRgn(platform::HWND hWnd, std::int16_t Top, std::int16_t Buttom, std::int16_t X,
@@ -77,6 +79,19 @@ class WebMainFrm : public platform::Form {
   void HideRestoreCommand();
   void ClearCacheCommand();
   void UpdateCommand();
+  // A login as another account, in a website-data session of its own (up to
+  // platform::kMaxWebSessions in all); and forgetting one (never the first).
+  void AnotherAccountCommand();
+  void ForgetAccountCommand(int session);
+  // The session of each tab, left to right.
+  std::vector<int> TabSessions();
+  // The keys' commands. Tab selection by offset (wrapping round) or by place (1-8, 9 the last);
+  // closing the selected tab follows the rules of its close box.
+  void SelectTabCommand(int offset);
+  void SelectTabAtCommand(int place);
+  void CloseTabCommand();
+  // Runs a key's command; false when the key is not the window's (the page gets it).
+  bool KeyCommand(const MainKeyCommand& command);
 
   // The program menu's items (WM_COMMAND identifiers).
   enum AppMenu : platform::UINT {
@@ -86,6 +101,8 @@ class WebMainFrm : public platform::Form {
     mnuUpdate,
     mnuVersion,
     mnuExit,
+    mnuAnotherAccount,
+    mnuForgetAccount = 100,  // + the session's number
   };
 
   // True when the window may close without asking.
@@ -126,7 +143,9 @@ class WebMainFrm : public platform::Form {
 
  private:
   void CreateControls();
-  void OpenTab(const std::string& url);
+  void OpenTab(const std::string& url, int session = 0);
+  // The program menu: the items of the design, then the accounts' items.
+  void UpdateMenu();
   void Form_Resize();
   void Picture1_Resize();
 
@@ -160,6 +179,10 @@ class WebMainFrm : public platform::Form {
   std::string m_TabToolTip;
   std::vector<std::string> m_Addresses;
   int m_ExitQuestions = 0;
+  // Sessions forgotten in this run are not used again before the next: the engine may still
+  // hold their files open.
+  std::vector<int> m_ForgottenSessions;
+  bool m_Forgetting = false;  // tabs close without the last-tab rule
   // The exit question is on the screen: a further close request waits for its answer.
   bool m_Asking = false;
   std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

@@ -23,8 +23,9 @@
 // them: the item is held weakly, so a page whose tab is gone simply has nowhere to report to.
 class WebUrl final : public platform::Form, public ITabForm {
  public:
-  // A new page, loaded: its window exists (hidden) and the browser was sent to about:blank.
-  static std::shared_ptr<WebUrl> Create();
+  // A new page, loaded: its window exists (hidden) and the browser, of the website-data session
+  // given (platform::WebBrowser::SetSession), was sent to about:blank.
+  static std::shared_ptr<WebUrl> Create(int session = 0);
   // Unloads the page if it is still loaded.
   ~WebUrl() override;
 
@@ -42,6 +43,7 @@ class WebUrl final : public platform::Form, public ITabForm {
   void Unload() override;
 
   bool Loaded() const { return m_loaded; }
+  int Session() const { return m_session; }
   // The picture box that holds the browser, and the browser's own window inside it.
   platform::HWND Picture1() const { return m_Picture1; }
   platform::HWND BrowserWindow() const { return m_wbWindow; }
@@ -76,6 +78,7 @@ class WebUrl final : public platform::Form, public ITabForm {
   platform::HWND m_wbWindow = 0;
   std::unique_ptr<platform::WebBrowser> m_wb;
   bool m_loaded = false;
+  int m_session = 0;
   IuTab* m_Implement = nullptr;
   std::weak_ptr<CTabItem> m_Item;
 };

@@ -92,6 +92,7 @@ struct WebBrowser::Impl {
   const WebModuleTable* m_engine = nullptr;
   WebModuleView* m_view = nullptr;
   bool m_silent = false;
+  int m_session = 0;
   std::optional<std::string> m_pendingUrl;  // the latest Navigate before the engine's view
   bool m_navigationTrusted = false;         // of the BeforeNavigate2 being raised
 
@@ -206,7 +207,7 @@ void WebBrowser::Impl::CreateEngineView() {
   if (m_created) return;
   m_created = true;
   const WebModuleTable* engine = WebEngineModule();
-  WebModuleView* view = engine != nullptr ? engine->create(&Impl::OnEvent, this) : nullptr;
+  WebModuleView* view = engine != nullptr ? engine->create(&Impl::OnEvent, this, m_session) : nullptr;
   if (view == nullptr) return;
   m_engine = engine;
   m_view = view;
@@ -275,6 +276,16 @@ WebBrowser::WebBrowser() : m_impl(std::make_unique<Impl>()) {}
 WebBrowser::~WebBrowser() = default;
 WebBrowser::WebBrowser(WebBrowser&&) noexcept = default;
 WebBrowser& WebBrowser::operator=(WebBrowser&&) noexcept = default;
+
+void WebBrowser::SetSession(int session) {
+  // The engine's view is made for one store: once it exists (or was tried) the session stays.
+  if (!m_impl || m_impl->m_created || session < 0 || session >= kMaxWebSessions) return;
+  m_impl->m_session = session;
+}
+
+int WebBrowser::Session() const {
+  return m_impl ? m_impl->m_session : 0;
+}
 
 void WebBrowser::Navigate(const std::string& url) {
   if (!m_impl) return;

@@ -47,10 +47,14 @@ struct WebModuleTable {
   // kWebModuleVersion of the module's build; a table of another version is not used.
   unsigned version;
 
-  // The store of the process; called once, before anything else.
+  // The store of the process (session 0); called once, before anything else.
   void (*configure)(const WebModuleOptions* options);
+  // The store of another website-data session (1 to kMaxWebSessions - 1); ignored once that
+  // session's context exists.
+  void (*configureSession)(int session, const char* dataDirectory, const char* cacheDirectory);
 
-  WebModuleView* (*create)(WebModuleEventFn raise, void* owner);
+  // A view of the session's store.
+  WebModuleView* (*create)(WebModuleEventFn raise, void* owner, int session);
   // No event is raised once this has been called. May be called from inside an event.
   void (*destroy)(WebModuleView* view);
   // The view's GtkWidget, owned by the view.
@@ -66,9 +70,12 @@ struct WebModuleTable {
   // Runs the script in the current top-level document, asynchronously, result ignored.
   void (*runScript)(WebModuleView* view, const char* script);
 
-  // Website data (WebData.h types). Both wait for the engine while running the main loop.
-  void (*fetchData)(WebModuleRecordFn add, void* context);
-  bool (*removeData)(const char* const* siteNames, std::size_t count, unsigned types);
+  // Website data of a session's store (WebData.h types). Each waits for the engine while
+  // running the main loop.
+  void (*fetchData)(int session, WebModuleRecordFn add, void* context);
+  bool (*removeData)(int session, const char* const* siteNames, std::size_t count, unsigned types);
+  // Removes every kind of data of the session's store, in memory and on disk.
+  bool (*clearSession)(int session);
 
   // Makes the store and starts the network process ahead of the first view (after configure);
   // shows nothing.
@@ -82,7 +89,7 @@ typedef const WebModuleTable* (*WebModuleEntryFn)();
 namespace platform {
 
 // Bumped whenever the table above changes.
-inline constexpr unsigned kWebModuleVersion = 3;
+inline constexpr unsigned kWebModuleVersion = 4;
 inline constexpr char kWebModuleEntry[] = "client_web_module";
 
 }  // namespace platform
