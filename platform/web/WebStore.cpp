@@ -113,8 +113,7 @@ void FetchWebsiteData(int session, WebModuleRecordFn add, void* context) {
   FreeRecords(list);
 }
 
-bool RemoveWebsiteData(int session, const char* const* names, std::size_t count,
-                       unsigned types) {
+bool RemoveWebsiteData(int session, const char* const* names, std::size_t count, unsigned types) {
   const unsigned engineTypes = ToEngine(types);
   if (engineTypes == 0 || count == 0) return true;
   WebKitWebsiteDataManager* manager = Manager(session);

@@ -248,8 +248,8 @@ void uTab::DrawOneTab(std::int32_t index, bool selected) {
                                   p.piece.h)) {
     TransBlt(m_TabBuffer, p.piece.x, p.piece.y, p.piece.w, p.piece.h, piece, 0, 0, kMagenta);
   }
-  const int mark = DrawSessionMark(m_TabBuffer, item->SessionMark(), p.caption.x, p.caption.y,
-                                   p.caption.h);
+  const int mark =
+      DrawSessionMark(m_TabBuffer, item->SessionMark(), p.caption.x, p.caption.y, p.caption.h);
   DrawCaption(m_TabBuffer, item->Caption(), p.caption.x + mark, p.caption.y, p.caption.w - mark,
               p.caption.h);
   if (p.glyph) {

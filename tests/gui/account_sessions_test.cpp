@@ -58,10 +58,11 @@ class AccountSessionsPhase : public ::testing::Test {
     ASSERT_TRUE(InitWebEngine(web));
     ::setenv(kBaseUrlVariable, server.BaseUrl().c_str(), 1);
     const std::string game = server.Url("/play");
-    server.Route("/games/talmar2/dlq/", [](const testsupport::Request&, testsupport::Connection& c) {
-      c.SendResponse(200, {{"Content-Type", "text/html; charset=utf-8"}},
-                     "<!DOCTYPE html><html><body>login</body></html>");
-    });
+    server.Route("/games/talmar2/dlq/",
+                 [](const testsupport::Request&, testsupport::Connection& c) {
+                   c.SendResponse(200, {{"Content-Type", "text/html; charset=utf-8"}},
+                                  "<!DOCTYPE html><html><body>login</body></html>");
+                 });
     // Signing in sets the account's cookie and offers the game.
     server.Route("/signin", [game](const testsupport::Request& r, testsupport::Connection& c) {
       const std::string user = r.target.substr(r.target.find('=') + 1);
@@ -75,9 +76,8 @@ class AccountSessionsPhase : public ::testing::Test {
       c.SendResponse(200, {{"Content-Type", "text/html"}, {"Cache-Control", "max-age=3600"}},
                      "<!DOCTYPE html><html><head><title>game</title></head><body>g</body></html>");
     });
-    SetMessageBoxResponder([](const MessageBoxRequest& r) {
-      return (r.type & MB_YESNO) != 0 ? IDYES : IDOK;
-    });
+    SetMessageBoxResponder(
+        [](const MessageBoxRequest& r) { return (r.type & MB_YESNO) != 0 ? IDYES : IDOK; });
     FormRuntime::SetLastFormUnloadedHandler([] {});
     TheMainWindowHost().showLogin = ShowAnotherLogin;
     TheMainWindowHost().showAccountLogin = ShowAccountLogin;
@@ -184,8 +184,8 @@ TEST(AccountSessions, SideBySideAcrossARestart) {
   const std::string store = std::string(std::getenv("TEST_ROOT")) + "/store";
   const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
   for (const char* phase : {"1", "2"}) {
-    const std::string command = std::string(kStoreVariable) + "='" + store + "' " +
-                                kPhaseVariable + "=" + phase + " '" + self +
+    const std::string command = std::string(kStoreVariable) + "='" + store + "' " + kPhaseVariable +
+                                "=" + phase + " '" + self +
                                 "' --gtest_filter=AccountSessionsPhase.Run";
     EXPECT_EQ(0, Shell(command + " > " + store + "-phase" + phase + ".log 2>&1"))
         << phase << "\n"

@@ -37,13 +37,12 @@ class MainWindowKeys : public ::testing::Test {
     PointerAway();
     ::setenv(kBaseUrlVariable, server.BaseUrl().c_str(), 1);
     for (int n = 1; n <= 3; ++n) {
-      server.Route("/play/" + std::to_string(n),
-                   [n](const testsupport::Request&, testsupport::Connection& c) {
-                     c.SendResponse(200,
-                                    {{"Content-Type", "text/html; charset=utf-8"},
-                                     {"Cache-Control", "no-store"}},
-                                    GamePage(n));
-                   });
+      server.Route("/play/" + std::to_string(n), [n](const testsupport::Request&,
+                                                     testsupport::Connection& c) {
+        c.SendResponse(
+            200, {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-store"}},
+            GamePage(n));
+      });
     }
     server.Route("/key", [](const testsupport::Request&, testsupport::Connection& c) {
       c.SendResponse(204, {}, "");
@@ -151,8 +150,8 @@ TEST_F(MainWindowKeys, ChordsReachTheWindowThroughAFocusedPageAndOtherKeysThePag
     const char* keys;
     int selected;
   };
-  const Step steps[] = {{"ctrl+Tab", 0},       {"ctrl+Tab", 1},  {"ctrl+shift+Tab", 0},
-                        {"ctrl+shift+Tab", 2}, {"ctrl+1", 0},    {"ctrl+9", 2},
+  const Step steps[] = {{"ctrl+Tab", 0},       {"ctrl+Tab", 1}, {"ctrl+shift+Tab", 0},
+                        {"ctrl+shift+Tab", 2}, {"ctrl+1", 0},   {"ctrl+9", 2},
                         {"ctrl+2", 1},         {"ctrl+8", 1}};
   for (const Step& s : steps) {
     Xdotool(std::string("key ") + s.keys);

@@ -207,7 +207,8 @@ void WebBrowser::Impl::CreateEngineView() {
   if (m_created) return;
   m_created = true;
   const WebModuleTable* engine = WebEngineModule();
-  WebModuleView* view = engine != nullptr ? engine->create(&Impl::OnEvent, this, m_session) : nullptr;
+  WebModuleView* view =
+      engine != nullptr ? engine->create(&Impl::OnEvent, this, m_session) : nullptr;
   if (view == nullptr) return;
   m_engine = engine;
   m_view = view;
