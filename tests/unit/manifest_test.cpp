@@ -137,8 +137,7 @@ TEST(UpdaterCommandLine, DirectoryBarExecutable) {
   EXPECT_EQ(UpdaterCommandLine("/opt/game/Zorvik_talmar2"),
             "/opt/game|/opt/game/Zorvik_talmar2");
   EXPECT_EQ(UpdaterCommandLine("/Zorvik_talmar2"), "/|/Zorvik_talmar2");
-  EXPECT_EQ(UpdaterCommandLine("/home/u/我的 游戏/client"),
-            "/home/u/我的 游戏|/home/u/我的 游戏/client");
+  EXPECT_EQ(UpdaterCommandLine("/home/u/我的 游戏/client"), "/home/u/我的 游戏|/home/u/我的 游戏/client");
 }
 
 }  // namespace

@@ -205,8 +205,8 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
   }
   // The base address the client used, so that pages can name the game addresses in full.
   GUri* uri = soup_server_message_get_uri(msg);
-  const std::string base = std::string(g_uri_get_scheme(uri)) + "://" + g_uri_get_host(uri) + ":" +
-                           std::to_string(g_uri_get_port(uri));
+  const std::string base = std::string(g_uri_get_scheme(uri)) + "://" + g_uri_get_host(uri) +
+                           ":" + std::to_string(g_uri_get_port(uri));
   if (p == "/games/talmar2/dlq/") {
     if (portal->refuseLogin) {
       GIOStream* stream = soup_server_message_steal_connection(msg);
