@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "common/CheckUpdate.h"
+#include "common/ManifestVersion.h"
 
 namespace {
 

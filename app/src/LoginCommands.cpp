@@ -2,6 +2,7 @@
 
 #include "app/LoginFrm.h"
 
+#include "common/UpdateHandOver.h"
 #include "platform/system/AsciiText.h"
 
 LoginFrm::Command LoginFrm::CommandOf(const std::string& url) {
@@ -12,10 +13,7 @@ LoginFrm::Command LoginFrm::CommandOf(const std::string& url) {
 }
 
 std::string LoginFrm::GameAddressOf(const std::string& url) {
-  const std::size_t first = url.find('|');
-  if (first == std::string::npos) return {};
-  const std::size_t second = url.find('|', first + 1);
-  std::string game =
-      url.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
-  return platform::IsHttpAddress(game) ? game : std::string();
+  const auto fields = SplitAtBars(url);
+  if (fields.size() < 2) return {};
+  return platform::IsHttpAddress(fields[1]) ? std::string(fields[1]) : std::string();
 }

@@ -27,6 +27,9 @@
 
 namespace {
 
+using controls::BForm;
+using controls::iButton;
+
 std::atomic<bool> g_counting{false};
 long g_wakeups = 0;
 long g_timerWakeups = 0;

@@ -2,34 +2,32 @@
 
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <sstream>
 
+#include "common/ManifestVersion.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
+#include "common/UpdateHandOver.h"
 #include "common/UpdateManifest.h"
-#include "platform/desktop/MessageBox.h"
-#include "platform/desktop/Shell.h"
-#include "platform/system/Crypto.h"
 #include "platform/system/EventLog.h"
 #include "platform/system/Files.h"
+#include "platform/desktop/MessageBox.h"
 #include "platform/window/MessageLoop.h"
-
-std::string UpdaterCommandLine(const std::string& executablePath) {
-  std::string dir = executablePath.substr(0, executablePath.rfind('/'));
-  if (dir.empty()) dir = "/";
-  const std::string name = executablePath.substr(executablePath.rfind('/') + 1);
-  return dir + "|" + (dir == "/" ? dir : dir + "/") + name;
-}
+#include "platform/desktop/Shell.h"
 
 namespace {
 
-// Fetches `url` to `path` + ".part"; true when it arrived whole (the caller then puts it in
-// place). A failed fetch leaves nothing behind.
-bool FetchToPart(COrvDownLoadFile& downloader, const std::string& url, const std::string& path) {
-  const std::string part = path + ".part";
-  if (downloader.DownLoadFile(url, part, true, false)) return true;
-  platform::RemoveFile(part);
-  return false;
+// Fetches `url` to a name of this process beside `path` ("update.txt.part-XXXXXX": two clients
+// checking at once never mix their downloads); the name when it arrived whole (the caller then
+// puts it in place). A failed fetch leaves nothing behind.
+std::optional<std::string> FetchToPart(COrvDownLoadFile& downloader, const std::string& url,
+                                       const std::string& path) {
+  const auto part = platform::CreateUniqueFile(path + ".part-");
+  if (!part) return {};
+  if (downloader.DownLoadFile(url, *part, true, false)) return part;
+  platform::RemoveFile(*part);
+  return {};
 }
 
 void Report(const std::string& logLine, const char* text) {
@@ -42,14 +40,32 @@ void Report(const std::string& logLine, const char* text) {
 void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloader,
                  const UpdateCheckHooks& hooks) {
   std::string tempDir;
+  std::string manifestPath;
   try {
     tempDir = GetTempDir();
+    manifestPath = KeptManifestPath();
   } catch (const std::exception& e) {
     platform::LogEvent(std::string("update check: ") + e.what());
     return;
   }
-  const std::string manifestPath = tempDir + "update.txt";
-  const std::string signaturePath = manifestPath + ".sig";
+  const std::string signaturePath = SignaturePathOf(manifestPath);
+  // A client installed where its user cannot write (system-wide, a read-only mount) is updated
+  // by the package manager, never by us.
+  std::string clientDir = hooks.clientDirectory.value_or(platform::ExecutablePath());
+  if (!hooks.clientDirectory) clientDir = clientDir.substr(0, clientDir.rfind('/'));
+  if (!ClientDirectoryWritable(clientDir.empty() ? "/" : clientDir)) {
+    static bool logged = false;
+    if (!logged) {
+      platform::LogEvent("update check: " + clientDir +
+                         " cannot be written; updates come from the package manager");
+      logged = true;
+    }
+    if (mode == ButtonMode) {
+      platform::MessageBox("客户端所在目录无法写入，请通过系统的软件包管理器更新。", "提示",
+                           platform::MB_OK | platform::MB_ICONEXCLAMATION);
+    }
+    return;
+  }
   const std::string publicKey = hooks.publicKey.value_or(UpdatePublicKey());
   const std::string ownVersion = AppVersion();
 
@@ -58,37 +74,26 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
   downloader->m_DeadlineSeconds = kManifestDeadlineSeconds;
   // The result only decides whether the fresh copy replaces the one there: a manifest left by
   // an earlier run is read as well.
-  if (FetchToPart(*downloader, UpdateListUrl(), manifestPath)) {
+  if (const auto manifestPart = FetchToPart(*downloader, UpdateListUrl(), manifestPath)) {
     if (publicKey.empty()) {
-      platform::RenameFile(manifestPath + ".part", manifestPath);
-    } else if (FetchToPart(*downloader, UpdateSignatureUrl(), signaturePath)) {
+      platform::RenameFile(*manifestPart, manifestPath);
+    } else if (const auto signaturePart =
+                   FetchToPart(*downloader, UpdateSignatureUrl(), signaturePath)) {
       // Signature first: a pair broken by a crash in between fails to verify, never the reverse.
-      platform::RenameFile(signaturePath + ".part", signaturePath);
-      platform::RenameFile(manifestPath + ".part", manifestPath);
+      platform::RenameFile(*signaturePart, signaturePath);
+      platform::RenameFile(*manifestPart, manifestPath);
     } else {
       // An unsigned manifest is never taken; an earlier signed pair may still be read.
-      platform::RemoveFile(manifestPath + ".part");
+      platform::RemoveFile(*manifestPart);
       platform::LogEvent("update check: the manifest has no signature and is refused");
     }
   }
-  if (!platform::FileExists(manifestPath)) return;
-
-  bool tooLarge = false;
-  const auto content = platform::ReadFileLimited(manifestPath, kMaxManifestBytes, &tooLarge);
-  if (!content) {
-    if (tooLarge) platform::LogEvent("update check: the manifest is too large and is ignored");
-    return;
+  const KeptManifest kept = ReadKeptManifest(manifestPath, CurrentTrust(publicKey));
+  if (kept.status == KeptManifest::Status::Refused) {
+    platform::LogEvent("update check: " + kept.reason + "; no update is offered");
   }
-  if (!publicKey.empty()) {
-    const auto signature = platform::ReadFileLimited(signaturePath, 1024);
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(content->data());
-    if (!signature || !platform::VerifyEd25519({bytes, content->size()}, *signature, publicKey)) {
-      platform::LogEvent(
-          "update check: the manifest's signature does not verify; no update is offered");
-      return;
-    }
-  }
-  std::istringstream manifest(*content);
+  if (kept.status != KeptManifest::Status::Usable) return;
+  std::istringstream manifest(kept.text);
   const ManifestVersion version = ReadManifestVersion(manifest);
   if (!version.found) return;
 

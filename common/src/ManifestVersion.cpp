@@ -1,10 +1,11 @@
-// The manifest's version line, read as a stream (declared in CheckUpdate.h): plain text rules,
-// kept apart from the check so that they can be exercised on their own.
+// The manifest's version line, read as a stream: plain text rules, kept apart from the check so
+// that they can be exercised on their own.
+
+#include "common/ManifestVersion.h"
 
 #include <istream>
 #include <string>
 
-#include "common/CheckUpdate.h"
 #include "platform/system/AsciiText.h"
 
 namespace {

@@ -1,5 +1,6 @@
 #include "common/UpdateManifest.h"
 
+#include "common/UpdateHandOver.h"
 #include "platform/system/AsciiText.h"
 
 namespace {
@@ -37,13 +38,11 @@ ManifestFileLine ReadManifestFileLine(std::string_view line) {
     r.kind = ManifestFileLine::Kind::Version;
     return r;
   }
-  std::vector<std::string_view> fields;
-  for (std::size_t start = 0;;) {
-    const std::size_t bar = line.find('|', start);
-    fields.push_back(line.substr(start, bar == std::string_view::npos ? bar : bar - start));
-    if (bar == std::string_view::npos) break;
-    start = bar + 1;
+  if (line.starts_with("serial=") || line.starts_with("expires=")) {
+    r.kind = ManifestFileLine::Kind::Field;
+    return r;
   }
+  const std::vector<std::string_view> fields = SplitAtBars(line);
   if (fields.size() < 2) return Refuse("no address field");
   const std::string_view url = Trim(fields[1]);
   if (!platform::IsHttpAddress(url)) {

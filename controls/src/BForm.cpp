@@ -62,6 +62,8 @@ std::optional<std::uint32_t> ParseColorText(const std::string& text) {
 
 namespace bform = controls::bform;
 
+namespace controls {
+
 namespace {
 
 // Copies the pieces from the sprite onto a DC, each at its own size, clipped by both surfaces.
@@ -194,7 +196,7 @@ void BForm::OnResize() {
 
 void BForm::OnMouseDown(short& button, short& shift, float& x, float& y) {
   MousePointer(Cursor::Arrow);
-  if (button == controls::vbLeftButton) {
+  if (button == controls::kLeftButton) {
     // Hand the press to the window manager: it moves frmHwnd with the pointer until release.
     ReleaseCapture();
     POINT pt;
@@ -213,3 +215,5 @@ void BForm::OnMouseMove(short& button, short& shift, float& x, float& y) {
 void BForm::OnDblClick() {
   if (DblClick) DblClick();
 }
+
+}  // namespace controls

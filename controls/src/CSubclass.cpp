@@ -9,6 +9,8 @@
 #include "platform/system/EventLog.h"
 #include "platform/window/WindowSubclass.h"
 
+namespace controls {
+
 namespace {
 
 using platform::HWND;
@@ -348,3 +350,5 @@ std::shared_ptr<CSubclass::SubclassHook> CSubclass::zMap_VFunction(HWND hWnd, bo
   if (!silent && !m_registry->empty()) LogError(kRoutine, "Thunk type for  does not exist");
   return nullptr;
 }
+
+}  // namespace controls

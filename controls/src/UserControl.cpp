@@ -32,16 +32,16 @@ void Trace(const char* what, UINT msg) {
 
 short ShiftFromKeys(WPARAM keys) {
   short s = 0;
-  if (keys & MK_SHIFT) s |= vbShiftMask;
-  if (keys & MK_CONTROL) s |= vbCtrlMask;
+  if (keys & MK_SHIFT) s |= kShiftMask;
+  if (keys & MK_CONTROL) s |= kCtrlMask;
   return s;
 }
 
 short ButtonsFromKeys(WPARAM keys) {
   short b = 0;
-  if (keys & MK_LBUTTON) b |= vbLeftButton;
-  if (keys & MK_RBUTTON) b |= vbRightButton;
-  if (keys & MK_MBUTTON) b |= vbMiddleButton;
+  if (keys & MK_LBUTTON) b |= kLeftButton;
+  if (keys & MK_RBUTTON) b |= kRightButton;
+  if (keys & MK_MBUTTON) b |= kMiddleButton;
   return b;
 }
 
@@ -166,28 +166,28 @@ LRESULT UserControl::ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
       HandleMouseMove(wParam, lParam);
       return 0;
     case WM_LBUTTONDOWN:
-      HandleButtonDown(vbLeftButton, wParam, lParam);
+      HandleButtonDown(kLeftButton, wParam, lParam);
       return 0;
     case WM_RBUTTONDOWN:
-      HandleButtonDown(vbRightButton, wParam, lParam);
+      HandleButtonDown(kRightButton, wParam, lParam);
       return 0;
     case WM_MBUTTONDOWN:
-      HandleButtonDown(vbMiddleButton, wParam, lParam);
+      HandleButtonDown(kMiddleButton, wParam, lParam);
       return 0;
     case WM_LBUTTONUP:
-      HandleButtonUp(vbLeftButton, wParam, lParam);
+      HandleButtonUp(kLeftButton, wParam, lParam);
       return 0;
     case WM_RBUTTONUP:
-      HandleButtonUp(vbRightButton, wParam, lParam);
+      HandleButtonUp(kRightButton, wParam, lParam);
       return 0;
     case WM_MBUTTONUP:
-      HandleButtonUp(vbMiddleButton, wParam, lParam);
+      HandleButtonUp(kMiddleButton, wParam, lParam);
       return 0;
     case WM_LBUTTONDBLCLK:
-      HandleDoubleClick(vbLeftButton);
+      HandleDoubleClick(kLeftButton);
       return 0;
     case WM_RBUTTONDBLCLK:
-      HandleDoubleClick(vbRightButton);
+      HandleDoubleClick(kRightButton);
       return 0;
     case WM_CAPTURECHANGED:
       // The capture went elsewhere (a window drag, another control): the presses are over.
@@ -286,9 +286,9 @@ short UserControl::KeyShift() const { return m_modifiers; }
 
 void UserControl::HandleKey(bool down, WPARAM vk) {
   short bit = 0;
-  if (vk == VK_SHIFT) bit = vbShiftMask;
-  if (vk == VK_CONTROL) bit = vbCtrlMask;
-  if (vk == VK_MENU) bit = vbAltMask;
+  if (vk == VK_SHIFT) bit = kShiftMask;
+  if (vk == VK_CONTROL) bit = kCtrlMask;
+  if (vk == VK_MENU) bit = kAltMask;
   if (down) {
     m_modifiers |= bit;
   } else {
@@ -313,7 +313,8 @@ void UserControl::HandlePaint() {
 
 void UserControl::ApplyMask() {
   if (m_hwnd == 0 || m_headless) return;
-  SetChildColorKey(m_hwnd, m_maskColor, m_backStyle == vbTransparent && m_maskPicture != nullptr);
+  SetChildColorKey(m_hwnd, m_maskColor,
+                   m_backStyle == kBackTransparent && m_maskPicture != nullptr);
 }
 
 // ---- Geometry ----------------------------------------------------------------------------------

@@ -8,6 +8,8 @@ using controls::PropertyBag;
 using controls::StdPicture;
 namespace face = controls::face;
 
+namespace controls {
+
 iButton::iButton(const controls::UserControlArgs& args) { CreateControl(args); }
 
 iButton::~iButton() { DestroyControl(); }
@@ -106,7 +108,7 @@ void iButton::Repaint(std::int32_t state) {
   const Picture frame = index ? m_frames[static_cast<std::size_t>(*index)] : nullptr;
   if (frame) {
     const int w = PixelWidth(), h = PixelHeight();
-    if (cBackStyle() == controls::vbOpaque) {
+    if (cBackStyle() == controls::kBackOpaque) {
       PaintPicture(frame, 0, 0, w, h);
       if (m_Icon) {
         const int left =
@@ -117,10 +119,10 @@ void iButton::Repaint(std::int32_t state) {
       MaskPicture(frame);
       PaintPicture(frame, 0, 0, w, h);
     } else {
-      BackStyle(controls::vbOpaque);
+      BackStyle(controls::kBackOpaque);
       PaintPicture(frame, 0, 0, w, h);
       MaskPicture(Image());
-      BackStyle(controls::vbTransparent);
+      BackStyle(controls::kBackTransparent);
     }
   }
   if (m_Caption.empty()) return;
@@ -206,7 +208,7 @@ void iButton::OnMouseMove(short& button, short& shift, float& x, float& y) {
 void iButton::OnMouseDown(short& button, short& shift, float& x, float& y) {
   if (MouseDown) MouseDown(button, shift, x, y);
   m_lastButton = button;
-  if (button != controls::vbLeftButton) return;
+  if (button != controls::kLeftButton) return;
   MousePointer(Cursor::Arrow);
   cMouseAction(face::kPressed, false);
   m_leftHeld = true;
@@ -214,7 +216,7 @@ void iButton::OnMouseDown(short& button, short& shift, float& x, float& y) {
 
 void iButton::OnMouseUp(short& button, short& shift, float& x, float& y) {
   if (MouseUp) MouseUp(button, shift, x, y);
-  if (button != controls::vbLeftButton) return;
+  if (button != controls::kLeftButton) return;
   if (PointerOverControl()) {
     if (m_Style == 1) m_Value = !m_Value;
     cMouseAction(face::kHover, true);
@@ -225,13 +227,13 @@ void iButton::OnMouseUp(short& button, short& shift, float& x, float& y) {
 }
 
 void iButton::OnClick() {
-  if (m_lastButton != controls::vbLeftButton) return;
+  if (m_lastButton != controls::kLeftButton) return;
   ShowCurrentState();
   if (Click) Click();
 }
 
 void iButton::OnDblClick() {
-  if (m_lastButton == controls::vbLeftButton) cMouseAction(face::kPressed, false);
+  if (m_lastButton == controls::kLeftButton) cMouseAction(face::kPressed, false);
   if (DBClick) DBClick();
 }
 
@@ -353,7 +355,7 @@ void iButton::OnReadProperties(const PropertyBag& bag) {
   m_BackPicture = bag.ReadPicture("BackPicture");
   m_Icon = bag.ReadPicture("Icon");
   EnableSurface(bag.ReadBool("Enabled", true));
-  BackStyle(static_cast<short>(bag.ReadInt("cBackStyle", controls::vbOpaque)));
+  BackStyle(static_cast<short>(bag.ReadInt("cBackStyle", controls::kBackOpaque)));
   m_Caption = bag.ReadString("Caption", "");
   m_Style = bag.ReadInt("Style", 0);
   m_AutoSize = bag.ReadBool("AutoSize", true);
@@ -368,10 +370,12 @@ void iButton::OnWriteProperties(PropertyBag& bag) {
   bag.WriteProperty("Icon", m_Icon, Picture{});
   bag.WriteProperty("Enabled", IsEnabled(), true);
   bag.WriteProperty("Style", m_Style, std::int32_t{0});
-  bag.WriteProperty("cBackStyle", std::int32_t{BackStyle()}, std::int32_t{controls::vbOpaque});
+  bag.WriteProperty("cBackStyle", std::int32_t{BackStyle()}, std::int32_t{controls::kBackOpaque});
   bag.WriteProperty("Caption", m_Caption, std::string());
   bag.WriteProperty("AutoSize", m_AutoSize, true);
   bag.WriteProperty("cFont", Font());
   bag.WriteProperty("cDrawMode", std::int32_t{DrawMode()});
   bag.WriteProperty("cForeColor", static_cast<std::int32_t>(ForeColor()));
 }
+
+}  // namespace controls

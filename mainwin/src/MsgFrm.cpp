@@ -9,6 +9,8 @@
 #include "platform/window/WindowDc.h"
 
 using namespace platform;
+using controls::BForm;
+using controls::iButton;
 using controls::PropertyBag;
 using controls::StdPicture;
 using controls::UserControlArgs;
@@ -115,7 +117,7 @@ void MsgFrm::Form_Load() {
   m_iButton2 = AnswerButton(hWnd(), 136, 88, "否", 110, RGB(0x1F, 0x3A, 0x6E));
 
   m_BForm1->MouseDown = [this](short& button, short&, float&, float&) {
-    if (button != controls::vbLeftButton) return;
+    if (button != controls::kLeftButton) return;
     ReleaseCapture();
     POINT pt;
     GetCursorPos(&pt);

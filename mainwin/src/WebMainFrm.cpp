@@ -20,6 +20,8 @@
 #include "platform/window/WindowDc.h"
 
 using namespace platform;
+using controls::BForm;
+using controls::iButton;
 using controls::PropertyBag;
 using controls::StdPicture;
 using controls::UserControlArgs;

@@ -123,7 +123,7 @@ void WebUrl::RefreshPage() {
 
 void WebUrl::Unload() {
   if (!m_loaded) return;
-  FormRuntime::RunUnload(*this, vbFormCode);
+  FormRuntime::RunUnload(*this, kUnloadByCode);
 }
 
 // ---- Layout -----------------------------------------------------------------------------------

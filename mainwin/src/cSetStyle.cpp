@@ -90,9 +90,9 @@ std::int16_t GetTaskbarHeight() {
   return static_cast<std::int16_t>((screen - work.bottom) * kTwipsPerPixel);
 }
 
-cSetStyle::cSetStyle() : objSubclass(std::make_unique<cFormSubclass>()) {
-  objSubclass->MsgCome = [this](bool bBefore, bool& bHandled, LRESULT& lReturn, HWND& hWnd,
-                                UINT& uMsg, WPARAM& wParam, LPARAM& lParam) {
+cSetStyle::cSetStyle() : m_Subclass(std::make_unique<cFormSubclass>()) {
+  m_Subclass->MsgCome = [this](bool bBefore, bool& bHandled, LRESULT& lReturn, HWND& hWnd,
+                               UINT& uMsg, WPARAM& wParam, LPARAM& lParam) {
     objSubclass_MsgCome(bBefore, bHandled, lReturn, hWnd, uMsg, wParam, lParam);
   };
 }
@@ -101,7 +101,7 @@ cSetStyle::~cSetStyle() {
   *m_alive = false;
   if (m_Resizing) CancelResize();
   ReleaseScreenDC();
-  objSubclass.reset();
+  m_Subclass.reset();
 }
 
 void cSetStyle::SetWindowStyle(HWND hWnd) {
@@ -109,7 +109,7 @@ void cSetStyle::SetWindowStyle(HWND hWnd) {
   // Visibility is state, not style: a shown window stays shown.
   const auto visible = static_cast<DWORD>(GetWindowLongPtr(hWnd, GWL_STYLE)) & WS_VISIBLE;
   SetWindowLongPtr(hWnd, GWL_STYLE, static_cast<LONG_PTR>(WS_SYSMENU | WS_MINIMIZEBOX | visible));
-  objSubclass->AddWindowMsgs(hWnd);
+  m_Subclass->AddWindowMsgs(hWnd);
 }
 
 HWND cSetStyle::FormWindow() const {

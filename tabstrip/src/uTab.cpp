@@ -54,8 +54,8 @@ uTab::uTab(const uTabCreateArgs& args) : m_parent(args.parent) {
   LoadSkinsAndFonts();
   m_TabItems = std::make_shared<CTabItems>();
   m_TabItems->Strip(this);
-  c_Subclass = std::make_unique<CSubclass>();
-  c_Subclass->WindowProc = [this, alive = m_alive](bool bBefore, bool& bHandled, LRESULT& lReturn,
+  m_Subclass = std::make_unique<CSubclass>();
+  m_Subclass->WindowProc = [this, alive = m_alive](bool bBefore, bool& bHandled, LRESULT& lReturn,
                                                    HWND hWnd, UINT uMsg, WPARAM wParam,
                                                    LPARAM lParam, LPARAM&) {
     if (*alive) c_Subclass_WindowProc(bBefore, bHandled, lReturn, hWnd, uMsg, wParam, lParam);
@@ -77,15 +77,15 @@ uTab::uTab(const uTabCreateArgs& args) : m_parent(args.parent) {
 
   ReadProperties(args.properties != nullptr ? *args.properties : controls::PropertyBag{});
   // The strip always runs inside its host: there is no designer here.
-  c_Subclass->ssc_Subclass(m_hWnd, 0, 1, true, nullptr, false);
-  c_Subclass->ssc_AddMsg(m_hWnd, CSubclass::ALL_MESSAGES, CSubclass::MSG_BEFORE);
+  m_Subclass->ssc_Subclass(m_hWnd, 0, 1, true, nullptr, false);
+  m_Subclass->ssc_AddMsg(m_hWnd, CSubclass::ALL_MESSAGES, CSubclass::MSG_BEFORE);
   // The window was made before the saved style was known: size it for that style now.
   Resize();
 }
 
 uTab::~uTab() {
   *m_alive = false;
-  c_Subclass.reset();
+  m_Subclass.reset();
   // Nothing that outlives this (a collection call in progress, an item a host still holds) may
   // call back into the strip.
   for (std::int32_t i = 0; i < m_TabItems->Count(); ++i) {
@@ -125,8 +125,8 @@ void uTab::LockReDraw(bool bLock) {
 void uTab::hContainerWnd(HWND value) {
   m_hContainerWnd = value;
   bool unicode = false;
-  c_Subclass->ssc_Subclass(value, 0, 1, true, &unicode, false);
-  c_Subclass->ssc_AddMsg(value, WM_SIZE, CSubclass::MSG_AFTER);
+  m_Subclass->ssc_Subclass(value, 0, 1, true, &unicode, false);
+  m_Subclass->ssc_AddMsg(value, WM_SIZE, CSubclass::MSG_AFTER);
 }
 
 void uTab::Selected(std::int32_t value) {
@@ -396,7 +396,7 @@ bool uTab::MouseMove(std::int16_t& Button, std::int16_t& Shift, float& X, float&
   m_LastMouse = MouseRecord{Button, Shift, X, Y};
   std::int32_t index = 0;
   if (Button == 0) {
-    c_Subclass->TrackMouseTracking(m_hWnd);
+    m_Subclass->TrackMouseTracking(m_hWnd);
     const tablayout::Hit hit = HitTest(X, Y);
     const std::int32_t state = hit.close ? 1 : 0;
     index = hit.index;

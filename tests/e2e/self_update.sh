@@ -29,15 +29,23 @@ wait_client_running || fail "the new client was not started"
 wait_login_page || fail "the new client did not reach its login page"
 for p in $(pgrep -f "^$inst/Zorvik_talmar2" || true); do kill "$p"; wait_exit "$p"; done
 
-# A manifest whose last file is not the client: that file is installed and handed to the
-# desktop to open, but never made executable, even though it is a program's bytes.
+# A manifest whose last file is not the client: that file is installed, but neither made
+# executable nor handed to the desktop to open (a handler could run it); the client is started.
 printf 'version=x\r\nm|%s/gamehome/talmar2/files/libtalmar2-web.so\r\n' "$base" >"$private_tmp/update.txt"
 rm -f "$inst/libtalmar2-web.so"
+# A desktop handler for the module's type records whatever it is given.
+fake_browser
+sed -i 's|^MimeType=.*|MimeType=application/x-sharedlib;application/octet-stream;|' \
+  "$XDG_DATA_HOME/applications/test-browser.desktop"
+printf 'application/x-sharedlib=test-browser.desktop\napplication/octet-stream=test-browser.desktop\n' \
+  >>"$XDG_CONFIG_HOME/mimeapps.list"
 CLIENT_BASE_URL=$base "$UPDATER_EXE" "$inst|$inst/Zorvik_talmar2" &
 updater=$!
 pids+=($updater)
 answer_end_message
 cmp -s "$inst/libtalmar2-web.so" "$NEXT_WEB_MODULE" || fail "the last file was not installed"
 [ "$(stat -c %a "$inst/libtalmar2-web.so")" = 644 ] || fail "a fetched file was made executable"
-[ -z "$(pgrep -f "^$inst/Zorvik_talmar2" || true)" ] || fail "the client was started although it was not the last file"
+wait_client_running || fail "the client was not started after an update whose last file is another"
+sleep 1
+[ ! -s "$work/browser.log" ] || fail "the last file was handed to a desktop handler: $(cat "$work/browser.log")"
 echo "self update: ok"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Self-updates that cannot complete leave the previous client whole, started again and working:
 # the user cancels; a file is missing, empty or not what its hash says; the client's directory is
-# read-only (a system-wide installation) or its file system is full.
+# read-only (a system-wide installation: no update is offered there) or its file system is full.
 source "$(dirname "$0")/lib/common.sh"
 source "$(dirname "$0")/lib/update.sh"
 if [ "${1:-}" != inside ]; then
@@ -62,8 +62,14 @@ mount -t tmpfs -o size=${size_kb}k tmpfs "$inst"
 trap 'umount -l "$inst" 2>/dev/null || true; cleanup' EXIT
 install_client
 mount -o remount,ro "$inst"
-start_update
-expect_failure "read-only"
+# The client there offers no update; the updater, started anyway, fails and starts it again.
+client_works "read-only: the client" start current
+cp "$work/update.txt" "$private_tmp/update.txt"
+CLIENT_BASE_URL=$base "$UPDATER_EXE" "$inst|$inst/Zorvik_talmar2" &
+updater=$!
+pids+=($updater)
+answer_end_message
+client_works "read-only: the updater" "" current
 mount -o remount,rw "$inst"
 start_update
 expect_failure "full"

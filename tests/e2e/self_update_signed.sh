@@ -26,7 +26,7 @@ kill "${pids[0]}"  # the portal
 
 # Signed: the whole update.
 start_portal --manifest "$work/update.txt" --files "$files" --sign-key "$TEST_UPDATE_KEY"
-write_manifest
+write_manifest "serial=1" "expires=$(utc_in 86400)"
 run_client_to_updater
 answer_end_message
 cmp -s "$inst/Zorvik_talmar2" "$NEXT_CLIENT_EXE" || fail "signed: the client was not replaced"

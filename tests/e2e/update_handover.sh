@@ -2,8 +2,10 @@
 # The real client finds another version on the update server: declined, it goes on to the splash
 # and writes no updater; accepted, the embedded updater is written to the private temporary directory and
 # started with the client's directory and executable, and the client ends. With no file lines in
-# the manifest the updater has nothing to fetch: it says so and ends.
+# the manifest the updater installs nothing, says so as a failed update and starts the client
+# again. The demo portal's own manifest (a version and --files) is a real update.
 source "$(dirname "$0")/lib/common.sh"
+source "$(dirname "$0")/lib/update.sh"
 if [ "${1:-}" != inside ]; then
   in_netns online bash "$0" inside
   exit
@@ -52,4 +54,29 @@ timeout 5 "$private_tmp/Update" || fail "an updater without arguments did not en
 box=$(wait_window "提示") || fail "the updater showed no end message"
 xdotool windowactivate --sync "$box" key --clearmodifiers Return
 wait_exit "$updater"
+# Nothing was installed, and still a client runs again: it asks about the update once more.
+for _ in $(seq 1 100); do
+  again=$(pgrep -f "^$exe" | head -n 1 || true)
+  [ -n "$again" ] && break
+  sleep 0.1
+done
+[ -n "$again" ] || fail "no client was started after an update without files"
+pids+=($again)
+wait_window "提示" 30 >/dev/null || fail "the restarted client did not ask about the update"
+kill "$again"
+wait_exit "$again"
+kill "${pids[0]}"  # the portal
+
+# The demo portal's road: the version it announces and the files of --files, each with its hash.
+install_client
+mkdir -p "$files"
+cp "$NEXT_CLIENT_EXE" "$files/Zorvik_talmar2"
+cp "$NEXT_WEB_MODULE" "$files/libtalmar2-web.so"
+start_portal --version "$NEXT_VERSION" --files "$files"
+run_client_to_updater
+answer_end_message
+cmp -s "$inst/Zorvik_talmar2" "$NEXT_CLIENT_EXE" || fail "demo: the client was not replaced"
+cmp -s "$inst/libtalmar2-web.so" "$NEXT_WEB_MODULE" || fail "demo: the web module was not replaced"
+wait_client_running || fail "demo: the new client was not started"
+wait_login_page || fail "demo: the new client did not reach its login page"
 echo "update hand-over: ok"

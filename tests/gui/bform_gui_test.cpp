@@ -16,6 +16,7 @@
 namespace {
 
 using namespace wintest;
+using controls::BForm;
 using controls::PropertyBag;
 using controls::UserControlArgs;
 

@@ -17,6 +17,8 @@
 namespace {
 
 using namespace wintest;
+using controls::BForm;
+using controls::iButton;
 using controls::PropertyBag;
 using controls::StdPicture;
 using controls::UserControlArgs;

@@ -15,10 +15,11 @@
 #include "common/CheckUpdate.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
-#include "platform/desktop/MessageBox.h"
+#include "common/UpdateHandOver.h"
 #include "platform/system/Crypto.h"
 #include "platform/system/EventLog.h"
 #include "platform/system/Files.h"
+#include "platform/desktop/MessageBox.h"
 #include "platform/system/Resources.h"
 
 namespace fs = std::filesystem;
@@ -38,6 +39,9 @@ class CheckUpdateTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ::setenv(kBaseUrlVariable, server.BaseUrl().c_str(), 1);
+    // The highest accepted serial of signed manifests goes to a state folder of the test's own.
+    ::setenv("XDG_STATE_HOME", (fs::temp_directory_path() / "check-update-state").c_str(), 1);
+    fs::remove_all(fs::temp_directory_path() / "check-update-state");
     platform::SetMessageBoxResponder([this](const platform::MessageBoxRequest& r) {
       boxes.push_back(r);
       return answer;
@@ -53,6 +57,7 @@ class CheckUpdateTest : public ::testing::Test {
   void TearDown() override {
     platform::SetMessageBoxResponder({});
     ::unsetenv(kBaseUrlVariable);
+    ::unsetenv("XDG_STATE_HOME");
   }
 
   void Serve(std::string manifest) {
@@ -198,8 +203,28 @@ TEST_F(CheckUpdateTest, ACutOffManifestLeavesThePreviousOneInPlace) {
   });
   Check(StartupMode);
   EXPECT_EQ(ReadAll(Manifest()), "version=0.9.0\r\n");
-  EXPECT_FALSE(fs::exists(Manifest() + ".part"));
+  for (const auto& entry : fs::directory_iterator(GetTempDir())) {
+    EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos)
+        << entry.path() << " was left";
+  }
   ASSERT_EQ(boxes.size(), 1u) << "the previous manifest is read";
+}
+
+// A client directory that cannot be written: no fetch and no question; the menu's check says so.
+TEST_F(CheckUpdateTest, AClientDirectoryThatCannotBeWrittenOffersNoUpdate) {
+  int fetched = 0;
+  server.Route(kManifestPath, [&fetched](const testsupport::Request&, testsupport::Connection& c) {
+    ++fetched;
+    c.SendResponse(200, {}, "version=2.0.0\r\n");
+  });
+  hooks.clientDirectory = "/proc";
+  Check(StartupMode);
+  EXPECT_TRUE(boxes.empty());
+  Check(ButtonMode);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "客户端所在目录无法写入，请通过系统的软件包管理器更新。");
+  EXPECT_EQ(fetched, 0);
+  EXPECT_TRUE(events.empty());
 }
 
 TEST_F(CheckUpdateTest, AnUpdaterThatCannotBeWrittenOrStartedIsReportedAndTheClientGoesOn) {
@@ -241,7 +266,7 @@ TEST_F(CheckUpdateTest, WithAKeyOnlyAManifestSignedWithItIsOffered) {
     return *platform::SignEd25519({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()},
                                   key);
   };
-  const std::string manifest = "version=2.0.0\r\n";
+  const std::string manifest = "version=2.0.0\r\nserial=3\r\nexpires=2999-01-01T00:00:00Z\r\n";
   struct Row {
     const char* what;
     std::string body;
@@ -251,7 +276,9 @@ TEST_F(CheckUpdateTest, WithAKeyOnlyAManifestSignedWithItIsOffered) {
   const std::vector<Row> rows = {
       {"signed", manifest, sign(manifest, seed) + "\n", 1},
       {"unsigned", manifest, std::nullopt, 0},
-      {"tampered", "version=2.0.1\r\n", sign(manifest, seed), 0},
+      {"tampered", manifest + " ", sign(manifest, seed), 0},
+      {"signed, without serial and expiry", "version=2.0.0\r\n", sign("version=2.0.0\r\n", seed),
+       0},
       {"other key", manifest, sign(manifest, otherSeed), 0},
       {"garbage", manifest, std::string("not a signature"), 0},
   };

@@ -12,6 +12,7 @@
 namespace {
 
 using namespace platform;
+using controls::BForm;
 using controls::PropertyBag;
 using controls::UserControlArgs;
 namespace bform = controls::bform;

@@ -19,6 +19,7 @@
 
 namespace {
 
+using controls::CSubclass;
 using platform::HWND;
 using platform::LPARAM;
 using platform::LRESULT;

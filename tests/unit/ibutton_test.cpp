@@ -13,6 +13,7 @@
 namespace {
 
 using namespace platform;
+using controls::iButton;
 using controls::Picture;
 using controls::PropertyBag;
 using controls::StdPicture;
@@ -312,7 +313,7 @@ TEST_F(IButtonTest, HostTurningTheButtonIntoRightButtonStopsThePress) {
   b->BackPicture(Strip(72, 18, {kRed, kGreen, kBlue}));
   b->MouseDown = [&](short& btn, short&, float&, float&) {
     events.push_back("MouseDown");
-    btn = controls::vbRightButton;
+    btn = controls::kRightButton;
   };
   Move(*b, 5, 5, true);
   Down(*b, 5, 5);
@@ -453,13 +454,13 @@ TEST_F(IButtonTest, BadPicturesAndSizesAreHarmless) {
 
 TEST_F(IButtonTest, TransparentBackStyleTakesTheFrameAsMask) {
   auto b = Make(360, 270);
-  b->cBackStyle(controls::vbTransparent);
+  b->cBackStyle(controls::kBackTransparent);
   b->BackPicture(Strip(72, 18, {kRed, kGreen, kBlue}));
   EXPECT_EQ(kRed, At(*b, 5, 5));
   b->AutoSize(false);
   b->Move(0, 0, 600, 300);
   EXPECT_EQ(kRed, At(*b, 30, 15));
-  EXPECT_EQ(controls::vbTransparent, b->cBackStyle());
+  EXPECT_EQ(controls::kBackTransparent, b->cBackStyle());
 }
 
 }  // namespace

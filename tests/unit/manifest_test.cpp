@@ -5,8 +5,10 @@
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <vector>
 
-#include "common/CheckUpdate.h"
+#include "common/ManifestVersion.h"
+#include "common/UpdateHandOver.h"
 
 namespace {
 
@@ -138,6 +140,22 @@ TEST(UpdaterCommandLine, DirectoryBarExecutable) {
             "/opt/game|/opt/game/Zorvik_talmar2");
   EXPECT_EQ(UpdaterCommandLine("/Zorvik_talmar2"), "/|/Zorvik_talmar2");
   EXPECT_EQ(UpdaterCommandLine("/home/u/我的 游戏/client"), "/home/u/我的 游戏|/home/u/我的 游戏/client");
+  // What the updater reads back.
+  struct Row {
+    std::string text, directory, executable;
+  };
+  for (const Row& row : std::vector<Row>{
+           {UpdaterCommandLine("/opt/game/c"), "/opt/game", "/opt/game/c"},
+           {UpdaterCommandLine("/c"), "/", "/c"},
+           {"/opt/game//|/opt/game/c|extra", "/opt/game", "/opt/game/c"},
+           {"/opt/game", "/opt/game", ""},
+           {"", "", ""},
+       }) {
+    const UpdaterTarget t = ParseUpdaterCommandLine(row.text);
+    EXPECT_EQ(t.directory, row.directory) << row.text;
+    EXPECT_EQ(t.executable, row.executable) << row.text;
+  }
+  EXPECT_EQ(SplitAtBars("a||b|").size(), 4u);
 }
 
 }  // namespace

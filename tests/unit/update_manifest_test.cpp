@@ -2,11 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "common/UpdateHandOver.h"
 #include "common/UpdateManifest.h"
 #include "platform/system/Crypto.h"
+#include "platform/system/EventLog.h"
 
 namespace {
 
@@ -30,6 +37,8 @@ TEST(UpdateManifestTest, FileLines) {
       {"VERSION=1.2.0", Kind::Version, ""},
       {"m|http://h/version.dat", Kind::Version, ""},  // any line holding "version"
       {"", Kind::Blank, ""},
+      {"serial=12", Kind::Field, ""},
+      {"expires=2030-01-01T00:00:00Z", Kind::Field, ""},
       {" \t ", Kind::Blank, ""},
       {"only-one-field", Kind::Refused, ""},
       {"m|ftp://h/a.bin", Kind::Refused, ""},
@@ -122,6 +131,99 @@ TEST(UpdateManifestTest, SignatureVerifyAndRefuse) {
   }
   EXPECT_EQ(key, "d75a980182b10ab7d54bfed3c964073a0ee172f3daa62325af021a68f707511a")
       << "the test vector's public key";
+}
+
+// The rules of a signed manifest, at the clock's edges.
+TEST(UpdateManifestTest, SignedManifestRules) {
+  const std::int64_t expiry = *ParseUtcTime("2030-06-01T12:00:00Z");
+  EXPECT_EQ(expiry, 1906545600);
+  const std::string sha(64, 'a');
+  const std::string head = "version=2.0.0\r\nserial=7\r\nexpires=2030-06-01T12:00:00Z\r\n";
+  const std::string file = "c|https://h/c|" + sha + "\r\n";
+  struct Row {
+    const char* what;
+    std::string text;
+    std::int64_t now;
+    std::uint64_t highest;
+    bool accepted;
+  };
+  const std::vector<Row> rows = {
+      {"good", head + file, expiry - 86400, 0, true},
+      {"the expiry second itself", head + file, expiry, 0, true},
+      {"one second after", head + file, expiry + 1, 0, false},
+      {"equal serial: fetched again", head + file, expiry, 7, true},
+      {"lower serial: a replay", head + file, expiry - 1, 8, false},
+      {"fields before the version line, LF ends",
+       "serial=7\nexpires=2030-06-01T12:00:00Z\nversion=2\n" + file, 0, 7, true},
+      {"unhashed file line", head + file + "m|https://h/m\r\n", 0, 0, false},
+      {"no serial", "version=2\r\nexpires=2030-06-01T12:00:00Z\r\n" + file, 0, 0, false},
+      {"no expiry", "version=2\r\nserial=7\r\n" + file, 0, 0, false},
+      {"serial not decimal", "serial=0x7\r\nexpires=2030-06-01T12:00:00Z\r\n", 0, 0, false},
+      {"serial too long", "serial=" + std::string(20, '9') + "\r\nexpires=2030-06-01T12:00:00Z\r\n",
+       0, 0, false},
+      {"two serials", head + "serial=9\r\n", 0, 0, false},
+      {"expiry without Z", "serial=7\r\nexpires=2030-06-01T12:00:00\r\n", 0, 0, false},
+      {"no such day", "serial=7\r\nexpires=2030-02-29T12:00:00Z\r\n", 0, 0, false},
+      {"a leap day", "serial=7\r\nexpires=2028-02-29T23:59:59Z\r\n", 0, 0, true},
+      {"hour 24", "serial=7\r\nexpires=2030-06-01T24:00:00Z\r\n", 0, 0, false},
+  };
+  for (const Row& row : rows) {
+    std::uint64_t serial = 0;
+    const auto refused = CheckSignedManifest(row.text, row.now, row.highest, serial);
+    EXPECT_EQ(!refused.has_value(), row.accepted) << row.what << ": " << refused.value_or("");
+    if (row.accepted) EXPECT_EQ(serial, 7u) << row.what;
+  }
+}
+
+// The kept manifest with a key: signature, rules and the highest serial in the state file,
+// missing, corrupt or unwritable.
+TEST(UpdateManifestTest, HighestSerialStateFile) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("serial-test-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::string seed(64, '5');
+  ManifestTrust trust;
+  trust.publicKey = *platform::Ed25519PublicKeyHex(seed);
+  trust.now = *ParseUtcTime("2030-01-01T00:00:00Z");
+  trust.serialPath = (dir / "state" / "talmar2" / "update-serial").string();
+  const std::string manifestPath = (dir / "update.txt").string();
+  auto put = [&](std::uint64_t serial) {
+    const std::string text =
+        "version=2\r\nserial=" + std::to_string(serial) + "\r\nexpires=2030-01-02T00:00:00Z\r\n";
+    std::ofstream(manifestPath, std::ios::binary) << text;
+    std::ofstream(manifestPath + ".sig") << *platform::SignEd25519(
+        {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, seed);
+  };
+  auto usable = [&] {
+    return ReadKeptManifest(manifestPath, trust).status == KeptManifest::Status::Usable;
+  };
+  std::vector<std::string> log;
+  platform::SetEventLogSink([&](std::string_view line) { log.emplace_back(line); });
+
+  put(5);
+  EXPECT_TRUE(usable()) << "no state file yet";
+  EXPECT_EQ(ReadHighestSerial(trust.serialPath), 5u) << "saved as soon as accepted";
+  put(4);
+  EXPECT_FALSE(usable()) << "a kept manifest below the highest serial";
+  put(5);
+  EXPECT_TRUE(usable());
+  std::ofstream(trust.serialPath) << "garbage\n";
+  log.clear();
+  put(1);
+  EXPECT_TRUE(usable()) << "a corrupt state file counts as 0";
+  EXPECT_EQ(log.size(), 1u) << "and is logged";
+  EXPECT_EQ(ReadHighestSerial(trust.serialPath), 1u);
+  // A state folder that cannot be written: the manifest is still taken, and the failure logged.
+  fs::remove_all(dir / "state");
+  std::ofstream((dir / "state").string()) << "a file where the folder should be";
+  log.clear();
+  put(9);
+  EXPECT_TRUE(usable());
+  EXPECT_EQ(log.size(), 1u);
+  EXPECT_EQ(ReadHighestSerial(trust.serialPath), 0u);
+  platform::SetEventLogSink({});
+  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 
 namespace {
 
+using controls::CSubclass;
 using platform::HWND;
 using platform::LPARAM;
 using platform::LRESULT;

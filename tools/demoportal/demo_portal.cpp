@@ -1,7 +1,8 @@
 // The demo portal: a small HTTP server on 127.0.0.1 that serves what the real servers would,
 // so the client can be run and tested without them.
 //
-//   demo-portal [--port N] [--version TEXT] [--manifest FILE] [--files DIR] [--rate BYTES]
+//   demo-portal [--port N] [--version TEXT] [--serial N] [--manifest FILE] [--files DIR] [--rate
+//   BYTES]
 //               [--sign-key KEY.pem] [--refuse-login] [--auto-login] [--login-delay MS]
 //
 // --login-delay holds the login page back for MS milliseconds (the client's splash stays up
@@ -12,7 +13,10 @@
 //
 // Updates: "/gamehome/talmar2/files/NAME" serves the file NAME of --files DIR (at --rate bytes
 // a second when given, so a download can be watched and interrupted); "update.txt.sig" is the
-// manifest's signature with the key of --sign-key, by default the key this build made.
+// manifest's signature with the key of --sign-key, by default the key this build made. Without
+// --manifest the manifest announces --version, carries --serial (default 1) and an expiry a
+// month ahead (what a client built with a key requires) and, with --files, lists every file of
+// DIR with its SHA-256, so accepting the update installs them for real.
 
 #include <libsoup/soup.h>
 
@@ -24,6 +28,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "UpdateSign.h"
 
@@ -31,6 +36,7 @@ namespace {
 
 struct Portal {
   std::string version = "1.1.0";
+  std::string serial = "1";
   std::string manifestFile;  // served as it is when given
   std::string filesDir;      // files of an update
   long rate = 0;             // bytes a second for those files; 0: as fast as it goes
@@ -40,14 +46,57 @@ struct Portal {
   guint loginDelayMs = 0;    // the login page is answered this late
 };
 
-// The manifest as served; nothing when its file cannot be read.
-std::optional<std::string> Manifest(const Portal& portal) {
-  if (portal.manifestFile.empty()) return "version=" + portal.version + "\r\n";
+std::optional<std::string> ReadWhole(const std::string& path) {
   gchar* contents = nullptr;
   gsize size = 0;
-  if (!g_file_get_contents(portal.manifestFile.c_str(), &contents, &size, nullptr)) return {};
+  if (!g_file_get_contents(path.c_str(), &contents, &size, nullptr)) return {};
   std::string text(contents, size);
   g_free(contents);
+  return text;
+}
+
+bool PlainName(const std::string& name) {
+  bool plain = !name.empty() && name[0] != '.';
+  for (char c : name)
+    plain =
+        plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-');
+  return plain;
+}
+
+// The regular files of the update, by name.
+std::vector<std::string> UpdateFiles(const Portal& portal) {
+  std::vector<std::string> names;
+  if (portal.filesDir.empty()) return names;
+  GDir* dir = g_dir_open(portal.filesDir.c_str(), 0, nullptr);
+  if (dir == nullptr) return names;
+  while (const gchar* name = g_dir_read_name(dir)) {
+    const std::string path = portal.filesDir + "/" + name;
+    if (PlainName(name) && g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR))
+      names.emplace_back(name);
+  }
+  g_dir_close(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The manifest as served; nothing when its file cannot be read. `base` is the address the
+// client used.
+std::optional<std::string> Manifest(const Portal& portal, const std::string& base) {
+  if (!portal.manifestFile.empty()) return ReadWhole(portal.manifestFile);
+  std::string text = "version=" + portal.version + "\r\nserial=" + portal.serial + "\r\n";
+  GDateTime* now = g_date_time_new_now_utc();
+  GDateTime* expiry = g_date_time_add_days(now, 30);
+  gchar* stamp = g_date_time_format(expiry, "%Y-%m-%dT%H:%M:%SZ");
+  text += std::string("expires=") + stamp + "\r\n";
+  g_free(stamp);
+  g_date_time_unref(expiry);
+  g_date_time_unref(now);
+  for (const std::string& name : UpdateFiles(portal)) {
+    const auto bytes = ReadWhole(portal.filesDir + "/" + name);
+    if (!bytes) continue;
+    text += name + "|" + base + "/gamehome/talmar2/files/" + name + "|" +
+            updatesign::Sha256Hex(*bytes) + "\r\n";
+  }
   return text;
 }
 
@@ -82,10 +131,7 @@ gboolean SendSlice(gpointer data) {
 
 void ServeFile(SoupServerMessage* msg, const Portal& portal, const std::string& name) {
   // Plain names only: nothing outside the directory is ever served.
-  bool plain = !name.empty() && name[0] != '.';
-  for (char c : name)
-    plain =
-        plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-');
+  const bool plain = PlainName(name);
   gchar* contents = nullptr;
   gsize size = 0;
   const std::string path = portal.filesDir + "/" + name;
@@ -184,8 +230,12 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
   // One line per request, so scripts can tell what was asked and in which order.
   std::printf("request: %s %s\n", method, path);
   std::fflush(stdout);
+  // The base address the client used, so that pages can name the game addresses in full.
+  GUri* uri = soup_server_message_get_uri(msg);
+  const std::string base = std::string(g_uri_get_scheme(uri)) + "://" + g_uri_get_host(uri) + ":" +
+                           std::to_string(g_uri_get_port(uri));
   if (p == "/gamehome/talmar2/update.txt" || p == "/gamehome/talmar2/update.txt.sig") {
-    const auto manifest = Manifest(*portal);
+    const auto manifest = Manifest(*portal, base);
     if (!manifest || (p.ends_with(".sig") && !portal->key)) {
       Send(msg, SOUP_STATUS_NOT_FOUND, "text/plain", "no manifest\n");
       return;
@@ -203,10 +253,6 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
          Page("Zorvik", "<h1>Zorvik</h1><p>The maker's home page.</p>"));
     return;
   }
-  // The base address the client used, so that pages can name the game addresses in full.
-  GUri* uri = soup_server_message_get_uri(msg);
-  const std::string base = std::string(g_uri_get_scheme(uri)) + "://" + g_uri_get_host(uri) +
-                           ":" + std::to_string(g_uri_get_port(uri));
   if (p == "/games/talmar2/dlq/") {
     if (portal->refuseLogin) {
       GIOStream* stream = soup_server_message_steal_connection(msg);
@@ -257,7 +303,8 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
 [[noreturn]] void Usage() {
   std::fprintf(
       stderr,
-      "usage: demo-portal [--port N] [--version TEXT] [--manifest FILE] [--files DIR]\n"
+      "usage: demo-portal [--port N] [--version TEXT] [--serial N] [--manifest FILE] [--files "
+      "DIR]\n"
       "                   [--rate BYTES] [--sign-key KEY.pem] [--refuse-login] [--auto-login]\n"
       "                   [--login-delay MS]\n");
   std::exit(2);
@@ -277,6 +324,8 @@ int main(int argc, char** argv) {
       const unsigned long v = std::strtoul(argv[++i], &end, 10);
       if (*end != '\0' || v > 65535) Usage();
       port = static_cast<guint>(v);
+    } else if (a == "--serial") {
+      portal.serial = argv[++i];
     } else if (a == "--version") {
       portal.version = argv[++i];
     } else if (a == "--refuse-login") {

@@ -4,6 +4,7 @@
 #include <openssl/pem.h>
 
 #include <sys/stat.h>
+#include <cctype>
 #include <cstdio>
 #include <memory>
 
@@ -21,7 +22,80 @@ PkeyPtr FromSeed(const std::string& seed) {
       EVP_PKEY_ED25519, nullptr, reinterpret_cast<const unsigned char*>(seed.data()), seed.size()));
 }
 
+std::string Hex(const unsigned char* bytes, std::size_t size) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (std::size_t i = 0; i < size; ++i) {
+    hex.push_back(kDigits[bytes[i] >> 4]);
+    hex.push_back(kDigits[bytes[i] & 15]);
+  }
+  return hex;
+}
+
 }  // namespace
+
+std::string Sha256Hex(std::string_view bytes) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int size = 0;
+  if (EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr) != 1) return {};
+  return Hex(digest, size);
+}
+
+std::vector<ManifestLine> SplitLines(std::string_view text) {
+  std::vector<ManifestLine> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    const std::size_t endSize =
+        (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+    lines.push_back(
+        {std::string(text.substr(start, i - start)), std::string(text.substr(i, endSize))});
+    i += endSize - 1;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.push_back({std::string(text.substr(start)), ""});
+  return lines;
+}
+
+bool IsVersionLine(std::string_view line) {
+  std::string lower;
+  for (char c : line)
+    lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  return lower.find("version") != std::string::npos;
+}
+
+std::string SignedManifestProblem(const std::vector<ManifestLine>& lines) {
+  bool serial = false;
+  bool expires = false;
+  for (const ManifestLine& line : lines) {
+    const std::string& t = line.text;
+    if (t.starts_with("serial=")) {
+      serial = t.size() > 7 && t.size() <= 26 &&
+               t.find_first_not_of("0123456789", 7) == std::string::npos;
+    } else if (t.starts_with("expires=")) {
+      // YYYY-MM-DDTHH:MM:SSZ
+      static constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:ddZ";
+      expires = t.size() == 8 + kShape.size();
+      for (std::size_t i = 0; expires && i < kShape.size(); ++i) {
+        const char c = t[8 + i];
+        expires = kShape[i] == 'd' ? (c >= '0' && c <= '9') : c == kShape[i];
+      }
+    } else if (!IsVersionLine(t) && t.find('|') != std::string::npos) {
+      const std::size_t second = t.find('|', t.find('|') + 1);
+      std::string hash = second == std::string::npos ? "" : t.substr(second + 1);
+      hash = hash.substr(0, hash.find('|'));
+      while (!hash.empty() && (hash.back() == ' ' || hash.back() == '\t')) hash.pop_back();
+      while (!hash.empty() && (hash.front() == ' ' || hash.front() == '\t')) hash.erase(0, 1);
+      if (hash.size() != 64 ||
+          hash.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        return "a file line has no SHA-256: " + t;
+      }
+    }
+  }
+  if (!serial) return "no well-formed serial line";
+  if (!expires) return "no well-formed expires line";
+  return {};
+}
 
 bool GenerateKey(const std::string& path) {
   EVP_PKEY* raw = nullptr;
@@ -73,13 +147,7 @@ std::string Key::PublicKeyHex() const {
   unsigned char pub[32];
   std::size_t size = sizeof pub;
   if (!key || EVP_PKEY_get_raw_public_key(key.get(), pub, &size) != 1) return {};
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (std::size_t i = 0; i < size; ++i) {
-    hex.push_back(kDigits[pub[i] >> 4]);
-    hex.push_back(kDigits[pub[i] & 15]);
-  }
-  return hex;
+  return Hex(pub, size);
 }
 
 }  // namespace updatesign

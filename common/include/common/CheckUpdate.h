@@ -1,8 +1,6 @@
 #pragma once
 
-#include <cstddef>
 #include <functional>
-#include <istream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,26 +27,9 @@ struct UpdateCheckHooks {
   std::function<void()> endProcess;
   // The public key manifests must be signed with; by default the build's (UpdatePublicKey).
   std::optional<std::string> publicKey;
+  // The client's directory; by default the running executable's.
+  std::optional<std::string> clientDirectory;
 };
-
-// The version line of a manifest. Lines end at CR or CR LF (a lone LF does not end a line);
-// the version line is the first whose lower-case form contains "version"; its value is the
-// text from its 9th character on, with spaces (not tabs) trimmed at both ends. The manifest is
-// read as a stream: only a bounded part of any line is kept.
-struct ManifestVersion {
-  bool found = false;
-  // The value, cut after kMaxValueBytes bytes (then `truncated` is set).
-  std::string value;
-  bool truncated = false;
-  static constexpr std::size_t kMaxValueBytes = 256;
-
-  // True when the manifest names exactly `version` (text comparison, case-sensitive).
-  bool Equals(const std::string& version) const { return found && !truncated && value == version; }
-};
-ManifestVersion ReadManifestVersion(std::istream& in);
-
-// The updater's command line: the client's directory, "|", the client's executable path.
-std::string UpdaterCommandLine(const std::string& executablePath);
 
 // Runs the check. `downloader` is the calling window's own download object, created on first
 // use.
@@ -58,7 +39,9 @@ std::string UpdaterCommandLine(const std::string& executablePath);
 // when it arrived whole, so a failed fetch leaves the previous one to be read. With a public key
 // the signature "update.txt.sig" is fetched with it, and a manifest whose signature does not
 // verify is refused with one line in the event log and no question. An updater that cannot be
-// written or started is reported in a message box and the client goes on.
+// written or started is reported in a message box and the client goes on. A client whose
+// directory cannot be written offers no update: it logs that once, and the button mode says
+// so in a box.
 inline constexpr long kManifestDeadlineSeconds = 15;
 
 void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloader,

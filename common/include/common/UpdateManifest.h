@@ -15,6 +15,7 @@ struct ManifestFileLine {
     File,     // a file to fetch
     Version,  // the version line (any line whose lower-case form holds "version")
     Blank,    // nothing but blanks
+    Field,    // "serial=..." or "expires=...": read by the signed-manifest rules
     Refused,  // unusable; `reason` says why (for the log)
   };
   Kind kind = Kind::Blank;

@@ -51,6 +51,8 @@ inline constexpr const char* kDefaultCaption = "NewForm";
 
 }  // namespace controls::bform
 
+namespace controls {
+
 class BForm final : public controls::UserControl {
  public:
   // Events. MinClick is part of the control's interface but nothing raises it.
@@ -103,3 +105,5 @@ class BForm final : public controls::UserControl {
   bool m_HasLogo = false;
   platform::HWND m_frmHwnd = 0;
 };
+
+}  // namespace controls

@@ -23,6 +23,8 @@
 //
 // Errors are never reported to the caller: each writes one line "CSubclass.<routine>: <text>"
 // to the application's event log and the operation does nothing.
+namespace controls {
+
 class CSubclass {
  public:
   using HWND = platform::HWND;
@@ -119,3 +121,5 @@ class CSubclass {
   // the routine it stands for.
   bool m_bTrackUser32 = true;
 };
+
+}  // namespace controls

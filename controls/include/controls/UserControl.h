@@ -40,10 +40,10 @@
 namespace controls {
 
 // Mouse buttons and shift keys as the control events report them.
-enum : short { vbLeftButton = 1, vbRightButton = 2, vbMiddleButton = 4 };
-enum : short { vbShiftMask = 1, vbCtrlMask = 2, vbAltMask = 4 };
+enum : short { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
+enum : short { kShiftMask = 1, kCtrlMask = 2, kAltMask = 4 };
 // Back styles of the surface.
-enum : short { vbTransparent = 0, vbOpaque = 1 };
+enum : short { kBackTransparent = 0, kBackOpaque = 1 };
 
 struct UserControlArgs {
   // The host window whose client area holds the control; 0 makes the control headless.
@@ -129,7 +129,7 @@ class UserControl {
   short BackStyle() const { return m_backStyle; }
   // Transparent with a mask picture: the window's mask-coloured pixels show the host beneath.
   void BackStyle(short value) {
-    m_backStyle = value == vbTransparent ? vbTransparent : vbOpaque;
+    m_backStyle = value == kBackTransparent ? kBackTransparent : kBackOpaque;
     ApplyMask();
   }
   short DrawMode() const { return m_drawMode; }
@@ -230,7 +230,7 @@ class UserControl {
   // Surface attributes.
   COLORREF m_backColor = platform::RGB(240, 240, 240);
   COLORREF m_foreColor = platform::RGB(0, 0, 0);
-  short m_backStyle = vbOpaque;
+  short m_backStyle = kBackOpaque;
   short m_drawMode = 13;  // copy pen
   StdFont m_font;
   Picture m_maskPicture;

@@ -19,6 +19,8 @@
 // Events reach the host before the button reacts, and the button acts on the Button and
 // KeyCode the host's handler left: a KeyDown handler that sets KeyCode to 0 stops Enter and
 // Space from clicking.
+namespace controls {
+
 class iButton final : public controls::UserControl {
  public:
   using Picture = controls::Picture;
@@ -132,3 +134,5 @@ class iButton final : public controls::UserControl {
   short m_lastButton = 0;
   bool m_timerOn = false;
 };
+
+}  // namespace controls

@@ -11,6 +11,9 @@
 // other way (the window manager's close) leaves m_bExit as it was.
 class MsgFrm : public platform::Form {
  public:
+  using BForm = controls::BForm;
+  using iButton = controls::iButton;
+
   static constexpr int kWidth = 242;
   static constexpr int kHeight = 140;
   static constexpr const char* kQuestion = "窗口即将关闭，确定要退出游戏？";

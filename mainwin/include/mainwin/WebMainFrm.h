@@ -54,6 +54,9 @@ Layout Compute(int W, int SW, int SH, int tabHeight = kTabHeight);
 // question decides.
 class WebMainFrm : public platform::Form {
  public:
+  using BForm = controls::BForm;
+  using iButton = controls::iButton;
+
   WebMainFrm();
   ~WebMainFrm() override;
 

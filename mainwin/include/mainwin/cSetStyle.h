@@ -107,7 +107,7 @@ class cSetStyle {
   }
 
   std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
-  std::unique_ptr<cFormSubclass> objSubclass;
+  std::unique_ptr<cFormSubclass> m_Subclass;
   platform::Form* m_Form = nullptr;
   HWND m_hWnd = 0;
   platform::HDC m_ScreenDC = 0;

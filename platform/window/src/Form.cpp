@@ -70,7 +70,7 @@ void Form::Hide() {
 
 LRESULT Form::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_CLOSE) {
-    RequestUnload(vbFormControlMenu);
+    RequestUnload(kUnloadByUser);
     return 0;
   }
   return DefWindowProc(m_hwnd, msg, wParam, lParam);

@@ -66,16 +66,16 @@ void Settle(HWND owner) {
 // Counts a call inside the chain for as long as it runs, also when it leaves by an exception.
 class Inside {
  public:
-  Inside(HWND owner, Chain& chain) : owner_(owner), chain_(chain) { ++chain_.depth; }
+  Inside(HWND owner, Chain& chain) : m_owner(owner), m_chain(chain) { ++m_chain.depth; }
   ~Inside() {
-    if (--chain_.depth == 0) Settle(owner_);
+    if (--m_chain.depth == 0) Settle(m_owner);
   }
   Inside(const Inside&) = delete;
   Inside& operator=(const Inside&) = delete;
 
  private:
-  HWND owner_;
-  Chain& chain_;
+  HWND m_owner;
+  Chain& m_chain;
 };
 
 // Runs the first live hook at or below `from`, or the replaced procedure below the last one.

@@ -76,6 +76,8 @@ struct uTabCreateArgs {
 // nothing of itself on the way out.
 class uTab final : public IuTab {
  public:
+  using CSubclass = controls::CSubclass;
+
   using HWND = platform::HWND;
   using HDC = platform::HDC;
 
@@ -169,7 +171,7 @@ class uTab final : public IuTab {
   // The strip's own procedure: the platform's mouse events and the resize.
   platform::LRESULT StripProc(HWND hwnd, platform::UINT msg, platform::WPARAM wParam,
                               platform::LPARAM lParam);
-  // c_Subclass's WindowProc.
+  // m_Subclass's WindowProc.
   void c_Subclass_WindowProc(bool bBefore, bool& bHandled, platform::LRESULT& lReturn, HWND hWnd,
                              platform::UINT uMsg, platform::WPARAM wParam,
                              platform::LPARAM lParam);
@@ -244,7 +246,7 @@ class uTab final : public IuTab {
   MouseRecord m_LastMouse;
   std::int32_t m_TabStyle = 0;
   HWND m_hContainerWnd = 0;
-  std::unique_ptr<CSubclass> c_Subclass;
+  std::unique_ptr<CSubclass> m_Subclass;
 
   HWND m_hWnd = 0;
   HWND m_parent = 0;

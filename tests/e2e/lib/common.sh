@@ -12,7 +12,7 @@ cleanup() {
 trap cleanup EXIT
 
 export HOME=$work/home TMPDIR=$work/tmp XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data \
-  XDG_CONFIG_HOME=$work/config GSETTINGS_BACKEND=memory
+  XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state GSETTINGS_BACKEND=memory
 mkdir -p "$HOME" "$TMPDIR" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
 private_tmp="$TMPDIR/talmar2-$(id -u)"
 

@@ -13,18 +13,22 @@ install_client() {
   chmod 644 "$inst/libtalmar2-web.so"
 }
 
-# write_manifest [extra lines...]: the next version's manifest: the web module with its SHA-256,
-# then the client, last.
+# write_manifest [extra lines...]: the next version's manifest: the web module, then the client,
+# last, each with its SHA-256.
 write_manifest() {
-  local sha
+  local sha csha
   sha=$(sha256sum "$files/libtalmar2-web.so" | cut -d' ' -f1)
+  csha=$(sha256sum "$files/Zorvik_talmar2" | cut -d' ' -f1)
   {
     printf 'version=%s\r\n' "$NEXT_VERSION"
     for extra in "$@"; do printf '%s\r\n' "$extra"; done
     printf 'talmar2-web|%s/gamehome/talmar2/files/libtalmar2-web.so|%s\r\n' "$base" "$sha"
-    printf 'client|%s/gamehome/talmar2/files/Zorvik_talmar2\r\n' "$base"
+    printf 'client|%s/gamehome/talmar2/files/Zorvik_talmar2|%s\r\n' "$base" "$csha"
   } >"$work/update.txt"
 }
+
+# utc_in SECONDS: the UTC time that far from now, as a manifest's expiry line wants it.
+utc_in() { date -u -d "@$(($(date +%s) + $1))" +%Y-%m-%dT%H:%M:%SZ; }
 
 # serve_next_version [portal args...]: the demo portal with the next version's files.
 serve_next_version() {

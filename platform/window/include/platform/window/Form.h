@@ -25,8 +25,8 @@ constexpr int PixelsToTwips(int pixels) {
 
 // Why a form is being unloaded (the query-unload step's argument).
 enum UnloadMode : int {
-  vbFormControlMenu = 0,  // the user closed it (window manager, system close)
-  vbFormCode = 1,         // the program unloaded it
+  kUnloadByUser = 0,  // the user closed it (window manager, system close)
+  kUnloadByCode = 1,  // the program unloaded it
 };
 
 class Form {
@@ -104,7 +104,7 @@ class FormSlot {
   }
   static bool IsLoaded() { return Instance() != nullptr; }
   // Unloads the form; false when it was not loaded or a step cancelled.
-  static bool Unload() { return UnloadNow(vbFormCode); }
+  static bool Unload() { return UnloadNow(kUnloadByCode); }
 
  private:
   static bool UnloadNow(int mode) {

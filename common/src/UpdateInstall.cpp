@@ -1,0 +1,151 @@
+#include "common/UpdateInstall.h"
+
+#include "common/UpdateManifest.h"
+#include "platform/system/Crypto.h"
+#include "platform/system/EventLog.h"
+#include "platform/system/Files.h"
+
+namespace {
+
+void Log(const std::string& line) {
+  platform::LogEvent("updater: " + line);
+}
+
+}  // namespace
+
+UpdateInstall::UpdateInstall(UpdaterTarget target, std::string manifestPath, std::string publicKey,
+                             View view)
+    : m_target(std::move(target)),
+      m_manifestPath(std::move(manifestPath)),
+      m_publicKey(std::move(publicKey)),
+      m_view(std::move(view)) {
+  m_download.QueryFileInfo = [this](std::int64_t size) {
+    if (m_view.loaded) m_view.loaded(0);
+    if (m_view.fileSize) m_view.fileSize(size);
+  };
+  m_download.Loading = [this](std::int64_t loaded) {
+    if (m_view.loaded) m_view.loaded(loaded);
+  };
+}
+
+void UpdateInstall::Cancel() {
+  m_cancelled = true;
+  m_download.StopDownLoad();
+}
+
+void UpdateInstall::Caption(const std::string& text) const {
+  if (m_view.caption) m_view.caption(text);
+}
+
+UpdateInstall::Outcome UpdateInstall::Fail(const std::string& shown, const std::string& logged) {
+  Caption(shown);
+  Log(logged);
+  return Outcome::Failed;
+}
+
+UpdateInstall::Outcome UpdateInstall::Run() {
+  const std::string& dir = m_target.directory;
+  if (dir.empty() || dir.front() != '/' || !platform::DirectoryExists(dir)) {
+    return Fail("程序目录无效", "no such directory: " + dir);
+  }
+  if (m_manifestPath.empty()) return Fail("找不到更新列表", "no manifest path");
+  const KeptManifest manifest = ReadKeptManifest(m_manifestPath, CurrentTrust(m_publicKey));
+  if (manifest.status == KeptManifest::Status::Missing) {
+    return Fail("找不到更新列表", "no manifest at " + m_manifestPath);
+  }
+  if (manifest.status == KeptManifest::Status::Refused) {
+    return Fail(m_publicKey.empty() ? "更新列表无效" : "更新列表校验失败",
+                manifest.reason + "; nothing is updated");
+  }
+
+  for (const std::string& name : platform::ListDirectory(dir)) {
+    if (name.rfind(kUpdateTempPrefix, 0) == 0) platform::RemoveFile(dir + "/" + name);
+  }
+
+  std::vector<ManifestFileLine> files;
+  int lineNumber = 0;
+  int refused = 0;
+  for (std::string_view line : SplitManifestLines(manifest.text)) {
+    ++lineNumber;
+    ManifestFileLine file = ReadManifestFileLine(line);
+    if (file.kind == ManifestFileLine::Kind::Refused) {
+      ++refused;
+      Log("manifest line " + std::to_string(lineNumber) + " skipped: " + file.reason);
+    } else if (file.kind == ManifestFileLine::Kind::File) {
+      files.push_back(std::move(file));
+    }
+  }
+  if (files.empty()) {
+    // A manifest without files (or with only refused ones) installs nothing: no upgrade.
+    if (refused > 0) return Fail("更新列表无效", "no usable file line in the manifest");
+    return Fail("更新列表中没有文件", "the manifest lists no files; nothing is installed");
+  }
+
+  // A directory we cannot write to (a system-wide installation) is found before anything is
+  // fetched.
+  if (!ClientDirectoryWritable(dir)) {
+    Fail("无法写入程序目录", "cannot write to " + dir);
+    return Outcome::ReadOnly;
+  }
+  return Fetch(files);
+}
+
+UpdateInstall::Outcome UpdateInstall::Fetch(const std::vector<ManifestFileLine>& files) {
+  const std::string prefix = m_target.directory + "/" + kUpdateTempPrefix;
+  std::vector<Fetched> fetched;
+  auto dropFetched = [&] {
+    for (const Fetched& f : fetched) platform::RemoveFile(f.temp);
+  };
+  for (const ManifestFileLine& file : files) {
+    const std::string target = m_target.directory + "/" + file.name;
+    Caption("正在下载：" + file.name);
+    if (m_view.loaded) m_view.loaded(0);
+    const auto temp = platform::CreateUniqueFile(prefix);
+    if (!temp) {
+      dropFetched();
+      return Fail("无法写入：" + file.name, "cannot create a file in " + m_target.directory);
+    }
+    fetched.push_back({*temp, target});
+    std::int64_t announced = -1;
+    const auto query = m_download.QueryFileInfo;
+    m_download.QueryFileInfo = [&](std::int64_t size) {
+      announced = size;
+      query(size);
+    };
+    const bool ok = m_download.DownLoadFile(file.url, *temp, false, true);
+    m_download.QueryFileInfo = query;
+    if (m_cancelled) {
+      dropFetched();
+      return Outcome::Cancelled;
+    }
+    if (!ok || platform::FileSize(*temp) != announced) {
+      dropFetched();
+      return Fail("下载失败：" + file.name, "cannot fetch " + file.url);
+    }
+    if (!file.sha256.empty() && platform::Sha256HexOfFile(*temp) != file.sha256) {
+      dropFetched();
+      return Fail("文件校验失败：" + file.name, "SHA-256 mismatch for " + file.url);
+    }
+  }
+  return Install(fetched);
+}
+
+UpdateInstall::Outcome UpdateInstall::Install(const std::vector<Fetched>& fetched) {
+  const std::string& dir = m_target.directory;
+  for (std::size_t i = 0; i < fetched.size(); ++i) {
+    const Fetched& f = fetched[i];
+    // Only the client is a program; nothing else fetched is ever made executable.
+    const bool program = !m_target.executable.empty() && f.target == m_target.executable;
+    if (!platform::SetProgramMode(f.temp, program) || !platform::RenameFile(f.temp, f.target)) {
+      for (std::size_t j = i; j < fetched.size(); ++j) platform::RemoveFile(fetched[j].temp);
+      return Fail("无法写入：" + f.target.substr(dir.size() + 1), "cannot replace " + f.target);
+    }
+  }
+  return Outcome::Installed;
+}
+
+std::string UpdateInstall::ClientToStart() const {
+  // A fetched file other than the client is never opened: a desktop handler could run it.
+  const std::string& client = m_target.executable;
+  return !client.empty() && platform::FileExists(client) ? client : std::string();
+}
