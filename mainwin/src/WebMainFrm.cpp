@@ -242,8 +242,10 @@ void WebMainFrm::Form_Load() {
   SendMessage(me, WM_SETICON, ICON_BIG, static_cast<LPARAM>(m_BigIcon));
   // 4. The F10 hot key and the tray's clicks.
   StartMainHook(me);
-  // The window's keys reach it before the page that has the focus.
+  // The window's keys reach it before the page that has the focus; Ctrl+wheel over a page
+  // zooms as Ctrl+plus and Ctrl+minus do.
   SetKeyPreview(me, true);
+  WebUrl::ZoomStep = [this](int step) { ZoomCommand(step); };
   // 5. The program menu, with the version in its version item.
   m_VersionCaption = "版本号:" + AppVersion();
   UpdateMenu();
@@ -302,6 +304,7 @@ void WebMainFrm::Form_QueryUnload(bool& cancel, int /*unloadMode*/) {
 }
 
 void WebMainFrm::Form_Unload(bool& /*cancel*/) {
+  WebUrl::ZoomStep = nullptr;
   StopMainHook(hWnd());
   StopDdeLink();
   if (m_WebuTab) m_WebuTab->TabItems().Clear();
@@ -436,6 +439,12 @@ void WebMainFrm::Form_Resize() {
   RECT client;
   GetWindowRect(me, &window);
   GetClientRect(me, &client);
+  if (m_FullScreen) {
+    // Only the page: its container covers the window, which has no rounded shape now.
+    MoveWindow(m_Picture1, 0, 0, client.Width(), client.Height(), true);
+    MoveWindow(m_pCnt, 0, 0, client.Width(), client.Height(), true);
+    return;
+  }
   const mainlayout::Layout l = mainlayout::Compute(
       PixelsToTwips(window.Width()), PixelsToTwips(client.Width()), PixelsToTwips(client.Height()));
   Step("frame", [&] {

@@ -2,15 +2,23 @@
 // the program menu.
 
 #include <algorithm>
+#include <ctime>
+#include <filesystem>
 
 #include "common/CheckUpdate.h"
 #include "common/Settings.h"
 #include "mainwin/ClearUrlCache.h"
 #include "mainwin/MainWindowHost.h"
+#include "mainwin/SiteZoom.h"
+#include "mainwin/WebUrl.h"
 #include "mainwin/WebMainFrm.h"
 #include "platform/desktop/MessageBox.h"
 #include "platform/desktop/PopupMenu.h"
 #include "platform/desktop/Shell.h"
+#include "platform/desktop/Tray.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/system/EventLog.h"
+#include "platform/system/Files.h"
 #include "platform/webhost/WebBrowser.h"
 
 using namespace platform;
@@ -116,6 +124,108 @@ void WebMainFrm::CloseTabCommand() {
   items.Remove(Variant(selected), true);
 }
 
+void WebMainFrm::ZoomCommand(int direction) {
+  if (!m_WebuTab) return;
+  CTabItems& items = m_WebuTab->TabItems();
+  auto pageAt = [&](int index) -> WebUrl* {
+    const std::shared_ptr<CTabItem> item = items.Item(Variant(index));
+    return item ? dynamic_cast<WebUrl*>(item->Form().get()) : nullptr;
+  };
+  WebUrl* selected = pageAt(items.Selected());
+  if (selected == nullptr || selected->Browser() == nullptr) return;
+  const std::string site = sitezoom::SiteOf(selected->Browser()->LocationURL());
+  if (site.empty()) return;
+  const int level = sitezoom::Step(sitezoom::Level(site), direction);
+  sitezoom::Keep(site, level);
+  for (int i = 0; i < items.Count(); ++i) {
+    WebUrl* page = pageAt(i);
+    if (page != nullptr && page->Browser() != nullptr &&
+        sitezoom::SiteOf(page->Browser()->LocationURL()) == site) {
+      page->Browser()->SetZoom(level / 100.0);
+    }
+  }
+  // A short hint of the level.
+  m_LastNotice = "缩放 " + std::to_string(level) + "%";
+  if (m_NotifyIcon) m_NotifyIcon->ShowBubble(ClientTitle, m_LastNotice, NIIF_INFO);
+}
+
+std::vector<HWND> WebMainFrm::Chrome() {
+  return {m_WebBForm->hWnd(),     m_PicLogo,           m_WebuTab->hWnd(),
+          m_OtherUserBtn->hWnd(), m_GameSpaceBtn->hWnd(), m_web_tool->hWnd(),
+          m_web_min->hWnd(),      m_web_minmax->hWnd(), m_web_close->hWnd()};
+}
+
+void WebMainFrm::FullScreenCommand() {
+  if (!m_objStyle || !m_WebuTab) return;
+  const HWND me = hWnd();
+  if (!m_FullScreen) {
+    if (IsIconic(me) || !IsWindowVisible(me)) return;
+    GetWindowRect(me, &m_BeforeFullScreen);
+    m_FullScreen = true;
+    for (const HWND h : Chrome()) ShowWindow(h, SW_HIDE);
+    SetWindowRgn(me, 0, true);
+    SetWindowFullScreen(me, true);
+    Form_Resize();
+    m_LastNotice = "按 F11 退出全屏";
+    if (m_NotifyIcon) m_NotifyIcon->ShowBubble(ClientTitle, m_LastNotice, NIIF_INFO);
+    return;
+  }
+  m_FullScreen = false;
+  SetWindowFullScreen(me, false);
+  for (const HWND h : Chrome()) ShowWindow(h, SW_SHOW);
+  // The place and size it had, covering the work area or not.
+  const RECT& r = m_BeforeFullScreen;
+  SetWindowPos(me, 0, r.left, r.top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+  Form_Resize();
+}
+
+namespace {
+
+// A file name from a page title: no path separators or control characters, at most 80 bytes.
+std::string ScreenshotName(const std::string& title, std::time_t when) {
+  std::string name;
+  for (const char c : title) {
+    const auto u = static_cast<unsigned char>(c);
+    name += u < 0x20 || c == '/' || c == '\\' || u == 0x7F ? '_' : c;
+  }
+  name = name.substr(0, gdi::Utf8Floor(name, 80));
+  if (name.empty() || name.starts_with('.')) name.insert(0, "page");
+  char stamp[32];
+  std::tm local{};
+  localtime_r(&when, &local);
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  return name + "_" + stamp + ".png";
+}
+
+}  // namespace
+
+void WebMainFrm::ScreenshotCommand() {
+  if (!m_WebuTab) return;
+  CTabItems& items = m_WebuTab->TabItems();
+  const std::shared_ptr<CTabItem> item = items.Item(Variant(items.Selected()));
+  auto* page = item ? dynamic_cast<WebUrl*>(item->Form().get()) : nullptr;
+  if (page == nullptr || page->Browser() == nullptr) return;
+  const std::string folder = UserPicturesDir() + "/" + ClientTitle;
+  std::string error;
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) error = folder + ": " + ec.message();
+  std::string path = folder + "/" + ScreenshotName(item->Caption(), std::time(nullptr));
+  if (error.empty()) {
+    int width = 0;
+    int height = 0;
+    error = page->Browser()->SaveSnapshot(path, width, height);
+    // A file cut short (a full disk) is not left behind.
+    if (!error.empty()) std::filesystem::remove(path, ec);
+  }
+  m_LastScreenshot = error.empty() ? path : std::string();
+  m_LastNotice = error.empty() ? "截图已保存：" + path : "截图未能保存：" + error;
+  if (!error.empty()) LogEvent("screenshot: " + error);
+  if (m_NotifyIcon) {
+    m_NotifyIcon->ShowBubble(ClientTitle, m_LastNotice, error.empty() ? NIIF_INFO : NIIF_WARNING);
+  }
+}
+
 bool WebMainFrm::KeyCommand(const MainKeyCommand& command) {
   switch (command.key) {
     case MainKey::Refresh:
@@ -132,6 +242,21 @@ bool WebMainFrm::KeyCommand(const MainKeyCommand& command) {
       return true;
     case MainKey::CloseTab:
       CloseTabCommand();
+      return true;
+    case MainKey::Screenshot:
+      ScreenshotCommand();
+      return true;
+    case MainKey::FullScreen:
+      FullScreenCommand();
+      return true;
+    case MainKey::ZoomIn:
+      ZoomCommand(1);
+      return true;
+    case MainKey::ZoomOut:
+      ZoomCommand(-1);
+      return true;
+    case MainKey::ZoomReset:
+      ZoomCommand(0);
       return true;
     default:
       return false;

@@ -93,6 +93,19 @@ class WebMainFrm : public platform::Form {
   void SelectTabCommand(int offset);
   void SelectTabAtCommand(int place);
   void CloseTabCommand();
+  // Zooms the selected page's site a step in (direction > 0), out (< 0) or back to 100 % (0);
+  // every open page of the site follows, and the level is kept for the site.
+  void ZoomCommand(int direction);
+  // Full screen with only the selected page showing, or back to the window as it was.
+  void FullScreenCommand();
+  bool FullScreen() const { return m_FullScreen; }
+  // Saves the selected page as shown, as a PNG in the user's pictures directory (a folder named
+  // after the client), named after the page's title and the time; a desktop notification says
+  // where it went, or why it did not.
+  void ScreenshotCommand();
+  // The last screenshot's file ("" when it failed) and the notification's text.
+  const std::string& LastScreenshot() const { return m_LastScreenshot; }
+  const std::string& LastNotice() const { return m_LastNotice; }
   // Runs a key's command; false when the key is not the window's (the page gets it).
   bool KeyCommand(const MainKeyCommand& command);
 
@@ -186,6 +199,12 @@ class WebMainFrm : public platform::Form {
   // hold their files open.
   std::vector<int> m_ForgottenSessions;
   bool m_Forgetting = false;  // tabs close without the last-tab rule
+  bool m_FullScreen = false;
+  std::string m_LastScreenshot;
+  std::string m_LastNotice;
+  platform::RECT m_BeforeFullScreen{};  // where the window was
+  // The window's own controls around the page, hidden in full screen.
+  std::vector<platform::HWND> Chrome();
   // The exit question is on the screen: a further close request waits for its answer.
   bool m_Asking = false;
   std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

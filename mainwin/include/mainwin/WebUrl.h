@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,6 +42,9 @@ class WebUrl final : public platform::Form, public ITabForm {
   void RefreshPage() override;
   // Lets the browser go and destroys the window. Does nothing the second time.
   void Unload() override;
+
+  // Where every page's Ctrl+wheel goes (the main window's zoom): +1 in, -1 out.
+  static inline std::function<void(int step)> ZoomStep;
 
   bool Loaded() const { return m_loaded; }
   int Session() const { return m_session; }

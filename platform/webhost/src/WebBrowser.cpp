@@ -93,6 +93,7 @@ struct WebBrowser::Impl {
   WebModuleView* m_view = nullptr;
   bool m_silent = false;
   int m_session = 0;
+  double m_zoom = 1.0;
   std::optional<std::string> m_pendingUrl;  // the latest Navigate before the engine's view
   bool m_navigationTrusted = false;         // of the BeforeNavigate2 being raised
 
@@ -101,6 +102,7 @@ struct WebBrowser::Impl {
   TitleChangeHandler m_titleChange;
   DocumentCompleteHandler m_documentComplete;
   NewWindowHandler m_newWindow;
+  std::function<void(int)> m_zoomStep;
 };
 
 // ---- Making the engine's views ------------------------------------------------------------------
@@ -216,6 +218,7 @@ void WebBrowser::Impl::CreateEngineView() {
   gtk_container_add(GTK_CONTAINER(m_container), widget);
   gtk_widget_show(widget);
   m_engine->setSilent(m_view, m_silent);
+  if (m_zoom != 1.0) m_engine->setZoom(m_view, m_zoom);
   if (m_pendingUrl) {
     const std::string url = std::move(*m_pendingUrl);
     m_pendingUrl.reset();
@@ -247,6 +250,11 @@ void WebBrowser::Impl::OnEvent(void* owner, int event, const char* text, bool* f
     case kWebEventDocumentComplete:
       Call(self->m_documentComplete, value);
       break;
+    case kWebEventZoomStep: {
+      int step = value == "1" ? 1 : -1;
+      Call(self->m_zoomStep, step);
+      break;
+    }
     case kWebEventNewWindow: {
       bool processed = flag != nullptr && *flag;
       Call(self->m_newWindow, value, processed);
@@ -286,6 +294,23 @@ void WebBrowser::SetSession(int session) {
 
 int WebBrowser::Session() const {
   return m_impl ? m_impl->m_session : 0;
+}
+
+void WebBrowser::SetZoom(double factor) {
+  if (!m_impl || factor <= 0) return;
+  m_impl->m_zoom = factor;
+  if (m_impl->m_view != nullptr) m_impl->m_engine->setZoom(m_impl->m_view, factor);
+}
+
+std::string WebBrowser::SaveSnapshot(const std::string& path, int& width, int& height) {
+  width = height = 0;
+  if (!m_impl || m_impl->m_view == nullptr) return "no page";
+  const char* error = m_impl->m_engine->snapshot(m_impl->m_view, path.c_str(), &width, &height);
+  return error != nullptr ? error : "";
+}
+
+double WebBrowser::Zoom() const {
+  return m_impl ? m_impl->m_zoom : 1.0;
 }
 
 void WebBrowser::Navigate(const std::string& url) {
@@ -362,6 +387,10 @@ void WebBrowser::OnDocumentComplete(DocumentCompleteHandler handler) {
 }
 void WebBrowser::OnNewWindow(NewWindowHandler handler) {
   if (m_impl) m_impl->m_newWindow = std::move(handler);
+}
+
+void WebBrowser::OnZoomStep(std::function<void(int step)> handler) {
+  if (m_impl) m_impl->m_zoomStep = std::move(handler);
 }
 
 }  // namespace platform

@@ -183,6 +183,16 @@ class WebBrowser {
   void Navigate(const std::string& url);
   void Refresh();
 
+  // The page's zoom factor (1: as designed), kept across navigations; before the engine's view
+  // exists it is kept and applied when it comes.
+  void SetZoom(double factor);
+  double Zoom() const;
+
+  // Saves the visible part of the page, as shown, as a PNG file at `path`; waits for the
+  // engine while processing messages (at most a few seconds). An empty text on success,
+  // otherwise why not. The picture's size in pixels goes to width and height.
+  std::string SaveSnapshot(const std::string& path, int& width, int& height);
+
   bool Silent() const;
   void SetSilent(bool silent);
 
@@ -207,6 +217,9 @@ class WebBrowser {
   void OnTitleChange(TitleChangeHandler handler);
   void OnDocumentComplete(DocumentCompleteHandler handler);
   void OnNewWindow(NewWindowHandler handler);
+  // The wheel turned with Ctrl held over the page (which then does not scroll): +1 for a step
+  // in, -1 for a step out.
+  void OnZoomStep(std::function<void(int step)> handler);
 
   struct Impl;
 

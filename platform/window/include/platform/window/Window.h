@@ -133,6 +133,9 @@ enum : int {
   SW_RESTORE = 9
 };
 bool ShowWindow(HWND hwnd, int cmd);  // the previous visibility
+// Asks the window manager to show a top-level window full screen (over panels, without frame)
+// or to end that; the window hears the new size as WM_SIZE. False for unknown or child windows.
+bool SetWindowFullScreen(HWND hwnd, bool on);
 bool IsWindowVisible(HWND hwnd);
 bool IsIconic(HWND hwnd);
 // A disabled window (WS_DISABLED) and the windows inside it take no pointer or key input and

@@ -27,6 +27,9 @@ enum WebModuleEvent : int {
   kWebEventDocumentComplete = 3,
   kWebEventNewWindow = 4,
   kWebEventNotice = 5,
+  // The wheel turned with Ctrl held over the page (which does not scroll): text "1" for a step
+  // in, "-1" for a step out.
+  kWebEventZoomStep = 6,
 };
 typedef void (*WebModuleEventFn)(void* owner, int event, const char* text, bool* flag,
                                  bool trusted);
@@ -80,6 +83,13 @@ struct WebModuleTable {
   // Makes the store and starts the network process ahead of the first view (after configure);
   // shows nothing.
   void (*prewarm)();
+
+  // The page's zoom factor (1: as designed).
+  void (*setZoom)(WebModuleView* view, double factor);
+  // Saves the visible part of the page as shown, as a PNG file; waits for the engine while
+  // running the main loop (bounded). Its size in pixels goes to width and height. An empty
+  // text on success, otherwise why it failed (the text belongs to the view).
+  const char* (*snapshot)(WebModuleView* view, const char* path, int* width, int* height);
 };
 
 typedef const WebModuleTable* (*WebModuleEntryFn)();
