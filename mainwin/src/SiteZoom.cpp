@@ -74,7 +74,8 @@ std::map<std::string, int> Parse(std::string_view text) {
     if (space == std::string_view::npos || space == 0) continue;
     int percent = 0;
     const std::string_view number = line.substr(space + 1);
-    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), percent);
+    const auto [end, error] =
+        std::from_chars(number.data(), number.data() + number.size(), percent);
     if (error != std::errc() || end != number.data() + number.size()) continue;
     if (percent < kMin || percent > kMax) continue;
     levels[std::string(line.substr(0, space))] = percent;
@@ -108,8 +109,8 @@ void Keep(const std::string& site, int percent) {
   try {
     std::filesystem::create_directories(Directory());
     const std::string text = Format(levels);
-    platform::ReplaceFileContent(File(), {reinterpret_cast<const std::uint8_t*>(text.data()),
-                                          text.size()});
+    platform::ReplaceFileContent(File(),
+                                 {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
   } catch (const std::exception& e) {
     platform::LogEvent(std::string("zoom not kept: ") + e.what());
   }

@@ -10,8 +10,8 @@
 #include "mainwin/ClearUrlCache.h"
 #include "mainwin/MainWindowHost.h"
 #include "mainwin/SiteZoom.h"
-#include "mainwin/WebUrl.h"
 #include "mainwin/WebMainFrm.h"
+#include "mainwin/WebUrl.h"
 #include "platform/desktop/MessageBox.h"
 #include "platform/desktop/PopupMenu.h"
 #include "platform/desktop/Shell.h"
@@ -150,9 +150,9 @@ void WebMainFrm::ZoomCommand(int direction) {
 }
 
 std::vector<HWND> WebMainFrm::Chrome() {
-  return {m_WebBForm->hWnd(),     m_PicLogo,           m_WebuTab->hWnd(),
-          m_OtherUserBtn->hWnd(), m_GameSpaceBtn->hWnd(), m_web_tool->hWnd(),
-          m_web_min->hWnd(),      m_web_minmax->hWnd(), m_web_close->hWnd()};
+  return {m_WebBForm->hWnd(),     m_PicLogo,          m_WebuTab->hWnd(), m_OtherUserBtn->hWnd(),
+          m_GameSpaceBtn->hWnd(), m_web_tool->hWnd(), m_web_min->hWnd(), m_web_minmax->hWnd(),
+          m_web_close->hWnd()};
 }
 
 void WebMainFrm::FullScreenCommand() {

@@ -683,7 +683,9 @@ gboolean WebModuleView::OnScroll(GtkWidget*, GdkEventScroll* event, gpointer dat
   int step = 0;
   if (event->direction == GDK_SCROLL_UP) step = 1;
   if (event->direction == GDK_SCROLL_DOWN) step = -1;
-  if (event->direction == GDK_SCROLL_SMOOTH && event->delta_y != 0) step = event->delta_y < 0 ? 1 : -1;
+  if (event->direction == GDK_SCROLL_SMOOTH && event->delta_y != 0) {
+    step = event->delta_y < 0 ? 1 : -1;
+  }
   if (step != 0) static_cast<WebModuleView*>(data)->Raise(kWebEventZoomStep, step > 0 ? "1" : "-1");
   return TRUE;
 }
@@ -863,8 +865,8 @@ const char* Snapshot(WebModuleView* view, const char* path, int* width, int* hei
       shot);
   const gint64 deadline = g_get_monotonic_time() + 10 * G_USEC_PER_SEC;
   // Wakes the loop up now and then, so that the deadline is seen.
-  const guint tick = g_timeout_add(100, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; },
-                                   nullptr);
+  const guint tick = g_timeout_add(
+      100, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
   while (!shot->done && g_get_monotonic_time() < deadline) g_main_context_iteration(nullptr, TRUE);
   g_source_remove(tick);
   if (!shot->done) {

@@ -24,8 +24,8 @@
 #include "mainwin/SiteZoom.h"
 #include "mainwin/WebMainFrm.h"
 #include "mainwin/WebUrl.h"
-#include "platform/system/Files.h"
 #include "platform/desktop/MessageBox.h"
+#include "platform/system/Files.h"
 #include "platform/window/Form.h"
 
 using namespace platform;
@@ -216,7 +216,7 @@ TEST_F(MainWindowKeys, ChordsReachTheWindowThroughAFocusedPageAndOtherKeysThePag
 }
 
 TEST(SiteZoomRules, StepsSitesAndTheFile) {
-  const int steps[][3] = {{100, 1, 110}, {100, -1, 90}, {300, 1, 300}, {50, -1, 50},
+  const int steps[][3] = {{100, 1, 110}, {100, -1, 90},  {300, 1, 300}, {50, -1, 50},
                           {105, 1, 110}, {105, -1, 100}, {250, 0, 100}};
   for (const auto& s : steps) EXPECT_EQ(s[2], sitezoom::Step(s[0], s[1])) << s[0] << " " << s[1];
   const std::pair<const char*, const char*> sites[] = {
@@ -237,8 +237,7 @@ TEST_F(MainWindowKeys, ZoomKeysZoomEveryPageOfTheSiteAndTheLevelIsKept) {
   for (int n = 1; n <= 2; ++n) m->SetURL(server.Url("/play/" + std::to_string(n)));
   m->Show();
   auto zoomOf = [&](int tab) {
-    auto* page =
-        dynamic_cast<WebUrl*>(m->WebuTab().TabItems().Item(Variant(tab))->Form().get());
+    auto* page = dynamic_cast<WebUrl*>(m->WebuTab().TabItems().Item(Variant(tab))->Form().get());
     GtkWidget* view = page != nullptr && page->Browser() != nullptr
                           ? WebBrowserEngineWidget(*page->Browser())
                           : nullptr;
@@ -252,14 +251,15 @@ TEST_F(MainWindowKeys, ZoomKeysZoomEveryPageOfTheSiteAndTheLevelIsKept) {
     const char* keys;
     double zoom;
   };
-  const Step steps[] = {{"ctrl+equal", 1.1},  {"ctrl+minus", 1.0}, {"ctrl+minus", 0.9},
-                        {"ctrl+0", 1.0},      {"ctrl+plus", 1.1},  {"ctrl+KP_Add", 1.25},
-                        {"ctrl+plus", 1.5},   {"ctrl+minus", 1.25}};
+  const Step steps[] = {{"ctrl+equal", 1.1}, {"ctrl+minus", 1.0}, {"ctrl+minus", 0.9},
+                        {"ctrl+0", 1.0},     {"ctrl+plus", 1.1},  {"ctrl+KP_Add", 1.25},
+                        {"ctrl+plus", 1.5},  {"ctrl+minus", 1.25}};
   for (const Step& s : steps) {
     Xdotool(std::string("key ") + s.keys);
     EXPECT_TRUE(WaitFor([&] {
       return std::abs(zoomOf(0) - s.zoom) < 0.001 && std::abs(zoomOf(1) - s.zoom) < 0.001;
-    })) << s.keys << ": " << zoomOf(0) << " " << zoomOf(1);
+    })) << s.keys
+        << ": " << zoomOf(0) << " " << zoomOf(1);
   }
   // The wheel with Ctrl over the page zooms too (and does not scroll it).
   for (const auto& [button, zoom] : {std::pair{"4", 1.5}, {"5", 1.25}}) {
@@ -306,7 +306,8 @@ TEST_F(MainWindowKeys, F11ShowsOnlyThePageOnTheWholeScreenAndReturnsToTheSamePla
     EXPECT_TRUE(WaitFor([&] {
       return rect(m.hWnd()) == screen && rect(m.pCnt()) == screen &&
              !IsWindowVisible(m.WebuTab().hWnd()) && !IsWindowVisible(m.web_close().hWnd());
-    })) << rect(m.hWnd()).Width() << "x" << rect(m.hWnd()).Height();
+    })) << rect(m.hWnd()).Width()
+        << "x" << rect(m.hWnd()).Height();
     EXPECT_TRUE(m.FullScreen());
     EXPECT_EQ("按 F11 退出全屏", m.LastNotice());
     // Escape stays the game's.
@@ -317,8 +318,9 @@ TEST_F(MainWindowKeys, F11ShowsOnlyThePageOnTheWholeScreenAndReturnsToTheSamePla
     EXPECT_TRUE(WaitFor([&] {
       return rect(m.hWnd()) == before && IsWindowVisible(m.WebuTab().hWnd()) &&
              IsWindowVisible(m.web_close().hWnd());
-    })) << rect(m.hWnd()).left << "," << rect(m.hWnd()).top << " "
-        << rect(m.hWnd()).Width() << "x" << rect(m.hWnd()).Height();
+    })) << rect(m.hWnd()).left
+        << "," << rect(m.hWnd()).top << " " << rect(m.hWnd()).Width() << "x"
+        << rect(m.hWnd()).Height();
     EXPECT_FALSE(m.FullScreen());
   }
 }
