@@ -146,6 +146,17 @@ TEST_F(AccountSessionsPhase, Run) {
     ASSERT_TRUE(WaitFor([&] { return GameRequestsWith("account=bob") == 1; }, 20000));
     EXPECT_EQ((std::vector<int>{0, 1}), m.TabSessions());
     EXPECT_EQ(2, m.WebuTab().TabItems().Item(Variant(1))->SessionMark());
+    // ACCOUNT_TEST_SHOTS=<prefix>: pictures of the marks in both tab styles, to look at.
+    if (const char* shots = std::getenv("ACCOUNT_TEST_SHOTS")) {
+      for (const int style : {1, 0}) {
+        m.WebuTab().TabStyle(style);
+        SendMessage(m.hWnd(), WM_SIZE, 0, 0);
+        m.WebuTab().refresh();
+        Settle(500);
+        Shell("import -window root " + std::string(shots) + std::to_string(style) + ".png");
+      }
+      m.WebuTab().TabStyle(1);
+    }
     EXPECT_EQ(1, GameRequestsWith("account=alice"));
     // The other login of the first account selects its tab, as before.
     ShowAnotherLogin();
