@@ -1,9 +1,12 @@
 // The client's entry point: the startup window runs the start-up order.
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/AnotherLogin.h"
 #include "app/LoadFrm.h"
@@ -11,42 +14,101 @@
 #include "app/LoginFrm.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
+#include "common/UpdateJournal.h"
 #include "mainwin/DdeLink.h"
 #include "mainwin/MainWindowHost.h"
 #include "platform/desktop/MessageBox.h"
+#include "platform/desktop/Shell.h"
+#include "platform/system/Files.h"
+#include "platform/desktop/SessionService.h"
+#include "platform/system/EventLog.h"
 #include "platform/system/Process.h"
 #include "platform/webhost/WebBrowser.h"
 #include "platform/window/Form.h"
 #include "platform/window/MessageLoop.h"
 
-// "--open <address>": hands the address to the running client's main window (what a desktop
-// entry or a link handler calls) and ends; 0 when the window accepted it.
+namespace {
+
+void PrintUsage() {
+  std::printf(
+      "Usage: %s [/web | --open ADDRESS | --version | --help]\n"
+      "\n"
+      "  (nothing)         start the client: connection and update check, splash, login screen\n"
+      "  /web              open the game's home page in the default web browser and end\n"
+      "  --open ADDRESS    open an http or https ADDRESS as a tab of the running client\n"
+      "                    (0: opened or waiting for the main window; 2: bad usage or text;\n"
+      "                    3: no running client; 4: refused)\n"
+      "  --version         print the version and end\n"
+      "  --help            print this text and end\n",
+      platform::StderrPrefix());
+}
+
+// "--open <address>": hands the address to the running client (what a desktop entry or a link
+// handler calls) and ends; 0 when the client accepted it.
 int OpenInRunningClientMain(int argc, char** argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: Zorvik_talmar2 --open <address>\n");
+    platform::TellUser(std::string("usage: ") + platform::StderrPrefix() + " --open <address>");
     return 2;
   }
+  const std::string url = argv[2];
   std::string message;
-  const int rc = OpenInRunningClient(argv[2], message);
-  if (rc != 0) std::fprintf(stderr, "Zorvik_talmar2: %s\n", message.c_str());
+  int rc = 0;
+  // Empty or too long: the link's own checks say so (status 2).
+  if (!url.empty() && url.size() <= platform::kMaxDdeCommand && !WhyNotOpened(url).empty()) {
+    // One line, whatever the text holds.
+    std::string shown = url.substr(0, 200);
+    for (char& c : shown) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    message = "refused \"" + shown + (url.size() > 200 ? "...\"" : "\"") + ": " + WhyNotOpened(url);
+    rc = 4;
+  } else {
+    rc = OpenInRunningClient(url, message);
+  }
+  if (rc != 0) platform::TellUser("--open: " + message);
   return rc;
 }
 
+}  // namespace
+
 int main(int argc, char** argv) {
+  LoginFrm::StartedAt = std::chrono::steady_clock::now();
   // A peer that closes its end of a pipe or socket (a helper program, a server) must fail the
   // write that follows, not end the client.
   std::signal(SIGPIPE, SIG_IGN);
   if (argc >= 2 && std::strcmp(argv[1], "--open") == 0) return OpenInRunningClientMain(argc, argv);
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    PrintUsage();
+    return 0;
+  }
   // "--version" prints the version and ends, without a display (installers and tests ask).
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
     std::printf("%s\n", AppVersion().c_str());
     return 0;
   }
+  // An update stopped between its renames is finished (or undone) before anything is loaded,
+  // so that the client and its web module match. When that changed our own executable, the
+  // client now in place takes over.
+  {
+    const std::string exe = platform::ExecutablePath();
+    const std::string dir = exe.substr(0, exe.rfind('/'));
+    std::vector<std::string> targets;
+    const auto recovery = UpdateJournal::Recover(dir.empty() ? "/" : dir, false, &targets);
+    const bool ours =
+        std::find(targets.begin(), targets.end(), exe.substr(exe.rfind('/') + 1)) != targets.end();
+    if ((recovery == UpdateJournal::Recovery::Finished ||
+         recovery == UpdateJournal::Recovery::Undone) &&
+        ours && platform::StartProgram(exe, platform::CommandLineText(argc, argv))) {
+      return 0;
+    }
+  }
   if (!platform::InitToolkit(argc, argv)) {
-    std::fprintf(stderr, "Zorvik_talmar2: cannot open display\n");
+    platform::TellUser("cannot open display");
     return 1;
   }
   platform::SetCommandLine(argc, argv);
+  // Addresses handed over from now on are kept until the main window can open them.
+  if (!StartOpenLink()) platform::LogEvent("open link: offered by another running client");
   // The client's own website data (cookies kept between runs, caches) under the user's XDG
   // data and cache directories.
   platform::WebEngineOptions web;
@@ -54,6 +116,7 @@ int main(int argc, char** argv) {
   // Without its web engine the client can show neither the login page nor a game: it says so
   // instead of keeping the splash up for good.
   web.onUnavailable = [](const std::string&) {
+    RefuseOpenLink("the client cannot run without its web engine");
     platform::MessageBox("无法加载网页组件，客户端无法运行。请重新安装客户端。", "提示",
                          platform::MB_OK | platform::MB_ICONEXCLAMATION);
     platform::EndProcessNow(1);

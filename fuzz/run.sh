@@ -53,6 +53,17 @@ platform_lib() {
   echo -lX11 -lXext -ldl
 }
 
+# The shared layer (the command's "|" splitting lives there) over the platform layer.
+common_lib() {
+  local layer
+  for layer in common controls; do
+    [ -f "$build/$layer/lib$layer.a" ] || cmake --build "$build" --target "$layer" >/dev/null
+    echo "$build/$layer/lib$layer.a"
+  done
+  platform_lib
+  echo -lcrypto
+}
+
 build() {
   local name=$1
   shift
@@ -62,7 +73,7 @@ build() {
 for t in "${targets[@]}"; do
   case $t in
     manifest_version) build "$t" "$root/fuzz/$t.cpp" "$root/common/src/ManifestVersion.cpp" ;;
-    login_command) build "$t" "$root/fuzz/$t.cpp" "$root/app/src/LoginCommands.cpp" ;;
+    login_command) build "$t" "$root/fuzz/$t.cpp" "$root/app/src/LoginCommands.cpp" $(common_lib) ;;
     tab_items) build "$t" "$root/fuzz/$t.cpp" "$root/tabstrip/src/CTabItems.cpp" \
       "$root/tabstrip/src/CTabItem.cpp" "$root/tabstrip/src/Variant.cpp" $(platform_lib) ;;
     http_headers) build "$t" "$root/fuzz/$t.cpp" $(pkg-config --cflags --libs libcurl) ;;

@@ -203,7 +203,7 @@ fi
 
 if [ "$stage" = main ]; then
 # The main window: the login page enters the first server by itself; two more games come in
-# through "--open", as from a link handler.
+# through "--open", as from a link handler; the last one is shown.
 start_portal --auto-login
 CLIENT_BASE_URL=$base "$client" &
 pid=$!
@@ -225,7 +225,7 @@ done
 sleep 2
 CLIENT_BASE_URL=$base "$client" --open "$base/games/talmar2/play/2" || fail "--open was refused"
 sleep 1
-CLIENT_BASE_URL=$base "$client" --open "$base/games/talmar2/" || fail "--open was refused"
+CLIENT_BASE_URL=$base "$client" --open "$base/games/talmar2/play/3" || fail "--open was refused"
 SETTLE=3 shoot main "$main"
 
 # The exit question: the main window's close button (43 x 18 pixels, 730 twips from the right

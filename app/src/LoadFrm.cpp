@@ -1,10 +1,9 @@
 #include "app/LoadFrm.h"
 
-#include <cstdio>
-
 #include "app/LoginFrm.h"
 #include "common/CheckUpdate.h"
 #include "common/Settings.h"
+#include "mainwin/DdeLink.h"
 #include "platform/desktop/MessageBox.h"
 #include "platform/desktop/Shell.h"
 #include "platform/system/EventLog.h"
@@ -18,19 +17,17 @@ using namespace platform;
 namespace {
 constexpr int kSplashWidth = 356;
 constexpr int kSplashHeight = 122;
+// Posted to the splash by its load step: the rest of the start-up runs once it is on screen.
+constexpr UINT kAfterSplash = WM_APP + 1;
 }  // namespace
 
 LoadFrm::LoadFrm() {
-  // Loading the web engine and starting its network process take about as long as the checks
-  // below spend waiting on the network: they start now and are ready when the login window's
-  // page is navigated.
-  // "/web" shows no page.
-  if (Command() != "/web") StartWebEngine();
+  // The connectivity check answers at once; its notice is the client's first sign.
   if (!InternetGetConnectedState()) {
+    RefuseOpenLink("the client is ending: no network connection");
     MessageBox("未能连接到服务器，请检查网络连接是否正常！", "提示", MB_OK | MB_ICONEXCLAMATION);
     EndProcessNow(0);
   }
-  CheckUpdate(StartupMode, m_Downloader);
 }
 
 CreateWindowArgs LoadFrm::Design() {
@@ -47,17 +44,44 @@ CreateWindowArgs LoadFrm::Design() {
 }
 
 void LoadFrm::Form_Load() {
-  if (Command() == "/web") {
-    if (!ShellExecuteOpen(HomePageUrl(), "")) {
-      // Nothing would show otherwise: the client would simply end.
-      LogEvent("/web: no default browser could open " + HomePageUrl());
-      std::fprintf(stderr, "%s: no default browser could open %s\n", GameId, HomePageUrl().c_str());
-      MessageBox("未能打开默认浏览器，请手动访问：" + HomePageUrl(), "提示",
-                 MB_OK | MB_ICONEXCLAMATION);
-    }
-    EndProcessNow(0);
-  }
   OpenPngLayer(hWnd(), 102, m_Layer);
+  // The update check can wait on the network for seconds: the splash goes up first (the caller
+  // shows it when this step returns) and the check runs from the message loop.
+  PostMessage(hWnd(), kAfterSplash, 0, 0);
+}
+
+LRESULT LoadFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kAfterSplash) {
+    if (!m_Started) {
+      m_Started = true;
+      AfterSplash();
+    }
+    return 0;
+  }
+  return Form::FormProc(msg, wParam, lParam);
+}
+
+void LoadFrm::AfterSplash() {
+  const bool web = Command() == "/web";
+  // Loading the web engine and starting its network process take about as long as the check
+  // spends waiting on the network: they start now (once the splash has drawn its first frame)
+  // and are ready when the login window's page is navigated. "/web" shows no page.
+  if (!web) StartWebEngine();
+  UpdateCheckHooks hooks;
+  hooks.endProcess = [] {
+    RefuseOpenLink("the client is ending: an update is being installed");
+    EndProcessNow(0);
+  };
+  CheckUpdate(StartupMode, m_Downloader, hooks);
+  if (web) {
+    if (ShellExecuteOpen(HomePageUrl(), "")) EndProcessNow(0);
+    // Nothing would show otherwise: the client would simply end.
+    RefuseOpenLink("the client is ending");
+    TellUser("/web: no default browser could open " + HomePageUrl());
+    MessageBox("未能打开默认浏览器，请手动访问：" + HomePageUrl(), "提示",
+               MB_OK | MB_ICONEXCLAMATION);
+    EndProcessNow(1);
+  }
   // The login window loads hidden (with its background) and starts on the login page; it
   // shows itself and unloads this window once the page has arrived.
   FormSlot<LoginFrm>::Get();

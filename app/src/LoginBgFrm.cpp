@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/LoadFrm.h"
 #include "app/LoginFrm.h"
 #include "common/Settings.h"
 #include "platform/window/WindowSubclass.h"
@@ -87,6 +88,9 @@ void LoginBgFrm::Form_Unload(bool& /*cancel*/) {
   ClosePngLayer(m_Layer);
   UnsubclassLoginBg(hWnd());
   FormSlot<LoginFrm>::Unload();
+  // However the login screen ends (the page's own commands may come before it has shown the
+  // login screen, from its load event), the splash goes with it.
+  if (FormSlot<LoadFrm>::IsLoaded()) FormSlot<LoadFrm>::Unload();
 }
 
 LRESULT LoginBgFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -8,6 +8,7 @@
 #include "app/PictureBox.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
+#include "mainwin/DdeLink.h"
 #include "mainwin/WebMainFrm.h"
 #include "mainwin/WebUrl.h"
 #include "platform/desktop/MessageBox.h"
@@ -31,18 +32,17 @@ constexpr UINT_PTR kFirstLoadTimer = 1;
 // The notice of a login page that cannot be shown. At start it ends the client; for another
 // login from the running main window it ends only the login screen, and the games stay.
 void NoConnection() {
+  const bool ending = !FormSlot<WebMainFrm>::IsLoaded();
+  if (ending) RefuseOpenLink("the client is ending: the login page cannot be reached");
   MessageBox(kNoConnection, "提示", MB_OK | MB_ICONEXCLAMATION);
-  if (!FormSlot<WebMainFrm>::IsLoaded()) EndProcessNow(0);
+  if (ending) EndProcessNow(0);
   FormSlot<LoginBgFrm>::Unload();
 }
 
 }  // namespace
 
 LoginFrm::LoginFrm() = default;
-LoginFrm::~LoginFrm() {
-  if (m_SmallIcon != 0) DestroyIcon(m_SmallIcon);
-  if (m_BigIcon != 0) DestroyIcon(m_BigIcon);
-}
+LoginFrm::~LoginFrm() = default;
 
 CreateWindowArgs LoginFrm::Design() {
   CreateWindowArgs args;
@@ -61,6 +61,7 @@ void LoginFrm::Form_Load() {
     LoadStep();
   } catch (const std::exception& e) {
     LogEvent(std::string("login window cannot load: ") + e.what());
+    RefuseOpenLink("the client is ending: its login window cannot load");
     MessageBox(kCannotStart, "提示", MB_OK | MB_ICONEXCLAMATION);
     EndProcessNow(1);
   }
@@ -101,12 +102,12 @@ void LoginFrm::LoadStep() {
     LogEvent(std::string("login window: ") + e.what());
   }
   // 2., 3. The background's icons; asking for its window loads it.
-  m_SmallIcon = LoadIconFromFile(iconFile, 16);
+  m_SmallIcon.Reset(LoadIconFromFile(iconFile, 16));
   SendMessage(FormSlot<LoginBgFrm>::Get().hWnd(), WM_SETICON, ICON_SMALL,
-              static_cast<LPARAM>(m_SmallIcon));
-  m_BigIcon = LoadIconFromFile(iconFile, 32);
+              static_cast<LPARAM>(m_SmallIcon.get()));
+  m_BigIcon.Reset(LoadIconFromFile(iconFile, 32));
   SendMessage(FormSlot<LoginBgFrm>::Get().hWnd(), WM_SETICON, ICON_BIG,
-              static_cast<LPARAM>(m_BigIcon));
+              static_cast<LPARAM>(m_BigIcon.get()));
   // The login window starts where the background is, so their points (0, 0) coincide.
   RECT bg;
   if (GetWindowRect(FormSlot<LoginBgFrm>::Get().hWnd(), &bg)) {
@@ -114,11 +115,16 @@ void LoginFrm::LoadStep() {
   }
   // 4. The login page. A server that takes the connection and never answers would keep the
   // splash up for good: after FirstLoadTimeoutMs without the page it counts as unreachable.
+  // At start-up the whole wait (the update check's included) is bounded, so that a player
+  // hears of a server that never answers within ConnectionDeadlineMs of starting the client.
   m_WebBrowser1->Navigate(LoginPageUrl());
-  SetTimer(hWnd(), kFirstLoadTimer, FirstLoadTimeoutMs, [this](HWND, UINT, UINT_PTR, DWORD) {
+  const unsigned timeout = FormSlot<WebMainFrm>::IsLoaded()
+                               ? FirstLoadTimeoutMs
+                               : FirstLoadTimeout(std::chrono::steady_clock::now());
+  SetTimer(hWnd(), kFirstLoadTimer, timeout, [this, timeout](HWND, UINT, UINT_PTR, DWORD) {
     KillTimer(hWnd(), kFirstLoadTimer);
     if (m_PageArrived) return;
-    LogEvent("login page did not arrive within " + std::to_string(FirstLoadTimeoutMs) + " ms");
+    LogEvent("login page did not arrive within " + std::to_string(timeout) + " ms");
     // At start-up only the splash would stay; for another login the game goes on in the main
     // window, and the login screen waits for its page as a browser would.
     if (!FormSlot<WebMainFrm>::IsLoaded()) NoConnection();
@@ -144,6 +150,15 @@ void LoginFrm::Form_Unload(bool& /*cancel*/) {
 void LoginFrm::WebBrowser1_BeforeNavigate2(const std::string& url, bool& Cancel) {
   const Command command = CommandOf(url);
   if (command == Command::None) return;
+  if (!CommandsAllowedFrom(m_WebBrowser1->TopDocumentURL())) {
+    // The login road went through a page of another site (a sign-in page elsewhere): that page
+    // may not command the client; the login page may again once it is back.
+    Cancel = true;
+    LogEvent("login page: command from a top document of another origin refused (" +
+             OriginOf(m_WebBrowser1->TopDocumentURL()) +
+             "): " + url.substr(0, std::min<std::size_t>(url.size(), 256)));
+    return;
+  }
   if (!m_WebBrowser1->NavigationTrusted()) {
     // A frame of another site (an advertisement) asking for a command: it goes nowhere.
     Cancel = true;

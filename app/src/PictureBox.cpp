@@ -18,19 +18,15 @@ struct PictureState {
 };
 
 void Paint(HWND hwnd, const PictureState& state) {
-  PAINTSTRUCT ps{};
-  const HDC dc = BeginPaint(hwnd, &ps);
+  const PaintDc paint(hwnd);
+  const HDC dc = paint.get();
   if (dc != 0 && !state.image.IsNull()) {
-    const HBITMAP bitmap = CreateBitmapFromImage(state.image);
-    const HDC src = CreateCompatibleDC(dc);
-    const HGDIOBJ old = SelectObject(src, bitmap);
-    AlphaBlend(dc, 0, 0, state.image.Width(), state.image.Height(), src, 0, 0,
+    const OwnedBitmap bitmap(CreateBitmapFromImage(state.image));
+    const OwnedDc src(CreateCompatibleDC(dc));
+    const SelectedObject selected(src.get(), bitmap.get());
+    AlphaBlend(dc, 0, 0, state.image.Width(), state.image.Height(), src.get(), 0, 0,
                state.image.Width(), state.image.Height(), 255);
-    SelectObject(src, old);
-    DeleteDC(src);
-    DeleteObject(bitmap);
   }
-  EndPaint(hwnd, &ps);
 }
 
 }  // namespace

@@ -41,10 +41,10 @@ std::optional<std::uint64_t> ParseDecimal(std::string_view text) {
 
 }  // namespace
 
-std::vector<std::string_view> SplitAtBars(std::string_view text) {
+std::vector<std::string_view> SplitAt(std::string_view text, char separator) {
   std::vector<std::string_view> pieces;
   for (std::size_t start = 0;;) {
-    const std::size_t bar = text.find('|', start);
+    const std::size_t bar = text.find(separator, start);
     pieces.push_back(text.substr(start, bar == std::string_view::npos ? bar : bar - start));
     if (bar == std::string_view::npos) return pieces;
     start = bar + 1;

@@ -1,5 +1,10 @@
 #include "common/UpdateInstall.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "common/UpdateJournal.h"
 #include "common/UpdateManifest.h"
 #include "platform/system/Crypto.h"
 #include "platform/system/EventLog.h"
@@ -58,6 +63,9 @@ UpdateInstall::Outcome UpdateInstall::Run() {
                 manifest.reason + "; nothing is updated");
   }
 
+  // An update a killed run left half-installed is finished (or undone) first; only then are its
+  // temporary files gone.
+  UpdateJournal::Recover(dir, true);
   for (const std::string& name : platform::ListDirectory(dir)) {
     if (name.rfind(kUpdateTempPrefix, 0) == 0) platform::RemoveFile(dir + "/" + name);
   }
@@ -112,6 +120,15 @@ UpdateInstall::Outcome UpdateInstall::Fetch(const std::vector<ManifestFileLine>&
       announced = size;
       query(size);
     };
+    // A file announced larger than the cap or than the free space of the client's file system
+    // is refused before a byte of it is written.
+    std::int64_t limit = kMaxUpdateFileBytes;
+    std::error_code ec;
+    const auto space = std::filesystem::space(m_target.directory, ec);
+    if (!ec && static_cast<std::uintmax_t>(limit) > space.available) {
+      limit = std::max<std::int64_t>(static_cast<std::int64_t>(space.available), 1);
+    }
+    m_download.m_MaxBytes = limit;
     const bool ok = m_download.DownLoadFile(file.url, *temp, false, true);
     m_download.QueryFileInfo = query;
     if (m_cancelled) {
@@ -120,7 +137,8 @@ UpdateInstall::Outcome UpdateInstall::Fetch(const std::vector<ManifestFileLine>&
     }
     if (!ok || platform::FileSize(*temp) != announced) {
       dropFetched();
-      return Fail("下载失败：" + file.name, "cannot fetch " + file.url);
+      return Fail("下载失败：" + file.name, "cannot fetch " + file.url + " (at most " +
+                                                std::to_string(limit) + " bytes taken)");
     }
     if (!file.sha256.empty() && platform::Sha256HexOfFile(*temp) != file.sha256) {
       dropFetched();
@@ -132,14 +150,24 @@ UpdateInstall::Outcome UpdateInstall::Fetch(const std::vector<ManifestFileLine>&
 
 UpdateInstall::Outcome UpdateInstall::Install(const std::vector<Fetched>& fetched) {
   const std::string& dir = m_target.directory;
-  for (std::size_t i = 0; i < fetched.size(); ++i) {
-    const Fetched& f = fetched[i];
+  std::vector<JournalEntry> entries;
+  for (const Fetched& f : fetched) {
     // Only the client is a program; nothing else fetched is ever made executable.
     const bool program = !m_target.executable.empty() && f.target == m_target.executable;
-    if (!platform::SetProgramMode(f.temp, program) || !platform::RenameFile(f.temp, f.target)) {
-      for (std::size_t j = i; j < fetched.size(); ++j) platform::RemoveFile(fetched[j].temp);
-      return Fail("无法写入：" + f.target.substr(dir.size() + 1), "cannot replace " + f.target);
+    const std::string temp = f.temp.substr(dir.size() + 1);
+    const std::string target = f.target.substr(dir.size() + 1);
+    if (!platform::SetProgramMode(f.temp, program)) {
+      for (const Fetched& g : fetched) platform::RemoveFile(g.temp);
+      return Fail("无法写入：" + target, "cannot set the mode of " + f.temp);
     }
+    // On disk before any rename names it.
+    UpdateJournal::SyncFile(f.temp);
+    entries.push_back({temp, target, temp + "-old", platform::FileExists(f.target)});
+  }
+  UpdateJournal journal(dir, std::move(entries));
+  if (!journal.Install()) {
+    for (const Fetched& f : fetched) platform::RemoveFile(f.temp);
+    return Fail("无法安装更新，已保留原有版本", "cannot put the new files in place in " + dir);
   }
   return Outcome::Installed;
 }

@@ -70,17 +70,13 @@ namespace {
 void PaintPieces(HDC dst, const controls::Picture& sprite,
                  const std::vector<bform::Piece>& pieces) {
   if (!sprite || dst == 0) return;
-  HDC src = CreateCompatibleDC(dst);
-  {
-    const SelectedObject selected(src, sprite->Handle());
-    if (!selected.Failed()) {
-      for (const bform::Piece& piece : pieces) {
-        const bform::PixelPiece p = bform::ToPixels(piece);
-        BitBlt(dst, p.dstX, p.dstY, p.width, p.height, src, p.srcX, p.srcY, SRCCOPY);
-      }
-    }
+  const OwnedDc src(CreateCompatibleDC(dst));
+  const SelectedObject selected(src.get(), sprite->Handle());
+  if (selected.Failed()) return;
+  for (const bform::Piece& piece : pieces) {
+    const bform::PixelPiece p = bform::ToPixels(piece);
+    BitBlt(dst, p.dstX, p.dstY, p.width, p.height, src.get(), p.srcX, p.srcY, SRCCOPY);
   }
-  DeleteDC(src);
 }
 
 }  // namespace
@@ -118,15 +114,12 @@ void BForm::Nomin() {
 void BForm::Printform(HWND frm, COLORREF frmBackColor) {
   RECT client;
   if (frm == 0 || !IsWindow(frm) || !GetClientRect(frm, &client)) return;
-  HDC dc = GetDC(frm);
-  if (dc == 0) return;
-  HBRUSH brush = CreateSolidBrush(frmBackColor);
-  FillRect(dc, &client, brush);
-  DeleteObject(brush);
-  PaintPieces(dc, m_PP,
+  const WindowDc dc(frm);
+  if (dc.get() == 0) return;
+  FillRect(dc.get(), &client, OwnedBrush(CreateSolidBrush(frmBackColor)).get());
+  PaintPieces(dc.get(), m_PP,
               bform::BorderPieces(client.Width() * kTwipsPerPixel, client.Height() * kTwipsPerPixel,
                                   SpriteWidth(), SpriteHeight()));
-  ReleaseDC(frm, dc);
 }
 
 // ---- Properties --------------------------------------------------------------------------------

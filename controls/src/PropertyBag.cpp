@@ -16,9 +16,7 @@ StdPicture::StdPicture(HBITMAP bitmap) : m_bitmap(bitmap) {
   }
 }
 
-StdPicture::~StdPicture() {
-  if (m_bitmap != 0) DeleteObject(m_bitmap);
-}
+StdPicture::~StdPicture() = default;
 
 Picture StdPicture::FromBitmap(HBITMAP bitmap) {
   if (bitmap == 0) return {};

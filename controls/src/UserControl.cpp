@@ -21,13 +21,13 @@ std::function<HWND()>& PointerProbe() {
 }
 
 // The control layer's diagnostics (CLIENT_DEBUG=controls).
-const platform::LogChannel ControlsLog("controls");
+const platform::LogChannel kControlsLog("controls");
 
 void Trace(const char* what, UINT msg) {
-  if (!ControlsLog.On()) return;
+  if (!kControlsLog.On()) return;
   char number[16];
   std::snprintf(number, sizeof number, " 0x%04X", msg);
-  ControlsLog(std::string(what) + number);
+  kControlsLog(std::string(what) + number);
 }
 
 short ShiftFromKeys(WPARAM keys) {
@@ -134,10 +134,8 @@ void UserControl::DestroyControl() {
     DeleteDC(m_dc);
     m_dc = 0;
   }
-  if (m_bitmap != 0) DeleteObject(m_bitmap);
-  if (m_hfont != 0) DeleteObject(m_hfont);
-  m_bitmap = 0;
-  m_hfont = 0;
+  m_bitmap.Reset();
+  m_hfont.Reset();
 }
 
 void UserControl::Terminate() {
@@ -304,11 +302,9 @@ void UserControl::HandleKey(bool down, WPARAM vk) {
 }
 
 void UserControl::HandlePaint() {
-  PAINTSTRUCT ps;
-  HDC target = BeginPaint(m_hwnd, &ps);
-  if (target == 0) return;
-  BitBlt(target, 0, 0, m_cx, m_cy, m_dc, 0, 0, SRCCOPY);
-  EndPaint(m_hwnd, &ps);
+  const PaintDc paint(m_hwnd);
+  if (paint.get() == 0) return;
+  BitBlt(paint.get(), 0, 0, m_cx, m_cy, m_dc, 0, 0, SRCCOPY);
 }
 
 void UserControl::ApplyMask() {
@@ -344,38 +340,30 @@ void UserControl::ResizeImage(int cx, int cy) {
   if (m_dc == 0) return;
   const int w = std::max(cx, 1), h = std::max(cy, 1);
   SIZE old;
-  if (m_bitmap != 0 && GetBitmapSize(m_bitmap, &old) && old.cx == w && old.cy == h) return;
+  if (m_bitmap && GetBitmapSize(m_bitmap.get(), &old) && old.cx == w && old.cy == h) return;
   HBITMAP next = CreateCompatibleBitmap(m_dc, w, h);
   if (next == 0) return;  // out of bounds: keep drawing on the old image
-  HDC scratch = CreateCompatibleDC(m_dc);
   {
-    const SelectedObject selected(scratch, next);
-    HBRUSH brush = CreateSolidBrush(m_backColor);
+    const OwnedDc scratch(CreateCompatibleDC(m_dc));
+    const SelectedObject selected(scratch.get(), next);
     RECT all{0, 0, w, h};
-    FillRect(scratch, &all, brush);
-    DeleteObject(brush);
-    if (m_bitmap != 0) BitBlt(scratch, 0, 0, old.cx, old.cy, m_dc, 0, 0, SRCCOPY);
+    FillRect(scratch.get(), &all, OwnedBrush(CreateSolidBrush(m_backColor)).get());
+    if (m_bitmap) BitBlt(scratch.get(), 0, 0, old.cx, old.cy, m_dc, 0, 0, SRCCOPY);
   }
-  DeleteDC(scratch);
   const HGDIOBJ replaced = SelectObject(m_dc, next);
-  if (m_bitmap == 0) {
-    m_oldBitmap = replaced;
-  } else {
-    DeleteObject(m_bitmap);
-  }
-  m_bitmap = next;
+  if (!m_bitmap) m_oldBitmap = replaced;
+  m_bitmap.Reset(next);
 }
 
 Picture UserControl::Image() const {
   if (m_dc == 0) return {};
   const int w = std::max(m_cx, 1), h = std::max(m_cy, 1);
-  HDC scratch = CreateCompatibleDC(m_dc);
   HBITMAP copy = CreateCompatibleBitmap(m_dc, w, h);
   {
-    const SelectedObject selected(scratch, copy);
-    BitBlt(scratch, 0, 0, w, h, m_dc, 0, 0, SRCCOPY);
+    const OwnedDc scratch(CreateCompatibleDC(m_dc));
+    const SelectedObject selected(scratch.get(), copy);
+    BitBlt(scratch.get(), 0, 0, w, h, m_dc, 0, 0, SRCCOPY);
   }
-  DeleteDC(scratch);
   return StdPicture::FromBitmap(copy);
 }
 
@@ -397,12 +385,8 @@ void UserControl::SelectFont() {
   HFONT next = CreateFontIndirect(ToLogFont(m_font));
   if (next == 0) return;
   const HGDIOBJ replaced = SelectObject(m_dc, next);
-  if (m_hfont == 0) {
-    m_oldFont = replaced;
-  } else {
-    DeleteObject(m_hfont);
-  }
-  m_hfont = next;
+  if (!m_hfont) m_oldFont = replaced;
+  m_hfont.Reset(next);
 }
 
 void UserControl::EnableSurface(bool value) {
@@ -416,10 +400,8 @@ void UserControl::EnableSurface(bool value) {
 
 void UserControl::Cls() {
   if (m_dc == 0) return;
-  HBRUSH brush = CreateSolidBrush(m_backColor);
   RECT all{0, 0, std::max(m_cx, 1), std::max(m_cy, 1)};
-  FillRect(m_dc, &all, brush);
-  DeleteObject(brush);
+  FillRect(m_dc, &all, OwnedBrush(CreateSolidBrush(m_backColor)).get());
   m_currentX = 0;
   m_currentY = 0;
   Invalidate();
@@ -430,16 +412,15 @@ void UserControl::PaintPicture(const Picture& picture, int x, int y, int width, 
   if (!picture || m_dc == 0) return;
   if (srcWidth < 0) srcWidth = picture->Width();
   if (srcHeight < 0) srcHeight = picture->Height();
-  HDC src = CreateCompatibleDC(m_dc);
   {
-    const SelectedObject selected(src, picture->Handle());
+    const OwnedDc src(CreateCompatibleDC(m_dc));
+    const SelectedObject selected(src.get(), picture->Handle());
     if (!selected.Failed()) {
       const int mode = SetStretchBltMode(m_dc, COLORONCOLOR);
-      StretchBlt(m_dc, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, SRCCOPY);
+      StretchBlt(m_dc, x, y, width, height, src.get(), srcX, srcY, srcWidth, srcHeight, SRCCOPY);
       SetStretchBltMode(m_dc, mode);
     }
   }
-  DeleteDC(src);
   Invalidate();
 }
 
@@ -482,10 +463,9 @@ void UserControl::Invalidate() {
 
 void UserControl::Refresh() {
   if (m_hwnd == 0 || m_headless || m_dc == 0) return;
-  HDC target = GetDC(m_hwnd);
-  if (target == 0) return;
-  BitBlt(target, 0, 0, m_cx, m_cy, m_dc, 0, 0, SRCCOPY);
-  ReleaseDC(m_hwnd, target);
+  const WindowDc target(m_hwnd);
+  if (target.get() == 0) return;
+  BitBlt(target.get(), 0, 0, m_cx, m_cy, m_dc, 0, 0, SRCCOPY);
 }
 
 // ---- Properties --------------------------------------------------------------------------------

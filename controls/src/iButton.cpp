@@ -20,15 +20,11 @@ namespace {
 
 // Lays a translucent light grey over the DC's w x h pixels.
 void WashOut(HDC dc, int w, int h) {
-  HDC grey = CreateCompatibleDC(dc);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, 1, 1);
-  {
-    const SelectedObject selected(grey, bitmap);
-    SetPixel(grey, 0, 0, RGB(226, 226, 226));
-    AlphaBlend(dc, 0, 0, w, h, grey, 0, 0, 1, 1, 160);
-  }
-  DeleteObject(bitmap);
-  DeleteDC(grey);
+  const OwnedBitmap bitmap(CreateCompatibleBitmap(dc, 1, 1));
+  const OwnedDc grey(CreateCompatibleDC(dc));
+  const SelectedObject selected(grey.get(), bitmap.get());
+  SetPixel(grey.get(), 0, 0, RGB(226, 226, 226));
+  AlphaBlend(dc, 0, 0, w, h, grey.get(), 0, 0, 1, 1, 160);
 }
 
 }  // namespace
@@ -45,31 +41,32 @@ void iButton::CutFrames() {
         face::CutFrames(m_BackPicture->Width(), m_BackPicture->Height(), m_Style);
     m_frameWidth = cut.width;
     m_frameHeight = cut.height;
-    HDC strip = CreateCompatibleDC(hDC());
-    const HGDIOBJ prevStrip = SelectObject(strip, m_BackPicture->Handle());
-    HDC frameDc = CreateCompatibleDC(hDC());
-    for (int i = 0; i < cut.count; ++i) {
-      if (cut.width <= 0 || cut.height <= 0 || prevStrip == 0) {
-        m_frames.push_back(nullptr);  // an empty frame draws nothing
-        continue;
-      }
-      HBITMAP bitmap = CreateCompatibleBitmap(hDC(), cut.width, cut.height);
-      {
-        const SelectedObject selected(frameDc, bitmap);
-        if ((i + 1) * cut.width <= m_BackPicture->Width()) {
-          BitBlt(frameDc, 0, 0, cut.width, cut.height, strip, i * cut.width, 0, SRCCOPY);
-        } else {
-          // A frame beyond the strip (the disabled state of a push button, or of a toggle that
-          // is on) has no picture of its own: it shows the normal frame, washed out.
-          BitBlt(frameDc, 0, 0, cut.width, cut.height, strip, 0, 0, SRCCOPY);
-          WashOut(frameDc, cut.width, cut.height);
+    {
+      const OwnedDc stripDc(CreateCompatibleDC(hDC()));
+      const HDC strip = stripDc.get();
+      const SelectedObject stripSelected(strip, m_BackPicture->Handle());
+      const OwnedDc frameDcOwner(CreateCompatibleDC(hDC()));
+      const HDC frameDc = frameDcOwner.get();
+      for (int i = 0; i < cut.count; ++i) {
+        if (cut.width <= 0 || cut.height <= 0 || stripSelected.Failed()) {
+          m_frames.push_back(nullptr);  // an empty frame draws nothing
+          continue;
         }
+        HBITMAP bitmap = CreateCompatibleBitmap(hDC(), cut.width, cut.height);
+        {
+          const SelectedObject selected(frameDc, bitmap);
+          if ((i + 1) * cut.width <= m_BackPicture->Width()) {
+            BitBlt(frameDc, 0, 0, cut.width, cut.height, strip, i * cut.width, 0, SRCCOPY);
+          } else {
+            // A frame beyond the strip (the disabled state of a push button, or of a toggle that
+            // is on) has no picture of its own: it shows the normal frame, washed out.
+            BitBlt(frameDc, 0, 0, cut.width, cut.height, strip, 0, 0, SRCCOPY);
+            WashOut(frameDc, cut.width, cut.height);
+          }
+        }
+        m_frames.push_back(StdPicture::FromBitmap(bitmap));
       }
-      m_frames.push_back(StdPicture::FromBitmap(bitmap));
     }
-    DeleteDC(frameDc);
-    if (prevStrip != 0) SelectObject(strip, prevStrip);
-    DeleteDC(strip);
     if (m_AutoSize && cut.width > 0 && cut.height > 0) {
       Move(Left(), Top(), cut.width * kTwipsPerPixel, cut.height * kTwipsPerPixel);
     }

@@ -16,7 +16,17 @@ bool UrlCachePatternMatches(const std::string& pattern, const std::string& siteN
 }
 
 std::uint32_t UrlCacheEntryType(unsigned webDataType) {
-  return webDataType == kWebDataCookies ? COOKIE_CACHE_ENTRY : NORMAL_CACHE_ENTRY;
+  switch (webDataType) {
+    case kWebDataMemoryCache:
+    case kWebDataDiskCache:
+    case kWebDataOfflineCache:
+    case kWebDataWorkerCache:
+      return NORMAL_CACHE_ENTRY;
+    case kWebDataCookies:
+      return COOKIE_CACHE_ENTRY;
+    default:
+      return 0;  // what the pages stored for themselves: not in the cache
+  }
 }
 
 namespace {
@@ -31,7 +41,8 @@ void ClearSessionCache(int session, const std::string& pattern, std::uint32_t ke
     if (!UrlCachePatternMatches(pattern, record.name)) continue;
     unsigned remove = 0;
     for (unsigned bit = 1; bit & kWebDataAll; bit <<= 1) {
-      if ((record.types & bit) != 0 && (UrlCacheEntryType(bit) & keepMask) == 0) remove |= bit;
+      const std::uint32_t entry = UrlCacheEntryType(bit);
+      if ((record.types & bit) != 0 && entry != 0 && (entry & keepMask) == 0) remove |= bit;
     }
     if (remove != 0) removals[remove].push_back(record.name);
   }

@@ -2,6 +2,7 @@
 
 #include "platform/desktop/HotKey.h"
 #include "platform/desktop/PopupMenu.h"
+#include "platform/window/MessageLoop.h"
 #include "platform/window/WindowSubclass.h"
 
 using namespace platform;
@@ -48,12 +49,21 @@ LRESULT MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (lParam == WM_LBUTTONUP) {
       ToggleMainWindow(hWnd);
     } else if (lParam == WM_RBUTTONUP) {
-      PopupMenu(hWnd);
+      // While a modal box is up its answer comes first: the box comes to the front instead of
+      // a menu whose commands would be refused.
+      if (!PresentModalWindow()) PopupMenu(hWnd);
     }
   }
   return DefSubclassProc(hWnd, uMsg, wParam, lParam);
 }
 
 void ToggleMainWindow(HWND hWnd) {
-  ShowWindow(hWnd, IsWindowVisible(hWnd) ? SW_HIDE : SW_SHOW);
+  // A minimised window counts as visible, but the user does not see it: hiding it would take
+  // a second press to bring it back (shown, still minimised, then a third to restore it).
+  if (IsWindowVisible(hWnd) && !IsIconic(hWnd)) {
+    ShowWindow(hWnd, SW_HIDE);
+    return;
+  }
+  ShowWindow(hWnd, IsIconic(hWnd) ? SW_RESTORE : SW_SHOW);
+  SetForegroundWindow(hWnd);
 }

@@ -34,20 +34,15 @@ HWND CreateLabel(HWND parent, int x, int y, int w, int h, std::string text) {
   a.backColor = RGB(255, 255, 255);
   a.proc = [text = std::move(text)](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
     if (msg == WM_PAINT) {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      if (dc != 0) {
+      const PaintDc paint(hwnd);
+      if (const HDC dc = paint.get(); dc != 0) {
         RECT r;
         GetClientRect(hwnd, &r);
-        HBRUSH back = CreateSolidBrush(RGB(255, 255, 255));
-        FillRect(dc, &r, back);
-        DeleteObject(back);
-        HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+        FillRect(dc, &r, OwnedBrush(CreateSolidBrush(RGB(255, 255, 255))).get());
+        const SelectedObject font(dc, GetStockObject(DEFAULT_GUI_FONT));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, RGB(0, 0, 0));
         DrawText(dc, text, -1, &r, DT_LEFT | DT_NOPREFIX);
-        SelectObject(dc, oldFont);
-        EndPaint(hwnd, &ps);
       }
       return 0;
     }
@@ -116,8 +111,8 @@ void MsgFrm::Form_Load() {
   m_iButton1 = AnswerButton(hWnd(), 56, 88, "是", 109, RGB(255, 255, 255));
   m_iButton2 = AnswerButton(hWnd(), 136, 88, "否", 110, RGB(0x1F, 0x3A, 0x6E));
 
-  m_BForm1->MouseDown = [this](short& button, short&, float&, float&) {
-    if (button != controls::kLeftButton) return;
+  // Any button drags the dialog by its title bar, as long as it is held.
+  m_BForm1->MouseDown = [this](short&, short&, float&, float&) {
     ReleaseCapture();
     POINT pt;
     GetCursorPos(&pt);

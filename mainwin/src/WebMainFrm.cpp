@@ -1,7 +1,5 @@
 #include "mainwin/WebMainFrm.h"
 
-#include <algorithm>
-
 #include "common/CheckUpdate.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
@@ -17,6 +15,7 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/system/EventLog.h"
 #include "platform/webhost/WebBrowserHost.h"
+#include "platform/window/MessageLoop.h"
 #include "platform/window/WindowDc.h"
 
 using namespace platform;
@@ -25,29 +24,6 @@ using controls::iButton;
 using controls::PropertyBag;
 using controls::StdPicture;
 using controls::UserControlArgs;
-
-namespace mainlayout {
-
-Layout Compute(int W, int SW, int SH, int tabHeight) {
-  auto nonNegative = [](int v) { return std::max(v, 0); };
-  Layout l;
-  l.WebBForm = {0, 0, nonNegative(W), 0};
-  l.shapeRight = SW / kTwipsPerPixel + 1;
-  l.shapeBottom = SH / kTwipsPerPixel + 1;
-  l.web_close = W - 730;
-  l.web_minmax = W - 1105;
-  l.web_min = W - 1465;
-  l.web_tool = W - 1825;
-  l.WebuTab = {2300, 45, nonNegative(SW - 6900), tabHeight};
-  l.GameSpaceBtn = SW - 3300;
-  l.OtherUserBtn = SW - 4850;
-  l.Picture1 = {60, tabHeight, nonNegative(SW - 120), nonNegative(SH - tabHeight - 60)};
-  l.pCnt = l.Picture1;
-  l.WebBrowser1 = {-30, -30, l.Picture1.width + 60, l.Picture1.height + 60};
-  return l;
-}
-
-}  // namespace mainlayout
 
 namespace {
 
@@ -72,9 +48,13 @@ HWND CreateBox(HWND parent, WindowProcFn proc, std::uint32_t back = RGB(255, 255
   return CreateWindowEx(a);
 }
 
-// The arrow over a picture box, whatever shape the border handling left behind.
+// The arrow over a picture box, whatever shape the border handling left behind: on every move
+// and on a press of any button.
 LRESULT ArrowBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_LBUTTONDOWN || msg == WM_MOUSEMOVE) SetWindowCursor(hwnd, Cursor::Arrow);
+  if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN ||
+      msg == WM_MOUSEMOVE) {
+    SetWindowCursor(hwnd, Cursor::Arrow);
+  }
   return DefWindowProc(hwnd, msg, wParam, lParam);
 }
 
@@ -117,8 +97,6 @@ WebMainFrm::WebMainFrm() = default;
 
 WebMainFrm::~WebMainFrm() {
   *m_alive = false;
-  if (m_SmallIcon != 0) DestroyIcon(m_SmallIcon);
-  if (m_BigIcon != 0) DestroyIcon(m_BigIcon);
 }
 
 CreateWindowArgs WebMainFrm::Design() {
@@ -147,19 +125,15 @@ void WebMainFrm::CreateControls() {
   }
   m_PicLogo = CreateBox(me, [](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
     if (msg == WM_PAINT) {
-      PAINTSTRUCT ps;
-      if (HDC dc = BeginPaint(hwnd, &ps); dc != 0) {
-        if (HBITMAP logo = LoadBitmapResource(105); logo != 0) {
-          HDC mem = CreateCompatibleDC(dc);
-          HGDIOBJ old = SelectObject(mem, logo);
+      const PaintDc paint(hwnd);
+      if (const HDC dc = paint.get(); dc != 0) {
+        if (const OwnedBitmap logo(LoadBitmapResource(105)); logo) {
+          const OwnedDc mem(CreateCompatibleDC(dc));
+          const SelectedObject selected(mem.get(), logo.get());
           SIZE size;
-          GetBitmapSize(logo, &size);
-          BitBlt(dc, 0, 0, size.cx, size.cy, mem, 0, 0, SRCCOPY);
-          SelectObject(mem, old);
-          DeleteDC(mem);
-          DeleteObject(logo);
+          GetBitmapSize(logo.get(), &size);
+          BitBlt(dc, 0, 0, size.cx, size.cy, mem.get(), 0, 0, SRCCOPY);
         }
-        EndPaint(hwnd, &ps);
       }
       return 0;
     }
@@ -232,14 +206,14 @@ void WebMainFrm::Form_Load() {
   const HWND me = hWnd();
   // 1. The small icon, from the icon file the login window wrote.
   const std::string iconFile = GetTempDir() + GameId + ".ico";
-  m_SmallIcon = LoadIconFromFile(iconFile, 16);
-  SendMessage(me, WM_SETICON, ICON_SMALL, static_cast<LPARAM>(m_SmallIcon));
+  m_SmallIcon.Reset(LoadIconFromFile(iconFile, 16));
+  SendMessage(me, WM_SETICON, ICON_SMALL, static_cast<LPARAM>(m_SmallIcon.get()));
   // 2. The tray icon with its tip.
   m_NotifyIcon = std::make_unique<COrvNotifyIcon>();
-  m_NotifyIcon->AddNotifyIcon(me, m_SmallIcon, ClientCaption());
+  m_NotifyIcon->AddNotifyIcon(me, m_SmallIcon.get(), ClientCaption());
   // 3. The large icon.
-  m_BigIcon = LoadIconFromFile(iconFile, 32);
-  SendMessage(me, WM_SETICON, ICON_BIG, static_cast<LPARAM>(m_BigIcon));
+  m_BigIcon.Reset(LoadIconFromFile(iconFile, 32));
+  SendMessage(me, WM_SETICON, ICON_BIG, static_cast<LPARAM>(m_BigIcon.get()));
   // 4. The F10 hot key and the tray's clicks.
   StartMainHook(me);
   // The window's keys reach it before the page that has the focus; Ctrl+wheel over a page
@@ -278,8 +252,9 @@ void WebMainFrm::Form_Load() {
   m_WebuTab->LockReDraw(false);
   // 12. The logo is painted by PicLogo itself.
   InvalidateRect(m_PicLogo, nullptr, true);
-  // Execute commands of other processes on the session bus (the first client keeps the link).
-  if (!StartDdeLink(me)) LogEvent("main window: the execute link is offered by another client");
+  // Addresses handed over by other processes before this window existed become tabs now; the
+  // link itself is offered from start-up on.
+  OpenWaitingAddresses(*this);
   Form_Resize();
   // 13. Start covering the work area.
   MaxRestoreCommand();
@@ -305,8 +280,10 @@ void WebMainFrm::Form_QueryUnload(bool& cancel, int /*unloadMode*/) {
 
 void WebMainFrm::Form_Unload(bool& /*cancel*/) {
   WebUrl::ZoomStep = nullptr;
+  // From here on the controls go one by one, and each one that goes may make the window lay
+  // itself out again: the layout then does nothing.
+  m_Unloading = true;
   StopMainHook(hWnd());
-  StopDdeLink();
   if (m_WebuTab) m_WebuTab->TabItems().Clear();
   m_objStyle.reset();
   // The controls, before the window that holds them.
@@ -344,6 +321,14 @@ LRESULT WebMainFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DDE_EXECUTE:
       return DdeExecute(*reinterpret_cast<const std::string*>(lParam)) ? 1 : 0;
     case WM_COMMAND:
+      // The program menu also comes from the tray icon, which a modal box (the exit question,
+      // a message box) does not block: its command would run beside the box and, with the box
+      // answered later, against a state the box was about to change. It is refused; the box
+      // comes to the front, which says why.
+      if (InModalLoop()) {
+        PresentModalWindow();
+        return 0;
+      }
       switch (LOWORD(wParam)) {
         case mnuRefresh:
           RefreshCommand();
@@ -434,7 +419,10 @@ void WebMainFrm::RectRgn(HWND hWnd, std::int16_t Top, std::int16_t Buttom, std::
 
 void WebMainFrm::Form_Resize() {
   const HWND me = hWnd();
-  if (me == 0 || IsIconic(me) || !m_WebBForm) return;
+  if (me == 0 || IsIconic(me) || m_Unloading || !m_WebBForm || !m_WebuTab || !m_web_close ||
+      !m_web_minmax || !m_web_min || !m_web_tool || !m_GameSpaceBtn || !m_OtherUserBtn) {
+    return;
+  }
   RECT window;
   RECT client;
   GetWindowRect(me, &window);

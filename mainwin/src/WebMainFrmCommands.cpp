@@ -2,12 +2,14 @@
 // the program menu.
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 
 #include "common/CheckUpdate.h"
 #include "common/Settings.h"
 #include "mainwin/ClearUrlCache.h"
+#include "mainwin/MainHook.h"
 #include "mainwin/MainWindowHost.h"
 #include "mainwin/SiteZoom.h"
 #include "mainwin/WebMainFrm.h"
@@ -50,18 +52,24 @@ void WebMainFrm::RefreshCommand() {
 }
 
 void WebMainFrm::HideRestoreCommand() {
-  if (Visible()) {
-    Hide();
-  } else {
-    Show();
-  }
+  // As the hot key and the tray icon do: a minimised window (the menu comes from the tray
+  // then) is brought back rather than hidden.
+  ToggleMainWindow(hWnd());
 }
 
 void WebMainFrm::ClearCacheCommand() {
-  // Cookies and history stay. The box is shown whatever the clearing achieved; neither step
-  // touches the window, which may go while they wait on the main loop.
+  // The clearing waits for the engine on the main loop, where the same command may come again
+  // (the tray's menu): one clearing at a time, a second request does nothing. The store is the
+  // process's, so is the flag.
+  static bool clearing = false;
+  if (clearing) return;
+  clearing = true;
+  // Cookies and history stay. The box is shown whatever the clearing achieved. The window may
+  // go while the clearing waits: the box then stands on its own.
+  const std::shared_ptr<bool> alive = m_alive;
   ClearUrlCache("*.*", COOKIE_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY);
-  MessageBox("缓存已清理完毕！", "缓存清理", MB_OK | MB_ICONINFORMATION);
+  clearing = false;
+  MessageBox(*alive ? hWnd() : 0, "缓存已清理完毕！", "缓存清理", MB_OK | MB_ICONINFORMATION);
 }
 
 void WebMainFrm::UpdateCommand() {
@@ -79,6 +87,9 @@ void WebMainFrm::UpdateCommand() {
   };
   hooks.unloadMainWindow = [] {
     if (FormSlot<WebMainFrm>::IsLoaded()) FormSlot<WebMainFrm>::Unload();
+    // The updater puts the new version in place and starts it: nothing of this client may stay
+    // behind, a login screen of another login included, or two clients would run.
+    FormRuntime::UnloadAll(kUnloadByCode);
   };
   CheckUpdate(ButtonMode, downloader, hooks);
   if (!*alive) return;
@@ -87,7 +98,13 @@ void WebMainFrm::UpdateCommand() {
 }
 
 void WebMainFrm::GameSpaceCommand() {
-  ShellExecuteOpen(GameSpaceUrl(), "");
+  const std::string url = GameSpaceUrl();
+  if (ShellExecuteOpen(url, "")) return;
+  // Without a default browser the click would do nothing visible: the user is told as "/web"
+  // tells it, and where to go by hand.
+  LogEvent("game site: no default browser could open " + url);
+  std::fprintf(stderr, "%s: no default browser could open %s\n", GameId, url.c_str());
+  MessageBox(hWnd(), "未能打开默认浏览器，请手动访问：" + url, "提示", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void WebMainFrm::OtherUserCommand() {

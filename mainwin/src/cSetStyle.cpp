@@ -1,5 +1,6 @@
 #include "mainwin/cSetStyle.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
@@ -82,6 +83,14 @@ Cursor ZoneCursor(int zone) {
   }
 }
 
+RECT FitInside(const RECT& placement, const RECT& work) {
+  const int width = std::min(placement.Width(), work.Width());
+  const int height = std::min(placement.Height(), work.Height());
+  const int left = std::clamp(placement.left, work.left, work.right - width);
+  const int top = std::clamp(placement.top, work.top, work.bottom - height);
+  return {left, top, left + width, top + height};
+}
+
 }  // namespace setstyle
 
 std::int16_t GetTaskbarHeight() {
@@ -127,8 +136,10 @@ void cSetStyle::FitWorkArea() {
 bool cSetStyle::CallWindowStateChange() {
   const HWND form = FormWindow();
   if (m_Maximized) {
-    SetWindowPos(form, 0, m_Saved.left, m_Saved.top, m_Saved.Width(), m_Saved.Height(),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    // The designed size is wider than a 1024 pixel screen, and a placement saved on a larger
+    // work area may no longer fit: the window comes back whole and inside the work area.
+    const RECT r = setstyle::FitInside(m_Saved, GetWorkArea());
+    SetWindowPos(form, 0, r.left, r.top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
     m_Maximized = false;
   } else {
     if (m_Resizing) CancelResize();
@@ -180,7 +191,7 @@ void cSetStyle::OnMouseMove(WPARAM wParam) {
     SetWindowCursor(FormWindow(), setstyle::ZoneCursor(m_Zone));
   }
   if (m_Resizing && wParam != 0) {
-    if (m_ScreenDC == 0) m_ScreenDC = GetDC(0);
+    OpenScreenDC();
     setstyle::UpdateOutline(m_Zone, m_Current, m_Cursor.x, m_Cursor.y);
     DrawOutline(m_Previous);
     DrawOutline(m_Current);
@@ -198,7 +209,7 @@ void cSetStyle::OnButtonDown() {
   m_Window = r;
   m_Previous = r;
   m_Current = r;
-  if (m_ScreenDC == 0) m_ScreenDC = GetDC(0);
+  OpenScreenDC();
   DrawOutline(m_Current);
   // The release must reach this window wherever the pointer is then.
   SetCapture(m_hWnd);
@@ -226,15 +237,17 @@ void cSetStyle::CancelResize() {
 }
 
 void cSetStyle::DrawOutline(const RECT& r) {
-  if (m_ScreenDC == 0) return;
+  if (!m_ScreenDC || m_ScreenDC->get() == 0) return;
   RECT n = r;
   if (n.right < n.left) std::swap(n.left, n.right);
   if (n.bottom < n.top) std::swap(n.top, n.bottom);
-  DrawFocusRect(m_ScreenDC, &n);
+  DrawFocusRect(m_ScreenDC->get(), &n);
+}
+
+void cSetStyle::OpenScreenDC() {
+  if (!m_ScreenDC || m_ScreenDC->get() == 0) m_ScreenDC.emplace(0);
 }
 
 void cSetStyle::ReleaseScreenDC() {
-  if (m_ScreenDC == 0) return;
-  ReleaseDC(0, m_ScreenDC);
-  m_ScreenDC = 0;
+  m_ScreenDC.reset();
 }

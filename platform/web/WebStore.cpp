@@ -22,6 +22,7 @@ constexpr std::pair<unsigned, unsigned> kTypeMap[] = {
     {WEBKIT_WEBSITE_DATA_INDEXEDDB_DATABASES | WEBKIT_WEBSITE_DATA_WEBSQL_DATABASES,
      kWebDataDatabases},
     {WEBKIT_WEBSITE_DATA_COOKIES, kWebDataCookies},
+    {WEBKIT_WEBSITE_DATA_DOM_CACHE, kWebDataWorkerCache},
 };
 
 unsigned FromEngine(unsigned engine) {

@@ -52,6 +52,9 @@ constexpr char kBridgeScript[] = R"JS((function () {
   var handlers = window.webkit && window.webkit.messageHandlers;
   var channel = handlers && handlers.clientView;
   if (!channel) return;
+  // Names this frame in what it reports, so that a pop-up is granted only to the frame the user
+  // pressed in. Page scripts cannot read it.
+  var frame = String(Math.random()).slice(2) + '.' + String(Date.now());
   function trusted() {
     try {
       if (window.top === window) return true;
@@ -62,6 +65,7 @@ constexpr char kBridgeScript[] = R"JS((function () {
   }
   function post(message) {
     message.trusted = trusted();
+    message.frame = frame;
     try {
       channel.postMessage(message);
     } catch (e) {}
@@ -91,6 +95,7 @@ constexpr char kBridgeScript[] = R"JS((function () {
   // the way any browser builds the address, and the submission goes no further.
   function submitted(form, event) {
     var address = formAddress(form);
+    if (event.isTrusted !== false) post({ kind: 'intent', url: address.raw });
     if (!address.parsable && address.get) {
       event.preventDefault();
       post({ kind: 'navigate', raw: address.raw });
@@ -108,11 +113,20 @@ constexpr char kBridgeScript[] = R"JS((function () {
   window.addEventListener('submit', function (event) {
     if (event.target instanceof HTMLFormElement) submitted(event.target, event);
   }, true);
+  // A press of the user (the engine's own events only: a script cannot make one) names the
+  // frame it landed in.
+  function pressed(event) {
+    if (event.isTrusted) post({ kind: 'press' });
+  }
+  window.addEventListener('mousedown', pressed, true);
+  window.addEventListener('keydown', pressed, true);
   window.addEventListener('click', function (event) {
     for (var node = event.target; node; node = node.parentNode) {
       if ((node instanceof HTMLAnchorElement || node instanceof HTMLAreaElement) &&
           node.hasAttribute('href')) {
         var raw = node.getAttribute('href');
+        // The frame a link's new window would come from (the engine does not say).
+        if (event.isTrusted) post({ kind: 'intent', url: resolve(raw) || '' });
         vouch(raw, resolve(raw));
         return;
       }
@@ -254,13 +268,19 @@ struct WebModuleView {
   // A request for a new window: BeforeNavigate2 with the raw address, then NewWindow with the
   // resolved one unless cancelled, unresolvable or refused as a pop-up. False when a handler
   // destroyed the view.
+  // `frame` names the frame that asked (kBridgeScript), "" when the engine reported the request
+  // without one.
   bool RequestNewWindow(const std::string& raw, const std::string& resolved, bool resolvable,
-                        bool trusted);
+                        bool trusted, const std::string& frame = std::string());
   // Whether a new window for `url` may go to the owner now: only within kGestureUs of a button
-  // or key press of the user in this view, one window per press, and at most kMaxPopups web
+  // or key press of the user in this view, for the frame the press landed in (the one that
+  // asked, or for a request the engine reports without a frame, the frame whose link or form the
+  // user just activated for that address), one window per press, and at most kMaxPopups web
   // addresses in kPopupPeriodUs. Other addresses open nothing anywhere and use up nothing.
   // What the page or the engine say about gestures is not asked: a page script cannot press.
-  bool AllowPopup(const std::string& url);
+  bool AllowPopup(const std::string& url, const std::string& frame);
+  // The frame that announced a link or form to `url` just now ("" when none did).
+  std::string IntentFrame(const std::string& url);
   void RaiseTitleIfChanged(const std::string& title);
   void Snapshot();
   void RunScript(const std::string& script);
@@ -315,6 +335,7 @@ struct WebModuleView {
   std::string m_lastTitle;
   std::string m_location;  // the last answer of locationUrl
   std::string m_snapshotError;  // the last answer of snapshot
+  std::string m_committed;      // the top-level document shown now (committed)
 
   std::string m_clientUri;      // the address of our own last Navigate, until the engine asks
   bool m_clientReload = false;  // our own Refresh, until the engine asks
@@ -324,6 +345,8 @@ struct WebModuleView {
   };
   std::deque<Vouched> m_vouched;
   gint64 m_lastInput = 0;       // the user's last button or key press in the view
+  std::string m_pressFrame;     // the frame that press landed in, once it has said so
+  std::deque<Vouched> m_intents;  // links and forms the user activated: "frame address"
   std::deque<gint64> m_popups;  // when the recent pop-ups went out
   gint64 m_lastCrash = 0;
 };
@@ -434,26 +457,41 @@ bool WebModuleView::Trusted(const std::string& uri) {
   return false;
 }
 
-bool WebModuleView::AllowPopup(const std::string& url) {
+std::string WebModuleView::IntentFrame(const std::string& url) {
+  const gint64 now = g_get_monotonic_time();
+  while (!m_intents.empty() && now - m_intents.front().at > kGestureUs) m_intents.pop_front();
+  for (auto it = m_intents.rbegin(); it != m_intents.rend(); ++it) {
+    const std::size_t space = it->address.find(' ');
+    if (it->address.compare(space + 1, std::string::npos, url) == 0) {
+      return it->address.substr(0, space);
+    }
+  }
+  return {};
+}
+
+bool WebModuleView::AllowPopup(const std::string& url, const std::string& frame) {
   if (g_ascii_strncasecmp(url.c_str(), "http://", 7) != 0 &&
       g_ascii_strncasecmp(url.c_str(), "https://", 8) != 0) {
     return true;
   }
   const gint64 now = g_get_monotonic_time();
   if (m_lastInput == 0 || now - m_lastInput > kGestureUs) return false;
+  const std::string asking = frame.empty() ? IntentFrame(url) : frame;
+  if (m_pressFrame.empty() || asking != m_pressFrame) return false;
   while (!m_popups.empty() && now - m_popups.front() > kPopupPeriodUs) m_popups.pop_front();
   if (m_popups.size() >= kMaxPopups) return false;
   m_popups.push_back(now);
   m_lastInput = 0;  // used up
+  m_pressFrame.clear();
   return true;
 }
 
 bool WebModuleView::RequestNewWindow(const std::string& raw, const std::string& resolved,
-                                     bool resolvable, bool trusted) {
+                                     bool resolvable, bool trusted, const std::string& frame) {
   bool cancel = false;
   if (!Raise(kWebEventBeforeNavigate2, raw, &cancel, trusted)) return false;
   if (cancel || !resolvable) return true;
-  if (!AllowPopup(resolved)) {
+  if (!AllowPopup(resolved, frame)) {
     return Notice("pop-up refused (no user gesture, or too many): " + CapForLog(resolved.c_str()));
   }
   bool processed = false;
@@ -573,6 +611,9 @@ gboolean WebModuleView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* dec
 void WebModuleView::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
   WebModuleView* self = static_cast<WebModuleView*>(data);
   switch (event) {
+    case WEBKIT_LOAD_COMMITTED:
+      self->m_committed = Text(webkit_web_view_get_uri(self->m_view.get()));
+      break;
     case WEBKIT_LOAD_STARTED:
       self->m_outcome = LoadOutcome::Ok;
       self->m_mainStatus = 0;
@@ -651,6 +692,18 @@ void WebModuleView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptR
     self->Vouch(JsProperty(value, "url"));
     return;
   }
+  const std::string frame = JsProperty(value, "frame");
+  if (kind == "press") {
+    // Only a press the view has just seen from the user counts.
+    const gint64 now = g_get_monotonic_time();
+    if (self->m_lastInput != 0 && now - self->m_lastInput <= kGestureUs) self->m_pressFrame = frame;
+    return;
+  }
+  if (kind == "intent") {
+    self->m_intents.push_back({frame + " " + JsProperty(value, "url"), g_get_monotonic_time()});
+    while (self->m_intents.size() > kMaxVouched) self->m_intents.pop_front();
+    return;
+  }
   if (kind == "navigate") {
     // The engine cannot go there; the page's request is seen, and whatever the handler says
     // the current document stays.
@@ -661,19 +714,21 @@ void WebModuleView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptR
   if (kind != "open") return;
   const std::string raw = JsProperty(value, "raw");
   if (JsPropertyIsNull(value, "url")) {
-    self->RequestNewWindow(raw, std::string(), false, trusted);
+    self->RequestNewWindow(raw, std::string(), false, trusted, frame);
   } else {
     // An address the engine can parse is reported absolute, as a link's would be; the raw
     // text goes out only when there is nothing else to report.
     const std::string resolved = JsProperty(value, "url");
-    self->RequestNewWindow(resolved, resolved, true, trusted);
+    self->RequestNewWindow(resolved, resolved, true, trusted, frame);
   }
 }
 
 gboolean WebModuleView::OnUserInput(GtkWidget*, GdkEvent* event, gpointer data) {
   // Synthetic events (sent by another client of the display) are no gesture of the user.
   if (event->any.send_event == FALSE) {
-    static_cast<WebModuleView*>(data)->m_lastInput = g_get_monotonic_time();
+    auto* self = static_cast<WebModuleView*>(data);
+    self->m_lastInput = g_get_monotonic_time();
+    self->m_pressFrame.clear();  // the frame says where it landed
   }
   return FALSE;
 }
@@ -818,6 +873,10 @@ const char* LocationUrl(WebModuleView* view) {
   return view->m_location.c_str();
 }
 
+const char* TopDocumentUrl(WebModuleView* view) {
+  return view->m_committed.c_str();
+}
+
 const char* DocumentUrl(WebModuleView* view) {
   return view->m_documentUrl.c_str();
 }
@@ -906,6 +965,7 @@ constexpr WebModuleTable kTable = {
     &platform::RemoveWebsiteData,
     &platform::ClearWebsiteData,
     &Prewarm,
+    &TopDocumentUrl,
     &SetZoom,
     &Snapshot,
 };

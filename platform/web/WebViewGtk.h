@@ -11,8 +11,8 @@
 #include <utility>
 
 #include "platform/system/EventLog.h"
-#include "platform/system/Owner.h"
-#include "platform/webhost/detail/WebEngine.h"
+#include "platform/system/detail/GObjectRef.h"
+#include "platform/webhost/detail/WebBrowserWidget.h"
 #include "platform/webhost/detail/WebModule.h"
 
 namespace platform {
@@ -20,19 +20,7 @@ namespace platform {
 // The diagnostics of the view and its engine (CLIENT_DEBUG=webview).
 inline const LogChannel kWebLog("webview");
 
-// One counted reference to a GObject. Taking a floating object sinks it.
-template <typename T>
-class GObjectRef : public detail::Owner<T, g_object_unref> {
- public:
-  GObjectRef() = default;
-  // Adopts a reference the caller owns (as returned by a *_new function).
-  static GObjectRef Adopt(T* object) {
-    if (object != nullptr && g_object_is_floating(object)) g_object_ref_sink(object);
-    GObjectRef r;
-    r.Reset(object);
-    return r;
-  }
-};
+using detail::GObjectRef;
 
 // ---- For tests ------------------------------------------------------------------------------
 

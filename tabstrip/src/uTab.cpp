@@ -14,7 +14,7 @@ using namespace platform;
 namespace {
 
 // The strip's diagnostics (CLIENT_DEBUG=tabstrip).
-const LogChannel TabLog("tabstrip");
+const LogChannel kTabLog("tabstrip");
 
 // Mouse buttons and shift keys as the strip's events carry them.
 enum : std::int16_t { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
@@ -42,7 +42,7 @@ void IgnoringErrors(const char* step, Fn&& fn) {
   try {
     fn();
   } catch (const std::exception& e) {
-    TabLog(std::string(step) + " failed: " + e.what());
+    kTabLog(std::string(step) + " failed: " + e.what());
   }
 }
 
@@ -337,7 +337,7 @@ LRESULT uTab::StripProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     default:
       if (msg >= WM_USER) {
-        TabLog("unknown private message 0x" + [&] {
+        kTabLog("unknown private message 0x" + [&] {
           char buf[16];
           std::snprintf(buf, sizeof buf, "%04X", msg);
           return std::string(buf);

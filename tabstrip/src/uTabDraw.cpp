@@ -6,6 +6,7 @@
 
 #include "platform/window/WindowDc.h"
 #include "tabstrip/TabErrors.h"
+#include "tabstrip/mdlTabAPI.h"
 #include "tabstrip/uTab.h"
 
 using namespace platform;
@@ -31,34 +32,23 @@ constexpr int kSkin1Rows = 28;
 namespace mdlTabAPI {
 
 HDC CreateMemDC(int width, int height) {
-  const HDC screen = GetDC(0);
-  if (screen == 0) RaiseCallFailed("GetDC");
-  const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  if (bitmap == 0) {
-    ReleaseDC(0, screen);
-    RaiseCallFailed("CreateCompatibleBitmap");
-  }
-  const HDC dc = CreateCompatibleDC(screen);
-  if (dc == 0) {
-    DeleteObject(bitmap);
-    ReleaseDC(0, screen);
-    RaiseCallFailed("CreateCompatibleDC");
-  }
-  SelectObject(dc, bitmap);
-  ReleaseDC(0, screen);
+  const WindowDc screen(0);
+  if (screen.get() == 0) RaiseCallFailed("GetDC");
+  OwnedBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
+  if (!bitmap) RaiseCallFailed("CreateCompatibleBitmap");
+  const HDC dc = CreateCompatibleDC(screen.get());
+  if (dc == 0) RaiseCallFailed("CreateCompatibleDC");
+  // The DC keeps the bitmap until FreeMemDC.
+  SelectObject(dc, bitmap.Release());
   return dc;
 }
 
 HDC CreateBitmapDC(HBITMAP bitmap) {
-  const HDC screen = GetDC(0);
-  if (screen == 0) RaiseCallFailed("GetDC");
-  const HDC dc = CreateCompatibleDC(screen);
-  if (dc == 0) {
-    ReleaseDC(0, screen);
-    RaiseCallFailed("CreateCompatibleDC");
-  }
+  const WindowDc screen(0);
+  if (screen.get() == 0) RaiseCallFailed("GetDC");
+  const HDC dc = CreateCompatibleDC(screen.get());
+  if (dc == 0) RaiseCallFailed("CreateCompatibleDC");
   SelectObject(dc, bitmap);
-  ReleaseDC(0, screen);
   return dc;
 }
 
@@ -147,9 +137,9 @@ void uTab::LoadSkinsAndFonts() {
   LOGFONT font;
   GetObject(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)), &font);
   font.lfWeight = FW_THIN;
-  m_NormalFont = CreateFontIndirect(font);
+  m_NormalFont.Reset(CreateFontIndirect(font));
   font.lfWeight = FW_BOLD;
-  m_BoldFont = CreateFontIndirect(font);
+  m_BoldFont.Reset(CreateFontIndirect(font));
 }
 
 void uTab::FreeDrawingObjects() {
@@ -157,9 +147,8 @@ void uTab::FreeDrawingObjects() {
   if (m_Skin0 != 0) FreeMemDC(m_Skin0);
   if (m_Skin1 != 0) FreeMemDC(m_Skin1);
   m_Skin0 = m_Skin1 = 0;
-  if (m_NormalFont != 0) DeleteObject(m_NormalFont);
-  if (m_BoldFont != 0) DeleteObject(m_BoldFont);
-  m_NormalFont = m_BoldFont = 0;
+  m_NormalFont.Reset();
+  m_BoldFont.Reset();
 }
 
 // ---- Buffers ----------------------------------------------------------------------------------
@@ -212,7 +201,7 @@ void uTab::DrawTabs(bool bUpdate) {
   const int TA = W - m_TabLeftSize - m_TabRightSize;
 
   SetBkMode(m_TabBuffer, TRANSPARENT);
-  SelectObject(m_TabBuffer, m_NormalFont);
+  SelectObject(m_TabBuffer, m_NormalFont.get());
   SetTextColor(m_TabBuffer, kCaptionColor);
   BitBlt(m_TabBuffer, 0, 0, TA, H, m_BackBuffer, m_TabLeftSize, 0, SRCCOPY);
 
@@ -221,7 +210,7 @@ void uTab::DrawTabs(bool bUpdate) {
   for (std::int32_t i = count - 1; i >= 0; --i) {
     if (i != m_Selected) DrawOneTab(i, false);
   }
-  SelectObject(m_TabBuffer, m_BoldFont);
+  SelectObject(m_TabBuffer, m_BoldFont.get());
   SetTextColor(m_TabBuffer, kSelectedCaptionColor);
   if (m_Selected >= 0 && m_Selected < count) DrawOneTab(m_Selected, true);
 
@@ -229,9 +218,8 @@ void uTab::DrawTabs(bool bUpdate) {
   BitBlt(m_FrameBuffer, m_TabLeftSize, 0, TA, H, m_TabBuffer, 0, 0, SRCCOPY);
 
   if (bUpdate) {
-    const HDC screen = GetDC(m_hWnd);
-    BitBlt(screen, 0, 0, W, H, m_FrameBuffer, 0, 0, SRCCOPY);
-    ReleaseDC(m_hWnd, screen);
+    const WindowDc screen(m_hWnd);
+    BitBlt(screen.get(), 0, 0, W, H, m_FrameBuffer, 0, 0, SRCCOPY);
   }
 }
 
@@ -292,10 +280,8 @@ void uTab::DrawCaption(HDC hdc, const std::string& text, int x, int y, int w, in
 }
 
 void uTab::Paint() {
-  PAINTSTRUCT ps;
-  const HDC dc = BeginPaint(m_hWnd, &ps);
+  const PaintDc paint(m_hWnd);
   const int W = ClientWidth();
   const int H = tablayout::Metrics(m_TabStyle).stripHeight;
-  BitBlt(dc, 0, 0, W, H, m_FrameBuffer, 0, 0, SRCCOPY);
-  EndPaint(m_hWnd, &ps);
+  BitBlt(paint.get(), 0, 0, W, H, m_FrameBuffer, 0, 0, SRCCOPY);
 }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The update check from the main window's program menu against the demo portal: with the
 # client's own version the portal's answer is "up to date" and the client goes on; with another
-# version the update is offered, and "是" starts the updater and ends the client without the
-# exit question.
+# version the update is offered, and "是" starts the updater and ends the whole client (a login
+# screen of another login too) without the exit question.
 source "$(dirname "$0")/lib/common.sh"
 if [ "${1:-}" != inside ]; then
   in_netns online bash "$0" inside
@@ -57,9 +57,14 @@ kill "$client"
 wait_exit "$client"
 kill "${pids[0]}"
 
-# Another version: the question, 是 (the default button), the updater, the client gone.
+# Another version, with the login screen of another login open as well: the question, 是 (the
+# default button), the updater, the whole client gone (the login screen too).
 start_portal --version 9.9.9
 login
+read -r x y w h < <(geometry "$main")
+xdotool mousemove $((x + w - 323 + 50)) $((y + 11)) click 1
+login_screen "$client" >/dev/null || fail "no login screen of another login"
+sleep 0.5
 choose_update
 box=$(wait_window "提示" 20) || fail "no update question"
 xdotool windowactivate --sync "$box" key --clearmodifiers Return

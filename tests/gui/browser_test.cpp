@@ -17,6 +17,7 @@
 #include "WebViewGtk.h"
 #include "platform/webhost/WebBrowser.h"
 #include "platform/webhost/WebData.h"
+#include "platform/webhost/detail/WebEngine.h"
 
 using platform::WebBrowser;
 using testsupport::Connection;

@@ -1,5 +1,6 @@
-// Clearing the web pages' stored data while a page is open, against a loopback server that
-// counts what it is asked for: the cache goes, the cookie stays unless the mask says otherwise.
+// Clearing the web pages' cache while a page is open, against a loopback server that counts
+// what it is asked for: the cache goes, the cookie stays unless the mask says otherwise, and
+// what the pages stored for themselves always stays.
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -17,7 +18,7 @@
 #include "mainwin/ClearUrlCache.h"
 #include "platform/webhost/WebBrowser.h"
 #include "platform/webhost/WebData.h"
-#include "platform/webhost/detail/WebEngine.h"
+#include "platform/webhost/detail/WebBrowserWidget.h"
 
 using testsupport::Connection;
 using testsupport::Request;
@@ -132,6 +133,56 @@ TEST_F(ClearCache, TheMainWindowsMaskKeepsCookiesAndEmptiesTheCacheOfTheOpenView
   EXPECT_EQ(Fetches("/res.js"), 3);
 }
 
+// A game page that keeps its saves in local storage and IndexedDB and its files in the
+// responses cache of service workers: clearing the cache leaves its saves alone (even with
+// mask 0, which takes the cookies) and empties the responses cache.
+TEST_F(ClearCache, AGamesSavesInLocalStorageAndIndexedDbStayTheWorkersResponsesGo) {
+  server.Route("/save", [](const Request&, Connection& c) {
+    c.SendResponse(200, {{"Content-Type", "text/html"}, {"Cache-Control", "no-store"}}, R"(
+<html><body><script>
+const ls = localStorage.getItem('save');
+localStorage.setItem('save', 'level 7');
+const idb = new Promise(done => {
+  const open = indexedDB.open('game', 1);
+  open.onupgradeneeded = () => open.result.createObjectStore('saves');
+  open.onsuccess = () => {
+    const db = open.result;
+    const tx = db.transaction('saves', 'readwrite');
+    const get = tx.objectStore('saves').get('slot');
+    get.onsuccess = () => tx.objectStore('saves').put('gold 300', 'slot');
+    tx.oncomplete = () => { db.close(); done(get.result); };
+  };
+});
+const cached = caches.has('files').then(had =>
+  caches.open('files').then(c => c.put('/file', new Response('bytes'))).then(() => had));
+Promise.all([idb, cached]).then(([saved, had]) => {
+  document.title = 'ls=' + ls + ' idb=' + saved + ' files=' + had;
+});
+</script></body></html>)");
+  });
+  auto visit = [&] {
+    Load("/save");
+    std::string title;
+    Until([&] {
+      title = webtest::Eval(WEBKIT_WEB_VIEW(platform::WebBrowserEngineWidget(*m_browser)),
+                            "document.title");
+      return !title.empty();
+    });
+    return title;
+  };
+  const unsigned saves = platform::kWebDataLocalStorage | platform::kWebDataDatabases;
+  EXPECT_EQ(visit(), "ls=null idb=undefined files=false");
+  ASSERT_TRUE(Until([&] { return (StoredTypes() & saves) == saves; })) << StoredTypes();
+  ASSERT_TRUE(Until([&] { return (StoredTypes() & platform::kWebDataWorkerCache) != 0; }))
+      << StoredTypes();
+
+  ClearUrlCache("*.*", COOKIE_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY);
+  EXPECT_EQ(StoredTypes() & (saves | platform::kWebDataWorkerCache), saves);
+  EXPECT_EQ(visit(), "ls=level 7 idb=gold 300 files=false");
+  ClearUrlCache("*.*", 0);
+  EXPECT_EQ(visit(), "ls=level 7 idb=gold 300 files=false");
+}
+
 TEST_F(ClearCache, WhileAPageLoadsAndWithTheStoreDeletedItEndsAndThePageStillArrives) {
   EXPECT_EQ(Load("/first"), "who=me");
   server.Route("/slow", [](const Request&, Connection& c) {
@@ -151,7 +202,7 @@ TEST_F(ClearCache, WhileAPageLoadsAndWithTheStoreDeletedItEndsAndThePageStillArr
 }
 
 TEST_F(ClearCache, AnEmptyStoreEndsQuietly) {
-  ClearUrlCache("*.*", 0);  // empty whatever ran before in this process
+  ClearUrlCache("*.*", 0);  // empty whatever ran before in this process (it ran no page)
   ASSERT_EQ(StoredTypes(), 0u);
   ClearUrlCache("*.*", COOKIE_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY);
   EXPECT_EQ(StoredTypes(), 0u);

@@ -101,7 +101,10 @@ class HostilePage : public ::testing::Test {
   }
   void TearDown() override {
     FormSlot<LoginBgFrm>::Unload();
-    FormSlot<WebMainFrm>::Unload();
+    if (FormSlot<WebMainFrm>::IsLoaded()) {
+      FormSlot<WebMainFrm>::Get().m_bExit = true;  // no exit question
+      FormSlot<WebMainFrm>::Unload();
+    }
     DoEvents();
     SetEventLogSink(m_previousSink);
   }
@@ -201,6 +204,27 @@ TEST_F(HostilePage, AFrameOfTheSameSiteMayCommandTheClient) {
   ASSERT_TRUE(WaitFor([] { return IsIconic(FormSlot<LoginBgFrm>::Get().hWnd()); }, 10000));
 }
 
+// A login road through a sign-in page of another origin: while that page is the top document
+// its commands are refused (and logged); back on the login page's origin, the login goes on.
+TEST_F(HostilePage, ATopDocumentOfAnotherOriginCannotCommandTheClient) {
+  Serve(portal, "/game1", Page("game 1"));
+  Serve(portal, "/game2", Page("game 2"));
+  const std::string click = "<script>document.getElementById('g').click();";
+  Serve(ads, "/signin",
+        Page("<a id='g' href='app://loadgame|" + portal.Url("/game1") + "'>g</a>" + click +
+             "setTimeout(function () { location.href = '" + portal.Url("/back") +
+             "'; }, 800);</script>"));
+  Serve(portal, "/back",
+        Page("<a id='g' href='app://loadgame|" + portal.Url("/game2") + "'>g</a>" + click +
+             "</script>"));
+  Open("<script>setTimeout(function () { location.href = '" + ads.Url("/signin") +
+       "'; }, 1000);</script>");
+  ASSERT_TRUE(WaitFor([] { return FormSlot<WebMainFrm>::IsLoaded(); }, 15000));
+  EXPECT_TRUE(WaitFor([&] { return Requests(portal, "/game2") >= 1; }, 10000));
+  EXPECT_EQ(0, Requests(portal, "/game1"));
+  EXPECT_EQ(1, Logged("command from a top document of another origin refused"));
+}
+
 TEST_F(HostilePage, DownloadsAreRefusedAndThePageStays) {
   portal.Route("/file.bin", [](const Request&, Connection& c) {
     c.SendResponse(200, {{"Content-Type", "text/plain"}}, "payload");
@@ -253,6 +277,26 @@ TEST_F(HostilePage, PopUpLoopsNeedTheUsersClicksAndAreRateLimited) {
   Settle(800);
   const std::string opened = webtest::ReadFile(webtest::BrowserLog());
   EXPECT_EQ(std::count(opened.begin(), opened.end(), '\n'), 5) << opened;
+  ExpectUntouched();
+}
+
+// A press grants its pop-up to the frame it landed in: an advertisement's frame that opens
+// windows all the time gets nothing from a click on the portal's own part of the page.
+TEST_F(HostilePage, APressGrantsAPopUpOnlyToTheFrameClickedIn) {
+  webtest::InstallFakeBrowser();
+  Serve(ads, "/ad",
+        Page("<script>var n = 0; setInterval(function () { window.open('" + ads.Url("/pop") +
+             "?' + n++); }, 20);</script>"));
+  const std::string reg = portal.Url("/register");
+  Open("<iframe src='" + ads.Url("/ad") +
+       "' style='display:block;border:0;width:200px;height:100px'></iframe>"
+       "<div style='width:700px;height:300px' onclick=\"setTimeout(function () { window.open('" +
+       reg + "'); }, 300)\"></div>");
+  Settle(1000);
+  ClickPage(300, 250);
+  ASSERT_TRUE(WaitFor([&] { return !webtest::ReadFile(webtest::BrowserLog()).empty(); }, 10000));
+  Settle(1000);
+  EXPECT_EQ(webtest::ReadFile(webtest::BrowserLog()), reg + "\n");
   ExpectUntouched();
 }
 

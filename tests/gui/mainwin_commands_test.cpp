@@ -6,6 +6,7 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
@@ -24,12 +25,14 @@
 #include "app/LoginFrm.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
+#include "mainwin/MainHook.h"
 #include "mainwin/MainWindowHost.h"
 #include "mainwin/MsgFrm.h"
 #include "mainwin/WebMainFrm.h"
 #include "platform/desktop/MessageBox.h"
 #include "platform/desktop/PopupMenu.h"
 #include "platform/desktop/Tray.h"
+#include "platform/system/EventLog.h"
 #include "platform/window/Form.h"
 
 using namespace platform;
@@ -426,6 +429,89 @@ TEST_F(MainWindowCommands, TheTrayIconsRightClickOpensTheProgramMenuAtThePointer
   ASSERT_TRUE(WaitFor([&] { return boxes.size() == 1; }, 15000));
   EXPECT_EQ("缓存已清理完毕！", boxes[0].text);
   EXPECT_TRUE(IsWindowVisible(m.hWnd()));
+
+  // Minimised with its own "-", one left click on the icon brings it back, restored and in
+  // front; the next one hides it.
+  ClickOn(m.web_min().hWnd());
+  ASSERT_TRUE(WaitFor([&] { return IsIconic(m.hWnd()) != 0; }));
+  Settle(300);
+  Xdotool("mousemove " + std::to_string(r.left + r.Width() / 2) + " " +
+          std::to_string(r.top + r.Height() / 2) + " click 1");
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(m.hWnd()) && !IsIconic(m.hWnd()); }));
+  EXPECT_TRUE(WaitFor([] {
+    return Output("xdotool getactivewindow getwindowname") == ClientCaption() + "\n";
+  })) << "not in front";
+  Settle(300);
+  Xdotool("click 1");
+  EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(m.hWnd()); }));
+}
+
+// While a modal box of the client is up (here the exit question), commands of the program menu
+// that come from the tray are refused, not run beside the box nor after it: an update chosen
+// then would leave the updater running beside a client whose user said "否" to leaving. The
+// tray's right click brings the box to the front instead of the menu.
+TEST_F(MainWindowCommands, TrayCommandsWhileAModalBoxIsUpAreRefused) {
+  ServeManifest("9.9.9");
+  WebMainFrm& m = Open();
+  const HWND me = m.hWnd();
+  bool asked = false;
+  WhenAsked([&] {
+    asked = true;
+    PostMessage(me, WM_COMMAND, WebMainFrm::mnuUpdate, 0);
+    PostMessage(me, WM_COMMAND, WebMainFrm::mnuClearCache, 0);
+    PostMessage(me, WM_COMMAND, WebMainFrm::mnuHideRestore, 0);
+    SendMessage(me, WM_TRAYNOTIFY, COrvNotifyIcon::kIconId, WM_RBUTTONUP);
+    Settle(500);
+    EXPECT_FALSE(IsPopupMenuOpen());
+    EXPECT_TRUE(boxes.empty());
+    ClickOn(FormSlot<MsgFrm>::Get().iButton2().hWnd());
+  });
+  ClickOn(m.web_close().hWnd());
+  ASSERT_TRUE(WaitFor([&] { return asked && !FormSlot<MsgFrm>::IsLoaded(); }, 15000));
+  Settle(1000);
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  EXPECT_TRUE(IsWindowVisible(me));
+  for (const auto& r : server.Requests()) EXPECT_NE(kManifestPath, r.path);
+}
+
+// Clear cache waits for the engine; the same command again meanwhile (the tray's menu) does
+// nothing: one clearing, one box.
+TEST_F(MainWindowCommands, ASecondClearCacheWhileOneRunsDoesNothing) {
+  WebMainFrm& m = Open();
+  PostMessage(m.hWnd(), WM_COMMAND, WebMainFrm::mnuClearCache, 0);
+  PostMessage(m.hWnd(), WM_COMMAND, WebMainFrm::mnuClearCache, 0);
+  ASSERT_TRUE(WaitFor([&] { return !boxes.empty(); }, 15000));
+  Settle(1000);
+  EXPECT_EQ(1u, boxes.size());
+  // Over, it runs again.
+  PostMessage(m.hWnd(), WM_COMMAND, WebMainFrm::mnuClearCache, 0);
+  EXPECT_TRUE(WaitFor([&] { return boxes.size() == 2; }, 15000));
+}
+
+// The game site's button with no default browser: the user is told in a box over the window,
+// on standard error and in the event log, as "/web" tells it.
+TEST_F(MainWindowCommands, TheSiteButtonWithoutADefaultBrowserSaysSo) {
+  WebMainFrm& m = Open();
+  // Nothing anywhere handles http (the desktop's list of programs is read at its first use).
+  const std::string empty = std::string(std::getenv("HOME")) + "/no-applications";
+  Shell("mkdir -p '" + empty + "'");
+  ::setenv("XDG_DATA_DIRS", empty.c_str(), 1);
+  ::setenv("XDG_DATA_HOME", empty.c_str(), 1);
+  std::vector<std::string> logged;
+  const EventLogSink before = SetEventLogSink([&](std::string_view l) { logged.emplace_back(l); });
+  ::testing::internal::CaptureStderr();
+  ClickOn(m.GameSpaceBtn().hWnd());
+  ASSERT_TRUE(WaitFor([&] { return !boxes.empty(); }, 10000));
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  SetEventLogSink(before);
+  EXPECT_EQ("未能打开默认浏览器，请手动访问：" + GameSpaceUrl(), boxes[0].text);
+  EXPECT_EQ("提示", boxes[0].title);
+  EXPECT_EQ(MB_OK | MB_ICONEXCLAMATION, boxes[0].type);
+  EXPECT_EQ(m.hWnd(), boxes[0].owner);
+  EXPECT_NE(std::string::npos, err.find("no default browser could open " + GameSpaceUrl())) << err;
+  EXPECT_EQ(1, std::count_if(logged.begin(), logged.end(), [](const std::string& l) {
+              return l.find("no default browser could open " + GameSpaceUrl()) != std::string::npos;
+            }));
 }
 
 }  // namespace

@@ -18,6 +18,8 @@
 #include "mainwin/MsgFrm.h"
 #include "mainwin/WebMainFrm.h"
 #include "platform/window/Form.h"
+#include "platform/window/WindowSubclass.h"
+#include "platform/window/detail/WindowGtk.h"
 
 using namespace platform;
 using namespace wintest;
@@ -440,16 +442,16 @@ TEST_F(MainWindowTest, TheExitQuestionDecidesEveryClose) {
          ClickOn(box.iButton2().hWnd());
        },
        false},
-      {"the dialog's close button, after dragging the dialog by its title bar",
+      {"the dialog's close button, after dragging the dialog by its title bar (right button)",
        [](MsgFrm& box) {
          const RECT before = Rect(box.hWnd());
          Xdotool("mousemove " + std::to_string(before.left + 60) + " " +
-                 std::to_string(before.top + 15) + " mousedown 1");
+                 std::to_string(before.top + 15) + " mousedown 3");
          Settle(150);
          Xdotool("mousemove " + std::to_string(before.left + 120) + " " +
                  std::to_string(before.top + 55));
          Settle(150);
-         Xdotool("mouseup 1");
+         Xdotool("mouseup 3");
          EXPECT_TRUE(WaitFor([&] {
            return Rect(box.hWnd()) == Box(before.left + 60, before.top + 40, 242, 140);
          })) << Show(Rect(box.hWnd()));
@@ -509,6 +511,51 @@ TEST_F(MainWindowTest, TheExitQuestionDecidesEveryClose) {
     EXPECT_EQ(asked, m.ExitQuestions()) << "each close asks once";
     EXPECT_EQ(1, m.WebuTab().TabItems().Count());
     PointerAway();
+  }
+}
+
+// Unloading frees the controls one after the other; a size change that comes in between (here
+// sent as each of them goes) must not reach the ones already gone.
+TEST_F(MainWindowTest, ALayoutDuringUnloadLeavesTheFreedControlsAlone) {
+  WebMainFrm& m = Open();
+  const HWND me = m.hWnd();
+  int sent = 0;
+  for (HWND control : {m.WebuTab().hWnd(), m.web_close().hWnd(), m.OtherUserBtn().hWnd()}) {
+    SetWindowSubclass(
+        control,
+        [](HWND h, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) -> LRESULT {
+          if (msg == WM_DESTROY) {
+            auto* count = reinterpret_cast<int*>(data);
+            ++*count;
+            SendMessage(GetParent(h), WM_SIZE, 0, 0);
+          }
+          return DefSubclassProc(h, msg, wParam, lParam);
+        },
+        1, reinterpret_cast<DWORD_PTR>(&sent));
+  }
+  m.m_bExit = true;
+  ASSERT_TRUE(FormSlot<WebMainFrm>::Unload());
+  EXPECT_EQ(3, sent);
+  EXPECT_FALSE(IsWindow(me));
+}
+
+// The cursor fix over the logo and the page container: a press of any button sets the arrow
+// again, whatever shape the border handling left (here set by hand after the pointer came).
+TEST_F(MainWindowTest, APressOfAnyButtonOverTheLogoSetsTheArrow) {
+  WebMainFrm& m = Open();
+  const RECT logo = Rect(m.PicLogo());
+  Xdotool("mousemove " + std::to_string(logo.left + 10) + " " + std::to_string(logo.top + 10));
+  Settle(200);
+  GdkWindow* bin = gtk_layout_get_bin_window(GTK_LAYOUT(NativeClientWidget(m.PicLogo())));
+  for (const char* button : {"3", "2", "1"}) {
+    SCOPED_TRACE(button);
+    SetWindowCursor(m.PicLogo(), Cursor::SizeWE);
+    GdkCursor* resize = gdk_window_get_cursor(bin);
+    ASSERT_NE(nullptr, resize);
+    Xdotool(std::string("mousedown ") + button);
+    EXPECT_TRUE(WaitFor([&] { return gdk_window_get_cursor(bin) != resize; }, 2000));
+    Xdotool(std::string("mouseup ") + button);
+    Settle(200);
   }
 }
 

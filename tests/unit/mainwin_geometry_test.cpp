@@ -1,10 +1,10 @@
 // The main window's geometry without a display: the border hit test at 4, 5 and 6 pixels from
-// every edge and corner, the outline's limits while dragging, and the layout arithmetic where
-// it clamps.
+// every edge and corner, the outline's limits while dragging, the restored placement fitted to
+// the work area, and the layout arithmetic where it clamps.
 
 #include <gtest/gtest.h>
 
-#include "mainwin/WebMainFrm.h"
+#include "mainwin/MainLayout.h"
 #include "mainwin/cSetStyle.h"
 
 namespace {
@@ -68,6 +68,37 @@ TEST(MainWindowGeometry, OutlineKeepsRightBottomAndLeftEdgesBeyondTheLimitsButNo
     UpdateOutline(r.zone, o, r.x, r.y);
     EXPECT_EQ(r.expected, o) << "zone " << r.zone << " to " << r.x << "," << r.y << ": " << o.left
                              << "," << o.top << "," << o.right << "," << o.bottom;
+  }
+}
+
+TEST(MainWindowGeometry, ARestoredPlacementFitsInsideTheWorkArea) {
+  struct Row {
+    const char* what;
+    RECT placement, work, expected;
+  };
+  const Row rows[] = {
+      {"fits already", {100, 80, 1136, 719}, {0, 0, 1600, 1000}, {100, 80, 1136, 719}},
+      {"centred design size on 1024 x 768",
+       {-6, 64, 1030, 703},
+       {0, 0, 1024, 768},
+       {0, 64, 1024, 703}},
+      {"taller than a 600 pixel area with a panel on top",
+       {0, 0, 1036, 639},
+       {0, 40, 1024, 600},
+       {0, 40, 1024, 600}},
+      {"off to the right and below",
+       {900, 700, 1936, 1339},
+       {0, 0, 1600, 1000},
+       {564, 361, 1600, 1000}},
+      {"off to the left and above a side panel",
+       {-300, -50, 736, 589},
+       {64, 0, 1600, 1000},
+       {64, 0, 1100, 639}},
+  };
+  for (const Row& r : rows) {
+    const RECT got = FitInside(r.placement, r.work);
+    EXPECT_EQ(r.expected, got) << r.what << ": " << got.left << "," << got.top << "," << got.right
+                               << "," << got.bottom;
   }
 }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <sstream>
 #include <streambuf>
 #include <string>
@@ -156,6 +159,17 @@ TEST(UpdaterCommandLine, DirectoryBarExecutable) {
     EXPECT_EQ(t.executable, row.executable) << row.text;
   }
   EXPECT_EQ(SplitAtBars("a||b|").size(), 4u);
+}
+
+// The updater run as root refuses a client directory of another user.
+TEST(UpdaterCommandLine, RootRefusesAnotherUsersDirectory) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+  char dir[] = "/tmp/root-check-XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  EXPECT_FALSE(RootOnForeignDirectory(dir));
+  ASSERT_EQ(::chown(dir, 65534, 65534), 0);
+  EXPECT_TRUE(RootOnForeignDirectory(dir));
+  ::rmdir(dir);
 }
 
 }  // namespace

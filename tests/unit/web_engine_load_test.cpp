@@ -152,14 +152,16 @@ TEST_F(WebEngineLoad, FirstViewLoadsEngineFromTheLoopNotWindowsOrStoreChoice) {
 }
 
 // Started ahead of any view (the client does so before its update check): the engine is loaded
-// and its network process runs without a view or a window of its own; the store is chosen for
-// good, and the first view loads its page with what was started.
+// from the loop, never in front of a first frame, and its network process runs without a view
+// or a window of its own; the store is chosen for good, and the first view loads its page with
+// what was started.
 TEST_F(WebEngineLoad, StartedAheadOfTheFirstView) {
   WebEngineOptions options;
   options.name = "engine-start-test";
   ASSERT_TRUE(InitWebEngine(options));
   StartWebEngine();
-  EXPECT_TRUE(EngineMapped());
+  EXPECT_FALSE(EngineMapped()) << "loaded before the loop could draw a frame";
+  EXPECT_TRUE(PumpUntil([] { return EngineMapped(); }, 5));
   EXPECT_FALSE(InitWebEngine(options));
   EXPECT_TRUE(PumpUntil([] { return DescendantRunning("WebKitNetwork"); }, 30));
   EXPECT_FALSE(DescendantRunning("WebKitWebProces")) << "no web process before a page loads";

@@ -12,9 +12,7 @@ constexpr COLORREF kFill = RGB(0x2F, 0x6F, 0xD0);
 void Fill(HDC dc, int left, int top, int right, int bottom, COLORREF color) {
   if (right <= left || bottom <= top) return;
   const RECT r{left, top, right, bottom};
-  HBRUSH brush = CreateSolidBrush(color);
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
+  FillRect(dc, &r, OwnedBrush(CreateSolidBrush(color)).get());
 }
 }  // namespace
 

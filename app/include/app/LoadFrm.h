@@ -2,16 +2,16 @@
 
 #include <memory>
 
+#include "app/PngLayer.h"
 #include "common/COrvDownLoadFile.h"
-#include "common/PngLayer.h"
 #include "platform/window/Form.h"
 
-// The startup window: checks that the machine is online and runs the update check before its
-// window exists, honours "/web", and shows the splash centred on the screen.
+// The startup window: checks that the machine is online before its window exists, then shows
+// the splash centred on the screen and, with the splash up, runs the update check, honours
+// "/web" and loads the login window.
 class LoadFrm : public platform::Form {
  public:
-  // The creation step: the connectivity check and the update check (either may end the
-  // process).
+  // The creation step: the connectivity check (which may end the process).
   LoadFrm();
 
   // The download object of this window's update check, made when first needed.
@@ -21,7 +21,13 @@ class LoadFrm : public platform::Form {
   platform::CreateWindowArgs Design() override;
   void Form_Load() override;
   void Form_Unload(bool& cancel) override;
+  platform::LRESULT FormProc(platform::UINT msg, platform::WPARAM wParam,
+                             platform::LPARAM lParam) override;
 
  private:
+  // The update check, "/web" and the login window, once the splash is on the screen.
+  void AfterSplash();
+
   PngLayer m_Layer;
+  bool m_Started = false;
 };

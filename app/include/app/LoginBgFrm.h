@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/PngLayer.h"
+#include "app/PngLayer.h"
 #include "platform/window/Form.h"
 
 // The login background: the visible body of the login screen. It shows the decorated frame with

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -22,6 +23,12 @@ class LoginFrm : public platform::Form {
   // The game address of "app://loadgame": the second "|"-piece of the address. Empty when the
   // address has no "|" or the piece is not an http or https URL; nothing is opened then.
   static std::string GameAddressOf(const std::string& url);
+  // The origin of an http or https address ("scheme://host[:port]", scheme and host in lower
+  // case, the scheme's own port left out); empty for anything else.
+  static std::string OriginOf(const std::string& url);
+  // Whether the page's commands are taken while the view's top document is `topDocument`: only
+  // on the login page's own origin, or one of the portal's other origins the build names.
+  static bool CommandsAllowedFrom(const std::string& topDocument);
 
   platform::HWND Picture1() const { return m_Picture1; }
   platform::HWND MiniBtn() const { return m_MiniBtn; }
@@ -32,8 +39,15 @@ class LoginFrm : public platform::Form {
   int Session() const { return m_Session; }
   static void SessionOfNextLoad(int session) { s_NextSession = session; }
 
-  // How long the login page's first load may take before it counts as unreachable.
+  // How long the login page's first load may take before it counts as unreachable: at most
+  // FirstLoadTimeoutMs; at start-up also no later than ConnectionDeadlineMs after the client
+  // started (StartedAt; the update check's wait counts in; the last of 20 s is left for the
+  // notice to show), but never less than MinFirstLoadMs.
   static inline unsigned FirstLoadTimeoutMs = 30000;
+  static inline unsigned ConnectionDeadlineMs = 19000;
+  static inline unsigned MinFirstLoadMs = 3000;
+  static inline std::chrono::steady_clock::time_point StartedAt{};
+  static unsigned FirstLoadTimeout(std::chrono::steady_clock::time_point now);
 
  protected:
   platform::CreateWindowArgs Design() override;
@@ -53,8 +67,8 @@ class LoginFrm : public platform::Form {
   platform::HWND m_Browser = 0;
   platform::HWND m_MiniBtn = 0;
   platform::HWND m_CloseBtn = 0;
-  platform::HICON m_SmallIcon = 0;
-  platform::HICON m_BigIcon = 0;
+  platform::OwnedIcon m_SmallIcon;
+  platform::OwnedIcon m_BigIcon;
   bool m_PageArrived = false;  // the login page has shown the login screen
   int m_Session = 0;
   static inline int s_NextSession = 0;

@@ -14,8 +14,13 @@
 //   lone LF does not end a line;
 // - the file-list rule (SplitManifestLines, UpdateManifest.h): a line ends at CR, CR LF or LF.
 
-// The pieces of a text separated by "|" (one piece when there is none; empty pieces kept).
-std::vector<std::string_view> SplitAtBars(std::string_view text);
+// The pieces of a text separated by `separator` (one piece when there is none; empty pieces
+// kept), and by "|", the separator of the manifest's file lines, the updater's command line and
+// the login page's commands.
+std::vector<std::string_view> SplitAt(std::string_view text, char separator);
+inline std::vector<std::string_view> SplitAtBars(std::string_view text) {
+  return SplitAt(text, '|');
+}
 
 // The updater's command line: the client's directory, "|", the client's executable path.
 std::string UpdaterCommandLine(const std::string& executablePath);

@@ -17,6 +17,9 @@
 // previous version in place.
 class UpdateInstall {
  public:
+  // The largest file an update may bring.
+  static constexpr std::int64_t kMaxUpdateFileBytes = std::int64_t{1} << 30;
+
   enum class Outcome {
     Installed,  // every listed file is in place
     Cancelled,  // Cancel() was called while files arrived

@@ -34,7 +34,7 @@ class StdPicture {
   StdPicture(const StdPicture&) = delete;
   StdPicture& operator=(const StdPicture&) = delete;
 
-  platform::HBITMAP Handle() const { return m_bitmap; }
+  platform::HBITMAP Handle() const { return m_bitmap.get(); }
   int Width() const { return m_width; }    // pixels
   int Height() const { return m_height; }  // pixels
   // The picture's size in HiMetric units (0.01 mm), as a picture object reports it: pixels at
@@ -44,7 +44,7 @@ class StdPicture {
 
  private:
   explicit StdPicture(platform::HBITMAP bitmap);
-  platform::HBITMAP m_bitmap = 0;
+  platform::OwnedBitmap m_bitmap;
   int m_width = 0;
   int m_height = 0;
 };

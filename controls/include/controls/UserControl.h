@@ -223,9 +223,9 @@ class UserControl {
   bool m_visible = true;
   // Persistent image.
   HDC m_dc = 0;
-  platform::HBITMAP m_bitmap = 0;
+  platform::OwnedBitmap m_bitmap;
   platform::HGDIOBJ m_oldBitmap = 0;
-  platform::HFONT m_hfont = 0;
+  platform::OwnedFont m_hfont;
   platform::HGDIOBJ m_oldFont = 0;
   // Surface attributes.
   COLORREF m_backColor = platform::RGB(240, 240, 240);

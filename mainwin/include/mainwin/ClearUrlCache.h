@@ -9,12 +9,16 @@
 // The store is the web engine's own. It has no cache groups, so the first phase (delete every
 // group) always takes the road of a platform without group functions and goes straight on to
 // the entries. Its entries are website-data records, one per site, each holding data of several
-// kinds; every kind counts as an entry of its own with the type below, and an entry whose type
-// shares a bit with the keep mask stays:
+// kinds. The kinds that are a cache of fetched files, and the cookies, count as entries of the
+// type below; an entry whose type shares a bit with the keep mask stays:
 //
+//   memory and disk cache, offline application cache,        NORMAL_CACHE_ENTRY
+//   the responses service workers keep
 //   cookies                                                  COOKIE_CACHE_ENTRY
-//   disk and memory cache, offline cache, local and session  NORMAL_CACHE_ENTRY
-//   storage, databases, everything else the engine keeps
+//
+// What the pages store for themselves (local and session storage, IndexedDB and WebSQL
+// databases: a game's saves and settings) and what the engine keeps about sites (HSTS, service
+// worker registrations, ...) is not a cache and is never removed here, whatever the mask.
 //
 // History (URLHISTORY_CACHE_ENTRY) stands for nothing here: the client keeps no history of its
 // own, and the pages' back and forward lists live in their views, outside the store. So the

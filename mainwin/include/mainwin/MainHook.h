@@ -16,7 +16,8 @@ void StartMainHook(platform::HWND hWnd);
 void StopMainHook(platform::HWND hWnd);
 platform::LRESULT MainWndProc(platform::HWND hWnd, platform::UINT uMsg, platform::WPARAM wParam,
                               platform::LPARAM lParam);
-// Hides a visible window, shows a hidden one; nothing else (no activation, no restore).
+// One press, one visible change: a minimised window comes back (restored and in front), a
+// window on the screen hides, a hidden one shows (restored and in front as well).
 void ToggleMainWindow(platform::HWND hWnd);
 // Whether StartMainHook got the hot key (false when another program holds F10).
 bool MainHotKeyRegistered();

@@ -10,42 +10,12 @@
 #include "controls/iButton.h"
 #include "mainwin/COrvNotifyIcon.h"
 #include "mainwin/MainKeys.h"
+#include "mainwin/MainLayout.h"
 #include "mainwin/cSetStyle.h"
 #include "platform/gdi/Icon.h"
 #include "platform/webhost/WebBrowser.h"
 #include "platform/window/Form.h"
 #include "tabstrip/uTab.h"
-
-// The arithmetic of the main window's layout, run on every size change: where each control
-// goes for a window W twips wide with a client area of SW x SH twips and a tab strip of the
-// given height. Widths and heights that would come out negative are 0.
-namespace mainlayout {
-
-struct Box {
-  int left = 0, top = 0, width = 0, height = 0;  // twips
-  friend bool operator==(const Box&, const Box&) = default;
-};
-
-struct Layout {
-  Box WebBForm;                         // its height is the frame's own
-  int shapeRight = 0, shapeBottom = 0;  // pixels: the rounded shape's lower-right corner
-  int web_close = 0, web_minmax = 0, web_min = 0, web_tool = 0;  // left edges
-  Box WebuTab;
-  int GameSpaceBtn = 0, OtherUserBtn = 0;  // left edges
-  Box Picture1;
-  Box pCnt;
-  Box WebBrowser1;  // inside Picture1: 30 twips over every edge
-  friend bool operator==(const Layout&, const Layout&) = default;
-};
-
-// The designed client size and the strip's height, twips.
-inline constexpr int kDesignWidth = 15540;
-inline constexpr int kDesignHeight = 9585;
-inline constexpr int kTabHeight = 480;
-
-Layout Compute(int W, int SW, int SH, int tabHeight = kTabHeight);
-
-}  // namespace mainlayout
 
 // The main window: a frameless, rounded, resizable window whose title band carries the logo,
 // the tab strip and the window buttons, and whose body shows the selected tab's game page.
@@ -189,8 +159,8 @@ class WebMainFrm : public platform::Form {
   std::unique_ptr<COrvNotifyIcon> m_NotifyIcon;
   std::unique_ptr<COrvDownLoadFile> m_Downloader;
   bool m_Checking = false;  // an update check runs
-  platform::HICON m_SmallIcon = 0;
-  platform::HICON m_BigIcon = 0;
+  platform::OwnedIcon m_SmallIcon;
+  platform::OwnedIcon m_BigIcon;
   std::string m_VersionCaption;
   std::string m_TabToolTip;
   std::vector<std::string> m_Addresses;
@@ -207,5 +177,7 @@ class WebMainFrm : public platform::Form {
   std::vector<platform::HWND> Chrome();
   // The exit question is on the screen: a further close request waits for its answer.
   bool m_Asking = false;
+  // The unload step has begun to free the controls.
+  bool m_Unloading = false;
   std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "mainwin/cFormSubclass.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/window/Window.h"
+#include "platform/window/WindowDc.h"
 
 namespace platform {
 class Form;
@@ -45,6 +47,9 @@ int HitTest(const platform::RECT& window, int x, int y);
 void UpdateOutline(int zone, platform::RECT& outline, int x, int y);
 // The cursor shape shown over a zone.
 platform::Cursor ZoneCursor(int zone);
+// A placement brought inside the work area: as large as it was where the area has room (a
+// smaller area makes it smaller), then moved the least that puts all of it inside.
+platform::RECT FitInside(const platform::RECT& placement, const platform::RECT& work);
 
 }  // namespace setstyle
 
@@ -69,7 +74,8 @@ class cSetStyle {
 
   // Strips the window's style to system menu + minimise box and hooks its messages.
   void SetWindowStyle(HWND hWnd);
-  // Toggles between covering the work area and the saved placement; true when the window now
+  // Toggles between covering the work area and the saved placement, fitted inside the work area
+  // as it is then (a small screen, or a panel that came meanwhile); true when the window now
   // covers the work area.
   bool CallWindowStateChange();
 
@@ -94,6 +100,7 @@ class cSetStyle {
   // Erases the outline, lets the pointer go and leaves the window as it was.
   void CancelResize();
   void DrawOutline(const platform::RECT& r);
+  void OpenScreenDC();
   void ReleaseScreenDC();
   void FitWorkArea();
   HWND FormWindow() const;
@@ -110,7 +117,7 @@ class cSetStyle {
   std::unique_ptr<cFormSubclass> m_Subclass;
   platform::Form* m_Form = nullptr;
   HWND m_hWnd = 0;
-  platform::HDC m_ScreenDC = 0;
+  std::optional<platform::WindowDc> m_ScreenDC;  // while the outline is drawn
   bool m_Resizing = false;
   bool m_Maximized = false;
   platform::RECT m_Saved;

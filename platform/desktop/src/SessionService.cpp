@@ -51,6 +51,12 @@ GDBusNodeInfo* NodeFor(const std::string& iface) {
   return g_dbus_node_info_new_for_xml(xml.c_str(), nullptr);
 }
 
+// The reason the window gave for the command it is refusing now.
+std::string& Refusal() {
+  static std::string refusal;
+  return refusal;
+}
+
 void OnMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
               GVariant* params, GDBusMethodInvocation* invocation, gpointer data) {
   const auto* svc = static_cast<Service*>(data);
@@ -87,6 +93,7 @@ void OnMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*, const 
     return;
   }
   const std::string command(text, length);
+  Refusal().clear();
   const LRESULT accepted = Guarded(
       "execute command",
       [&] { return SendMessage(svc->hwnd, WM_DDE_EXECUTE, 0, reinterpret_cast<LPARAM>(&command)); },
@@ -95,14 +102,19 @@ void OnMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*, const 
     g_dbus_method_invocation_return_value(invocation, nullptr);
   } else {
     const std::string error = svc->names.iface + ".Error.Refused";
-    g_dbus_method_invocation_return_dbus_error(invocation, error.c_str(),
-                                               "the window did not accept the command");
+    const std::string why =
+        Refusal().empty() ? std::string("the window did not accept the command") : Refusal();
+    g_dbus_method_invocation_return_dbus_error(invocation, error.c_str(), why.c_str());
   }
 }
 
 const GDBusInterfaceVTable kVTable = {OnMethod, nullptr, nullptr, {}};
 
 }  // namespace
+
+void SetDdeRefusal(const std::string& why) {
+  Refusal() = why;
+}
 
 bool StartDdeService(const std::string& service, const std::string& topic, HWND hwnd) {
   GDBusConnection* bus = detail::SessionBus();
@@ -174,7 +186,8 @@ DdeResult DdeExecute(const std::string& service, const std::string& topic,
   }
   GDBusConnection* bus = detail::SessionBus();
   if (bus == nullptr)
-    return say(DdeResult::NoBus, "no session bus: no running client can be reached");
+    return say(DdeResult::NoBus,
+               "no session bus: no running client can be reached to open the address in");
   const Names names = NamesFor(service, topic);
   GError* error = nullptr;
   GVariant* reply =
@@ -200,7 +213,9 @@ DdeResult DdeExecute(const std::string& service, const std::string& topic,
     g_error_free(error);
   }
   if (noServer)
-    return say(DdeResult::NoServer, "no running client (nothing offers " + names.bus + ")");
+    return say(
+        DdeResult::NoServer,
+        "there is no running client to open the address in (nothing offers " + names.bus + ")");
   return say(DdeResult::Refused, "the running client did not open it: " + text);
 }
 

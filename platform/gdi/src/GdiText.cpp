@@ -17,19 +17,17 @@
 
 #include "platform/gdi/detail/GdiImpl.h"
 #include "platform/system/AsciiText.h"
+#include "platform/system/detail/GObjectRef.h"
 
 namespace platform {
 namespace detail {
 
 namespace {
 
-template <class T>
-using GRef = Owner<T, g_object_unref>;
-
 // One Pango context for measuring and drawing, so that both agree to the pixel: fixed
 // resolution, greyscale antialiasing, whole-pixel advances as the desktop's own text has.
 PangoContext* TextContext() {
-  static GRef<PangoContext> ctx = [] {
+  static GObjectRef<PangoContext> ctx = [] {
     PangoContext* c = pango_font_map_create_context(pango_cairo_font_map_get_default());
     pango_cairo_context_set_resolution(c, 96.0);
     cairo_font_options_t* options = cairo_font_options_create();
@@ -38,7 +36,7 @@ PangoContext* TextContext() {
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
     pango_cairo_context_set_font_options(c, options);
     cairo_font_options_destroy(options);
-    return GRef<PangoContext>(c);
+    return GObjectRef<PangoContext>(c);
   }();
   return ctx.get();
 }
@@ -119,7 +117,7 @@ std::string ResolveFamily(const std::string& face) {
   return face;
 }
 
-using Layout = GRef<PangoLayout>;
+using Layout = GObjectRef<PangoLayout>;
 
 Layout MakeLayout(const FontObject& font, std::string_view text, bool singleLine) {
   Layout layout(pango_layout_new(TextContext()));

@@ -2,6 +2,8 @@
 
 #include <openssl/evp.h>
 
+#include "platform/system/Owner.h"
+
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -10,14 +12,8 @@ namespace platform {
 
 namespace {
 
-struct PkeyDeleter {
-  void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
-};
-struct MdCtxDeleter {
-  void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
-};
-using PkeyPtr = std::unique_ptr<EVP_PKEY, PkeyDeleter>;
-using MdCtxPtr = std::unique_ptr<EVP_MD_CTX, MdCtxDeleter>;
+using PkeyPtr = Owner<EVP_PKEY, EVP_PKEY_free>;
+using MdCtxPtr = Owner<EVP_MD_CTX, EVP_MD_CTX_free>;
 
 std::string ToHex(const unsigned char* data, std::size_t size) {
   static constexpr char kDigits[] = "0123456789abcdef";
@@ -59,7 +55,7 @@ std::string_view TrimBlanks(std::string_view s) {
 
 PkeyPtr PrivateKeyFromSeed(std::string_view seedHex) {
   const auto seed = FromHex(seedHex, 32);
-  if (!seed) return nullptr;
+  if (!seed) return {};
   return PkeyPtr(EVP_PKEY_new_raw_private_key(EVP_PKEY_ED25519, nullptr, seed->data(), 32));
 }
 

@@ -16,15 +16,34 @@ EventLogSink& Sink() {
 }
 }  // namespace
 
-void LogEvent(std::string_view line) {
+namespace {
+// Writes to the sink or the system log; true when the line went to the system log.
+bool Record(std::string_view line) {
   if (Sink()) {
     Sink()(line);
-    return;
+    return false;
   }
   const std::string text(line);
   syslog(LOG_USER | LOG_ERR, "%s", text.c_str());
+  return true;
+}
+}  // namespace
+
+const char* StderrPrefix() {
+  return program_invocation_short_name;
+}
+
+void LogEvent(std::string_view line) {
+  if (!Record(line)) return;
   static const bool terminal = ::isatty(STDERR_FILENO) == 1;
-  if (terminal) std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, text.c_str());
+  if (terminal) {
+    std::fprintf(stderr, "%s: %.*s\n", StderrPrefix(), static_cast<int>(line.size()), line.data());
+  }
+}
+
+void TellUser(std::string_view line) {
+  Record(line);
+  std::fprintf(stderr, "%s: %.*s\n", StderrPrefix(), static_cast<int>(line.size()), line.data());
 }
 
 EventLogSink SetEventLogSink(EventLogSink sink) {

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/system/AsciiText.h"
+#include "platform/system/Owner.h"
 
 // One URL is one easy handle driven by its own multi handle, so that reads can block for
 // exactly as long as the caller asked for: the multi handle is polled until the staging buffer
@@ -38,18 +39,9 @@ bool StartCurl() {
   return started;
 }
 
-struct EasyDeleter {
-  void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-};
-struct MultiDeleter {
-  void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
-};
-struct SlistDeleter {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using EasyPtr = std::unique_ptr<CURL, EasyDeleter>;
-using MultiPtr = std::unique_ptr<CURLM, MultiDeleter>;
-using SlistPtr = std::unique_ptr<curl_slist, SlistDeleter>;
+using EasyPtr = Owner<CURL, curl_easy_cleanup>;
+using MultiPtr = Owner<CURLM, curl_multi_cleanup>;
+using SlistPtr = Owner<curl_slist, curl_slist_free_all>;
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
@@ -289,7 +281,7 @@ bool Configure(UrlHandle::Impl& impl, const SessionOptions& options, const std::
     }
     headers = extended;
   }
-  impl.requestHeaders.reset(headers);
+  impl.requestHeaders.Reset(headers);
 
   bool ok = true;
   auto set = [&](CURLoption option, auto value) {
@@ -330,8 +322,8 @@ UrlHandle::~UrlHandle() = default;
 
 std::unique_ptr<UrlHandle> UrlHandle::Open(Session& session, const std::string& url) {
   auto impl = std::make_unique<Impl>();
-  impl->easy.reset(curl_easy_init());
-  impl->multi.reset(curl_multi_init());
+  impl->easy.Reset(curl_easy_init());
+  impl->multi.Reset(curl_multi_init());
   if (!impl->easy || !impl->multi) return nullptr;
   impl->staging.Prepare(kStagingSize);
   impl->whileWaiting = session.Options().whileWaiting;

@@ -22,6 +22,7 @@
 
 #include "platform/system/EventLog.h"
 #include "platform/system/detail/Guarded.h"
+#include "platform/webhost/detail/WebBrowserWidget.h"
 #include "platform/webhost/detail/WebEngine.h"
 #include "platform/window/detail/WindowGtk.h"
 
@@ -119,6 +120,7 @@ constexpr guint kMaxWaitMs = 1000;
 
 struct Waiting {
   std::vector<WebBrowser::Impl*> views;
+  bool prewarm = false;  // StartWebEngine was called and waits for the first frames too
   guint check = 0;     // the idle source of the next check
   guint deadline = 0;  // the timeout that ends the wait
   bool expired = false;
@@ -132,7 +134,7 @@ Waiting& Queue() {
 void ScheduleCheck();
 
 void OnFirstFrame() {
-  if (!Queue().views.empty()) ScheduleCheck();
+  if (!Queue().views.empty() || Queue().prewarm) ScheduleCheck();
 }
 
 bool TopLevelsDrawn() {
@@ -151,7 +153,7 @@ gboolean OnWaitExpired(gpointer) {
 gboolean OnCheck(gpointer) {
   Waiting& q = Queue();
   q.check = 0;
-  if (q.views.empty()) return G_SOURCE_REMOVE;
+  if (q.views.empty() && !q.prewarm) return G_SOURCE_REMOVE;
   if (!q.expired && !TopLevelsDrawn()) {
     if (q.deadline == 0) q.deadline = g_timeout_add(kMaxWaitMs, &OnWaitExpired, nullptr);
     return G_SOURCE_REMOVE;  // a watched window's frame, or the deadline, checks again
@@ -159,6 +161,7 @@ gboolean OnCheck(gpointer) {
   if (q.deadline != 0) g_source_remove(q.deadline);
   q.deadline = 0;
   q.expired = false;
+  if (std::exchange(q.prewarm, false)) StartWebEngineNow();
   // Making one view raises no event, so none of them can go away while this runs; views
   // queued meanwhile (none can be) would wait for the next check.
   std::vector<WebBrowser::Impl*> views = std::move(q.views);
@@ -182,7 +185,7 @@ void Enqueue(WebBrowser::Impl* view) {
 void Dequeue(WebBrowser::Impl* view) {
   Waiting& q = Queue();
   std::erase(q.views, view);
-  if (!q.views.empty()) return;
+  if (!q.views.empty() || q.prewarm) return;
   if (q.check != 0) g_source_remove(q.check);
   if (q.deadline != 0) g_source_remove(q.deadline);
   q.check = q.deadline = 0;
@@ -190,6 +193,13 @@ void Dequeue(WebBrowser::Impl* view) {
 }
 
 }  // namespace
+
+void StartWebEngine() {
+  // Loading the engine holds the loop up for a while: not before the windows shown so far
+  // have drawn their first frame.
+  Queue().prewarm = true;
+  ScheduleCheck();
+}
 
 WebBrowser::Impl::Impl() {
   m_container = GTK_WIDGET(g_object_ref_sink(gtk_event_box_new()));
@@ -336,6 +346,11 @@ void WebBrowser::SetSilent(bool silent) {
   if (!m_impl) return;
   m_impl->m_silent = silent;
   if (m_impl->m_view != nullptr) m_impl->m_engine->setSilent(m_impl->m_view, silent);
+}
+
+std::string WebBrowser::TopDocumentURL() const {
+  if (!m_impl || m_impl->m_view == nullptr) return std::string();
+  return Text(m_impl->m_engine->topDocumentUrl(m_impl->m_view));
 }
 
 std::string WebBrowser::LocationURL() const {

@@ -1,6 +1,6 @@
 #include "platform/webhost/WebBrowserHost.h"
 
-#include "platform/webhost/detail/WebEngine.h"
+#include "platform/webhost/detail/WebBrowserWidget.h"
 #include "platform/window/detail/WindowGtk.h"
 
 namespace platform {

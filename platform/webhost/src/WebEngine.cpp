@@ -175,7 +175,7 @@ bool ForgetWebSession(int session) {
   return !std::filesystem::exists(dir, error);
 }
 
-void StartWebEngine() {
+void StartWebEngineNow() {
   EngineState& state = State();
   // Once a view exists it loads the engine from the loop itself.
   if (state.tried || state.claimed) return;

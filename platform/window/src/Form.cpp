@@ -2,6 +2,8 @@
 
 #include <glib.h>
 
+#include <algorithm>
+#include <ranges>
 #include <utility>
 #include <vector>
 
@@ -18,6 +20,15 @@ std::function<void()>& LastFormHandler() {
   static std::function<void()> handler;
   return handler;
 }
+// The loaded forms, in the order they were loaded.
+std::vector<Form*>& Loaded() {
+  static std::vector<Form*> loaded;
+  return loaded;
+}
+void Forget(Form* form) {
+  std::erase(Loaded(), form);
+}
+
 std::vector<std::unique_ptr<Form>>& Graveyard() {
   static std::vector<std::unique_ptr<Form>> graveyard;
   return graveyard;
@@ -33,6 +44,7 @@ void ReleaseModalOwner(HWND& owner) {
 
 Form::~Form() {
   *m_alive = false;
+  Forget(this);
   ReleaseModalOwner(*m_modalOwner);
   if (IsWindow(m_hwnd)) DestroyWindow(m_hwnd);
 }
@@ -58,6 +70,7 @@ void Form::ShowModal(HWND owner) {
   const std::shared_ptr<bool> alive = m_alive;
   const HWND hwnd = m_hwnd;
   GMainContext* context = g_main_context_default();
+  const ModalLoopScope modal([hwnd] { SetForegroundWindow(hwnd); });
   while (*alive && IsWindow(hwnd) && IsWindowVisible(hwnd)) {
     g_main_context_iteration(context, TRUE);
   }
@@ -96,6 +109,7 @@ bool FormRuntime::Load(Form& form, std::function<bool(int)> unload) {
   args.style &= ~static_cast<DWORD>(WS_VISIBLE);  // the load step runs before it shows
   form.m_hwnd = CreateWindowEx(args);
   ++g_loaded;
+  Loaded().push_back(&form);
   try {
     form.Form_Load();
   } catch (const std::exception& e) {
@@ -117,6 +131,7 @@ bool FormRuntime::RunUnload(Form& form, int unloadMode) {
   if (IsWindow(form.m_hwnd)) DestroyWindow(form.m_hwnd);
   form.m_hwnd = 0;
   --g_loaded;
+  Forget(&form);
   if (g_loaded == 0) {
     // The program ends when no form is loaded once the code that is running now has finished:
     // a handler that unloads one form and then loads another keeps it going.
@@ -155,6 +170,18 @@ void FormRuntime::DeleteLater(std::unique_ptr<Form> form) {
 
 int FormRuntime::LoadedCount() {
   return g_loaded;
+}
+
+bool FormRuntime::UnloadAll(int unloadMode) {
+  // Each unload may unload others (a window that takes its companion along) or load one: the
+  // forms loaded now are asked once each, newest first, if they are still there.
+  const std::vector<Form*> forms = Loaded();
+  bool all = true;
+  for (Form* form : std::ranges::reverse_view(forms)) {
+    if (std::find(Loaded().begin(), Loaded().end(), form) == Loaded().end()) continue;
+    if (!form->RequestUnload(unloadMode)) all = false;
+  }
+  return all;
 }
 
 void FormRuntime::SetLastFormUnloadedHandler(std::function<void()> handler) {

@@ -4,12 +4,18 @@
 
 #include <unistd.h>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
 namespace {
 GMainLoop* g_loop = nullptr;
+std::vector<std::function<void()>>& ModalLoops() {
+  static std::vector<std::function<void()>> loops;
+  return loops;
 }
+}  // namespace
 
 bool InitToolkit(int& argc, char**& argv) {
   // The window layer speaks X11 (shapes, key grabs, the server's window tree); on a Wayland
@@ -39,6 +45,26 @@ void RunMessageLoop() {
 
 void QuitMessageLoop() {
   if (g_loop != nullptr) g_main_loop_quit(g_loop);
+}
+
+ModalLoopScope::ModalLoopScope(std::function<void()> present) {
+  ModalLoops().push_back(std::move(present));
+}
+
+ModalLoopScope::~ModalLoopScope() {
+  ModalLoops().pop_back();
+}
+
+bool InModalLoop() {
+  return !ModalLoops().empty();
+}
+
+bool PresentModalWindow() {
+  if (ModalLoops().empty()) return false;
+  // A copy: presenting may run a nested loop that ends the scope.
+  const std::function<void()> present = ModalLoops().back();
+  if (present) present();
+  return true;
 }
 
 void EndProcessNow(int exitCode) {

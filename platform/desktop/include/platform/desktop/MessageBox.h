@@ -4,7 +4,14 @@
 #include <string>
 #include <string_view>
 
+#include "platform/window/Window.h"
+
 // The platform's standard message boxes: modal, with a fixed text, a title, an icon and buttons.
+// A box is a dialog of its owner: kept above it and centred on it, with the owner's window
+// icon, no minimise or maximise, the text centred beside the icon and the buttons centred under
+// it. The first button is the default (Enter); Escape answers as closing does. Without an owner
+// that is on the screen, the box belongs to the program's window that is active (or else on the
+// screen) when there is one, and is centred on the screen otherwise.
 
 namespace platform {
 
@@ -21,10 +28,12 @@ struct MessageBoxRequest {
   std::string text;
   std::string title;
   unsigned type = MB_OK;  // buttons | icon
+  HWND owner = 0;         // as the caller gave it
 };
 
 // Shows the box and returns the button chosen (IDOK, IDYES, IDNO). Closing a Yes/No box
-// without choosing counts as No; closing an OK box counts as OK.
+// without choosing (Escape, the window's close) counts as No; closing an OK box counts as OK.
+int MessageBox(HWND owner, std::string_view text, std::string_view title, unsigned type);
 int MessageBox(std::string_view text, std::string_view title, unsigned type);
 
 // Tests answer boxes through a responder instead of the screen. Returns the previous one; an

@@ -26,6 +26,10 @@ inline constexpr std::size_t kMaxDdeCommand = 64 * 1024;
 bool StartDdeService(const std::string& service, const std::string& topic, HWND hwnd);
 void StopDdeService(const std::string& service, const std::string& topic);
 
+// Called by the window while it handles WM_DDE_EXECUTE and refuses the command: the caller's
+// error says `why` instead of a bare refusal.
+void SetDdeRefusal(const std::string& why);
+
 enum class DdeResult { Accepted, Refused, NoServer, BadText, NoBus };
 // Sends one execute command to whoever offers the topic and waits for the answer (bounded).
 // `message` receives a sentence for the user when the result is not Accepted.

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/system/Owner.h"
 #include "platform/system/Types.h"
 
 // The drawing layer the owner-drawn controls paint with: device contexts over 32-bit pixel
@@ -165,6 +166,14 @@ class SelectedObject {
   HDC m_dc;
   HGDIOBJ m_previous;
 };
+
+// Sole owners of the handles above, for code that holds one past a single call: each frees its
+// handle once, when it goes. Declare the owner of a bitmap or font before the DC it is selected
+// into and the SelectedObject after both, so that they end in the order the DC needs.
+using OwnedDc = Owner<HDC, DeleteDC>;  // a memory DC (CreateCompatibleDC)
+using OwnedBitmap = Owner<HBITMAP, DeleteObject>;
+using OwnedFont = Owner<HFONT, DeleteObject>;
+using OwnedBrush = Owner<HBRUSH, DeleteObject>;
 
 // ---- Text (UTF-8) ------------------------------------------------------------------------------
 enum : unsigned {

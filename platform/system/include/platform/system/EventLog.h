@@ -24,6 +24,13 @@ using EventLogSink = std::function<void(std::string_view line)>;
 
 void LogEvent(std::string_view line);
 
+// A line meant for the user who started the program from a terminal: written once to standard
+// error, after the prefix every message of the program carries ("<program>: "), and to the event
+// log (without the event log's own copy on the terminal).
+void TellUser(std::string_view line);
+// The program's prefix of lines on standard error, without the ": ".
+const char* StderrPrefix();
+
 // Installs a sink and returns the previous one; an empty sink restores the system log.
 EventLogSink SetEventLogSink(EventLogSink sink);
 

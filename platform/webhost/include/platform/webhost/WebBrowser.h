@@ -16,6 +16,8 @@
 //                        raises the same events as any load).
 //   Silent               our own flag, read by the signal handlers below.
 //   LocationURL()        webkit_web_view_get_uri ("" before anything was loaded).
+//   TopDocumentURL()     webkit_web_view_get_uri as it was at the last "load-changed"
+//                        COMMITTED of the main frame.
 //   DocumentURL(),       a snapshot of document.URL and document.documentElement.innerHTML
 //   DocumentElement-     taken when the document completed (see "Snapshots" below).
 //   InnerHTML()
@@ -145,8 +147,10 @@ bool ForgetWebSession(int session);
 // unless the build turned it off (CLIENT_WEB_SANDBOX).
 bool InitWebEngine(const WebEngineOptions& options);
 
-// Loads the engine, makes the website-data store and starts the network process now, so that
-// they come up while the program is busy with something else; the first view uses them. (The
+// Loads the engine, makes the website-data store and starts the network process from the main
+// loop, as soon as every top-level window shown so far has drawn its first frame (as the views
+// are made, above), so that they come up while the program is busy with something else and
+// never before its first picture; the first view uses them. (The
 // engine starts a view's web process with the view's first load.) Shows nothing and reports
 // nothing: a module that cannot be loaded is reported (event log, onUnavailable) when the first
 // view or website-data call needs it, as without this call. After InitWebEngine; does nothing once
@@ -197,6 +201,10 @@ class WebBrowser {
   void SetSilent(bool silent);
 
   std::string LocationURL() const;
+  // The address of the top-level document the view shows now: set when a document's load is
+  // committed (its first bytes are in), so it never names a load that is still on its way, as
+  // LocationURL can. "" before the first document.
+  std::string TopDocumentURL() const;
   std::string DocumentURL() const;
   std::string DocumentElementInnerHTML() const;
 

@@ -18,8 +18,9 @@ enum WebDataType : unsigned {
   kWebDataLocalStorage = 1u << 4,
   kWebDataDatabases = 1u << 5,  // IndexedDB and WebSQL
   kWebDataCookies = 1u << 6,
-  kWebDataOther = 1u << 7,  // service workers, HSTS, DOM cache, tracking prevention, ...
-  kWebDataAll = (1u << 8) - 1,
+  kWebDataWorkerCache = 1u << 7,  // the responses service workers keep (the DOM cache)
+  kWebDataOther = 1u << 8,        // service worker registrations, HSTS, tracking prevention, ...
+  kWebDataAll = (1u << 9) - 1,
 };
 
 // The data of one site (a host name, "localhost" or "Local files" for file: pages).

@@ -81,6 +81,9 @@ class FormRuntime {
   // Deletes an unloaded instance once the current message has been handled.
   static void DeleteLater(std::unique_ptr<Form> form);
   static int LoadedCount();
+  // Unloads every loaded form (the mode as for each one's query-unload step), the first loaded
+  // last; true when none cancelled.
+  static bool UnloadAll(int unloadMode);
   // The test seam: when set, called instead of ending the message loop at the last unload.
   static void SetLastFormUnloadedHandler(std::function<void()> handler);
 };

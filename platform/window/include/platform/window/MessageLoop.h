@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 // The user-interface thread's message loop: the GLib main context stands in for the Windows
 // message queue.
 
@@ -15,6 +17,21 @@ void DoEvents();
 // Runs the loop until QuitMessageLoop is called.
 void RunMessageLoop();
 void QuitMessageLoop();
+
+// Modal loops (a modal form, a message box) nest. While one runs, the program's other windows
+// take no input, but messages still arrive: commands that come from outside those windows (the
+// tray icon's menu) ask here and are refused. A scope stands for one modal loop; `present`
+// brings its window to the front.
+class ModalLoopScope {
+ public:
+  explicit ModalLoopScope(std::function<void()> present);
+  ~ModalLoopScope();
+  ModalLoopScope(const ModalLoopScope&) = delete;
+  ModalLoopScope& operator=(const ModalLoopScope&) = delete;
+};
+bool InModalLoop();
+// Brings the innermost modal loop's window to the front; false when none runs.
+bool PresentModalWindow();
 
 // Ends the process at once: no window is unloaded and no unload step runs.
 [[noreturn]] void EndProcessNow(int exitCode = 0);

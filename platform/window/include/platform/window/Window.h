@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/system/Owner.h"
 #include "platform/window/Messages.h"
 
 // Windows as the client's code sees them: 32-bit handles in a registry, each bound to one
@@ -167,6 +168,8 @@ HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int widthEllip
                         int heightEllipse);
 HRGN CreateRectRgn(int left, int top, int right, int bottom);
 bool DeleteRgn(HRGN rgn);
+// The sole owner of a region not (yet) given to a window.
+using OwnedRegion = Owner<HRGN, DeleteRgn>;
 // The window takes the region as its shape and input shape, and owns it afterwards (the
 // caller must not delete it). 0 removes the shape.
 bool SetWindowRgn(HWND hwnd, HRGN rgn, bool redraw);

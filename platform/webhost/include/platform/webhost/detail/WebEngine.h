@@ -2,8 +2,6 @@
 
 // The web engine as the rest of platform/ sees it: a module loaded on first need (WebModule.h).
 
-#include <gtk/gtk.h>
-
 #include <string>
 #include <vector>
 
@@ -33,10 +31,8 @@ bool IsDevelopmentBuild(const std::string& executableDirectory, const std::strin
 // module may not be loaded yet (views load it from the main loop, after their construction).
 void ClaimWebEngine();
 
-// The widget of the view: a container that holds the engine's web view once it has been made
-// (and stays blank when the engine could not be loaded). It belongs to the view, which destroys
-// it. A host adds it to a container, sizes and places it, and may move it between containers;
-// it must not outlive the view.
-GtkWidget* WebBrowserWidget(const WebBrowser& browser);
+// What StartWebEngine does once the windows shown so far have drawn their first frame: loads the
+// module and starts the engine's network process, unless a view exists already.
+void StartWebEngineNow();
 
 }  // namespace platform

@@ -84,6 +84,9 @@ struct WebModuleTable {
   // shows nothing.
   void (*prewarm)();
 
+  // The address of the top-level document the view shows (committed), "" before the first.
+  const char* (*topDocumentUrl)(WebModuleView* view);
+
   // The page's zoom factor (1: as designed).
   void (*setZoom)(WebModuleView* view, double factor);
   // Saves the visible part of the page as shown, as a PNG file; waits for the engine while
@@ -99,7 +102,7 @@ typedef const WebModuleTable* (*WebModuleEntryFn)();
 namespace platform {
 
 // Bumped whenever the table above changes.
-inline constexpr unsigned kWebModuleVersion = 4;
+inline constexpr unsigned kWebModuleVersion = 5;
 inline constexpr char kWebModuleEntry[] = "client_web_module";
 
 }  // namespace platform

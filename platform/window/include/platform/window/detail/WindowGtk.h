@@ -30,6 +30,7 @@
 #include "platform/gdi/Image.h"
 #include "platform/gdi/detail/CairoOwners.h"
 #include "platform/system/EventLog.h"
+#include "platform/system/detail/GObjectRef.h"
 #include "platform/system/detail/Guarded.h"
 #include "platform/window/WindowRules.h"
 #include "platform/window/detail/WindowImpl.h"
@@ -108,7 +109,7 @@ struct NativeWindow {
   std::uint32_t smallIcon = 0;  // HICON of WM_SETICON, ICON_SMALL
   std::uint32_t bigIcon = 0;    // ICON_BIG
   bool trackLeave = false;
-  Owner<GdkCursor, g_object_unref> cursor;
+  GObjectRef<GdkCursor> cursor;
 
   // The widget that stands for the window in its parent (the GtkWindow for a top-level).
   GtkWidget* Outer() const {

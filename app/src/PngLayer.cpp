@@ -1,4 +1,4 @@
-#include "common/PngLayer.h"
+#include "app/PngLayer.h"
 
 #include "common/SharedRoutines.h"
 

@@ -1,0 +1,30 @@
+#include "mainwin/MainLayout.h"
+
+#include <algorithm>
+
+#include "platform/window/Form.h"
+
+using platform::kTwipsPerPixel;
+
+namespace mainlayout {
+
+Layout Compute(int W, int SW, int SH, int tabHeight) {
+  auto nonNegative = [](int v) { return std::max(v, 0); };
+  Layout l;
+  l.WebBForm = {0, 0, nonNegative(W), 0};
+  l.shapeRight = SW / kTwipsPerPixel + 1;
+  l.shapeBottom = SH / kTwipsPerPixel + 1;
+  l.web_close = W - 730;
+  l.web_minmax = W - 1105;
+  l.web_min = W - 1465;
+  l.web_tool = W - 1825;
+  l.WebuTab = {2300, 45, nonNegative(SW - 6900), tabHeight};
+  l.GameSpaceBtn = SW - 3300;
+  l.OtherUserBtn = SW - 4850;
+  l.Picture1 = {60, tabHeight, nonNegative(SW - 120), nonNegative(SH - tabHeight - 60)};
+  l.pCnt = l.Picture1;
+  l.WebBrowser1 = {-30, -30, l.Picture1.width + 60, l.Picture1.height + 60};
+  return l;
+}
+
+}  // namespace mainlayout
