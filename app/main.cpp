@@ -127,6 +127,7 @@ int main(int argc, char** argv) {
   };
   platform::InitWebEngine(web);
   TheMainWindowHost().showLogin = ShowAnotherLogin;
+  TheMainWindowHost().showAccountLogin = ShowAccountLogin;
   platform::FormSlot<LoadFrm>::Get().Show();
   platform::RunMessageLoop();
   return 0;

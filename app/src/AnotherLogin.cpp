@@ -7,7 +7,16 @@
 using namespace platform;
 
 void ShowAnotherLogin() {
+  ShowAccountLogin(0);
+}
+
+void ShowAccountLogin(int session) {
+  // A login screen of another account gives way: a page belongs to one session for good.
+  if (FormSlot<LoginFrm>::IsLoaded() && FormSlot<LoginFrm>::Get().Session() != session) {
+    FormSlot<LoginBgFrm>::Unload();
+  }
   const bool there = FormSlot<LoginFrm>::IsLoaded();
+  if (!there) LoginFrm::SessionOfNextLoad(session);
   LoginFrm& login = FormSlot<LoginFrm>::Get();
   if (there) {
     const HWND bg = FormSlot<LoginBgFrm>::Get().hWnd();

@@ -1,6 +1,7 @@
 #include "app/LoginFrm.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/LoadFrm.h"
 #include "app/LoginBgFrm.h"
@@ -81,6 +82,8 @@ void LoginFrm::LoadStep() {
   m_WebBrowser1 = std::make_unique<WebBrowser>();
   // Until the page has painted, its box shows the panel of the login art it lies on.
   m_WebBrowser1->SetBackColor(kPageBoxColor);
+  m_Session = std::exchange(s_NextSession, 0);
+  m_WebBrowser1->SetSession(m_Session);
   m_Browser = HostWebBrowser(*m_WebBrowser1, m_Picture1, -1, -1, 751, 444);
   m_MiniBtn =
       CreatePictureBox(hWnd(), 1120, 130, 28, 28, 1, kColorKey, [this] { MiniBtn_Click(); });
@@ -185,9 +188,10 @@ void LoginFrm::WebBrowser1_BeforeNavigate2(const std::string& url, bool& Cancel)
         LogEvent("login page asked to load a game without an http or https address: " + url);
         return;
       }
+      const int session = m_Session;
       FormSlot<LoginBgFrm>::Unload();
       WebMainFrm& main = FormSlot<WebMainFrm>::Get();
-      main.SetURL(game);
+      main.SetURL(game, session);
       main.Show();
       return;
     }

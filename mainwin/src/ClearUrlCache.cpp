@@ -5,6 +5,7 @@
 #include <map>
 #include <vector>
 
+#include "platform/webhost/WebBrowser.h"
 #include "platform/webhost/WebData.h"
 
 using namespace platform;
@@ -28,12 +29,11 @@ std::uint32_t UrlCacheEntryType(unsigned webDataType) {
   }
 }
 
-void ClearUrlCache(const std::string& pattern, std::uint32_t keepMask) {
-  // Phase 1, cache groups: the store has none; as on a platform without the group functions,
-  // go on with the entries.
+namespace {
 
+void ClearSessionCache(int session, const std::string& pattern, std::uint32_t keepMask) {
   // Phase 2, the entries. No records (an empty store, or no engine): nothing to do.
-  const std::vector<WebDataRecord> records = FetchWebData();
+  const std::vector<WebDataRecord> records = FetchWebData(session);
   if (records.empty()) return;
   // The kinds to remove from each site; sites with the same kinds go to the engine together.
   std::map<unsigned, std::vector<std::string>> removals;
@@ -47,5 +47,15 @@ void ClearUrlCache(const std::string& pattern, std::uint32_t keepMask) {
     if (remove != 0) removals[remove].push_back(record.name);
   }
   // A failed deletion is ignored, as for a single entry.
-  for (const auto& [types, sites] : removals) RemoveWebData(sites, types);
+  for (const auto& [types, sites] : removals) RemoveWebData(sites, types, session);
+}
+
+}  // namespace
+
+void ClearUrlCache(const std::string& pattern, std::uint32_t keepMask) {
+  // Phase 1, cache groups: the store has none; as on a platform without the group functions,
+  // go on with the entries. Every account's session has a store of its own.
+  for (int session = 0; session < kMaxWebSessions; ++session) {
+    if (session == 0 || WebSessionStored(session)) ClearSessionCache(session, pattern, keepMask);
+  }
 }

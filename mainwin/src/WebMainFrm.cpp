@@ -34,6 +34,8 @@ constexpr std::size_t kMaxInitialCaption = 1024;  // bytes
 // Runs the close command after the message that asked for it: a button's click must not unload
 // the window (and with it the button) while the button is still handling that click.
 constexpr UINT kCloseLater = WM_APP + 1;
+// Closes the selected tab after the key that asked for it has been handled.
+constexpr UINT kCloseTabLater = WM_APP + 2;
 
 HWND CreateBox(HWND parent, WindowProcFn proc, std::uint32_t back = RGB(255, 255, 255)) {
   CreateWindowArgs a;
@@ -193,7 +195,10 @@ void WebMainFrm::CreateControls() {
   m_web_minmax->Click = [this] { MaxRestoreCommand(); };
   m_GameSpaceBtn->Click = [this] { GameSpaceCommand(); };
   m_OtherUserBtn->Click = [this] { OtherUserCommand(); };
-  m_web_tool->Click = [this] { PopupMenu(hWnd()); };
+  m_web_tool->Click = [this] {
+    UpdateMenu();  // the accounts stored now
+    PopupMenu(hWnd());
+  };
 }
 
 void WebMainFrm::Form_Load() {
@@ -211,15 +216,13 @@ void WebMainFrm::Form_Load() {
   SendMessage(me, WM_SETICON, ICON_BIG, static_cast<LPARAM>(m_BigIcon.get()));
   // 4. The F10 hot key and the tray's clicks.
   StartMainHook(me);
+  // The window's keys reach it before the page that has the focus; Ctrl+wheel over a page
+  // zooms as Ctrl+plus and Ctrl+minus do.
+  SetKeyPreview(me, true);
+  WebUrl::ZoomStep = [this](int step) { ZoomCommand(step); };
   // 5. The program menu, with the version in its version item.
   m_VersionCaption = "版本号:" + AppVersion();
-  SetWindowMenu(me, {{mnuRefresh, "刷新(F5)"},
-                     {mnuHideRestore, "隐藏/恢复(F10)"},
-                     {mnuClearCache, "清除缓存"},
-                     {0, "-", true},
-                     {mnuUpdate, "更新"},
-                     {mnuVersion, m_VersionCaption},
-                     {mnuExit, "退出"}});
+  UpdateMenu();
   // 6. Captions.
   m_WebBForm->Caption(ClientTitle);
   SetWindowText(me, ClientCaption());
@@ -276,6 +279,7 @@ void WebMainFrm::Form_QueryUnload(bool& cancel, int /*unloadMode*/) {
 }
 
 void WebMainFrm::Form_Unload(bool& /*cancel*/) {
+  WebUrl::ZoomStep = nullptr;
   // From here on the controls go one by one, and each one that goes may make the window lay
   // itself out again: the layout then does nothing.
   m_Unloading = true;
@@ -302,6 +306,18 @@ LRESULT WebMainFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case kCloseLater:
       CloseCommand();
       return 0;
+    case kCloseTabLater:
+      CloseTabCommand();
+      return 0;
+    case WM_KEYPREVIEW: {
+      const MainKeyCommand command = MainKeyFor(wParam, lParam);
+      if (command.key == MainKey::CloseTab) {
+        // As with the close button: the window may unload, and not inside its own key handling.
+        PostMessage(hWnd(), kCloseTabLater, 0, 0);
+        return 1;
+      }
+      return KeyCommand(command) ? 1 : 0;
+    }
     case WM_DDE_EXECUTE:
       return DdeExecute(*reinterpret_cast<const std::string*>(lParam)) ? 1 : 0;
     case WM_COMMAND:
@@ -329,7 +345,15 @@ LRESULT WebMainFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case mnuExit:
           CloseCommand();
           return 0;
+        case mnuAnotherAccount:
+          AnotherAccountCommand();
+          return 0;
         default:
+          if (LOWORD(wParam) > mnuForgetAccount &&
+              LOWORD(wParam) < mnuForgetAccount + kMaxWebSessions) {
+            ForgetAccountCommand(LOWORD(wParam) - mnuForgetAccount);
+            return 0;
+          }
           break;
       }
       break;
@@ -344,22 +368,31 @@ LRESULT WebMainFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   return Form::FormProc(msg, wParam, lParam);
 }
 
-void WebMainFrm::SetURL(const std::string& strURL) {
+void WebMainFrm::SetURL(const std::string& strURL, int session) {
   m_Addresses.push_back(strURL);
-  OpenTab(strURL);
+  OpenTab(strURL, session);
 }
 
-void WebMainFrm::OpenTab(const std::string& url) {
+void WebMainFrm::OpenTab(const std::string& url, int session) {
   if (!m_WebuTab) return;
-  const std::string key = "Game" + url;
+  if (session < 0 || session >= kMaxWebSessions) session = 0;
+  // The first account's key is the design's; another account's holds its session after a
+  // character no address contains, so each account may open the same address once.
+  const std::string caption = "Game" + url;
+  const std::string key = session == 0 ? caption : caption + '\x1f' + std::to_string(session);
   CTabItems& items = m_WebuTab->TabItems();
   const std::int32_t found = items.FindItem(Variant(key));
   if (found < 0) {
-    std::shared_ptr<WebUrl> page = WebUrl::Create();
+    std::shared_ptr<WebUrl> page = WebUrl::Create(session);
     page->OpenURL(url);
     // The caption shows only the start of the key until the page's title replaces it; laying
     // out a caption of a megabyte would hold the window up for seconds.
-    items.Add(key.substr(0, gdi::Utf8Floor(key, kMaxInitialCaption)), page, Variant(key));
+    items.Add(caption.substr(0, gdi::Utf8Floor(caption, kMaxInitialCaption)), page, Variant(key));
+    // Accounts count from 1; the first one's tabs carry no mark.
+    if (session > 0) {
+      items.Item(Variant(items.Count() - 1))->SessionMark(session + 1);
+      UpdateMenu();
+    }
     items.Selected(items.Count() - 1);
   } else {
     items.Selected(found);
@@ -394,6 +427,12 @@ void WebMainFrm::Form_Resize() {
   RECT client;
   GetWindowRect(me, &window);
   GetClientRect(me, &client);
+  if (m_FullScreen) {
+    // Only the page: its container covers the window, which has no rounded shape now.
+    MoveWindow(m_Picture1, 0, 0, client.Width(), client.Height(), true);
+    MoveWindow(m_pCnt, 0, 0, client.Width(), client.Height(), true);
+    return;
+  }
   const mainlayout::Layout l = mainlayout::Compute(
       PixelsToTwips(window.Width()), PixelsToTwips(client.Width()), PixelsToTwips(client.Height()));
   Step("frame", [&] {
@@ -457,14 +496,19 @@ void WebMainFrm::WebuTab_OnMouseDown(std::int32_t ItemIndex, std::int16_t& /*But
 
 void WebMainFrm::WebuTab_OnMouseHover(std::int32_t ItemIndex) {
   CTabItems& items = m_WebuTab->TabItems();
-  m_TabToolTip = ItemIndex >= 0 && ItemIndex < items.Count()
-                     ? items.Item(Variant(ItemIndex))->Caption()
-                     : std::string();
+  m_TabToolTip.clear();
+  if (ItemIndex >= 0 && ItemIndex < items.Count()) {
+    const std::shared_ptr<CTabItem> item = items.Item(Variant(ItemIndex));
+    m_TabToolTip = item->Caption();
+    if (item->SessionMark() > 0) {
+      m_TabToolTip += "（账号" + std::to_string(item->SessionMark()) + "）";
+    }
+  }
   SetToolTipText(m_WebuTab->hWnd(), m_TabToolTip);
 }
 
 void WebMainFrm::WebuTab_OnItemColose(std::int32_t /*ItemIndex*/, bool& Cancel) {
-  if (m_WebuTab->TabItems().Count() <= 1) {
+  if (!m_Forgetting && m_WebuTab->TabItems().Count() <= 1) {
     // The last tab is never closed on its own: closing it means closing the window.
     Cancel = true;
     CloseCommand();

@@ -1,15 +1,27 @@
 // The main window's commands: the four title buttons, the two portal buttons and the items of
 // the program menu.
 
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+
 #include "common/CheckUpdate.h"
 #include "common/Settings.h"
 #include "mainwin/ClearUrlCache.h"
 #include "mainwin/MainHook.h"
 #include "mainwin/MainWindowHost.h"
+#include "mainwin/SiteZoom.h"
 #include "mainwin/WebMainFrm.h"
+#include "mainwin/WebUrl.h"
 #include "platform/desktop/MessageBox.h"
+#include "platform/desktop/PopupMenu.h"
 #include "platform/desktop/Shell.h"
+#include "platform/desktop/Tray.h"
+#include "platform/gdi/Gdi.h"
 #include "platform/system/EventLog.h"
+#include "platform/system/Files.h"
+#include "platform/webhost/WebBrowser.h"
 
 using namespace platform;
 
@@ -96,4 +108,245 @@ void WebMainFrm::GameSpaceCommand() {
 
 void WebMainFrm::OtherUserCommand() {
   if (TheMainWindowHost().showLogin) TheMainWindowHost().showLogin();
+}
+
+void WebMainFrm::SelectTabCommand(int offset) {
+  if (!m_WebuTab) return;
+  CTabItems& items = m_WebuTab->TabItems();
+  const int count = items.Count();
+  if (count == 0) return;
+  const int from = std::max(items.Selected(), 0);
+  items.Selected(((from + offset) % count + count) % count);
+  ShowWindow(m_Picture1, SW_HIDE);
+}
+
+void WebMainFrm::SelectTabAtCommand(int place) {
+  if (!m_WebuTab) return;
+  CTabItems& items = m_WebuTab->TabItems();
+  const int index = place >= 9 ? items.Count() - 1 : place - 1;
+  if (index < 0 || index >= items.Count()) return;
+  items.Selected(index);
+  ShowWindow(m_Picture1, SW_HIDE);
+}
+
+void WebMainFrm::CloseTabCommand() {
+  if (!m_WebuTab) return;
+  CTabItems& items = m_WebuTab->TabItems();
+  const int selected = items.Selected();
+  const std::shared_ptr<CTabItem> item = items.Item(Variant(selected));
+  // A tab without a close box is not closed by the key either. The strip's removal asks the
+  // window (OnItemColose), which turns closing the last tab into the exit question.
+  if (!item || item->HideButton()) return;
+  items.Remove(Variant(selected), true);
+}
+
+void WebMainFrm::ZoomCommand(int direction) {
+  if (!m_WebuTab) return;
+  CTabItems& items = m_WebuTab->TabItems();
+  auto pageAt = [&](int index) -> WebUrl* {
+    const std::shared_ptr<CTabItem> item = items.Item(Variant(index));
+    return item ? dynamic_cast<WebUrl*>(item->Form().get()) : nullptr;
+  };
+  WebUrl* selected = pageAt(items.Selected());
+  if (selected == nullptr || selected->Browser() == nullptr) return;
+  const std::string site = sitezoom::SiteOf(selected->Browser()->LocationURL());
+  if (site.empty()) return;
+  const int level = sitezoom::Step(sitezoom::Level(site), direction);
+  sitezoom::Keep(site, level);
+  for (int i = 0; i < items.Count(); ++i) {
+    WebUrl* page = pageAt(i);
+    if (page != nullptr && page->Browser() != nullptr &&
+        sitezoom::SiteOf(page->Browser()->LocationURL()) == site) {
+      page->Browser()->SetZoom(level / 100.0);
+    }
+  }
+  // A short hint of the level.
+  m_LastNotice = "缩放 " + std::to_string(level) + "%";
+  if (m_NotifyIcon) m_NotifyIcon->ShowBubble(ClientTitle, m_LastNotice, NIIF_INFO);
+}
+
+std::vector<HWND> WebMainFrm::Chrome() {
+  return {m_WebBForm->hWnd(),     m_PicLogo,          m_WebuTab->hWnd(), m_OtherUserBtn->hWnd(),
+          m_GameSpaceBtn->hWnd(), m_web_tool->hWnd(), m_web_min->hWnd(), m_web_minmax->hWnd(),
+          m_web_close->hWnd()};
+}
+
+void WebMainFrm::FullScreenCommand() {
+  if (!m_objStyle || !m_WebuTab) return;
+  const HWND me = hWnd();
+  if (!m_FullScreen) {
+    if (IsIconic(me) || !IsWindowVisible(me)) return;
+    GetWindowRect(me, &m_BeforeFullScreen);
+    m_FullScreen = true;
+    for (const HWND h : Chrome()) ShowWindow(h, SW_HIDE);
+    SetWindowRgn(me, 0, true);
+    SetWindowFullScreen(me, true);
+    Form_Resize();
+    m_LastNotice = "按 F11 退出全屏";
+    if (m_NotifyIcon) m_NotifyIcon->ShowBubble(ClientTitle, m_LastNotice, NIIF_INFO);
+    return;
+  }
+  m_FullScreen = false;
+  SetWindowFullScreen(me, false);
+  for (const HWND h : Chrome()) ShowWindow(h, SW_SHOW);
+  // The place and size it had, covering the work area or not.
+  const RECT& r = m_BeforeFullScreen;
+  SetWindowPos(me, 0, r.left, r.top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+  Form_Resize();
+}
+
+namespace {
+
+// A file name from a page title: no path separators or control characters, at most 80 bytes.
+std::string ScreenshotName(const std::string& title, std::time_t when) {
+  std::string name;
+  for (const char c : title) {
+    const auto u = static_cast<unsigned char>(c);
+    name += u < 0x20 || c == '/' || c == '\\' || u == 0x7F ? '_' : c;
+  }
+  name = name.substr(0, gdi::Utf8Floor(name, 80));
+  if (name.empty() || name.starts_with('.')) name.insert(0, "page");
+  char stamp[32];
+  std::tm local{};
+  localtime_r(&when, &local);
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  return name + "_" + stamp + ".png";
+}
+
+}  // namespace
+
+void WebMainFrm::ScreenshotCommand() {
+  if (!m_WebuTab) return;
+  CTabItems& items = m_WebuTab->TabItems();
+  const std::shared_ptr<CTabItem> item = items.Item(Variant(items.Selected()));
+  auto* page = item ? dynamic_cast<WebUrl*>(item->Form().get()) : nullptr;
+  if (page == nullptr || page->Browser() == nullptr) return;
+  const std::string folder = UserPicturesDir() + "/" + ClientTitle;
+  std::string error;
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) error = folder + ": " + ec.message();
+  std::string path = folder + "/" + ScreenshotName(item->Caption(), std::time(nullptr));
+  if (error.empty()) {
+    int width = 0;
+    int height = 0;
+    error = page->Browser()->SaveSnapshot(path, width, height);
+    // A file cut short (a full disk) is not left behind.
+    if (!error.empty()) std::filesystem::remove(path, ec);
+  }
+  m_LastScreenshot = error.empty() ? path : std::string();
+  m_LastNotice = error.empty() ? "截图已保存：" + path : "截图未能保存：" + error;
+  if (!error.empty()) LogEvent("screenshot: " + error);
+  if (m_NotifyIcon) {
+    m_NotifyIcon->ShowBubble(ClientTitle, m_LastNotice, error.empty() ? NIIF_INFO : NIIF_WARNING);
+  }
+}
+
+bool WebMainFrm::KeyCommand(const MainKeyCommand& command) {
+  switch (command.key) {
+    case MainKey::Refresh:
+      RefreshCommand();
+      return true;
+    case MainKey::NextTab:
+      SelectTabCommand(1);
+      return true;
+    case MainKey::PreviousTab:
+      SelectTabCommand(-1);
+      return true;
+    case MainKey::TabAt:
+      SelectTabAtCommand(command.place);
+      return true;
+    case MainKey::CloseTab:
+      CloseTabCommand();
+      return true;
+    case MainKey::Screenshot:
+      ScreenshotCommand();
+      return true;
+    case MainKey::FullScreen:
+      FullScreenCommand();
+      return true;
+    case MainKey::ZoomIn:
+      ZoomCommand(1);
+      return true;
+    case MainKey::ZoomOut:
+      ZoomCommand(-1);
+      return true;
+    case MainKey::ZoomReset:
+      ZoomCommand(0);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// ---- Accounts side by side --------------------------------------------------------------------
+
+void WebMainFrm::UpdateMenu() {
+  std::vector<MenuItem> menu{{mnuRefresh, "刷新(F5)"},
+                             {mnuHideRestore, "隐藏/恢复(F10)"},
+                             {mnuClearCache, "清除缓存"},
+                             {0, "-", true},
+                             {mnuUpdate, "更新"},
+                             {mnuVersion, m_VersionCaption},
+                             {mnuExit, "退出"}};
+  // The accounts' items come after the design's, which keep their captions and order.
+  menu.push_back({0, "-", true});
+  menu.push_back({mnuAnotherAccount, "新账号登录"});
+  for (int session = 1; session < kMaxWebSessions; ++session) {
+    if (WebSessionStored(session)) {
+      menu.push_back({static_cast<UINT>(mnuForgetAccount + session),
+                      "删除账号" + std::to_string(session + 1)});
+    }
+  }
+  SetWindowMenu(hWnd(), std::move(menu));
+}
+
+std::vector<int> WebMainFrm::TabSessions() {
+  std::vector<int> sessions;
+  if (!m_WebuTab) return sessions;
+  CTabItems& items = m_WebuTab->TabItems();
+  for (int i = 0; i < items.Count(); ++i) {
+    const int mark = items.Item(Variant(i))->SessionMark();
+    sessions.push_back(mark > 0 ? mark - 1 : 0);
+  }
+  return sessions;
+}
+
+void WebMainFrm::AnotherAccountCommand() {
+  // The first session that is neither stored, nor open in a tab, nor forgotten in this run.
+  const std::vector<int> open = TabSessions();
+  for (int session = 1; session < kMaxWebSessions; ++session) {
+    if (WebSessionStored(session) || std::ranges::count(open, session) > 0 ||
+        std::ranges::count(m_ForgottenSessions, session) > 0) {
+      continue;
+    }
+    if (TheMainWindowHost().showAccountLogin) TheMainWindowHost().showAccountLogin(session);
+    UpdateMenu();
+    return;
+  }
+  MessageBox("最多可同时登录" + std::to_string(kMaxWebSessions) + "个账号。", "提示",
+             MB_OK | MB_ICONINFORMATION);
+}
+
+void WebMainFrm::ForgetAccountCommand(int session) {
+  if (session <= 0 || session >= kMaxWebSessions) return;
+  const std::string name = "账号" + std::to_string(session + 1);
+  if (MessageBox("删除" + name + "的登录信息和数据，并关闭它的标签页吗？", "删除账号",
+                 MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    return;
+  }
+  const std::shared_ptr<bool> alive = m_alive;
+  if (m_WebuTab) {
+    // Its tabs close without the last-tab rule: the other accounts' games stay.
+    m_Forgetting = true;
+    CTabItems& items = m_WebuTab->TabItems();
+    for (int i = items.Count() - 1; i >= 0; --i) {
+      if (TabSessions()[static_cast<std::size_t>(i)] == session) items.Remove(Variant(i), true);
+    }
+    m_Forgetting = false;
+    if (items.Count() == 0) ShowWindow(m_Picture1, SW_SHOW);
+  }
+  m_ForgottenSessions.push_back(session);
+  ForgetWebSession(session);
+  if (*alive) UpdateMenu();
 }

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <utility>
 
+#include "mainwin/SiteZoom.h"
 #include "platform/desktop/Shell.h"
 #include "platform/system/AsciiText.h"
 #include "platform/webhost/WebBrowserHost.h"
@@ -21,8 +22,9 @@ bool OpensInDefaultBrowser(std::string_view url) {
   return platform::IsHttpAddress(url);
 }
 
-std::shared_ptr<WebUrl> WebUrl::Create() {
+std::shared_ptr<WebUrl> WebUrl::Create(int session) {
   std::shared_ptr<WebUrl> page(new WebUrl());
+  page->m_session = session;
   WebUrl* raw = page.get();
   // A page asked to close by the window system unloads like any other form; the object itself
   // stays with whoever holds it.
@@ -64,6 +66,10 @@ void WebUrl::Form_Load() {
   m_Picture1 = CreateWindowEx(box);
 
   m_wb = std::make_unique<WebBrowser>();
+  m_wb->SetSession(m_session);
+  m_wb->OnZoomStep([](int step) {
+    if (const auto zoom = ZoomStep) zoom(step);
+  });
   m_wb->OnDownloadBegin([this] { wb_DownloadBegin(); });
   m_wb->OnTitleChange([this](const std::string& text) { wb_TitleChange(text); });
   m_wb->OnDocumentComplete([this](const std::string& url) { wb_DocumentComplete(url); });
@@ -173,6 +179,8 @@ void WebUrl::wb_TitleChange(const std::string& Text) {
 void WebUrl::wb_DocumentComplete(const std::string&) {
   if (!m_wb) return;
   m_wb->SetSilent(true);
+  // The zoom kept for the page's site (the view keeps it across its navigations).
+  m_wb->SetZoom(sitezoom::Level(sitezoom::SiteOf(m_wb->LocationURL())) / 100.0);
   // Every completion, of whatever frame, acts on the top-level document.
   m_wb->SetDocumentElementStyleOverflow("hidden");
 }

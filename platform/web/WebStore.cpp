@@ -47,8 +47,9 @@ unsigned ToEngine(unsigned ours) {
   return engine;
 }
 
-WebKitWebsiteDataManager* Manager() {
-  return webkit_web_context_get_website_data_manager(SharedWebContext());
+WebKitWebsiteDataManager* Manager(int session) {
+  WebKitWebContext* context = SharedWebContext(session);
+  return context != nullptr ? webkit_web_context_get_website_data_manager(context) : nullptr;
 }
 
 // Waits for an asynchronous call of the engine, processing messages meanwhile, for at most
@@ -87,12 +88,12 @@ struct Wait {
 
 // The engine's records, in a list the caller frees with FreeRecords; nullptr when there are
 // none or no answer came.
-GList* FetchRecords() {
+GList* FetchRecords(WebKitWebsiteDataManager* manager) {
+  if (manager == nullptr) return nullptr;
   auto* wait = new Wait;
-  webkit_website_data_manager_fetch(Manager(), WEBKIT_WEBSITE_DATA_ALL, nullptr, &Wait::Ready,
-                                    wait);
+  webkit_website_data_manager_fetch(manager, WEBKIT_WEBSITE_DATA_ALL, nullptr, &Wait::Ready, wait);
   if (!wait->Run()) return nullptr;
-  GList* list = webkit_website_data_manager_fetch_finish(Manager(), wait->result, nullptr);
+  GList* list = webkit_website_data_manager_fetch_finish(manager, wait->result, nullptr);
   delete wait;
   return list;
 }
@@ -103,8 +104,8 @@ void FreeRecords(GList* list) {
 
 }  // namespace
 
-void FetchWebsiteData(WebModuleRecordFn add, void* context) {
-  GList* list = FetchRecords();
+void FetchWebsiteData(int session, WebModuleRecordFn add, void* context) {
+  GList* list = FetchRecords(Manager(session));
   for (GList* l = list; l != nullptr; l = l->next) {
     auto* data = static_cast<WebKitWebsiteData*>(l->data);
     const char* name = webkit_website_data_get_name(data);
@@ -113,11 +114,13 @@ void FetchWebsiteData(WebModuleRecordFn add, void* context) {
   FreeRecords(list);
 }
 
-bool RemoveWebsiteData(const char* const* names, std::size_t count, unsigned types) {
+bool RemoveWebsiteData(int session, const char* const* names, std::size_t count, unsigned types) {
   const unsigned engineTypes = ToEngine(types);
   if (engineTypes == 0 || count == 0) return true;
+  WebKitWebsiteDataManager* manager = Manager(session);
+  if (manager == nullptr) return false;
   const std::vector<std::string> siteNames(names, names + count);
-  GList* all = FetchRecords();
+  GList* all = FetchRecords(manager);
   GList* chosen = nullptr;
   for (GList* l = all; l != nullptr; l = l->next) {
     auto* data = static_cast<WebKitWebsiteData*>(l->data);
@@ -129,16 +132,28 @@ bool RemoveWebsiteData(const char* const* names, std::size_t count, unsigned typ
   bool ok = true;
   if (chosen != nullptr) {
     auto* wait = new Wait;
-    webkit_website_data_manager_remove(Manager(), static_cast<WebKitWebsiteDataTypes>(engineTypes),
+    webkit_website_data_manager_remove(manager, static_cast<WebKitWebsiteDataTypes>(engineTypes),
                                        chosen, nullptr, &Wait::Ready, wait);
     ok = wait->Run();
     if (ok) {
-      ok = webkit_website_data_manager_remove_finish(Manager(), wait->result, nullptr) != FALSE;
+      ok = webkit_website_data_manager_remove_finish(manager, wait->result, nullptr) != FALSE;
       delete wait;
     }
     g_list_free(chosen);
   }
   FreeRecords(all);
+  return ok;
+}
+
+bool ClearWebsiteData(int session) {
+  WebKitWebsiteDataManager* manager = Manager(session);
+  if (manager == nullptr) return false;
+  auto* wait = new Wait;
+  webkit_website_data_manager_clear(manager, WEBKIT_WEBSITE_DATA_ALL, 0, nullptr, &Wait::Ready,
+                                    wait);
+  if (!wait->Run()) return false;
+  const bool ok = webkit_website_data_manager_clear_finish(manager, wait->result, nullptr) != FALSE;
+  delete wait;
   return ok;
 }
 

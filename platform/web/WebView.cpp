@@ -266,8 +266,8 @@ using platform::Text;
 using platform::WebBrowser;
 
 struct WebModuleView {
-  // `related`, when given, is a view whose web process this one shares.
-  WebModuleView(WebModuleEventFn raise, void* owner, WebModuleView* related);
+  // `related`, when given, is a view of the same session whose web process this one shares.
+  WebModuleView(WebModuleEventFn raise, void* owner, WebModuleView* related, int session);
   ~WebModuleView();
   WebModuleView(const WebModuleView&) = delete;
   WebModuleView& operator=(const WebModuleView&) = delete;
@@ -324,6 +324,7 @@ struct WebModuleView {
                                 gpointer self);
   static gboolean OnAuthenticate(WebKitWebView*, WebKitAuthenticationRequest*, gpointer self);
   static gboolean OnUserInput(GtkWidget*, GdkEvent*, gpointer self);
+  static gboolean OnScroll(GtkWidget*, GdkEventScroll*, gpointer self);
   static void OnProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self);
   static void OnSnapshotReady(GObject* source, GAsyncResult* result, gpointer data);
 
@@ -351,7 +352,8 @@ struct WebModuleView {
   std::string m_innerHtml;
   std::string m_lastTitle;
   std::string m_location;  // the last answer of locationUrl
-  std::string m_committed;  // the top-level document shown now (committed)
+  std::string m_snapshotError;  // the last answer of snapshot
+  std::string m_committed;      // the top-level document shown now (committed)
 
   std::string m_clientUri;      // the address of our own last Navigate, until the engine asks
   bool m_clientReload = false;  // our own Refresh, until the engine asks
@@ -384,7 +386,8 @@ bool platform::NoticeFromView(WebKitWebView* view, const std::string& line) {
   return true;
 }
 
-WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner, WebModuleView* related)
+WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner, WebModuleView* related,
+                             int session)
     : m_raise(raise), m_owner(owner) {
   m_cancellable = GObjectRef<GCancellable>::Adopt(g_cancellable_new());
   m_content = GObjectRef<WebKitUserContentManager>::Adopt(webkit_user_content_manager_new());
@@ -423,7 +426,7 @@ WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner, WebModuleView*
       related != nullptr
           ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related->m_view.get(),
                          "user-content-manager", m_content.get(), "settings", settings, nullptr)
-          : g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", platform::SharedWebContext(),
+          : g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", platform::SharedWebContext(session),
                          "user-content-manager", m_content.get(), "settings", settings, nullptr)));
   g_object_unref(settings);
   g_object_set_data(G_OBJECT(m_view.get()), kViewKey, this);
@@ -443,6 +446,7 @@ WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner, WebModuleView*
   g_signal_connect(view, "authenticate", G_CALLBACK(&WebModuleView::OnAuthenticate), this);
   g_signal_connect(view, "button-press-event", G_CALLBACK(&WebModuleView::OnUserInput), this);
   g_signal_connect(view, "key-press-event", G_CALLBACK(&WebModuleView::OnUserInput), this);
+  g_signal_connect(view, "scroll-event", G_CALLBACK(&WebModuleView::OnScroll), this);
   g_signal_connect(view, "web-process-terminated", G_CALLBACK(&WebModuleView::OnProcessTerminated),
                    this);
   g_signal_connect(view, "notify::is-playing-audio", G_CALLBACK(&WebModuleView::OnAudio), this);
@@ -759,6 +763,18 @@ gboolean WebModuleView::OnUserInput(GtkWidget*, GdkEvent* event, gpointer data) 
   return FALSE;
 }
 
+gboolean WebModuleView::OnScroll(GtkWidget*, GdkEventScroll* event, gpointer data) {
+  if ((event->state & GDK_CONTROL_MASK) == 0) return FALSE;
+  int step = 0;
+  if (event->direction == GDK_SCROLL_UP) step = 1;
+  if (event->direction == GDK_SCROLL_DOWN) step = -1;
+  if (event->direction == GDK_SCROLL_SMOOTH && event->delta_y != 0) {
+    step = event->delta_y < 0 ? 1 : -1;
+  }
+  if (step != 0) static_cast<WebModuleView*>(data)->Raise(kWebEventZoomStep, step > 0 ? "1" : "-1");
+  return TRUE;
+}
+
 void WebModuleView::OnProcessTerminated(WebKitWebView* view,
                                         WebKitWebProcessTerminationReason reason, gpointer data) {
   WebModuleView* self = static_cast<WebModuleView*>(data);
@@ -847,8 +863,13 @@ void Configure(const WebModuleOptions* options) {
   if (options != nullptr) platform::ConfigureWebContext(*options);
 }
 
-WebModuleView* Create(WebModuleEventFn raise, void* owner, WebModuleView* related) {
-  return new WebModuleView(raise, owner, related);
+void ConfigureSession(int session, const char* dataDirectory, const char* cacheDirectory) {
+  platform::ConfigureSessionContext(session, dataDirectory, cacheDirectory);
+}
+
+WebModuleView* Create(WebModuleEventFn raise, void* owner, WebModuleView* related, int session) {
+  if (related == nullptr && platform::SharedWebContext(session) == nullptr) return nullptr;
+  return new WebModuleView(raise, owner, related, session);
 }
 
 void Prewarm() {
@@ -906,9 +927,68 @@ void SetMuted(WebModuleView* view, bool muted) {
   webkit_web_view_set_is_muted(view->m_view.get(), muted ? TRUE : FALSE);
 }
 
+void SetZoom(WebModuleView* view, double factor) {
+  webkit_web_view_set_zoom_level(view->m_view.get(), factor);
+}
+
+const char* Snapshot(WebModuleView* view, const char* path, int* width, int* height) {
+  struct Shot {
+    bool done = false;
+    bool abandoned = false;
+    cairo_surface_t* surface = nullptr;
+    std::string error;
+  };
+  auto* shot = new Shot;
+  webkit_web_view_get_snapshot(
+      view->m_view.get(), WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        auto* s = static_cast<Shot*>(data);
+        GError* error = nullptr;
+        cairo_surface_t* surface =
+            webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(source), result, &error);
+        if (s->abandoned) {
+          if (surface != nullptr) cairo_surface_destroy(surface);
+          if (error != nullptr) g_error_free(error);
+          delete s;
+          return;
+        }
+        s->surface = surface;
+        if (error != nullptr) {
+          s->error = error->message;
+          g_error_free(error);
+        }
+        s->done = true;
+      },
+      shot);
+  const gint64 deadline = g_get_monotonic_time() + 10 * G_USEC_PER_SEC;
+  // Wakes the loop up now and then, so that the deadline is seen.
+  const guint tick = g_timeout_add(
+      100, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+  while (!shot->done && g_get_monotonic_time() < deadline) g_main_context_iteration(nullptr, TRUE);
+  g_source_remove(tick);
+  if (!shot->done) {
+    shot->abandoned = true;
+    view->m_snapshotError = "the page gave no picture in time";
+    return view->m_snapshotError.c_str();
+  }
+  view->m_snapshotError = shot->error;
+  if (shot->surface != nullptr) {
+    *width = cairo_image_surface_get_width(shot->surface);
+    *height = cairo_image_surface_get_height(shot->surface);
+    const cairo_status_t status = cairo_surface_write_to_png(shot->surface, path);
+    if (status != CAIRO_STATUS_SUCCESS) view->m_snapshotError = cairo_status_to_string(status);
+    cairo_surface_destroy(shot->surface);
+  } else if (view->m_snapshotError.empty()) {
+    view->m_snapshotError = "the page gave no picture";
+  }
+  delete shot;
+  return view->m_snapshotError.c_str();
+}
+
 constexpr WebModuleTable kTable = {
     platform::kWebModuleVersion,
     &Configure,
+    &ConfigureSession,
     &Create,
     &Destroy,
     &Widget,
@@ -921,10 +1001,13 @@ constexpr WebModuleTable kTable = {
     &RunScript,
     &platform::FetchWebsiteData,
     &platform::RemoveWebsiteData,
+    &platform::ClearWebsiteData,
     &Prewarm,
     &TopDocumentUrl,
     &PlayingAudio,
     &SetMuted,
+    &SetZoom,
+    &Snapshot,
 };
 
 }  // namespace

@@ -41,16 +41,21 @@ bool NoticeFromView(WebKitWebView* view, const std::string& line);
 
 // Chooses the store of the shared context; ignored once the context exists.
 void ConfigureWebContext(const WebModuleOptions& options);
+// Chooses the store of another session (1 to kMaxWebSessions - 1); ignored once it exists.
+void ConfigureSessionContext(int session, const char* dataDirectory, const char* cacheDirectory);
 
-// The web context every view of the process shares, created with the website-data store on
-// first use.
-WebKitWebContext* SharedWebContext();
+// The web context of a website-data session, created with its store on first use: session 0
+// is the process's own store, every other session has one of its own. nullptr for a number
+// out of range.
+WebKitWebContext* SharedWebContext(int session = 0);
 
 // Makes the context and starts the network process ahead of the first view.
 void PrewarmWebContext();
 
-// The website data of the shared store (the table's fetchData and removeData).
-void FetchWebsiteData(WebModuleRecordFn add, void* context);
-bool RemoveWebsiteData(const char* const* siteNames, std::size_t count, unsigned types);
+// The website data of a session's store (the table's fetchData, removeData, clearSession).
+void FetchWebsiteData(int session, WebModuleRecordFn add, void* context);
+bool RemoveWebsiteData(int session, const char* const* siteNames, std::size_t count,
+                       unsigned types);
+bool ClearWebsiteData(int session);
 
 }  // namespace platform

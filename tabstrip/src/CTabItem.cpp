@@ -37,3 +37,8 @@ void CTabItem::LockSize(bool value) {
   m_LockSize = value;
   RedrawStrip();
 }
+
+void CTabItem::SessionMark(std::int32_t value) {
+  m_SessionMark = value;
+  RedrawStrip();
+}

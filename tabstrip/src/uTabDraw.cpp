@@ -239,6 +239,11 @@ void uTab::DrawOneTab(std::int32_t index, bool selected) {
     TransBlt(m_TabBuffer, p.piece.x, p.piece.y, p.piece.w, p.piece.h, piece, 0, 0, kMagenta);
   }
   tablayout::Box caption = p.caption;
+  // The account's mark stands before the caption, the speaker beside the close box.
+  const int session =
+      DrawSessionMark(m_TabBuffer, item->SessionMark(), caption.x, caption.y, caption.h);
+  caption.x += session;
+  caption.w -= session;
   if (ShowsSoundMark(*item)) {
     const tablayout::Box mark =
         tablayout::SoundMarkBox(m_TabStyle, item->Left(), item->Width(), item->HideButton());

@@ -5,3 +5,6 @@
 // login page and shows itself once the page has arrived. A login there hands its game address
 // to the main window ("app://loadgame"), and "app://exitgame" closes only the login screen.
 void ShowAnotherLogin();
+// The same for another account: the login page, and the games it opens, use the website-data
+// session given (1 and up). A login screen of another session is ended first.
+void ShowAccountLogin(int session);

@@ -34,6 +34,10 @@ class LoginFrm : public platform::Form {
   platform::HWND MiniBtn() const { return m_MiniBtn; }
   platform::HWND CloseBtn() const { return m_CloseBtn; }
   platform::WebBrowser& WebBrowser1() { return *m_WebBrowser1; }
+  // The website-data session of the login page and of the games it opens (0: the first
+  // account's). The next load takes the session set before it; after that, 0 again.
+  int Session() const { return m_Session; }
+  static void SessionOfNextLoad(int session) { s_NextSession = session; }
 
   // How long the login page's first load may take before it counts as unreachable: at most
   // FirstLoadTimeoutMs; at start-up also no later than ConnectionDeadlineMs after the client
@@ -66,4 +70,6 @@ class LoginFrm : public platform::Form {
   platform::OwnedIcon m_SmallIcon;
   platform::OwnedIcon m_BigIcon;
   bool m_PageArrived = false;  // the login page has shown the login screen
+  int m_Session = 0;
+  static inline int s_NextSession = 0;
 };

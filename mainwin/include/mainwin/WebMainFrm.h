@@ -9,6 +9,7 @@
 #include "controls/BForm.h"
 #include "controls/iButton.h"
 #include "mainwin/COrvNotifyIcon.h"
+#include "mainwin/MainKeys.h"
 #include "mainwin/MainLayout.h"
 #include "mainwin/cSetStyle.h"
 #include "platform/gdi/Icon.h"
@@ -29,8 +30,9 @@ class WebMainFrm : public platform::Form {
   WebMainFrm();
   ~WebMainFrm() override;
 
-  // Opens or selects the tab of the address.
-  void SetURL(const std::string& strURL);
+  // Opens or selects the tab of the address in the website-data session (0: the first
+  // account's; every other session is another account, and its tabs carry its number).
+  void SetURL(const std::string& strURL, int session = 0);
   // Gives the window a rounded-rectangle shape from (0, 0) to (Top, Buttom) pixels (Top is the
   // right edge, Buttom the bottom edge) with X x Y corner ellipses; the window owns it.
   static void RectRgn(platform::HWND hWnd, std::int16_t Top, std::int16_t Buttom, std::int16_t X,
@@ -50,6 +52,32 @@ class WebMainFrm : public platform::Form {
   void HideRestoreCommand();
   void ClearCacheCommand();
   void UpdateCommand();
+  // A login as another account, in a website-data session of its own (up to
+  // platform::kMaxWebSessions in all); and forgetting one (never the first).
+  void AnotherAccountCommand();
+  void ForgetAccountCommand(int session);
+  // The session of each tab, left to right.
+  std::vector<int> TabSessions();
+  // The keys' commands. Tab selection by offset (wrapping round) or by place (1-8, 9 the last);
+  // closing the selected tab follows the rules of its close box.
+  void SelectTabCommand(int offset);
+  void SelectTabAtCommand(int place);
+  void CloseTabCommand();
+  // Zooms the selected page's site a step in (direction > 0), out (< 0) or back to 100 % (0);
+  // every open page of the site follows, and the level is kept for the site.
+  void ZoomCommand(int direction);
+  // Full screen with only the selected page showing, or back to the window as it was.
+  void FullScreenCommand();
+  bool FullScreen() const { return m_FullScreen; }
+  // Saves the selected page as shown, as a PNG in the user's pictures directory (a folder named
+  // after the client), named after the page's title and the time; a desktop notification says
+  // where it went, or why it did not.
+  void ScreenshotCommand();
+  // The last screenshot's file ("" when it failed) and the notification's text.
+  const std::string& LastScreenshot() const { return m_LastScreenshot; }
+  const std::string& LastNotice() const { return m_LastNotice; }
+  // Runs a key's command; false when the key is not the window's (the page gets it).
+  bool KeyCommand(const MainKeyCommand& command);
 
   // The program menu's items (WM_COMMAND identifiers).
   enum AppMenu : platform::UINT {
@@ -59,6 +87,8 @@ class WebMainFrm : public platform::Form {
     mnuUpdate,
     mnuVersion,
     mnuExit,
+    mnuAnotherAccount,
+    mnuForgetAccount = 100,  // + the session's number
   };
 
   // True when the window may close without asking.
@@ -99,7 +129,9 @@ class WebMainFrm : public platform::Form {
 
  private:
   void CreateControls();
-  void OpenTab(const std::string& url);
+  void OpenTab(const std::string& url, int session = 0);
+  // The program menu: the items of the design, then the accounts' items.
+  void UpdateMenu();
   void Form_Resize();
   void Picture1_Resize();
 
@@ -133,6 +165,16 @@ class WebMainFrm : public platform::Form {
   std::string m_TabToolTip;
   std::vector<std::string> m_Addresses;
   int m_ExitQuestions = 0;
+  // Sessions forgotten in this run are not used again before the next: the engine may still
+  // hold their files open.
+  std::vector<int> m_ForgottenSessions;
+  bool m_Forgetting = false;  // tabs close without the last-tab rule
+  bool m_FullScreen = false;
+  std::string m_LastScreenshot;
+  std::string m_LastNotice;
+  platform::RECT m_BeforeFullScreen{};  // where the window was
+  // The window's own controls around the page, hidden in full screen.
+  std::vector<platform::HWND> Chrome();
   // The exit question is on the screen: a further close request waits for its answer.
   bool m_Asking = false;
   // The unload step has begun to free the controls.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,8 +24,9 @@
 // them: the item is held weakly, so a page whose tab is gone simply has nowhere to report to.
 class WebUrl final : public platform::Form, public ITabForm {
  public:
-  // A new page, loaded: its window exists (hidden) and the browser was sent to about:blank.
-  static std::shared_ptr<WebUrl> Create();
+  // A new page, loaded: its window exists (hidden) and the browser, of the website-data session
+  // given (platform::WebBrowser::SetSession), was sent to about:blank.
+  static std::shared_ptr<WebUrl> Create(int session = 0);
   // Unloads the page if it is still loaded.
   ~WebUrl() override;
 
@@ -45,7 +47,11 @@ class WebUrl final : public platform::Form, public ITabForm {
   bool Muted() override;
   void SetMuted(bool muted) override;
 
+  // Where every page's Ctrl+wheel goes (the main window's zoom): +1 in, -1 out.
+  static inline std::function<void(int step)> ZoomStep;
+
   bool Loaded() const { return m_loaded; }
+  int Session() const { return m_session; }
   // The picture box that holds the browser, and the browser's own window inside it.
   platform::HWND Picture1() const { return m_Picture1; }
   platform::HWND BrowserWindow() const { return m_wbWindow; }
@@ -80,6 +86,7 @@ class WebUrl final : public platform::Form, public ITabForm {
   platform::HWND m_wbWindow = 0;
   std::unique_ptr<platform::WebBrowser> m_wb;
   bool m_loaded = false;
+  int m_session = 0;
   IuTab* m_Implement = nullptr;
   std::weak_ptr<CTabItem> m_Item;
 };

@@ -215,6 +215,15 @@ bool HoldFileLock(const std::string& path) {
   return true;
 }
 
+std::string UserStateDir() {
+  return g_get_user_state_dir();
+}
+
+std::string UserPicturesDir() {
+  const char* dir = g_get_user_special_dir(G_USER_DIRECTORY_PICTURES);
+  return dir != nullptr ? dir : g_get_home_dir();
+}
+
 std::string PrivateTempDir(const std::string& name) {
   const std::string leaf = name + "-" + std::to_string(::geteuid());
   std::string tmp = g_get_tmp_dir();

@@ -95,6 +95,8 @@ struct WebBrowser::Impl {
   bool m_silent = false;
   std::uint32_t m_backColor = 0x00FFFFFF;  // 0x00BBGGRR, under the engine's view
   bool m_muted = false;
+  int m_session = 0;
+  double m_zoom = 1.0;
   std::optional<std::string> m_pendingUrl;  // the latest Navigate before the engine's view
   bool m_navigationTrusted = false;         // of the BeforeNavigate2 being raised
 
@@ -104,6 +106,7 @@ struct WebBrowser::Impl {
   DocumentCompleteHandler m_documentComplete;
   NewWindowHandler m_newWindow;
   AudioChangeHandler m_audioChange;
+  std::function<void(int)> m_zoomStep;
 };
 
 // ---- Making the engine's views ------------------------------------------------------------------
@@ -267,18 +270,19 @@ void WebBrowser::Impl::CreateEngineView() {
   m_created = true;
   const WebModuleTable* engine = WebEngineModule();
   if (engine == nullptr) return;
+  // A view shares the web process of another view of the same session that shows its site.
   WebModuleView* related = nullptr;
   if (const std::string site = m_pendingUrl ? SiteOf(*m_pendingUrl) : std::string();
       !site.empty()) {
     for (Impl* other : LiveViews()) {
-      if (other == this || other->m_view == nullptr) continue;
+      if (other == this || other->m_view == nullptr || other->m_session != m_session) continue;
       if (SiteOf(Text(engine->locationUrl(other->m_view))) == site) {
         related = other->m_view;
         break;
       }
     }
   }
-  WebModuleView* view = engine->create(&Impl::OnEvent, this, related);
+  WebModuleView* view = engine->create(&Impl::OnEvent, this, related, m_session);
   if (view == nullptr) return;
   m_engine = engine;
   m_view = view;
@@ -287,6 +291,7 @@ void WebBrowser::Impl::CreateEngineView() {
   gtk_widget_show(widget);
   m_engine->setSilent(m_view, m_silent);
   if (m_muted) m_engine->setMuted(m_view, true);
+  if (m_zoom != 1.0) m_engine->setZoom(m_view, m_zoom);
   if (m_pendingUrl) {
     const std::string url = std::move(*m_pendingUrl);
     m_pendingUrl.reset();
@@ -321,6 +326,11 @@ void WebBrowser::Impl::OnEvent(void* owner, int event, const char* text, bool* f
     case kWebEventDocumentComplete:
       Call(self->m_documentComplete, value);
       break;
+    case kWebEventZoomStep: {
+      int step = value == "1" ? 1 : -1;
+      Call(self->m_zoomStep, step);
+      break;
+    }
     case kWebEventNewWindow: {
       bool processed = flag != nullptr && *flag;
       Call(self->m_newWindow, value, processed);
@@ -351,6 +361,33 @@ WebBrowser::WebBrowser() : m_impl(std::make_unique<Impl>()) {}
 WebBrowser::~WebBrowser() = default;
 WebBrowser::WebBrowser(WebBrowser&&) noexcept = default;
 WebBrowser& WebBrowser::operator=(WebBrowser&&) noexcept = default;
+
+void WebBrowser::SetSession(int session) {
+  // The engine's view is made for one store: once it exists (or was tried) the session stays.
+  if (!m_impl || m_impl->m_created || session < 0 || session >= kMaxWebSessions) return;
+  m_impl->m_session = session;
+}
+
+int WebBrowser::Session() const {
+  return m_impl ? m_impl->m_session : 0;
+}
+
+void WebBrowser::SetZoom(double factor) {
+  if (!m_impl || factor <= 0) return;
+  m_impl->m_zoom = factor;
+  if (m_impl->m_view != nullptr) m_impl->m_engine->setZoom(m_impl->m_view, factor);
+}
+
+std::string WebBrowser::SaveSnapshot(const std::string& path, int& width, int& height) {
+  width = height = 0;
+  if (!m_impl || m_impl->m_view == nullptr) return "no page";
+  const char* error = m_impl->m_engine->snapshot(m_impl->m_view, path.c_str(), &width, &height);
+  return error != nullptr ? error : "";
+}
+
+double WebBrowser::Zoom() const {
+  return m_impl ? m_impl->m_zoom : 1.0;
+}
 
 void WebBrowser::Navigate(const std::string& url) {
   if (!m_impl) return;
@@ -454,6 +491,10 @@ void WebBrowser::OnNewWindow(NewWindowHandler handler) {
 }
 void WebBrowser::OnAudioChange(AudioChangeHandler handler) {
   if (m_impl) m_impl->m_audioChange = std::move(handler);
+}
+
+void WebBrowser::OnZoomStep(std::function<void(int step)> handler) {
+  if (m_impl) m_impl->m_zoomStep = std::move(handler);
 }
 
 }  // namespace platform

@@ -9,11 +9,12 @@
 
 namespace platform {
 
-std::vector<WebDataRecord> FetchWebData() {
+std::vector<WebDataRecord> FetchWebData(int session) {
   std::vector<WebDataRecord> records;
   const WebModuleTable* engine = WebEngineModule();
   if (engine == nullptr) return records;
   engine->fetchData(
+      session,
       [](void* context, const char* name, unsigned types) {
         static_cast<std::vector<WebDataRecord>*>(context)->push_back(
             {name != nullptr ? name : "", types});
@@ -22,14 +23,14 @@ std::vector<WebDataRecord> FetchWebData() {
   return records;
 }
 
-bool RemoveWebData(const std::vector<std::string>& siteNames, unsigned types) {
+bool RemoveWebData(const std::vector<std::string>& siteNames, unsigned types, int session) {
   if ((types & kWebDataAll) == 0 || siteNames.empty()) return true;
   const WebModuleTable* engine = WebEngineModule();
   if (engine == nullptr) return false;
   std::vector<const char*> names;
   names.reserve(siteNames.size());
   for (const std::string& name : siteNames) names.push_back(name.c_str());
-  return engine->removeData(names.data(), names.size(), types);
+  return engine->removeData(session, names.data(), names.size(), types);
 }
 
 }  // namespace platform

@@ -7,8 +7,12 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <glib.h>
 
 #include "platform/system/EventLog.h"
 
@@ -132,9 +136,44 @@ void LoadModule(EngineState& state) {
   const WebModuleOptions options{state.options.name.c_str(), state.options.dataDirectory.c_str(),
                                  state.options.cacheDirectory.c_str()};
   state.table->configure(&options);
+  for (int session = 1; session < kMaxWebSessions; ++session) {
+    const std::string data = WebSessionDirectory(session);
+    const std::string cache = data + "/cache";
+    state.table->configureSession(session, data.c_str(), cache.c_str());
+  }
 }
 
 }  // namespace
+
+std::string WebSessionDirectory(int session) {
+  if (session <= 0 || session >= kMaxWebSessions) return std::string();
+  const WebEngineOptions& options = State().options;
+  std::string base = options.sessionBase;
+  if (base.empty()) {
+    base = std::string(g_get_user_data_dir()) + "/" +
+           (options.name.empty() ? std::string("web-client") : options.name);
+  }
+  return base + "/web-" + std::to_string(session + 1);
+}
+
+bool WebSessionStored(int session) {
+  const std::string dir = WebSessionDirectory(session);
+  std::error_code error;
+  return !dir.empty() && std::filesystem::is_directory(dir, error);
+}
+
+bool ForgetWebSession(int session) {
+  const std::string dir = WebSessionDirectory(session);
+  if (dir.empty()) return false;
+  // The engine first, so that nothing it holds in memory is written back afterwards.
+  if (const WebModuleTable* engine = WebEngineModule(); engine != nullptr) {
+    if (!engine->clearSession(session)) LogEvent("forgetting session: the engine failed");
+  }
+  std::error_code error;
+  std::filesystem::remove_all(dir, error);
+  if (error) LogEvent("forgetting session: " + dir + ": " + error.message());
+  return !std::filesystem::exists(dir, error);
+}
 
 void StartWebEngineNow() {
   EngineState& state = State();

@@ -292,6 +292,17 @@ bool ScreenToClient(HWND hwnd, POINT* pt) {
   return true;
 }
 
+bool SetWindowFullScreen(HWND hwnd, bool on) {
+  GtkWindow* win = GtkTopLevel(hwnd);
+  if (win == nullptr || Native(hwnd) == nullptr || Native(hwnd)->window == nullptr) return false;
+  if (on) {
+    gtk_window_fullscreen(win);
+  } else {
+    gtk_window_unfullscreen(win);
+  }
+  return true;
+}
+
 bool ShowWindow(HWND hwnd, int cmd) {
   WindowRecord* rec = Find(hwnd);
   NativeWindow* n = Native(hwnd);

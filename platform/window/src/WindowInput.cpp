@@ -312,10 +312,29 @@ guint BaseKeyval(const GdkEventKey* e) {
   return keyval;
 }
 
+// Offers a key press to a top-level window with key preview; true when it took the key.
+bool PreviewKey(HWND top, const GdkEventKey* e) {
+  const WindowRecord* rec = Find(top);
+  if (rec == nullptr || !rec->keyPreview || e->type != GDK_KEY_PRESS || !TakesInput(top)) {
+    return false;
+  }
+  const WPARAM vk = rules::VirtualKeyFromKeysym(BaseKeyval(e));
+  if (vk == 0) return false;
+  LPARAM flags = 0;
+  if ((e->state & GDK_SHIFT_MASK) != 0) flags |= KP_SHIFT;
+  if ((e->state & GDK_CONTROL_MASK) != 0) flags |= KP_CONTROL;
+  if ((e->state & GDK_MOD1_MASK) != 0) flags |= KP_ALT;
+  if (g_keysDown.count(e->hardware_keycode) != 0) flags |= KP_REPEAT;
+  return SendMessage(top, WM_KEYPREVIEW, vk, flags) != 0;
+}
+
 gboolean OnKey(GtkWidget* widget, GdkEventKey* e, gpointer data) {
   return Guarded("key", [&]() -> gboolean {
     const HWND top = HwndOf(data);
     if (Native(top) == nullptr) return FALSE;
+    // Runs before the toolkit hands the key to the focus widget, an embedded page included.
+    if (PreviewKey(top, e)) return TRUE;
+    if (Native(top) == nullptr) return TRUE;  // the handler destroyed the window
     HWND target = top;
     if (GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(widget))) {
       if (const HWND f = WindowFromWidget(focus); f != 0) target = f;
@@ -493,6 +512,13 @@ bool EnableWindow(HWND hwnd, bool enable) {
 bool IsWindowEnabled(HWND hwnd) {
   WindowRecord* rec = Find(hwnd);
   return rec != nullptr && (rec->style & WS_DISABLED) == 0;
+}
+
+bool SetKeyPreview(HWND hwnd, bool on) {
+  WindowRecord* rec = Find(hwnd);
+  if (rec == nullptr) return false;
+  rec->keyPreview = on;
+  return true;
 }
 
 // ---- Pointer, capture, cursors ----

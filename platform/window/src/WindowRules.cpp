@@ -92,6 +92,16 @@ WPARAM VirtualKeyFromKeysym(unsigned keysym) {
       return 0x2D;
     case GDK_KEY_Delete:
       return 0x2E;
+    case GDK_KEY_equal:
+    case GDK_KEY_plus:
+      return VK_OEM_PLUS;
+    case GDK_KEY_minus:
+    case GDK_KEY_underscore:
+      return VK_OEM_MINUS;
+    case GDK_KEY_KP_Add:
+      return VK_ADD;
+    case GDK_KEY_KP_Subtract:
+      return VK_SUBTRACT;
     default:
       return 0;
   }

@@ -40,6 +40,11 @@ class CTabItem final : public Object, public std::enable_shared_from_this<CTabIt
   // at its next layout.
   void LockSize(bool value);
 
+  // The number the strip draws in a small mark at the tab's left (the host's website-data
+  // session of the tab, for one); 0: no mark. The strip, if any, redraws.
+  std::int32_t SessionMark() const { return m_SessionMark; }
+  void SessionMark(std::int32_t value);
+
   // Any value or object the host attaches; the strip never reads it.
   const Variant& ItemData() const { return m_ItemData; }
   void ItemData(Variant value) { m_ItemData = std::move(value); }
@@ -69,5 +74,6 @@ class CTabItem final : public Object, public std::enable_shared_from_this<CTabIt
   std::int32_t m_Left = 0;
   std::int32_t m_Width = 0;
   bool m_LockSize = false;
+  std::int32_t m_SessionMark = 0;
   Variant m_ItemData;
 };

@@ -84,6 +84,12 @@ bool HoldFileLock(const std::string& path);
 // std::system_error when no private directory can be had.
 std::string PrivateTempDir(const std::string& name);
 
+// The user's state directory ($XDG_STATE_HOME, by default ~/.local/state), without a final "/".
+std::string UserStateDir();
+// The user's pictures directory (what `xdg-user-dir PICTURES` names; the home directory when
+// none is set), without a final "/".
+std::string UserPicturesDir();
+
 // The running executable's full path (from /proc/self/exe).
 std::string ExecutablePath();
 

@@ -127,10 +127,28 @@ struct WebEngineOptions {
   std::string name = "web-client";
   std::string dataDirectory;   // overrides $XDG_DATA_HOME/<name>/web when not empty
   std::string cacheDirectory;  // overrides $XDG_CACHE_HOME/<name>/web when not empty
+  // The other sessions' directories are <sessionBase>/web-<n>; $XDG_DATA_HOME/<name> when empty.
+  std::string sessionBase;
   // Called once, with the reason, when the engine is first needed and cannot be loaded (its
   // module is missing or of another version); the views then stay blank.
   std::function<void(const std::string& why)> onUnavailable;
 };
+
+// Website-data sessions: every view belongs to one. Session 0 uses the store chosen here; each
+// other session (up to kMaxWebSessions in all) has a store of its own (cookies, storage,
+// caches), so that two views of the same site can be signed in as two different users.
+inline constexpr int kMaxWebSessions = 4;
+
+// Session 1 to kMaxWebSessions - 1 keeps everything (its cache in "cache" inside) in one
+// directory: $XDG_DATA_HOME/<name>/web-<session + 1> unless the store options name another
+// base (WebEngineOptions::sessionBase). "" for session 0 and numbers out of range.
+std::string WebSessionDirectory(int session);
+// Whether the session's directory exists: a session used before, kept across restarts.
+bool WebSessionStored(int session);
+// Forgets a session (never 0): removes its data from the engine, in memory and on disk, then
+// its directory. Waits for the engine while processing messages; its views should be gone.
+// False when the directory is still there afterwards.
+bool ForgetWebSession(int session);
 
 // Chooses the store. Only before the first view exists; returns false (and changes nothing)
 // afterwards. Without a call the defaults above apply. The engine's process sandbox is on
@@ -170,8 +188,23 @@ class WebBrowser {
   WebBrowser(const WebBrowser&) = delete;
   WebBrowser& operator=(const WebBrowser&) = delete;
 
+  // The website-data session of the view (0 by default); only before its first Navigate, since
+  // the engine's view is made for one store.
+  void SetSession(int session);
+  int Session() const;
+
   void Navigate(const std::string& url);
   void Refresh();
+
+  // The page's zoom factor (1: as designed), kept across navigations; before the engine's view
+  // exists it is kept and applied when it comes.
+  void SetZoom(double factor);
+  double Zoom() const;
+
+  // Saves the visible part of the page, as shown, as a PNG file at `path`; waits for the
+  // engine while processing messages (at most a few seconds). An empty text on success,
+  // otherwise why not. The picture's size in pixels goes to width and height.
+  std::string SaveSnapshot(const std::string& path, int& width, int& height);
 
   bool Silent() const;
   void SetSilent(bool silent);
@@ -215,6 +248,9 @@ class WebBrowser {
   void OnNewWindow(NewWindowHandler handler);
   // Raised when the page starts or stops playing sound.
   void OnAudioChange(AudioChangeHandler handler);
+  // The wheel turned with Ctrl held over the page (which then does not scroll): +1 for a step
+  // in, -1 for a step out.
+  void OnZoomStep(std::function<void(int step)> handler);
 
   struct Impl;
 

@@ -29,11 +29,12 @@ struct WebDataRecord {
   unsigned types = 0;  // WebDataType bits
 };
 
-// Every record of the store; empty when there is none or the engine did not answer.
-std::vector<WebDataRecord> FetchWebData();
+// Every record of a session's store (WebBrowser.h: kMaxWebSessions); empty when there is none
+// or the engine did not answer.
+std::vector<WebDataRecord> FetchWebData(int session = 0);
 
-// Removes the data of the given types from the named sites (kept types stay). False when the
-// engine reported a failure.
-bool RemoveWebData(const std::vector<std::string>& siteNames, unsigned types);
+// Removes the data of the given types from the named sites of a session's store (kept types
+// stay). False when the engine reported a failure.
+bool RemoveWebData(const std::vector<std::string>& siteNames, unsigned types, int session = 0);
 
 }  // namespace platform

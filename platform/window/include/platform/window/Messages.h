@@ -54,6 +54,10 @@ enum : UINT {
   WM_MOUSELEAVE = 0x02A3,
   WM_HOTKEY = 0x0312,
   WM_DDE_EXECUTE = 0x03E8,
+  // The platform's own: a key press offered to a top-level window that asked for its keys
+  // first (SetKeyPreview). wParam: the virtual key; lParam: KP_* flags. A nonzero result
+  // takes the key: nothing else sees its press.
+  WM_KEYPREVIEW = 0x03F0,
   WM_USER = 0x0400,
   WM_APP = 0x8000,
 };
@@ -95,8 +99,17 @@ enum : WPARAM {
   VK_UP = 0x26,
   VK_RIGHT = 0x27,
   VK_DOWN = 0x28,
-  VK_F10 = 0x79
+  VK_F1 = 0x70,
+  VK_F5 = 0x74,
+  VK_F10 = 0x79,
+  VK_F11 = 0x7A,
+  VK_ADD = 0x6B,
+  VK_SUBTRACT = 0x6D,
+  VK_OEM_PLUS = 0xBB,  // the key of "=" and "+"
+  VK_OEM_MINUS = 0xBD  // the key of "-" and "_"
 };
+// WM_KEYPREVIEW's lParam
+enum : LPARAM { KP_SHIFT = 0x1, KP_CONTROL = 0x2, KP_ALT = 0x4, KP_REPEAT = 0x8 };
 
 // Window styles
 enum : DWORD {

@@ -134,6 +134,9 @@ enum : int {
   SW_RESTORE = 9
 };
 bool ShowWindow(HWND hwnd, int cmd);  // the previous visibility
+// Asks the window manager to show a top-level window full screen (over panels, without frame)
+// or to end that; the window hears the new size as WM_SIZE. False for unknown or child windows.
+bool SetWindowFullScreen(HWND hwnd, bool on);
 bool IsWindowVisible(HWND hwnd);
 bool IsIconic(HWND hwnd);
 // A disabled window (WS_DISABLED) and the windows inside it take no pointer or key input and
@@ -141,6 +144,10 @@ bool IsIconic(HWND hwnd);
 // changes and returns whether the window was disabled before.
 bool EnableWindow(HWND hwnd, bool enable);
 bool IsWindowEnabled(HWND hwnd);
+// A top-level window with key preview hears every key press inside it as WM_KEYPREVIEW before
+// the window with the focus does, also when that is an embedded web view, and may take it.
+// Never while the window is disabled (a modal box is up).
+bool SetKeyPreview(HWND hwnd, bool on);
 // Moves a child window into another parent's client area, or with 0 makes it a top-level
 // window at the same place on the screen. Returns the previous parent; 0 with GetLastError set
 // when it fails (a window hosting a foreign widget cannot become top-level), 0 with

@@ -29,6 +29,9 @@ enum WebModuleEvent : int {
   kWebEventNotice = 5,
   // The page started or stopped playing sound (no text).
   kWebEventAudioChange = 6,
+  // The wheel turned with Ctrl held over the page (which does not scroll): text "1" for a step
+  // in, "-1" for a step out.
+  kWebEventZoomStep = 7,
 };
 typedef void (*WebModuleEventFn)(void* owner, int event, const char* text, bool* flag,
                                  bool trusted);
@@ -49,11 +52,16 @@ struct WebModuleTable {
   // kWebModuleVersion of the module's build; a table of another version is not used.
   unsigned version;
 
-  // The store of the process; called once, before anything else.
+  // The store of the process (session 0); called once, before anything else.
   void (*configure)(const WebModuleOptions* options);
+  // The store of another website-data session (1 to kMaxWebSessions - 1); ignored once that
+  // session's context exists.
+  void (*configureSession)(int session, const char* dataDirectory, const char* cacheDirectory);
 
-  // With `related` (may be nullptr) the new view shares that view's web process.
-  WebModuleView* (*create)(WebModuleEventFn raise, void* owner, WebModuleView* related);
+  // A view of the session's store. With `related` (may be nullptr, and then of the same
+  // session) the new view shares that view's web process.
+  WebModuleView* (*create)(WebModuleEventFn raise, void* owner, WebModuleView* related,
+                           int session);
   // No event is raised once this has been called. May be called from inside an event.
   void (*destroy)(WebModuleView* view);
   // The view's GtkWidget, owned by the view.
@@ -69,9 +77,12 @@ struct WebModuleTable {
   // Runs the script in the current top-level document, asynchronously, result ignored.
   void (*runScript)(WebModuleView* view, const char* script);
 
-  // Website data (WebData.h types). Both wait for the engine while running the main loop.
-  void (*fetchData)(WebModuleRecordFn add, void* context);
-  bool (*removeData)(const char* const* siteNames, std::size_t count, unsigned types);
+  // Website data of a session's store (WebData.h types). Each waits for the engine while
+  // running the main loop.
+  void (*fetchData)(int session, WebModuleRecordFn add, void* context);
+  bool (*removeData)(int session, const char* const* siteNames, std::size_t count, unsigned types);
+  // Removes every kind of data of the session's store, in memory and on disk.
+  bool (*clearSession)(int session);
 
   // Makes the store and starts the network process ahead of the first view (after configure);
   // shows nothing.
@@ -82,6 +93,13 @@ struct WebModuleTable {
   // Whether the page plays sound now; the view's own mute (the page goes on playing, unheard).
   bool (*playingAudio)(WebModuleView* view);
   void (*setMuted)(WebModuleView* view, bool muted);
+
+  // The page's zoom factor (1: as designed).
+  void (*setZoom)(WebModuleView* view, double factor);
+  // Saves the visible part of the page as shown, as a PNG file; waits for the engine while
+  // running the main loop (bounded). Its size in pixels goes to width and height. An empty
+  // text on success, otherwise why it failed (the text belongs to the view).
+  const char* (*snapshot)(WebModuleView* view, const char* path, int* width, int* height);
 };
 
 typedef const WebModuleTable* (*WebModuleEntryFn)();
@@ -91,7 +109,7 @@ typedef const WebModuleTable* (*WebModuleEntryFn)();
 namespace platform {
 
 // Bumped whenever the table above changes.
-inline constexpr unsigned kWebModuleVersion = 5;
+inline constexpr unsigned kWebModuleVersion = 6;
 inline constexpr char kWebModuleEntry[] = "client_web_module";
 
 }  // namespace platform

@@ -38,6 +38,7 @@ struct WindowRecord {
   DWORD processId = 0;
   unsigned long foreignId = 0;
   bool destroying = false;
+  bool keyPreview = false;     // SetKeyPreview
   std::vector<HWND> children;  // in creation order
   NativeWindow* native = nullptr;
 };

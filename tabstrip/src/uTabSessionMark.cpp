@@ -1,0 +1,43 @@
+// The session mark of a tab: a small coloured square with the session's number in white, at the
+// left of the caption. It carries its own colours, so it reads the same on both tab styles.
+
+#include <string>
+
+#include "tabstrip/uTab.h"
+
+using namespace platform;
+
+namespace {
+
+constexpr int kMarkSize = 14;
+constexpr int kMarkGap = 3;
+
+COLORREF MarkColor(std::int32_t number) {
+  switch (number % 4) {
+    case 2:
+      return RGB(0, 114, 178);  // blue
+    case 3:
+      return RGB(0, 128, 64);  // green
+    case 0:
+      return RGB(196, 86, 0);  // orange
+    default:
+      return RGB(120, 60, 160);  // purple
+  }
+}
+
+}  // namespace
+
+int uTab::DrawSessionMark(HDC hdc, std::int32_t number, int x, int y, int height) {
+  if (number <= 0) return 0;
+  const int top = y + (height - kMarkSize) / 2;
+  RECT box{x, top, x + kMarkSize, top + kMarkSize};
+  const HBRUSH brush = CreateSolidBrush(MarkColor(number));
+  FillRect(hdc, &box, brush);
+  DeleteObject(brush);
+  const COLORREF oldColor = SetTextColor(hdc, RGB(255, 255, 255));
+  const int oldMode = SetBkMode(hdc, TRANSPARENT);
+  DrawText(hdc, std::to_string(number), -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  SetBkMode(hdc, oldMode);
+  SetTextColor(hdc, oldColor);
+  return kMarkSize + kMarkGap;
+}
