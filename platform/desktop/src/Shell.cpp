@@ -2,12 +2,14 @@
 
 #include <gio/gio.h>
 
+#include <cstring>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <cstring>
 
 #include "platform/system/AsciiText.h"
+#include "platform/system/EventLog.h"
 
 namespace platform {
 
@@ -26,6 +28,7 @@ bool IsElf(const std::string& path) {
 }
 
 bool OpenUri(const char* uri) {
+  const UnfilteredStandardError own;
   GError* error = nullptr;
   const gboolean ok = g_app_info_launch_default_for_uri(uri, nullptr, &error);
   if (error != nullptr) g_error_free(error);
@@ -35,6 +38,9 @@ bool OpenUri(const char* uri) {
 bool Spawn(const std::string& file, const std::string& parameters) {
   gchar* argv[3] = {const_cast<gchar*>(file.c_str()), nullptr, nullptr};
   if (!parameters.empty()) argv[1] = const_cast<gchar*>(parameters.c_str());
+  // The program outlives us (the updater does): it writes to our own standard error, not to the
+  // filter's pipe that ends with this process.
+  const UnfilteredStandardError own;
   // Without a pid to return, GLib detaches the child so it never becomes a zombie of ours; a
   // program that cannot be executed is reported through GLib's child pipe as a failure.
   return g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr,

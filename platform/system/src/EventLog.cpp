@@ -118,6 +118,20 @@ void FilterStandardError(std::function<bool(std::string_view line)> noise) {
   }).detach();
 }
 
+UnfilteredStandardError::UnfilteredStandardError() {
+  if (g_terminal == STDERR_FILENO) return;
+  std::fflush(stderr);
+  m_pipe = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (m_pipe >= 0) ::dup2(g_terminal, STDERR_FILENO);
+}
+
+UnfilteredStandardError::~UnfilteredStandardError() {
+  if (m_pipe < 0) return;
+  std::fflush(stderr);
+  ::dup2(m_pipe, STDERR_FILENO);
+  ::close(m_pipe);
+}
+
 EventLogSink SetEventLogSink(EventLogSink sink) {
   return std::exchange(Sink(), std::move(sink));
 }

@@ -6,8 +6,18 @@ set -euo pipefail
 work=$(mktemp -d /tmp/client-e2e-XXXXXX)
 pids=()
 cleanup() {
+  local status=$? p
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
+  # A client that was told to end still writes its web data on the way out (and its web
+  # processes after it): the folder goes once they are gone, so the script's outcome is its own.
+  for _ in $(seq 1 50); do
+    local alive=0
+    for p in "${pids[@]}"; do kill -0 "$p" 2>/dev/null && alive=1; done
+    [ "$alive" = 0 ] && break
+    sleep 0.1
+  done
+  rm -rf "$work" 2>/dev/null || { sleep 1; rm -rf "$work" 2>/dev/null || true; }
+  exit "$status"
 }
 trap cleanup EXIT
 

@@ -36,6 +36,19 @@ const char* StderrPrefix();
 // (the event log's and TellUser's own lines go straight to the terminal, before anything else
 // the process does next). Installed once; later calls do nothing.
 void FilterStandardError(std::function<bool(std::string_view line)> noise);
+// While it lives, descriptor 2 is the process's own standard error again instead of the filter's
+// pipe, so that programs started meanwhile (the updater, a browser) write to where the user reads
+// and keep their standard error once this process has ended. Does nothing without a filter.
+class UnfilteredStandardError {
+ public:
+  UnfilteredStandardError();
+  ~UnfilteredStandardError();
+  UnfilteredStandardError(const UnfilteredStandardError&) = delete;
+  UnfilteredStandardError& operator=(const UnfilteredStandardError&) = delete;
+
+ private:
+  int m_pipe = -1;  // the filter's writing end, put back at the end
+};
 // The web processes' complaints about buses they cannot reach, which tell the user nothing.
 bool IsWebProcessNoise(std::string_view line);
 
