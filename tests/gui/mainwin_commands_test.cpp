@@ -185,7 +185,8 @@ TEST_F(MainWindowCommands, EveryButtonAndMenuItemRunsItsCommand) {
   WebMainFrm& m = Open();
   const HWND me = m.hWnd();
 
-  // The program menu: seven items in order, popped up at the pointer by the tool button.
+  // The program menu: seven items in order, then the accounts' own, popped up at the pointer by
+  // the tool button.
   PointerAway();
   ClickOn(m.web_tool().hWnd());
   ASSERT_TRUE(WaitFor(
@@ -193,7 +194,7 @@ TEST_F(MainWindowCommands, EveryButtonAndMenuItemRunsItsCommand) {
   std::vector<std::string> captions;
   for (const ShownItem& s : ShownMenu()) captions.push_back(s.caption);
   EXPECT_EQ((std::vector<std::string>{"刷新(F5)", "隐藏/恢复(F10)", "清除缓存", "-", "更新",
-                                      "版本号:" + AppVersion(), "退出"}),
+                                      "版本号:" + AppVersion(), "退出", "-", "新账号登录"}),
             captions);
   const RECT tool = Rect(m.web_tool().hWnd());
   EXPECT_LT(std::abs(ShownMenu()[0].centre.y - (tool.top + tool.bottom) / 2), 60)
@@ -420,7 +421,7 @@ TEST_F(MainWindowCommands, TheTrayIconsRightClickOpensTheProgramMenuAtThePointer
   POINT at{};
   ASSERT_TRUE(WaitFor([&] {
     const auto shown = ShownMenu();
-    if (shown.size() == 7 && shown[2].caption == "清除缓存") at = shown[2].centre;
+    if (shown.size() == 9 && shown[2].caption == "清除缓存") at = shown[2].centre;
     return at.y > 0;
   }));
   EXPECT_LT(std::abs(at.x - (r.left + r.right) / 2), 250);

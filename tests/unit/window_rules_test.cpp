@@ -79,7 +79,7 @@ TEST_P(KeyTable, BecomesTheseMessages) {
 
 // X keysyms and key codes as a US keyboard sends them.
 constexpr unsigned kA = 0x61, kOne = 0x31, kF10 = 0xFFC7, kF5 = 0xFFC2, kAltL = 0xFFE9,
-                   kReturn = 0xFF0D, kKp7 = 0xFFB7, kMinus = 0x2D;
+                   kReturn = 0xFF0D, kKp7 = 0xFFB7, kComma = 0x2C;
 constexpr LPARAM kDown38 = 1 | (30 << 16);  // key code 38 is scan code 30
 constexpr LPARAM kUp38 = kDown38 | (LPARAM(1) << 30) | static_cast<LPARAM>(0x80000000u);
 
@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {kKp7, U'7', 79},
                 {{WM_KEYDOWN, 0x67, 1 | (71 << 16)}, {WM_CHAR, '7', 1 | (71 << 16)}}},
         // A key without a code of its own still types its character.
-        KeyCase{"UncodedKeyOnlyTypes", {kMinus, U'-', 20}, {{WM_CHAR, '-', 1 | (12 << 16)}}},
+        KeyCase{"UncodedKeyOnlyTypes", {kComma, U',', 59}, {{WM_CHAR, ',', 1 | (51 << 16)}}},
         // The deleting character is a key, never a character.
         KeyCase{"DeleteCharacterIsNotTyped",
                 {0xFFFF, 0x7F, 119},
