@@ -132,7 +132,7 @@ else
   echo "wayland: F10 pressed through XTEST hid and showed the main window"
 fi
 
-# The program menu, as a tray host opens it (ContextMenu), then its last item "退出" by
+# The program menu, as a tray host opens it (ContextMenu), then "退出" (above the accounts' item) by
 # keyboard: the exit question.
 gdbus call --session --dest "${tray%%/*}" --object-path /StatusNotifierItem \
   --method org.kde.StatusNotifierItem.ContextMenu 200 200 >/dev/null || fail "ContextMenu failed"
@@ -147,7 +147,7 @@ done
 [ -n "$menu" ] || fail "no program menu"
 sleep 0.5
 screen menu
-xdotool key Up
+xdotool key Up Up
 sleep 0.2
 xdotool key Return
 box=$(wait_window "提示" 10) || fail "no exit question after the menu's 退出"
