@@ -292,10 +292,12 @@ void WebMainFrm::UpdateMenu() {
   // The accounts' items come after the design's, which keep their captions and order.
   menu.push_back({0, "-", true});
   menu.push_back({mnuAnotherAccount, "新账号登录"});
+  // Each account kept from before can sign in again, as its own number, and be forgotten.
   for (int session = 1; session < kMaxWebSessions; ++session) {
     if (WebSessionStored(session)) {
-      menu.push_back({static_cast<UINT>(mnuForgetAccount + session),
-                      "删除账号" + std::to_string(session + 1)});
+      const std::string number = std::to_string(session + 1);
+      menu.push_back({static_cast<UINT>(mnuAccountLogin + session), "账号" + number + "登录"});
+      menu.push_back({static_cast<UINT>(mnuForgetAccount + session), "删除账号" + number});
     }
   }
   SetWindowMenu(hWnd(), std::move(menu));
@@ -326,6 +328,11 @@ void WebMainFrm::AnotherAccountCommand() {
   }
   MessageBox("最多可同时登录" + std::to_string(kMaxWebSessions) + "个账号。", "提示",
              MB_OK | MB_ICONINFORMATION);
+}
+
+void WebMainFrm::AccountLoginCommand(int session) {
+  if (session <= 0 || session >= kMaxWebSessions) return;
+  if (TheMainWindowHost().showAccountLogin) TheMainWindowHost().showAccountLogin(session);
 }
 
 void WebMainFrm::ForgetAccountCommand(int session) {

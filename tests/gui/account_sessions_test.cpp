@@ -1,8 +1,9 @@
 // Accounts side by side, end to end against a loopback portal that signs each account in with
 // a cookie of its own: two logins, the second "as another account", give two tabs of the same
 // game address, each sending its own account's cookie; clearing the cache keeps both; after a
-// restart (a second process on the same store) both are still signed in; forgetting the second
-// account closes its tabs and deletes its directory.
+// restart (a second process on the same store) both are still signed in, the second entering
+// again through its own login screen; forgetting the second account closes its tabs and
+// deletes its directory.
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
@@ -72,6 +73,12 @@ class AccountSessionsPhase : public ::testing::Test {
                      "<!DOCTYPE html><html><body><a id='load' href='app://loadgame|" + game +
                          "|x'>load</a></body></html>");
     });
+    // Entering without signing in: the game with whatever cookie the session kept.
+    server.Route("/enter", [game](const testsupport::Request&, testsupport::Connection& c) {
+      c.SendResponse(200, {{"Content-Type", "text/html; charset=utf-8"}},
+                     "<!DOCTYPE html><html><body><a id='load' href='app://loadgame|" + game +
+                         "|x'>load</a></body></html>");
+    });
     server.Route("/play", [](const testsupport::Request&, testsupport::Connection& c) {
       c.SendResponse(200, {{"Content-Type", "text/html"}, {"Cache-Control", "max-age=3600"}},
                      "<!DOCTYPE html><html><head><title>game</title></head><body>g</body></html>");
@@ -91,7 +98,8 @@ class AccountSessionsPhase : public ::testing::Test {
     SetMessageBoxResponder({});
   }
 
-  // Signs `user` in on the login screen that is up and enters the game.
+  // Signs `user` in on the login screen that is up and enters the game; with no user, enters
+  // it as whoever the login screen's session is signed in as.
   void SignIn(const std::string& user) {
     ASSERT_TRUE(WaitFor(
         [] {
@@ -102,11 +110,12 @@ class AccountSessionsPhase : public ::testing::Test {
         },
         20000));
     auto* view = WEBKIT_WEB_VIEW(WebBrowserEngineWidget(FormSlot<LoginFrm>::Get().WebBrowser1()));
-    webtest::Eval(view, "location.href = '/signin?user=" + user + "'");
+    const std::string page = user.empty() ? "/enter" : "/signin?user=" + user;
+    webtest::Eval(view, "location.href = '" + page + "'");
     ASSERT_TRUE(WaitFor(
-        [] {
+        [page] {
           return FormSlot<LoginFrm>::IsLoaded() &&
-                 FormSlot<LoginFrm>::Get().WebBrowser1().DocumentURL().find("signin") !=
+                 FormSlot<LoginFrm>::Get().WebBrowser1().DocumentURL().find(page) !=
                      std::string::npos;
         },
         20000));
@@ -121,12 +130,14 @@ class AccountSessionsPhase : public ::testing::Test {
     return n;
   }
 
-  bool MenuHas(const std::string& caption) const {
+  // The command of the program menu's item with the caption; 0 when there is none.
+  UINT MenuCommand(const std::string& caption) const {
     for (const MenuItem& i : GetWindowMenu(FormSlot<WebMainFrm>::Get().hWnd())) {
-      if (i.caption == caption) return true;
+      if (i.caption == caption) return i.id;
     }
-    return false;
+    return 0;
   }
+  bool MenuHas(const std::string& caption) const { return MenuCommand(caption) != 0; }
 
   std::string m_store;
   testsupport::LoopbackServer server;
@@ -175,19 +186,24 @@ TEST_F(AccountSessionsPhase, Run) {
     EXPECT_TRUE(WaitFor([&] { return GameRequestsWith("account=bob") == 2; }, 20000));
     return;
   }
-  // After the restart: both accounts are still signed in.
+  // After the restart: both accounts are still signed in. The second one comes back through its
+  // own menu item: its login screen enters the game as an account-2 tab.
   WebMainFrm& m = FormSlot<WebMainFrm>::Get();
   m.SetURL(server.Url("/play"), 0);
-  m.SetURL(server.Url("/play"), 1);
   m.Show();
   ASSERT_TRUE(WaitFor([&] { return GameRequestsWith("account=alice") == 1; }, 20000));
+  ASSERT_NE(0u, MenuCommand("账号2登录"));
+  SendMessage(m.hWnd(), WM_COMMAND, MenuCommand("账号2登录"), 0);
+  SignIn("");
   ASSERT_TRUE(WaitFor([&] { return GameRequestsWith("account=bob") == 1; }, 20000));
+  EXPECT_EQ((std::vector<int>{0, 1}), m.TabSessions());
   EXPECT_TRUE(MenuHas("删除账号2"));
   // Forgetting the second account closes its tab and deletes its directory; the first stays.
   m.ForgetAccountCommand(1);
   EXPECT_EQ((std::vector<int>{0}), m.TabSessions());
   EXPECT_FALSE(std::filesystem::exists(second));
   EXPECT_FALSE(MenuHas("删除账号2"));
+  EXPECT_FALSE(MenuHas("账号2登录"));
   EXPECT_TRUE(std::filesystem::is_directory(m_store + "/web"));
 }
 

@@ -53,8 +53,10 @@ class WebMainFrm : public platform::Form {
   void ClearCacheCommand();
   void UpdateCommand();
   // A login as another account, in a website-data session of its own (up to
-  // platform::kMaxWebSessions in all); and forgetting one (never the first).
+  // platform::kMaxWebSessions in all); the login screen of an account kept from before, whose
+  // games open as that account's tabs; and forgetting one (never the first).
   void AnotherAccountCommand();
+  void AccountLoginCommand(int session);
   void ForgetAccountCommand(int session);
   // The session of each tab, left to right.
   std::vector<int> TabSessions();
@@ -89,6 +91,7 @@ class WebMainFrm : public platform::Form {
     mnuExit,
     mnuAnotherAccount,
     mnuForgetAccount = 100,  // + the session's number
+    mnuAccountLogin = 200,   // + the session's number
   };
 
   // True when the window may close without asking.
