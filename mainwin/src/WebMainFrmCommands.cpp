@@ -315,11 +315,12 @@ std::vector<int> WebMainFrm::TabSessions() {
 }
 
 void WebMainFrm::AnotherAccountCommand() {
-  // The first session that is neither stored, nor open in a tab, nor forgotten in this run.
+  // The first session that is neither stored, nor open in a tab, nor forgotten after the engine
+  // had opened it in this run.
   const std::vector<int> open = TabSessions();
   for (int session = 1; session < kMaxWebSessions; ++session) {
     if (WebSessionStored(session) || std::ranges::count(open, session) > 0 ||
-        std::ranges::count(m_ForgottenSessions, session) > 0) {
+        WebSessionSpent(session)) {
       continue;
     }
     if (TheMainWindowHost().showAccountLogin) TheMainWindowHost().showAccountLogin(session);
@@ -353,7 +354,6 @@ void WebMainFrm::ForgetAccountCommand(int session) {
     m_Forgetting = false;
     if (items.Count() == 0) ShowWindow(m_Picture1, SW_SHOW);
   }
-  m_ForgottenSessions.push_back(session);
   ForgetWebSession(session);
   if (*alive) UpdateMenu();
 }

@@ -90,6 +90,8 @@ class AccountSessionsPhase : public ::testing::Test {
     TheMainWindowHost().showAccountLogin = ShowAccountLogin;
   }
   void TearDown() override {
+    // Forms left loaded would be freed with the process's statics, after the windows' registry.
+    if (FormSlot<LoginFrm>::IsLoaded()) FormSlot<LoginBgFrm>::Unload();
     if (FormSlot<WebMainFrm>::IsLoaded()) {
       FormSlot<WebMainFrm>::Get().m_bExit = true;
       FormSlot<WebMainFrm>::Unload();
@@ -98,17 +100,21 @@ class AccountSessionsPhase : public ::testing::Test {
     SetMessageBoxResponder({});
   }
 
-  // Signs `user` in on the login screen that is up and enters the game; with no user, enters
-  // it as whoever the login screen's session is signed in as.
-  void SignIn(const std::string& user) {
-    ASSERT_TRUE(WaitFor(
+  static bool LoginPageShown() {
+    return WaitFor(
         [] {
           return FormSlot<LoginFrm>::IsLoaded() &&
                  WebBrowserEngineWidget(FormSlot<LoginFrm>::Get().WebBrowser1()) != nullptr &&
                  FormSlot<LoginFrm>::Get().WebBrowser1().DocumentURL().find("dlq") !=
                      std::string::npos;
         },
-        20000));
+        20000);
+  }
+
+  // Signs `user` in on the login screen that is up and enters the game; with no user, enters
+  // it as whoever the login screen's session is signed in as.
+  void SignIn(const std::string& user) {
+    ASSERT_TRUE(LoginPageShown());
     auto* view = WEBKIT_WEB_VIEW(WebBrowserEngineWidget(FormSlot<LoginFrm>::Get().WebBrowser1()));
     const std::string page = user.empty() ? "/enter" : "/signin?user=" + user;
     webtest::Eval(view, "location.href = '" + page + "'");
@@ -169,6 +175,11 @@ TEST_F(AccountSessionsPhase, Run) {
       m.WebuTab().TabStyle(1);
     }
     EXPECT_EQ(1, GameRequestsWith("account=alice"));
+    // A third account's login screen, closed without signing in: its store stays all the same.
+    m.AnotherAccountCommand();
+    ASSERT_TRUE(LoginPageShown());
+    EXPECT_EQ(2, FormSlot<LoginFrm>::Get().Session());
+    FormSlot<LoginBgFrm>::Unload();
     // The other login of the first account selects its tab, as before.
     ShowAnotherLogin();
     SignIn("alice");
@@ -205,6 +216,13 @@ TEST_F(AccountSessionsPhase, Run) {
   EXPECT_FALSE(MenuHas("删除账号2"));
   EXPECT_FALSE(MenuHas("账号2登录"));
   EXPECT_TRUE(std::filesystem::is_directory(m_store + "/web"));
+  // The third, kept but not opened in this run, is forgotten too. Its number is free again at
+  // once; the second's, whose files the engine held, only after the next start.
+  m.ForgetAccountCommand(2);
+  EXPECT_FALSE(std::filesystem::exists(m_store + "/web-3"));
+  m.AnotherAccountCommand();
+  ASSERT_TRUE(FormSlot<LoginFrm>::IsLoaded());
+  EXPECT_EQ(2, FormSlot<LoginFrm>::Get().Session());
 }
 
 TEST(AccountSessions, SideBySideAcrossARestart) {

@@ -168,9 +168,6 @@ class WebMainFrm : public platform::Form {
   std::string m_TabToolTip;
   std::vector<std::string> m_Addresses;
   int m_ExitQuestions = 0;
-  // Sessions forgotten in this run are not used again before the next: the engine may still
-  // hold their files open.
-  std::vector<int> m_ForgottenSessions;
   bool m_Forgetting = false;  // tabs close without the last-tab rule
   bool m_FullScreen = false;
   std::string m_LastScreenshot;

@@ -282,6 +282,7 @@ void WebBrowser::Impl::CreateEngineView() {
       }
     }
   }
+  NoteWebSessionOpened(m_session);
   WebModuleView* view = engine->create(&Impl::OnEvent, this, related, m_session);
   if (view == nullptr) return;
   m_engine = engine;
