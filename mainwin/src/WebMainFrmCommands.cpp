@@ -292,11 +292,15 @@ void WebMainFrm::UpdateMenu() {
   // The accounts' items come after the design's, which keep their captions and order.
   menu.push_back({0, "-", true});
   menu.push_back({mnuAnotherAccount, "新账号登录"});
-  // Each account kept from before can sign in again, as its own number, and be forgotten.
+  // Each account kept from before can sign in again, as its own number, and be forgotten. One
+  // forgotten in this run signs in again only after a restart, even should the engine have
+  // written into its directory again.
   for (int session = 1; session < kMaxWebSessions; ++session) {
     if (WebSessionStored(session)) {
       const std::string number = std::to_string(session + 1);
-      menu.push_back({static_cast<UINT>(mnuAccountLogin + session), "账号" + number + "登录"});
+      if (!WebSessionSpent(session)) {
+        menu.push_back({static_cast<UINT>(mnuAccountLogin + session), "账号" + number + "登录"});
+      }
       menu.push_back({static_cast<UINT>(mnuForgetAccount + session), "删除账号" + number});
     }
   }
@@ -332,7 +336,7 @@ void WebMainFrm::AnotherAccountCommand() {
 }
 
 void WebMainFrm::AccountLoginCommand(int session) {
-  if (session <= 0 || session >= kMaxWebSessions) return;
+  if (session <= 0 || session >= kMaxWebSessions || WebSessionSpent(session)) return;
   if (TheMainWindowHost().showAccountLogin) TheMainWindowHost().showAccountLogin(session);
 }
 

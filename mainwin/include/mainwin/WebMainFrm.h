@@ -56,7 +56,7 @@ class WebMainFrm : public platform::Form {
   // platform::kMaxWebSessions in all); the login screen of an account kept from before, whose
   // games open as that account's tabs; and forgetting one (never the first).
   void AnotherAccountCommand();
-  void AccountLoginCommand(int session);
+  static void AccountLoginCommand(int session);
   void ForgetAccountCommand(int session);
   // The session of each tab, left to right.
   std::vector<int> TabSessions();
