@@ -92,8 +92,10 @@ void LoginFrm::LoadStep() {
       CreatePictureBox(hWnd(), 1152, 125, 34, 34, 2, kColorKey, [this] { CloseBtn_Click(); });
   // Beside a running main window, a login as another account, as its program menu offers.
   if (FormSlot<WebMainFrm>::IsLoaded()) {
-    m_AccountBtn = CreatePictureBox(hWnd(), 1088, 130, 28, 28, 3, kColorKey,
-                                    [] { FormSlot<WebMainFrm>::Get().AnotherAccountCommand(); });
+    // The main window may have gone since: asking for it would load a new one.
+    m_AccountBtn = CreatePictureBox(hWnd(), 1088, 130, 28, 28, 3, kColorKey, [] {
+      if (FormSlot<WebMainFrm>::IsLoaded()) FormSlot<WebMainFrm>::Get().AnotherAccountCommand();
+    });
     SetToolTipText(m_AccountBtn, "新账号登录");
   }
 
