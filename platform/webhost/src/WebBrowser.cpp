@@ -12,9 +12,7 @@
 
 #include "platform/webhost/WebBrowser.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <exception>
 #include <optional>
 #include <string>
 #include <utility>
