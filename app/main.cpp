@@ -111,8 +111,6 @@ int main(int argc, char** argv) {
   // who asks for the web view's diagnostics sees them.
   if (!platform::LogChannel("webview").On())
     platform::FilterStandardError(platform::IsWebProcessNoise);
-  // Addresses handed over from now on are kept until the main window can open them.
-  if (!StartOpenLink()) platform::LogEvent("open link: offered by another running client");
   // The client's own website data (cookies kept between runs, caches) under the user's XDG
   // data and cache directories.
   platform::WebEngineOptions web;
