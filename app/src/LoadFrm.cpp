@@ -22,6 +22,12 @@ constexpr UINT kAfterSplash = WM_APP + 1;
 // A splash that never draws (no picture, a display that shows nothing) holds the start-up back
 // no longer than this.
 constexpr unsigned kMaxSplashWaitMs = 1000;
+// How long the splash stays under the login screen once that has drawn its first frame. Under a
+// compositor the login screen reaches the screen some frames after it has drawn; a splash taken
+// away before leaves a hole there for a moment: the desktop, or the splash itself in black (the
+// compositor's last picture of a window that is going).
+constexpr UINT_PTR kLeaveTimer = 1;
+constexpr UINT kLeaveDelayMs = 500;
 }  // namespace
 
 LoadFrm::LoadFrm() {
@@ -96,6 +102,13 @@ void LoadFrm::AfterSplash() {
   // The login window loads hidden (with its background) and starts on the login page; it
   // shows itself and unloads this window once the page has arrived.
   FormSlot<LoginFrm>::Get();
+}
+
+void LoadFrm::Leave() {
+  SetTimer(hWnd(), kLeaveTimer, kLeaveDelayMs, [](HWND h, UINT, UINT_PTR id, DWORD) {
+    KillTimer(h, id);
+    FormSlot<LoadFrm>::Unload();
+  });
 }
 
 void LoadFrm::Form_Unload(bool& /*cancel*/) {
