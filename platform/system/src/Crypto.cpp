@@ -5,6 +5,7 @@
 #include "SystemLibraries.h"
 #include "platform/system/Owner.h"
 
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -74,10 +75,10 @@ PkeyPtr PrivateKeyFromSeed(std::string_view seedHex) {
 
 std::string Sha256Hex(std::span<const std::uint8_t> bytes) {
   if (Crypto() == nullptr) return {};
-  unsigned char digest[EVP_MAX_MD_SIZE];
+  std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
   unsigned int size = 0;
-  Crypto()->digest(bytes.data(), bytes.size(), digest, &size, Crypto()->sha256(), nullptr);
-  return ToHex(digest, size);
+  Crypto()->digest(bytes.data(), bytes.size(), digest.data(), &size, Crypto()->sha256(), nullptr);
+  return ToHex(digest.data(), size);
 }
 
 std::optional<std::string> Sha256HexOfFile(const std::string& path) {
@@ -92,10 +93,10 @@ std::optional<std::string> Sha256HexOfFile(const std::string& path) {
     if (n < buffer.size()) break;
   }
   if (std::ferror(file.get())) return {};
-  unsigned char digest[EVP_MAX_MD_SIZE];
+  std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
   unsigned int size = 0;
-  if (Crypto()->digest_final_ex(ctx.get(), digest, &size) != 1) return {};
-  return ToHex(digest, size);
+  if (Crypto()->digest_final_ex(ctx.get(), digest.data(), &size) != 1) return {};
+  return ToHex(digest.data(), size);
 }
 
 bool VerifyEd25519(std::span<const std::uint8_t> message, std::string_view signatureText,
@@ -105,9 +106,9 @@ bool VerifyEd25519(std::span<const std::uint8_t> message, std::string_view signa
   signatureText = TrimBlanks(signatureText);
   // 64 bytes are 88 base64 characters with their padding.
   if (signatureText.size() != 88) return false;
-  unsigned char signature[66];
+  std::array<unsigned char, 66> signature{};
   const int decoded = Crypto()->decode_block(
-      signature, reinterpret_cast<const unsigned char*>(signatureText.data()),
+      signature.data(), reinterpret_cast<const unsigned char*>(signatureText.data()),
       static_cast<int>(signatureText.size()));
   // EVP_DecodeBlock counts the padding as zero bytes: 66 for 64 bytes of signature.
   if (decoded != 66 || signatureText.substr(86) != "==") return false;
@@ -116,7 +117,8 @@ bool VerifyEd25519(std::span<const std::uint8_t> message, std::string_view signa
   if (!pkey || !ctx) return false;
   if (Crypto()->digest_verify_init(ctx.get(), nullptr, nullptr, nullptr, pkey.get()) != 1)
     return false;
-  return Crypto()->digest_verify(ctx.get(), signature, 64, message.data(), message.size()) == 1;
+  return Crypto()->digest_verify(ctx.get(), signature.data(), 64, message.data(), message.size()) ==
+         1;
 }
 
 std::optional<std::string> SignEd25519(std::span<const std::uint8_t> message,
@@ -126,24 +128,27 @@ std::optional<std::string> SignEd25519(std::span<const std::uint8_t> message,
   MdCtxPtr ctx(Crypto()->md_ctx_new());
   if (!ctx) return {};
   if (Crypto()->digest_sign_init(ctx.get(), nullptr, nullptr, nullptr, pkey.get()) != 1) return {};
-  unsigned char signature[64];
-  std::size_t size = sizeof signature;
-  if (Crypto()->digest_sign(ctx.get(), signature, &size, message.data(), message.size()) != 1 ||
+  std::array<unsigned char, 64> signature{};
+  std::size_t size = signature.size();
+  if (Crypto()->digest_sign(ctx.get(), signature.data(), &size, message.data(), message.size()) !=
+          1 ||
       size != 64) {
     return {};
   }
-  unsigned char text[89];
-  const int n = Crypto()->encode_block(text, signature, 64);
-  return std::string(reinterpret_cast<char*>(text), static_cast<std::size_t>(n));
+  std::array<unsigned char, 89> text{};
+  const int n = Crypto()->encode_block(text.data(), signature.data(), 64);
+  return std::string(reinterpret_cast<char*>(text.data()), static_cast<std::size_t>(n));
 }
 
 std::optional<std::string> Ed25519PublicKeyHex(std::string_view seedHex) {
   PkeyPtr pkey = PrivateKeyFromSeed(seedHex);
   if (!pkey) return {};
-  unsigned char key[32];
-  std::size_t size = sizeof key;
-  if (Crypto()->pkey_get_raw_public_key(pkey.get(), key, &size) != 1 || size != 32) return {};
-  return ToHex(key, size);
+  std::array<unsigned char, 32> key{};
+  std::size_t size = key.size();
+  if (Crypto()->pkey_get_raw_public_key(pkey.get(), key.data(), &size) != 1 || size != 32) {
+    return {};
+  }
+  return ToHex(key.data(), size);
 }
 
 }  // namespace platform

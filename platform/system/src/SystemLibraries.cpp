@@ -18,14 +18,14 @@ namespace platform::detail {
 
 namespace {
 
-constexpr char kCurlLibrary[] = "libcurl.so.4";
-constexpr char kCryptoLibrary[] = "libcrypto.so.3";
+constexpr const char* kCurlLibrary = "libcurl.so.4";
+constexpr const char* kCryptoLibrary = "libcrypto.so.3";
 
 // Binds one function of an opened library; `missing` collects the names it lacks.
 class Binder {
  public:
-  explicit Binder(const char* library) : m_library(library) {
-    m_handle = dlopen(library, RTLD_LAZY | RTLD_LOCAL);
+  explicit Binder(const char* library)
+      : m_library(library), m_handle(dlopen(library, RTLD_LAZY | RTLD_LOCAL)) {
     if (m_handle == nullptr) {
       const char* error = dlerror();
       m_missing = error != nullptr ? error : library;
@@ -48,7 +48,7 @@ class Binder {
 
  private:
   const char* m_library;
-  void* m_handle = nullptr;
+  void* m_handle;
   std::string m_missing;
 };
 
