@@ -27,7 +27,7 @@ constexpr unsigned kMaxSplashWaitMs = 1000;
 // away before leaves a hole there for a moment: the desktop, or the splash itself in black (the
 // compositor's last picture of a window that is going).
 constexpr UINT_PTR kLeaveTimer = 1;
-constexpr UINT kLeaveDelayMs = 500;
+constexpr UINT kLeaveDelayMs = 300;
 }  // namespace
 
 LoadFrm::LoadFrm() {
