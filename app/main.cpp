@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
   if (!platform::LogChannel("webview").On())
     platform::FilterStandardError(platform::IsWebProcessNoise);
   // Addresses handed over from now on are kept until the main window can open them.
-  if (!StartOpenLink()) platform::LogEvent("open link: offered by another running client");
+  if (!StartOpenLink()) kOpenLog.Event("link offered by another running client");
   // The client's own website data (cookies kept between runs, caches) under the user's XDG
   // data and cache directories.
   platform::WebEngineOptions web;

@@ -1,5 +1,6 @@
 #include "mainwin/WebMainFrm.h"
 
+#include "MainWinLog.h"
 #include "common/CheckUpdate.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
@@ -13,7 +14,6 @@
 #include "platform/desktop/Shell.h"
 #include "platform/desktop/ToolTip.h"
 #include "platform/gdi/Gdi.h"
-#include "platform/system/EventLog.h"
 #include "platform/webhost/WebBrowserHost.h"
 #include "platform/window/MessageLoop.h"
 #include "platform/window/WindowDc.h"
@@ -87,7 +87,7 @@ void Step(const char* what, Fn&& fn) {
   try {
     fn();
   } catch (const std::exception& e) {
-    LogEvent(std::string("main window layout, ") + what + ": " + e.what());
+    kMainWinLog.Event(std::string("layout, ") + what + ": " + e.what());
   }
 }
 

@@ -6,7 +6,6 @@
 #include "common/SharedRoutines.h"
 #include "common/UpdateHandOver.h"
 #include "controls/PropertyBag.h"
-#include "platform/system/EventLog.h"
 #include "platform/desktop/MessageBox.h"
 #include "platform/desktop/Shell.h"
 
@@ -17,10 +16,6 @@ namespace {
 constexpr int kClientWidth = 305;
 constexpr int kClientHeight = 144;
 constexpr int kCloseFromRight = 730;  // twips
-
-void Log(const std::string& line) {
-  LogEvent("updater: " + line);
-}
 
 }  // namespace
 
@@ -90,7 +85,7 @@ void UpdateFrm::Form_Load() {
   try {
     manifestPath = KeptManifestPath();
   } catch (const std::exception& e) {
-    Log(e.what());
+    kUpdaterLog.Event(e.what());
   }
   UpdateInstall::View view;
   view.caption = [this](const std::string& text) { Label1->Caption(text); };
@@ -117,7 +112,7 @@ void UpdateFrm::Form_Load() {
   }
   // Whatever the end, a client runs again: the new one, or the previous one.
   if (const std::string client = m_update->ClientToStart(); !client.empty()) {
-    if (!StartProgram(client, "")) Log("cannot start " + client);
+    if (!StartProgram(client, "")) kUpdaterLog.Event("cannot start " + client);
   }
   m_busy = false;
   RequestUnload(kUnloadByCode);
