@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "LoopbackServer.h"
+#include "MainWindow.h"
 #include "WebTestSupport.h"
 #include "WebViewGtk.h"
 #include "WindowTestSupport.h"
@@ -83,10 +84,7 @@ class AccountSessionsPhase : public ::testing::Test {
     TheMainWindowHost().showAccountLogin = ShowAccountLogin;
   }
   void TearDown() override {
-    if (FormSlot<WebMainFrm>::IsLoaded()) {
-      FormSlot<WebMainFrm>::Get().m_bExit = true;
-      FormSlot<WebMainFrm>::Unload();
-    }
+    testsupport::UnloadMainWindow();
     DoEvents();
     SetMessageBoxResponder({});
   }

@@ -18,6 +18,7 @@
 #include "DesktopImpl.h"
 #include "DesktopTestSupport.h"
 #include "LoopbackServer.h"
+#include "MainWindow.h"
 #include "WebViewGtk.h"
 #include "WindowTestSupport.h"
 #include "app/AnotherLogin.h"
@@ -37,6 +38,7 @@
 
 using namespace platform;
 using namespace wintest;
+using testsupport::WhenAsked;
 
 namespace {
 
@@ -111,10 +113,7 @@ class MainWindowCommands : public ::testing::Test {
     FormRuntime::SetLastFormUnloadedHandler([] {});
   }
   void TearDown() override {
-    if (FormSlot<WebMainFrm>::IsLoaded()) {
-      FormSlot<WebMainFrm>::Get().m_bExit = true;
-      FormSlot<WebMainFrm>::Unload();
-    }
+    testsupport::UnloadMainWindow();
     DoEvents();
     SetMessageBoxResponder({});
     TheMainWindowHost().showLogin = nullptr;
@@ -153,20 +152,6 @@ class MainWindowCommands : public ::testing::Test {
     })) << caption;
     ClickAt(at.x, at.y);
     EXPECT_TRUE(WaitFor([] { return !IsPopupMenuOpen(); }));
-  }
-
-  // Runs `answer` once the exit question is on the screen, from inside its modal loop.
-  static void WhenAsked(std::function<void()> answer) {
-    static std::function<void()> pending;
-    static UINT_PTR timer = 0;
-    pending = std::move(answer);
-    timer = SetTimer(0, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-      if (!FormSlot<MsgFrm>::IsLoaded() || !IsWindowVisible(FormSlot<MsgFrm>::Get().hWnd())) return;
-      KillTimer(0, timer);
-      Settle(300);
-      auto act = std::move(pending);
-      act();
-    });
   }
 
   void ServeManifest(const std::string& version) {
