@@ -12,7 +12,7 @@ packages=(
   xvfb xauth openbox xdotool x11-utils imagemagick xcompmgr trayer xfce4-panel xfconf libglib2.0-bin
   dbus dbus-x11 curl time util-linux iproute2 procps
   dpkg-dev desktop-file-utils lintian appstream
-  weston xwayland
+  weston xwayland xdg-desktop-portal
   clang-format clang-tidy
 )
 
