@@ -39,6 +39,8 @@
 
 using namespace platform;
 using namespace wintest;
+using testsupport::ClickAt;
+using testsupport::ClickOn;
 using testsupport::WhenAsked;
 
 namespace {
@@ -51,23 +53,6 @@ RECT Rect(HWND h) {
   RECT r;
   GetWindowRect(h, &r);
   return r;
-}
-
-// One click: a press soon after the last one at the same place would be a double click.
-void ClickAt(int x, int y) {
-  using namespace std::chrono;
-  static auto last = steady_clock::now() - hours(1);
-  Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y));
-  Settle(100);
-  const auto wait = duration_cast<milliseconds>(milliseconds(600) - (steady_clock::now() - last));
-  if (wait.count() > 0) Settle(static_cast<int>(wait.count()));
-  Xdotool("click 1");
-  last = steady_clock::now();
-}
-
-void ClickOn(HWND h) {
-  const RECT r = Rect(h);
-  ClickAt(r.left + r.Width() / 2, r.top + r.Height() / 2);
 }
 
 // The open pop-up menu's items: caption ("-" for a separator) and screen centre.

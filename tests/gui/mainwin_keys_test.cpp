@@ -31,6 +31,7 @@
 
 using namespace platform;
 using namespace wintest;
+using testsupport::ClickOn;
 using testsupport::WhenAsked;
 
 namespace {
@@ -75,15 +76,6 @@ class MainWindowKeys : public ::testing::Test {
     int n = 0;
     for (const auto& r : server.Requests()) n += r.target == target;
     return n;
-  }
-
-  static void ClickOn(HWND h) {
-    RECT r;
-    GetWindowRect(h, &r);
-    Xdotool("mousemove " + std::to_string(r.left + r.Width() / 2) + " " +
-            std::to_string(r.top + r.Height() / 2));
-    Settle(100);
-    Xdotool("click 1");
   }
 
   testsupport::LoopbackServer server;

@@ -23,6 +23,7 @@
 
 using namespace platform;
 using namespace wintest;
+using testsupport::ClickOn;
 using testsupport::WhenAsked;
 
 namespace {
@@ -96,13 +97,6 @@ class MainWindowTest : public ::testing::Test {
     m.MaxRestoreCommand();
     ASSERT_TRUE(WaitFor([&] { return Rect(m.hWnd()).Width() == 1036; }));
     Settle(200);
-  }
-
-  // Clicks the centre of a window with the real pointer.
-  static void ClickOn(HWND h) {
-    const RECT r = Rect(h);
-    Xdotool("mousemove " + std::to_string(r.left + r.Width() / 2) + " " +
-            std::to_string(r.top + r.Height() / 2) + " click 1");
   }
 
   testsupport::LoopbackServer server;

@@ -1,18 +1,48 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
+#include <cstdlib>
 #include <functional>
+#include <string>
 #include <utility>
 
 #include "MainLoop.h"
 #include "mainwin/MsgFrm.h"
 #include "mainwin/WebMainFrm.h"
 #include "platform/window/Form.h"
+#include "platform/window/MessageLoop.h"
 #include "platform/window/Window.h"
 
 // What the GUI tests of the main window share.
 
 namespace testsupport {
+
+// One click of the real pointer (xdotool) at a point of the screen: the pointer arrives first,
+// and the press comes at least 600 ms after the previous click, past the double-click time, so
+// that two clicks on one button stay two clicks.
+inline void ClickAt(int x, int y) {
+  using namespace std::chrono;
+  static auto last = steady_clock::now() - hours(1);
+  const auto xdotool = [](const std::string& args) {
+    ASSERT_EQ(0, std::system(("xdotool " + args).c_str())) << "xdotool " << args;
+    platform::DoEvents();
+  };
+  xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y));
+  RunUntil([] { return false; }, milliseconds(100));
+  const auto wait = duration_cast<milliseconds>(milliseconds(600) - (steady_clock::now() - last));
+  if (wait.count() > 0) RunUntil([] { return false; }, wait);
+  xdotool("click 1");
+  last = steady_clock::now();
+}
+
+// One click at the centre of a window.
+inline void ClickOn(platform::HWND h) {
+  platform::RECT r{};
+  platform::GetWindowRect(h, &r);
+  ClickAt(r.left + r.Width() / 2, r.top + r.Height() / 2);
+}
 
 // Ends the main window a test left open, without the exit question.
 inline void UnloadMainWindow() {
