@@ -13,7 +13,7 @@ packages=(
   dbus dbus-x11 curl time util-linux iproute2 procps
   dpkg-dev desktop-file-utils lintian appstream
   weston xwayland xdg-desktop-portal
-  clang-format clang-tidy
+  clang-format clang-tidy clang-tidy-19
 )
 
 # The tabs benchmark fetches its game engine from the npm registry; machines whose Node.js
