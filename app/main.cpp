@@ -10,7 +10,6 @@
 
 #include "app/AnotherLogin.h"
 #include "app/LoadFrm.h"
-#include "app/LoginBgFrm.h"
 #include "app/LoginFrm.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"

@@ -5,7 +5,6 @@
 #include <cctype>
 #include <charconv>
 #include <filesystem>
-#include <vector>
 
 #include "MainWinLog.h"
 #include "common/Settings.h"

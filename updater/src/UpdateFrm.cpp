@@ -3,7 +3,6 @@
 #include <exception>
 
 #include "common/Settings.h"
-#include "common/SharedRoutines.h"
 #include "common/UpdateHandOver.h"
 #include "controls/PropertyBag.h"
 #include "platform/desktop/MessageBox.h"
