@@ -9,7 +9,6 @@
 #include "UpdateFrm.h"
 #include "common/SharedRoutines.h"
 #include "common/UpdateHandOver.h"
-#include "platform/system/EventLog.h"
 #include "platform/system/Files.h"
 #include "platform/window/Form.h"
 #include "platform/window/MessageLoop.h"
@@ -23,8 +22,8 @@ int main(int argc, char** argv) {
   const UpdaterTarget target = ParseUpdaterCommandLine(commandLine);
   if (RootOnForeignDirectory(target.directory)) {
     // Root would write another user's program and start it with its own rights.
-    platform::LogEvent("updater: refusing to run as root on " + target.directory +
-                       ", which root does not own");
+    kUpdaterLog.Event("refusing to run as root on " + target.directory +
+                      ", which root does not own");
     std::fprintf(stderr, "Update: refusing to run as root on %s, which root does not own\n",
                  target.directory.c_str());
     return 1;
@@ -33,7 +32,7 @@ int main(int argc, char** argv) {
   try {
     if (!platform::HoldFileLock(GetTempDir() + "Update.lock")) return 0;
   } catch (const std::exception& e) {
-    platform::LogEvent(std::string("updater: ") + e.what());
+    kUpdaterLog.Event(e.what());
     return 1;
   }
   if (!platform::InitToolkit(argc, argv)) {

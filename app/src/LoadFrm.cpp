@@ -79,7 +79,7 @@ LRESULT LoadFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 void LoadFrm::AfterSplash() {
   const bool web = Command() == "/web";
   // Addresses handed over from now on are kept until the main window can open them.
-  if (!StartOpenLink()) LogEvent("open link: offered by another running client");
+  if (!StartOpenLink()) kOpenLog.Event("link offered by another running client");
   // Loading the web engine and starting its network process take about as long as the check
   // spends waiting on the network: they start now (once the splash has drawn its first frame)
   // and are ready when the login window's page is navigated. "/web" shows no page.

@@ -22,6 +22,8 @@ using namespace platform;
 
 namespace {
 
+const LogChannel kLoginLog("login");
+
 constexpr int kWidth = 1237;
 constexpr int kHeight = 696;
 constexpr std::uint32_t kColorKey = 0xFEFEFE;
@@ -65,7 +67,7 @@ void LoginFrm::Form_Load() {
   try {
     LoadStep();
   } catch (const std::exception& e) {
-    LogEvent(std::string("login window cannot load: ") + e.what());
+    kLoginLog.Event(std::string("window cannot load: ") + e.what());
     RefuseOpenLink("the client is ending: its login window cannot load");
     MessageBox(kCannotStart, "提示", MB_OK | MB_ICONEXCLAMATION);
     EndProcessNow(1);
@@ -114,7 +116,7 @@ void LoginFrm::LoadStep() {
   try {
     SaveResToFile(101, "ICON", iconFile);
   } catch (const std::exception& e) {
-    LogEvent(std::string("login window: ") + e.what());
+    kLoginLog.Event(e.what());
   }
   // 2., 3. The background's icons; asking for its window loads it.
   m_SmallIcon.Reset(LoadIconFromFile(iconFile, 16));
@@ -139,7 +141,7 @@ void LoginFrm::LoadStep() {
   SetTimer(hWnd(), kFirstLoadTimer, timeout, [this, timeout](HWND, UINT, UINT_PTR, DWORD) {
     KillTimer(hWnd(), kFirstLoadTimer);
     if (m_PageArrived) return;
-    LogEvent("login page did not arrive within " + std::to_string(timeout) + " ms");
+    kLoginLog.Event("page did not arrive within " + std::to_string(timeout) + " ms");
     // At start-up only the splash would stay; for another login the game goes on in the main
     // window, and the login screen waits for its page as a browser would.
     if (!FormSlot<WebMainFrm>::IsLoaded()) NoConnection();
@@ -169,16 +171,16 @@ void LoginFrm::WebBrowser1_BeforeNavigate2(const std::string& url, bool& Cancel)
     // The login road went through a page of another site (a sign-in page elsewhere): that page
     // may not command the client; the login page may again once it is back.
     Cancel = true;
-    LogEvent("login page: command from a top document of another origin refused (" +
-             OriginOf(m_WebBrowser1->TopDocumentURL()) +
-             "): " + url.substr(0, std::min<std::size_t>(url.size(), 256)));
+    kLoginLog.Event("command from a top document of another origin refused (" +
+                    OriginOf(m_WebBrowser1->TopDocumentURL()) +
+                    "): " + url.substr(0, std::min<std::size_t>(url.size(), 256)));
     return;
   }
   if (!m_WebBrowser1->NavigationTrusted()) {
     // A frame of another site (an advertisement) asking for a command: it goes nowhere.
     Cancel = true;
-    LogEvent("login page: command from a frame of another site ignored: " +
-             url.substr(0, std::min<std::size_t>(url.size(), 256)));
+    kLoginLog.Event("command from a frame of another site ignored: " +
+                    url.substr(0, std::min<std::size_t>(url.size(), 256)));
     return;
   }
   switch (command) {
@@ -196,7 +198,7 @@ void LoginFrm::WebBrowser1_BeforeNavigate2(const std::string& url, bool& Cancel)
       Cancel = true;
       const std::string game = GameAddressOf(url);
       if (game.empty()) {
-        LogEvent("login page asked to load a game without an http or https address: " + url);
+        kLoginLog.Event("page asked to load a game without an http or https address: " + url);
         return;
       }
       const int session = m_Session;
@@ -219,7 +221,7 @@ void LoginFrm::WebBrowser1_DocumentComplete(const std::string& url) {
       NoConnection();
       return;
     }
-    LogEvent("login page: an empty document arrived and is ignored");
+    kLoginLog.Event("an empty document arrived and is ignored");
     return;
   }
   if (m_WebBrowser1->DocumentURL().find(url) != std::string::npos) {

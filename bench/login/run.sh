@@ -11,8 +11,8 @@
 # or off; by default it follows the client, which sandboxes its web processes unless the build
 # turned that off (CLIENT_WEB_SANDBOX).
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${BUILD_DIR:-$root/build}
+bench_name=login
+source "$(dirname "$0")/../lib.sh"
 if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
@@ -29,36 +29,11 @@ fi
 floor_args=()
 [ "$FLOOR_SANDBOX" = 1 ] && floor_args+=(--sandbox)
 
-display=
-for n in $(seq 150 199); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-[ -n "$display" ] || { echo "login bench: no free display" >&2; exit 1; }
-work=$(mktemp -d)
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-portal=
-cleanup() {
-  [ -n "$portal" ] && kill "$portal" 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-export DISPLAY=$display NO_AT_BRIDGE=1
-for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
-xdpyinfo >/dev/null 2>&1 || { echo "login bench: Xvfb did not start" >&2; exit 1; }
-
-"$build/tools/demoportal/demo-portal" >"$work/portal.log" &
-portal=$!
-for _ in $(seq 1 100); do grep -qs "^listening on " "$work/portal.log" && break; sleep 0.05; done
-base=$(sed -n 's/^listening on //p' "$work/portal.log")
-[ -n "$base" ] || { echo "login bench: the demo portal did not start" >&2; exit 1; }
+bench_display
+bench_portal "$work/portal.log"
+base=$portal_base
 export CLIENT_BASE_URL=$base
-mkdir -p "$work/tmp" "$work/data" "$work/cache" "$work/config" "$work/runtime"
-chmod 700 "$work/runtime"
-export TMPDIR=$work/tmp XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache
-export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
+bench_use_home "$work"
 
 echo "client: $build/app/Zorvik_talmar2 (portal $base)"
 echo "floor:  $build/bench/login/login_floor $base/games/talmar2/dlq/ ${floor_args[*]:-}"

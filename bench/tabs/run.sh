@@ -19,8 +19,8 @@
 set -euo pipefail
 # The further game addresses reach the running client over a session bus of this run's own.
 [ -n "${TABS_BENCH_BUS:-}" ] || TABS_BENCH_BUS=1 exec dbus-run-session -- bash "$0" "$@"
-root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${BUILD_DIR:-$root/build}
+bench_name=tabs
+source "$(dirname "$0")/../lib.sh"
 cmake --build "$build" --target tabs_peer Zorvik_talmar2 demo-portal >/dev/null
 live=$(bash "$root/bench/tabs/engine.sh" "$build/bench/tabs/live")
 cpu_seconds=${CPU_SECONDS:-20}
@@ -29,50 +29,18 @@ peer=$build/bench/tabs/tabs_peer
 client=$build/app/Zorvik_talmar2
 hz=$(getconf CLK_TCK)
 
-display=
-for n in $(seq 150 199); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-[ -n "$display" ] || { echo "tabs bench: no free display" >&2; exit 1; }
-work=$(mktemp -d)
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-portal=
 running=()
-cleanup() {
+bench_on_exit() {
   for p in "${running[@]}"; do pkill -KILL -P "$p" 2>/dev/null || true; kill -KILL "$p" 2>/dev/null || true; done
-  [ -n "$portal" ] && kill "$portal" 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
 }
-trap cleanup EXIT INT TERM
-export DISPLAY=$display NO_AT_BRIDGE=1
-for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+bench_display
 
-"$build/tools/demoportal/demo-portal" --auto-login --live "$live" >"$work/portal.log" &
-portal=$!
-for _ in $(seq 1 100); do grep -qs "^listening on " "$work/portal.log" && break; sleep 0.05; done
-base=$(sed -n 's/^listening on //p' "$work/portal.log")
+bench_portal "$work/portal.log" --auto-login --live "$live"
+base=$portal_base
 export CLIENT_BASE_URL=$base
-mkdir -p "$work/tmp" "$work/data" "$work/cache" "$work/config" "$work/runtime"
-chmod 700 "$work/runtime"
-export TMPDIR=$work/tmp XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache
-export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
+bench_use_home "$work"
 game=$base/games/talmar2/play
 
-# The processes of a tree, the root first.
-tree() {
-  local all=($1) i=0
-  while [ $i -lt ${#all[@]} ]; do
-    for c in $(cat /proc/${all[$i]}/task/*/children 2>/dev/null); do all+=($c); done
-    i=$((i + 1))
-  done
-  echo "${all[@]}"
-}
-ticks_of() { local s=0 v; for p in "$@"; do
-  v=$(awk '{print $14 + $15}' /proc/$p/stat 2>/dev/null || echo 0); s=$((s + ${v:-0})); done; echo $s; }
-anon_of() { awk '/^Anonymous:/{print $2}' /proc/$1/smaps_rollup 2>/dev/null || echo 0; }
 # Per kind of process: "kind count KiB", kinds host (the root), web, network, other.
 memory_table() {
   local root=$1
@@ -103,13 +71,6 @@ frame_rates() {
          END { for (s in n) if (n[s] > 1) printf "server %s: %.1f frames/s, %.1f ticks/s\n", s, (f1[s] - f0[s]) / (n[s] - 1), (k1[s] - k0[s]) / (n[s] - 1) }' | sort
 }
 lines() { wc -l <"$work/portal.log"; }
-
-main_up() {
-  for id in $(xdotool search --onlyvisible --name '^ZorvikTalmar2客户端$' 2>/dev/null); do
-    [ "$(xwininfo -id "$id" | awk '/Width:/{print $2}')" = 1280 ] && return 0
-  done
-  return 1
-}
 
 # The client's standard error, shown when it ends before its time.
 alive_or_say() {

@@ -10,11 +10,10 @@
 #include "common/SharedRoutines.h"
 #include "common/UpdateHandOver.h"
 #include "common/UpdateManifest.h"
-#include "platform/system/EventLog.h"
-#include "platform/system/Files.h"
 #include "platform/desktop/MessageBox.h"
-#include "platform/window/MessageLoop.h"
 #include "platform/desktop/Shell.h"
+#include "platform/system/Files.h"
+#include "platform/window/MessageLoop.h"
 
 namespace {
 
@@ -34,7 +33,7 @@ std::optional<std::string> FetchToPart(COrvDownLoadFile& downloader, const std::
 }
 
 void Report(const std::string& logLine, const char* text) {
-  platform::LogEvent(logLine);
+  kUpdateLog.Event(logLine);
   platform::MessageBox(text, "提示", platform::MB_OK | platform::MB_ICONEXCLAMATION);
 }
 
@@ -48,7 +47,7 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
     tempDir = GetTempDir();
     manifestPath = KeptManifestPath();
   } catch (const std::exception& e) {
-    platform::LogEvent(std::string("update check: ") + e.what());
+    kUpdateLog.Event(e.what());
     return;
   }
   const std::string signaturePath = SignaturePathOf(manifestPath);
@@ -59,8 +58,7 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
   if (!ClientDirectoryWritable(clientDir.empty() ? "/" : clientDir)) {
     static bool logged = false;
     if (!logged) {
-      platform::LogEvent("update check: " + clientDir +
-                         " cannot be written; updates come from the package manager");
+      kUpdateLog.Event(clientDir + " cannot be written; updates come from the package manager");
       logged = true;
     }
     if (mode == ButtonMode) {
@@ -88,12 +86,12 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
     } else {
       // An unsigned manifest is never taken; an earlier signed pair may still be read.
       platform::RemoveFile(*manifestPart);
-      platform::LogEvent("update check: the manifest has no signature and is refused");
+      kUpdateLog.Event("the manifest has no signature and is refused");
     }
   }
   const KeptManifest kept = ReadKeptManifest(manifestPath, CurrentTrust(publicKey));
   if (kept.status == KeptManifest::Status::Refused) {
-    platform::LogEvent("update check: " + kept.reason + "; no update is offered");
+    kUpdateLog.Event(kept.reason + "; no update is offered");
   }
   if (kept.status != KeptManifest::Status::Usable) return;
   std::istringstream manifest(kept.text);
@@ -119,14 +117,14 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
   try {
     SaveResToFile(101, "UPDATE", updater);
   } catch (const std::exception& e) {
-    Report(std::string("update check: ") + e.what(), "无法写入更新程序，请稍后再试！");
+    Report(e.what(), "无法写入更新程序，请稍后再试！");
     return;
   }
   const std::string commandLine = UpdaterCommandLine(platform::ExecutablePath());
   const bool started = hooks.startProgram ? hooks.startProgram(updater, commandLine)
                                           : platform::StartProgram(updater, commandLine);
   if (!started) {
-    Report("update check: cannot start " + updater, "无法启动更新程序，请稍后再试！");
+    Report("cannot start " + updater, "无法启动更新程序，请稍后再试！");
     return;
   }
 

@@ -10,7 +10,6 @@
 #include "common/SharedRoutines.h"
 #include "common/UpdateManifest.h"
 #include "platform/system/Crypto.h"
-#include "platform/system/EventLog.h"
 #include "platform/system/Files.h"
 
 namespace {
@@ -161,7 +160,7 @@ std::uint64_t ReadHighestSerial(const std::string& path) {
   if (text && !text->empty() && text->back() == '\n') text->pop_back();
   const auto serial = text ? ParseDecimal(*text) : std::nullopt;
   if (!serial) {
-    platform::LogEvent("update: " + path + " holds no serial; it counts as 0");
+    kUpdateLog.Event(path + " holds no serial; it counts as 0");
     return 0;
   }
   return *serial;
@@ -176,7 +175,7 @@ bool SaveHighestSerial(const std::string& path, std::uint64_t serial) {
     platform::ReplaceFileContent(path,
                                  {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
   } catch (const std::exception& e) {
-    platform::LogEvent("update: cannot keep the manifest's serial in " + path + ": " + e.what());
+    kUpdateLog.Event("cannot keep the manifest's serial in " + path + ": " + e.what());
     return false;
   }
   return true;

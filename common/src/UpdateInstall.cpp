@@ -7,16 +7,7 @@
 #include "common/UpdateJournal.h"
 #include "common/UpdateManifest.h"
 #include "platform/system/Crypto.h"
-#include "platform/system/EventLog.h"
 #include "platform/system/Files.h"
-
-namespace {
-
-void Log(const std::string& line) {
-  platform::LogEvent("updater: " + line);
-}
-
-}  // namespace
 
 UpdateInstall::UpdateInstall(UpdaterTarget target, std::string manifestPath, std::string publicKey,
                              View view)
@@ -44,7 +35,7 @@ void UpdateInstall::Caption(const std::string& text) const {
 
 UpdateInstall::Outcome UpdateInstall::Fail(const std::string& shown, const std::string& logged) {
   Caption(shown);
-  Log(logged);
+  kUpdaterLog.Event(logged);
   return Outcome::Failed;
 }
 
@@ -78,7 +69,7 @@ UpdateInstall::Outcome UpdateInstall::Run() {
     ManifestFileLine file = ReadManifestFileLine(line);
     if (file.kind == ManifestFileLine::Kind::Refused) {
       ++refused;
-      Log("manifest line " + std::to_string(lineNumber) + " skipped: " + file.reason);
+      kUpdaterLog.Event("manifest line " + std::to_string(lineNumber) + " skipped: " + file.reason);
     } else if (file.kind == ManifestFileLine::Kind::File) {
       files.push_back(std::move(file));
     }

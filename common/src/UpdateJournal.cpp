@@ -6,17 +6,12 @@
 #include <sstream>
 
 #include "common/UpdateHandOver.h"
-#include "platform/system/EventLog.h"
 #include "platform/system/Files.h"
 #include "platform/system/Process.h"
 
 namespace {
 
 constexpr const char* kHeader = "talmar2-update-journal 1";
-
-void Log(const std::string& line) {
-  platform::LogEvent("update journal: " + line);
-}
 
 bool PlainName(std::string_view name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
@@ -34,7 +29,7 @@ bool UpdateJournal::Install() {
     platform::ReplaceFileContent(Path(kJournalName),
                                  {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
   } catch (const std::exception& e) {
-    Log(std::string("cannot write the journal: ") + e.what());
+    kUpdateLog.Event(std::string("cannot write the journal: ") + e.what());
     return false;
   }
   platform::SyncDirectory(m_dir);
@@ -54,16 +49,16 @@ bool UpdateJournal::Forward() {
     const std::string backup = Path(e.backup);
     if (!platform::FileExists(temp)) continue;  // done before
     if (platform::DirectoryExists(target)) {
-      Log(target + " is a directory");
+      kUpdateLog.Event(target + " is a directory");
       return false;
     }
     if (e.hadOld && platform::FileExists(target) && !platform::FileExists(backup) &&
         !platform::RenameFile(target, backup)) {
-      Log("cannot move " + target + " aside");
+      kUpdateLog.Event("cannot move " + target + " aside");
       return false;
     }
     if (!platform::RenameFile(temp, target)) {
-      Log("cannot put " + target + " in place");
+      kUpdateLog.Event("cannot put " + target + " in place");
       return false;
     }
     platform::SyncDirectory(m_dir);
@@ -77,7 +72,7 @@ void UpdateJournal::Undo() {
     const std::string target = Path(it->target);
     const std::string backup = Path(it->backup);
     if (platform::FileExists(backup)) {
-      if (!platform::RenameFile(backup, target)) Log("cannot bring back " + target);
+      if (!platform::RenameFile(backup, target)) kUpdateLog.Event("cannot bring back " + target);
     } else if (!it->hadOld && !platform::FileExists(temp) && platform::FileExists(target)) {
       platform::RemoveFile(target);  // a new file where there was none
     }
@@ -117,7 +112,7 @@ UpdateJournal::Recovery UpdateJournal::Recover(const std::string& directory, boo
   }
   if (!wellFormed) {
     // Not ours to follow: nothing in it is renamed.
-    Log(path + " is malformed and is removed");
+    kUpdateLog.Event(path + " is malformed and is removed");
     platform::RemoveFile(path);
     return Recovery::Undone;
   }
@@ -128,11 +123,11 @@ UpdateJournal::Recovery UpdateJournal::Recover(const std::string& directory, boo
   UpdateJournal journal(directory, std::move(entries));
   if (journal.Forward()) {
     journal.Finish();
-    Log("finished the update a stopped run left in " + directory);
+    kUpdateLog.Event("finished the update a stopped run left in " + directory);
     return Recovery::Finished;
   }
   journal.Undo();
   journal.Finish();
-  Log("undid the update a stopped run left in " + directory);
+  kUpdateLog.Event("undid the update a stopped run left in " + directory);
   return Recovery::Undone;
 }

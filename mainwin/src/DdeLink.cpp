@@ -5,7 +5,6 @@
 #include "mainwin/WebMainFrm.h"
 #include "platform/desktop/SessionService.h"
 #include "platform/system/AsciiText.h"
-#include "platform/system/EventLog.h"
 #include "platform/window/Form.h"
 
 using namespace platform;
@@ -65,7 +64,7 @@ LRESULT Execute(const std::string& url) {
     why = "too many addresses are waiting for the main window";
   }
   if (!why.empty()) {
-    LogEvent("open: " + Shown(url) + " refused: " + why);
+    kOpenLog.Event(Shown(url) + " refused: " + why);
     SetDdeRefusal(why);
     return 0;
   }
@@ -96,7 +95,7 @@ void RefuseOpenLink(const std::string& why) {
   OpenLink& link = Link();
   link.refusal = why;
   for (const std::string& url : link.waiting) {
-    LogEvent("open: " + Shown(url) + " dropped: " + why);
+    kOpenLog.Event(Shown(url) + " dropped: " + why);
   }
   link.waiting.clear();
 }

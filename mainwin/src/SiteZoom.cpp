@@ -5,10 +5,9 @@
 #include <cctype>
 #include <charconv>
 #include <filesystem>
-#include <vector>
 
+#include "MainWinLog.h"
 #include "common/Settings.h"
-#include "platform/system/EventLog.h"
 #include "platform/system/Files.h"
 
 namespace sitezoom {
@@ -112,7 +111,7 @@ void Keep(const std::string& site, int percent) {
     platform::ReplaceFileContent(File(),
                                  {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
   } catch (const std::exception& e) {
-    platform::LogEvent(std::string("zoom not kept: ") + e.what());
+    kMainWinLog.Event(std::string("zoom not kept: ") + e.what());
   }
 }
 

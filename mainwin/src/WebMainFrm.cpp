@@ -1,5 +1,6 @@
 #include "mainwin/WebMainFrm.h"
 
+#include "MainWinLog.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
 #include "controls/PropertyBag.h"
@@ -10,7 +11,6 @@
 #include "platform/desktop/PopupMenu.h"
 #include "platform/desktop/ToolTip.h"
 #include "platform/gdi/Gdi.h"
-#include "platform/system/EventLog.h"
 #include "platform/webhost/WebBrowserHost.h"
 #include "platform/window/MessageLoop.h"
 #include "platform/window/WindowDc.h"
@@ -84,7 +84,7 @@ void Step(const char* what, Fn&& fn) {
   try {
     fn();
   } catch (const std::exception& e) {
-    LogEvent(std::string("main window layout, ") + what + ": " + e.what());
+    kMainWinLog.Event(std::string("layout, ") + what + ": " + e.what());
   }
 }
 

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "MainWinLog.h"
 #include "common/CheckUpdate.h"
 #include "common/Settings.h"
 #include "mainwin/ClearUrlCache.h"
@@ -236,7 +237,7 @@ void WebMainFrm::ScreenshotCommand() {
   }
   m_LastScreenshot = error.empty() ? path : std::string();
   m_LastNotice = error.empty() ? "截图已保存：" + path : "截图未能保存：" + error;
-  if (!error.empty()) LogEvent("screenshot: " + error);
+  if (!error.empty()) kMainWinLog.Event("screenshot not saved: " + error);
   if (m_NotifyIcon) {
     m_NotifyIcon->ShowBubble(ClientTitle, m_LastNotice, error.empty() ? NIIF_INFO : NIIF_WARNING);
   }

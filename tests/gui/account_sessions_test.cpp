@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "LoopbackServer.h"
+#include "MainWindow.h"
 #include "WebTestSupport.h"
 #include "WebViewGtk.h"
 #include "WindowTestSupport.h"
@@ -92,10 +93,7 @@ class AccountSessionsPhase : public ::testing::Test {
   void TearDown() override {
     // Forms left loaded would be freed with the process's statics, after the windows' registry.
     if (FormSlot<LoginFrm>::IsLoaded()) FormSlot<LoginBgFrm>::Unload();
-    if (FormSlot<WebMainFrm>::IsLoaded()) {
-      FormSlot<WebMainFrm>::Get().m_bExit = true;
-      FormSlot<WebMainFrm>::Unload();
-    }
+    testsupport::UnloadMainWindow();
     DoEvents();
     SetMessageBoxResponder({});
   }

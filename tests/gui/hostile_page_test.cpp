@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "LoopbackServer.h"
+#include "MainWindow.h"
 #include "WebTestSupport.h"
 #include "WebViewGtk.h"
 #include "WindowTestSupport.h"
@@ -95,10 +96,7 @@ class HostilePage : public ::testing::Test {
   }
   void TearDown() override {
     FormSlot<LoginBgFrm>::Unload();
-    if (FormSlot<WebMainFrm>::IsLoaded()) {
-      FormSlot<WebMainFrm>::Get().m_bExit = true;  // no exit question
-      FormSlot<WebMainFrm>::Unload();
-    }
+    testsupport::UnloadMainWindow();
     DoEvents();
     SetEventLogSink(m_previousSink);
   }

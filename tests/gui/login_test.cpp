@@ -13,6 +13,7 @@
 #include <string>
 
 #include "LoopbackServer.h"
+#include "MainWindow.h"
 #include "WebViewGtk.h"
 #include "WindowTestSupport.h"
 #include "app/LoginBgFrm.h"
@@ -69,10 +70,7 @@ class LoginTest : public ::testing::Test {
   }
   void TearDown() override {
     FormSlot<LoginBgFrm>::Unload();
-    if (FormSlot<WebMainFrm>::IsLoaded()) {
-      FormSlot<WebMainFrm>::Get().m_bExit = true;
-      FormSlot<WebMainFrm>::Unload();
-    }
+    testsupport::UnloadMainWindow();
     DoEvents();
   }
 

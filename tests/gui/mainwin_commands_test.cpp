@@ -19,6 +19,7 @@
 #include "DesktopImpl.h"
 #include "DesktopTestSupport.h"
 #include "LoopbackServer.h"
+#include "MainWindow.h"
 #include "WebViewGtk.h"
 #include "WindowTestSupport.h"
 #include "app/AnotherLogin.h"
@@ -38,6 +39,9 @@
 
 using namespace platform;
 using namespace wintest;
+using testsupport::ClickAt;
+using testsupport::ClickOn;
+using testsupport::WhenAsked;
 
 namespace {
 
@@ -49,23 +53,6 @@ RECT Rect(HWND h) {
   RECT r;
   GetWindowRect(h, &r);
   return r;
-}
-
-// One click: a press soon after the last one at the same place would be a double click.
-void ClickAt(int x, int y) {
-  using namespace std::chrono;
-  static auto last = steady_clock::now() - hours(1);
-  Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y));
-  Settle(100);
-  const auto wait = duration_cast<milliseconds>(milliseconds(600) - (steady_clock::now() - last));
-  if (wait.count() > 0) Settle(static_cast<int>(wait.count()));
-  Xdotool("click 1");
-  last = steady_clock::now();
-}
-
-void ClickOn(HWND h) {
-  const RECT r = Rect(h);
-  ClickAt(r.left + r.Width() / 2, r.top + r.Height() / 2);
 }
 
 // The open pop-up menu's items: caption ("-" for a separator) and screen centre.
@@ -118,10 +105,7 @@ class MainWindowCommands : public ::testing::Test {
     FormRuntime::SetLastFormUnloadedHandler([] {});
   }
   void TearDown() override {
-    if (FormSlot<WebMainFrm>::IsLoaded()) {
-      FormSlot<WebMainFrm>::Get().m_bExit = true;
-      FormSlot<WebMainFrm>::Unload();
-    }
+    testsupport::UnloadMainWindow();
     // A login road a failed test left half-way ends with it.
     if (FormSlot<LoginBgFrm>::IsLoaded()) FormSlot<LoginBgFrm>::Unload();
     if (FormSlot<LoginFrm>::IsLoaded()) FormSlot<LoginFrm>::Unload();
@@ -163,20 +147,6 @@ class MainWindowCommands : public ::testing::Test {
     })) << caption;
     ClickAt(at.x, at.y);
     EXPECT_TRUE(WaitFor([] { return !IsPopupMenuOpen(); }));
-  }
-
-  // Runs `answer` once the exit question is on the screen, from inside its modal loop.
-  static void WhenAsked(std::function<void()> answer) {
-    static std::function<void()> pending;
-    static UINT_PTR timer = 0;
-    pending = std::move(answer);
-    timer = SetTimer(0, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-      if (!FormSlot<MsgFrm>::IsLoaded() || !IsWindowVisible(FormSlot<MsgFrm>::Get().hWnd())) return;
-      KillTimer(0, timer);
-      Settle(300);
-      auto act = std::move(pending);
-      act();
-    });
   }
 
   void ServeManifest(const std::string& version) {

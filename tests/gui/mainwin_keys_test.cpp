@@ -15,6 +15,7 @@
 #include <webkit2/webkit2.h>
 
 #include "LoopbackServer.h"
+#include "MainWindow.h"
 #include "WebTestSupport.h"
 #include "WebViewGtk.h"
 #include "WindowTestSupport.h"
@@ -30,6 +31,8 @@
 
 using namespace platform;
 using namespace wintest;
+using testsupport::ClickOn;
+using testsupport::WhenAsked;
 
 namespace {
 
@@ -63,10 +66,7 @@ class MainWindowKeys : public ::testing::Test {
     FormRuntime::SetLastFormUnloadedHandler([] {});
   }
   void TearDown() override {
-    if (FormSlot<WebMainFrm>::IsLoaded()) {
-      FormSlot<WebMainFrm>::Get().m_bExit = true;
-      FormSlot<WebMainFrm>::Unload();
-    }
+    testsupport::UnloadMainWindow();
     DoEvents();
     SetMessageBoxResponder({});
     ::unsetenv(kBaseUrlVariable);
@@ -76,28 +76,6 @@ class MainWindowKeys : public ::testing::Test {
     int n = 0;
     for (const auto& r : server.Requests()) n += r.target == target;
     return n;
-  }
-
-  // Runs `act` once the exit question is on the screen, from inside its modal loop.
-  static void WhenAsked(std::function<void()> act) {
-    static std::function<void()> pending;
-    static UINT_PTR timer = 0;
-    pending = std::move(act);
-    timer = SetTimer(0, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-      if (!FormSlot<MsgFrm>::IsLoaded() || !IsWindowVisible(FormSlot<MsgFrm>::Get().hWnd())) return;
-      KillTimer(0, timer);
-      Settle(300);
-      auto run = std::move(pending);
-      run();
-    });
-  }
-  static void ClickOn(HWND h) {
-    RECT r;
-    GetWindowRect(h, &r);
-    Xdotool("mousemove " + std::to_string(r.left + r.Width() / 2) + " " +
-            std::to_string(r.top + r.Height() / 2));
-    Settle(100);
-    Xdotool("click 1");
   }
 
   testsupport::LoopbackServer server;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "LoopbackServer.h"
+#include "MainWindow.h"
 #include "WindowTestSupport.h"
 #include "common/Settings.h"
 #include "mainwin/MainWindowHost.h"
@@ -22,6 +23,8 @@
 
 using namespace platform;
 using namespace wintest;
+using testsupport::ClickOn;
+using testsupport::WhenAsked;
 
 namespace {
 
@@ -72,10 +75,7 @@ class MainWindowTest : public ::testing::Test {
     FormRuntime::SetLastFormUnloadedHandler([] {});
   }
   void TearDown() override {
-    if (FormSlot<WebMainFrm>::IsLoaded()) {
-      FormSlot<WebMainFrm>::Get().m_bExit = true;
-      FormSlot<WebMainFrm>::Unload();
-    }
+    testsupport::UnloadMainWindow();
     DoEvents();
   }
 
@@ -97,27 +97,6 @@ class MainWindowTest : public ::testing::Test {
     m.MaxRestoreCommand();
     ASSERT_TRUE(WaitFor([&] { return Rect(m.hWnd()).Width() == 1036; }));
     Settle(200);
-  }
-
-  // Clicks the centre of a window with the real pointer.
-  static void ClickOn(HWND h) {
-    const RECT r = Rect(h);
-    Xdotool("mousemove " + std::to_string(r.left + r.Width() / 2) + " " +
-            std::to_string(r.top + r.Height() / 2) + " click 1");
-  }
-
-  // Runs `answer` once the exit question is on the screen, from inside its modal loop.
-  static void WhenAsked(std::function<void()> answer) {
-    static std::function<void()> pending;
-    static UINT_PTR timer = 0;
-    pending = std::move(answer);
-    timer = SetTimer(0, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-      if (!FormSlot<MsgFrm>::IsLoaded() || !IsWindowVisible(FormSlot<MsgFrm>::Get().hWnd())) return;
-      KillTimer(0, timer);
-      Settle(300);  // mapped and painted
-      auto act = std::move(pending);
-      act();
-    });
   }
 
   testsupport::LoopbackServer server;

@@ -11,6 +11,7 @@
 
 #include "DesktopImpl.h"
 #include "LoopbackServer.h"
+#include "MainWindow.h"
 #include "WebTestSupport.h"
 #include "WebViewGtk.h"
 #include "WindowTestSupport.h"
@@ -92,10 +93,7 @@ class TabPagesTest : public ::testing::Test {
     FormRuntime::SetLastFormUnloadedHandler([] {});
   }
   void TearDown() override {
-    if (FormSlot<WebMainFrm>::IsLoaded()) {
-      FormSlot<WebMainFrm>::Get().m_bExit = true;
-      FormSlot<WebMainFrm>::Unload();
-    }
+    testsupport::UnloadMainWindow();
     DoEvents();
   }
 

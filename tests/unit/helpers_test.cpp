@@ -71,6 +71,17 @@ TEST(LogChannels, ChosenByName) {
   }
 }
 
+// A module's event-log lines carry its channel's name, whatever CLIENT_DEBUG says.
+TEST(LogChannels, EventLinesCarryTheChannelsName) {
+  ::unsetenv(platform::kDebugVariable);
+  std::string logged;
+  const platform::EventLogSink previous =
+      platform::SetEventLogSink([&](std::string_view line) { logged += std::string(line) + "\n"; });
+  platform::LogChannel("updater").Event("cannot start /x");
+  platform::SetEventLogSink(previous);
+  EXPECT_EQ(logged, "updater: cannot start /x\n");
+}
+
 // Started programs' complaints about buses stay off the terminal; their other lines and the
 // program's own lines reach it.
 TEST(StandardErrorFilter, DropsOnlyTheBusNoise) {

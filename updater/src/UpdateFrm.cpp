@@ -3,10 +3,8 @@
 #include <exception>
 
 #include "common/Settings.h"
-#include "common/SharedRoutines.h"
 #include "common/UpdateHandOver.h"
 #include "controls/PropertyBag.h"
-#include "platform/system/EventLog.h"
 #include "platform/desktop/MessageBox.h"
 #include "platform/desktop/Shell.h"
 
@@ -17,10 +15,6 @@ namespace {
 constexpr int kClientWidth = 305;
 constexpr int kClientHeight = 144;
 constexpr int kCloseFromRight = 730;  // twips
-
-void Log(const std::string& line) {
-  LogEvent("updater: " + line);
-}
 
 }  // namespace
 
@@ -49,7 +43,7 @@ void UpdateFrm::Form_Load() {
     a.width = width;
     a.height = controls::bform::kBarHeight;
     a.properties = &design;
-    BForm1 = std::make_unique<BForm>(a);
+    m_BForm1 = std::make_unique<BForm>(a);
   }
   {
     controls::PropertyBag design;
@@ -61,8 +55,8 @@ void UpdateFrm::Form_Load() {
     a.width = PixelsToTwips(43);
     a.height = PixelsToTwips(18);
     a.properties = &design;
-    closebtn = std::make_unique<iButton>(a);
-    closebtn->Click = [this] { closebtn_Click(); };
+    m_closebtn = std::make_unique<iButton>(a);
+    m_closebtn->Click = [this] { closebtn_Click(); };
   }
   {
     controls::UserControlArgs a;
@@ -71,7 +65,7 @@ void UpdateFrm::Form_Load() {
     a.top = PixelsToTwips(56);
     a.width = PixelsToTwips(kClientWidth - 40);
     a.height = PixelsToTwips(20);
-    Label1 = std::make_unique<Label>(a);
+    m_Label1 = std::make_unique<Label>(a);
   }
   {
     controls::UserControlArgs a;
@@ -80,9 +74,9 @@ void UpdateFrm::Form_Load() {
     a.top = PixelsToTwips(88);
     a.width = PixelsToTwips(kClientWidth - 40);
     a.height = PixelsToTwips(16);
-    OrvProgressBar1 = std::make_unique<OrvProgressBar>(a);
+    m_OrvProgressBar1 = std::make_unique<OrvProgressBar>(a);
   }
-  BForm1->Width(width);
+  m_BForm1->Width(width);
   Form_Resize();
   Show();
 
@@ -90,12 +84,12 @@ void UpdateFrm::Form_Load() {
   try {
     manifestPath = KeptManifestPath();
   } catch (const std::exception& e) {
-    Log(e.what());
+    kUpdaterLog.Event(e.what());
   }
   UpdateInstall::View view;
-  view.caption = [this](const std::string& text) { Label1->Caption(text); };
-  view.fileSize = [this](std::int64_t size) { OrvProgressBar1->Max(size); };
-  view.loaded = [this](std::int64_t loaded) { OrvProgressBar1->Value(loaded); };
+  view.caption = [this](const std::string& text) { m_Label1->Caption(text); };
+  view.fileSize = [this](std::int64_t size) { m_OrvProgressBar1->Max(size); };
+  view.loaded = [this](std::int64_t loaded) { m_OrvProgressBar1->Value(loaded); };
   m_update = std::make_unique<UpdateInstall>(ParseUpdaterCommandLine(CommandLineText()),
                                              manifestPath, UpdatePublicKey(), std::move(view));
   m_running = true;
@@ -117,7 +111,7 @@ void UpdateFrm::Form_Load() {
   }
   // Whatever the end, a client runs again: the new one, or the previous one.
   if (const std::string client = m_update->ClientToStart(); !client.empty()) {
-    if (!StartProgram(client, "")) Log("cannot start " + client);
+    if (!StartProgram(client, "")) kUpdaterLog.Event("cannot start " + client);
   }
   m_busy = false;
   RequestUnload(kUnloadByCode);
@@ -135,7 +129,7 @@ void UpdateFrm::Form_QueryUnload(bool& cancel, int unloadMode) {
 
 LRESULT UpdateFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   const LRESULT result = Form::FormProc(msg, wParam, lParam);
-  if (msg == WM_SIZE && BForm1) Form_Resize();
+  if (msg == WM_SIZE && m_BForm1) Form_Resize();
   return result;
 }
 
@@ -143,8 +137,8 @@ void UpdateFrm::Form_Resize() {
   RECT client;
   if (!GetClientRect(hWnd(), &client)) return;
   SetWindowRgn(hWnd(), CreateRoundRectRgn(0, 0, client.Width(), client.Height(), 6, 6), true);
-  BForm1->Printform(hWnd());
-  closebtn->Left(PixelsToTwips(client.Width()) - kCloseFromRight);
+  m_BForm1->Printform(hWnd());
+  m_closebtn->Left(PixelsToTwips(client.Width()) - kCloseFromRight);
 }
 
 void UpdateFrm::closebtn_Click() {

@@ -39,10 +39,10 @@ class UpdateFrm : public platform::Form {
   void Form_Resize();
   void closebtn_Click();
 
-  std::unique_ptr<BForm> BForm1;
-  std::unique_ptr<iButton> closebtn;
-  std::unique_ptr<Label> Label1;
-  std::unique_ptr<OrvProgressBar> OrvProgressBar1;
+  std::unique_ptr<BForm> m_BForm1;
+  std::unique_ptr<iButton> m_closebtn;
+  std::unique_ptr<Label> m_Label1;
+  std::unique_ptr<OrvProgressBar> m_OrvProgressBar1;
 
   bool m_busy = false;     // the load step has not finished
   bool m_running = false;  // files are being fetched

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/system/EventLog.h"
+
 // What the client and the updater agree on across the process boundary: where the manifest is
 // kept, how it is read and trusted, and the updater's command line.
 //
@@ -13,6 +15,10 @@
 // - the version rule (ReadManifestVersion, ManifestVersion.h): a line ends at CR or CR LF; a
 //   lone LF does not end a line;
 // - the file-list rule (SplitManifestLines, UpdateManifest.h): a line ends at CR, CR LF or LF.
+
+// The client's side of updates (the check, the kept manifest, the journal) writes its event-log
+// lines as "update: ...".
+inline const platform::LogChannel kUpdateLog("update");
 
 // The pieces of a text separated by `separator` (one piece when there is none; empty pieces
 // kept), and by "|", the separator of the manifest's file lines, the updater's command line and

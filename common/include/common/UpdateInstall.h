@@ -7,6 +7,10 @@
 
 #include "common/COrvDownLoadFile.h"
 #include "common/UpdateHandOver.h"
+#include "platform/system/EventLog.h"
+
+// The updater's channel: its event-log lines read "updater: ...".
+inline const platform::LogChannel kUpdaterLog("updater");
 
 // One run of the updater, without its window: reads the kept manifest, fetches every file it
 // lists into the client's directory and installs them together.

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/system/EventLog.h"
 #include "platform/window/Window.h"
 
 // The main window's execute link (topic "VelmoraDDE") on the user's session bus:
@@ -13,6 +14,9 @@
 
 inline constexpr const char* kDdeService = "net.zorvik.talmar2";
 inline constexpr const char* kDdeTopic = "VelmoraDDE";
+
+// The link's channel: what it refuses and drops goes to the event log as "open: ...".
+inline const platform::LogChannel kOpenLog("open");
 
 // Offers the topic with `hWnd` as its window; false when another running client offers it.
 bool StartDdeLink(platform::HWND hWnd);

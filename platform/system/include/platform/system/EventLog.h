@@ -16,7 +16,8 @@
 // Diagnostic channels: one per module ("webview", "tabstrip", "controls", ...), silent unless
 // the environment variable CLIENT_DEBUG names the channel (CLIENT_DEBUG=tabstrip,webview) or
 // says "all". Their lines go to standard error. The channels need nothing but this header, so
-// the web module, which links none of platform/, uses them too.
+// the web module, which links none of platform/, uses them too. A module's event-log lines go
+// through its channel as well (Event), which puts the module's name in front of them.
 
 namespace platform {
 
@@ -87,6 +88,15 @@ class LogChannel {
     if (!On()) return;
     std::fprintf(stderr, "[%.*s] %.*s\n", static_cast<int>(m_name.size()), m_name.data(),
                  static_cast<int>(text.size()), text.data());
+  }
+
+  // A line of the event log, always written (CLIENT_DEBUG does not matter), as
+  // "<channel>: <text>". It needs the event log itself, so the web module does not use it.
+  void Event(std::string_view text) const {
+    std::string line(m_name);
+    line += ": ";
+    line += text;
+    LogEvent(line);
   }
 
  private:
