@@ -1,5 +1,6 @@
 #include "UpdateFrm.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "common/Settings.h"
@@ -81,6 +82,16 @@ void UpdateFrm::Form_Load() {
     a.width = PixelsToTwips(kClientWidth - 40);
     a.height = PixelsToTwips(16);
     OrvProgressBar1 = std::make_unique<OrvProgressBar>(a);
+  }
+  // At a desktop text scale a line is taller than the label's designed 20 pixels: the label,
+  // and the bar and the window below it, grow by the difference.
+  if (const int extra = std::max(0, TwipsToPixels(Label1->LineHeight()) - 20); extra > 0) {
+    Label1->Height(Label1->Height() + PixelsToTwips(extra));
+    OrvProgressBar1->Top(OrvProgressBar1->Top() + PixelsToTwips(extra));
+    RECT r;
+    GetWindowRect(hWnd(), &r);
+    SetWindowPos(hWnd(), 0, r.left, r.top - extra / 2, r.Width(), r.Height() + extra,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
   }
   BForm1->Width(width);
   Form_Resize();
