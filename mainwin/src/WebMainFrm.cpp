@@ -468,10 +468,9 @@ void WebMainFrm::Form_Resize() {
                  SWP_NOZORDER | SWP_NOACTIVATE);
   });
   Step("portal buttons", [&] {
-    for (auto [button, left, width] : {std::tuple{m_GameSpaceBtn.get(), l.GameSpaceBtn,
-                                                  l.GameSpaceBtnWidth},
-                                       std::tuple{m_OtherUserBtn.get(), l.OtherUserBtn,
-                                                  l.OtherUserBtnWidth}}) {
+    for (auto [button, left, width] :
+         {std::tuple{m_GameSpaceBtn.get(), l.GameSpaceBtn, l.GameSpaceBtnWidth},
+          std::tuple{m_OtherUserBtn.get(), l.OtherUserBtn, l.OtherUserBtnWidth}}) {
       const int height = std::max(kPortalButtonHeight, button->CaptionHeight() + 30);
       if (width != button->Width() || height != button->Height()) {
         // Larger than its picture: the picture is stretched over the button.

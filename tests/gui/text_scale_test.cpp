@@ -4,8 +4,8 @@
 // of its own, once at 96 dpi and once for each way a desktop sets 144 dpi (the X resource
 // Xft.dpi, GDK_DPI_SCALE).
 
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -68,12 +68,12 @@ TEST(TextScaleProbe, Measure) {
   if (std::getenv(kProbeVariable) == nullptr) GTEST_SKIP() << "run by TextScale.*";
   testsupport::LoopbackServer server;
   for (int i = 1; i <= 3; ++i) {
-    server.Route("/play/" + std::to_string(i), [i](const testsupport::Request&,
-                                                   testsupport::Connection& c) {
-      c.SendResponse(200, {{"Content-Type", "text/html; charset=utf-8"}},
-                     "<!DOCTYPE html><html><head><meta charset='utf-8'><title>天域 " +
-                         std::to_string(i) + " 区</title></head><body>game</body></html>");
-    });
+    server.Route(
+        "/play/" + std::to_string(i), [i](const testsupport::Request&, testsupport::Connection& c) {
+          c.SendResponse(200, {{"Content-Type", "text/html; charset=utf-8"}},
+                         "<!DOCTYPE html><html><head><meta charset='utf-8'><title>天域 " +
+                             std::to_string(i) + " 区</title></head><body>game</body></html>");
+        });
   }
   FormRuntime::SetLastFormUnloadedHandler([] {});
   PointerAway();
@@ -114,9 +114,9 @@ TEST(TextScaleProbe, Measure) {
   for (std::int32_t i = 0; i < items.Count(); ++i) {
     const auto item = items.Item(Variant(i));
     const SIZE text = Extent(item->Caption(), FW_BOLD);
-    const tablayout::Box box = tablayout::PaintTab(1, item->Left(), item->Width(),
-                                                   item->HideButton(), true, false, 0)
-                                   .caption;
+    const tablayout::Box box =
+        tablayout::PaintTab(1, item->Left(), item->Width(), item->HideButton(), true, false, 0)
+            .caption;
     tabsFit = tabsFit && text.cx <= box.w && text.cy <= box.h;
   }
   Report("tabs_fit", tabsFit);
@@ -158,9 +158,9 @@ TEST(TextScaleProbe, Measure) {
 
 // Runs the probe in a process of its own with the environment given in front.
 std::map<std::string, long> Probe(const std::string& environment) {
-  const std::string out = Output(environment + " " + kProbeVariable + "=1 /proc/" +
-                                 std::to_string(::getpid()) +
-                                 "/exe --gtest_filter=TextScaleProbe.Measure 2>/dev/null");
+  const std::string out =
+      Output(environment + " " + kProbeVariable + "=1 /proc/" + std::to_string(::getpid()) +
+             "/exe --gtest_filter=TextScaleProbe.Measure 2>/dev/null");
   std::map<std::string, long> values;
   std::istringstream lines(out);
   for (std::string line; std::getline(lines, line);) {
@@ -184,7 +184,8 @@ TEST(TextScale, CaptionsAndTheMenuGrowWithTheDesktopsTextAndFitTheirBoxes) {
   const auto xft = Probe("");
   Shell("xprop -root -remove RESOURCE_MANAGER");
   const auto variable = Probe("GDK_DPI_SCALE=1.5");
-  for (const auto& [how, scaled] : {std::pair{"Xft.dpi 144", xft}, {"GDK_DPI_SCALE=1.5", variable}}) {
+  for (const auto& [how, scaled] :
+       {std::pair{"Xft.dpi 144", xft}, {"GDK_DPI_SCALE=1.5", variable}}) {
     SCOPED_TRACE(how);
     ASSERT_TRUE(scaled.count("menu_fits")) << "the probe did not finish";
     EXPECT_EQ(std::lround(base.at("font") * 1.5), scaled.at("font"));
