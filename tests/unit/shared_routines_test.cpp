@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <system_error>
@@ -13,6 +14,7 @@
 
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
+#include "platform/gdi/Icon.h"
 #include "platform/system/EventLog.h"
 #include "platform/system/Resources.h"
 
@@ -124,6 +126,23 @@ TEST(SaveResToFile, WritesExactlyTheResourceOverLongerAndEqualFiles) {
   int entries = 0;
   for (const auto& e : fs::directory_iterator(GetTempDir())) entries += e.path().filename() != "talmar2.ico";
   EXPECT_EQ(entries, 0);
+}
+
+// A handle still owned when the process returns from main (a form left loaded) is released
+// after the tables of the drawing layer were made, so by static destruction before them: the
+// release must find them intact rather than free their nodes a second time.
+TEST(HandleTablesDeathTest, AnIconReleasedAsTheProcessEndsIsReleasedSafely) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::string path = GetTempDir() + "exit.ico";
+  SaveResToFile(101, "ICON", path);
+  EXPECT_EXIT(
+      {
+        static std::optional<platform::OwnedIcon> held;
+        held.emplace(platform::LoadIconFromFile(path, 32));
+        std::exit(held->get() != 0 ? 0 : 3);
+      },
+      ::testing::ExitedWithCode(0), "");
+  fs::remove(path);
 }
 
 TEST(SaveResToFile, FailuresReachTheCaller) {

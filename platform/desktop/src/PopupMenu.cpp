@@ -61,8 +61,8 @@ std::string MenuLabel(const std::string& text) {
 namespace {
 
 std::map<HWND, std::vector<MenuItem>>& Menus() {
-  static std::map<HWND, std::vector<MenuItem>> menus;
-  return menus;
+  static auto* const menus = new std::map<HWND, std::vector<MenuItem>>;  // process lifetime
+  return *menus;
 }
 
 struct ItemTarget {

@@ -26,8 +26,8 @@ struct Registry {
 };
 
 Registry& Reg() {
-  static Registry r;
-  return r;
+  static auto* const r = new Registry;  // lives as long as the process, see Icons()
+  return *r;
 }
 
 // The shared 1 x 1 bitmap of fresh memory DCs and of zero-sized bitmaps. It has no surface:

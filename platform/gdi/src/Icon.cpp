@@ -36,14 +36,17 @@ struct IconEntry {
 // The sizes of the files whose icons are alive, by path and contents.
 std::map<std::pair<std::string, std::vector<std::uint8_t>>, std::weak_ptr<IconSizes>>&
 SizesByFile() {
-  static std::map<std::pair<std::string, std::vector<std::uint8_t>>, std::weak_ptr<IconSizes>>
-      files;
-  return files;
+  static auto* const files =
+      new std::map<std::pair<std::string, std::vector<std::uint8_t>>, std::weak_ptr<IconSizes>>;
+  return *files;
 }
 
+// The handle tables of the drawing and window layers live as long as the process and are never
+// destroyed: an owner destroyed at exit (a form still loaded when a process returns from main)
+// still releases its handle into them, whatever the order of static destruction.
 std::map<HICON, IconEntry>& Icons() {
-  static std::map<HICON, IconEntry> icons;
-  return icons;
+  static auto* const icons = new std::map<HICON, IconEntry>;
+  return *icons;
 }
 HICON g_nextIcon = 0x20010;
 

@@ -27,8 +27,8 @@ struct Outline {
 };
 
 std::vector<Outline>& Outlines() {
-  static std::vector<Outline> outlines;
-  return outlines;
+  static auto* const outlines = new std::vector<Outline>;  // lives as long as the process
+  return *outlines;
 }
 
 // The outline's pixels in the rectangle's own coordinates: its edge, on one parity of the

@@ -16,14 +16,14 @@ namespace detail {
 namespace {
 
 std::map<HWND, Surface>& Backings() {
-  static std::map<HWND, Surface> backings;
-  return backings;
+  static auto* const backings = new std::map<HWND, Surface>;  // lives as long as the process
+  return *backings;
 }
 
 // Windows now painting (BeginPaint .. EndPaint), with their nesting count.
 std::map<HWND, int>& Painting() {
-  static std::map<HWND, int> painting;
-  return painting;
+  static auto* const painting = new std::map<HWND, int>;
+  return *painting;
 }
 
 void PruneDeadWindows() {

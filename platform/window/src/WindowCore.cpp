@@ -29,8 +29,8 @@ struct Registry {
 };
 
 Registry& R() {
-  static Registry registry;
-  return registry;
+  static auto* const registry = new Registry;  // lives as long as the process
+  return *registry;
 }
 
 thread_local DWORD t_lastError = 0;
@@ -69,8 +69,8 @@ struct Timer {
   TIMERPROC proc;
 };
 std::map<TimerKey, Timer>& Timers() {
-  static std::map<TimerKey, Timer> timers;
-  return timers;
+  static auto* const timers = new std::map<TimerKey, Timer>;
+  return *timers;
 }
 UINT_PTR g_nextThreadTimer = 0x7FF0;
 

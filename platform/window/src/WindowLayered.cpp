@@ -32,8 +32,8 @@ namespace detail {
 namespace {
 
 std::map<HRGN, Region>& Regions() {
-  static std::map<HRGN, Region> regions;
-  return regions;
+  static auto* const regions = new std::map<HRGN, Region>;  // lives as long as the process
+  return *regions;
 }
 HRGN g_nextRegion = 0x20010;
 

@@ -37,8 +37,8 @@ struct Chain {
 };
 
 std::map<HWND, std::unique_ptr<Chain>>& Chains() {
-  static std::map<HWND, std::unique_ptr<Chain>> chains;
-  return chains;
+  static auto* const chains = new std::map<HWND, std::unique_ptr<Chain>>;  // process lifetime
+  return *chains;
 }
 
 Chain* FindChain(HWND hwnd) {

@@ -18,8 +18,9 @@ namespace detail {
 namespace {
 
 std::map<HWND, std::unique_ptr<NativeWindow>>& Natives() {
-  static std::map<HWND, std::unique_ptr<NativeWindow>> natives;
-  return natives;
+  // Lives as long as the process: windows destroyed at exit still find their records.
+  static auto* const natives = new std::map<HWND, std::unique_ptr<NativeWindow>>;
+  return *natives;
 }
 
 void DisconnectAll(NativeWindow& n) {
