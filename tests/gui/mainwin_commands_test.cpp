@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -53,17 +53,14 @@ RECT Rect(HWND h) {
 
 // One click: a press soon after the last one at the same place would be a double click.
 void ClickAt(int x, int y) {
-  static auto last = std::chrono::steady_clock::now() - std::chrono::hours(1);
+  using namespace std::chrono;
+  static auto last = steady_clock::now() - hours(1);
   Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y));
   Settle(100);
-  const auto since = std::chrono::steady_clock::now() - last;
-  if (since < std::chrono::milliseconds(600)) {
-    Settle(static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::milliseconds(600) - since)
-            .count()));
-  }
+  const auto wait = duration_cast<milliseconds>(milliseconds(600) - (steady_clock::now() - last));
+  if (wait.count() > 0) Settle(static_cast<int>(wait.count()));
   Xdotool("click 1");
-  last = std::chrono::steady_clock::now();
+  last = steady_clock::now();
 }
 
 void ClickOn(HWND h) {

@@ -2,15 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <string>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
