@@ -1,8 +1,8 @@
 // The main window at a desktop text scale: the skinned captions (title bar, tabs, portal
 // buttons) and the program menu grow with the desktop's text, and each still fits its box. The
 // text scale is read when the toolkit starts, so the window is measured by a probe in a process
-// of its own, once at 96 dpi and once for each way a desktop sets 144 dpi (the X resource
-// Xft.dpi, GDK_DPI_SCALE).
+// of its own, once at 96 dpi, once for each way a desktop sets 144 dpi (the X resource
+// Xft.dpi, GDK_DPI_SCALE) and once at twice the text.
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -43,18 +43,12 @@ RECT Rect(HWND h) {
   return r;
 }
 
-// The text's size in the stock font at this weight.
-SIZE Extent(const std::string& text, int weight) {
-  LOGFONT lf;
-  GetObject(GetStockObject(DEFAULT_GUI_FONT), &lf);
-  lf.lfWeight = weight;
+// The text's size in this font.
+SIZE Extent(const std::string& text, HFONT font) {
   const OwnedDc dc(CreateCompatibleDC(0));
-  const HFONT font = CreateFontIndirect(lf);
-  SelectObject(dc.get(), font);
+  const SelectedObject selected(dc.get(), font);
   SIZE size{};
   GetTextExtentPoint32(dc.get(), text, &size);
-  SelectObject(dc.get(), GetStockObject(DEFAULT_GUI_FONT));
-  DeleteObject(font);
   return size;
 }
 
@@ -108,12 +102,13 @@ TEST(TextScaleProbe, Measure) {
                            caption.right <= stripLeft);
 
   // Each tab's caption, in the selected tab's bold font (the wider one), inside its box.
-  const SIZE tabText = Extent(items.Item(Variant(0))->Caption(), FW_BOLD);
+  const HFONT bold = m.WebuTab().CaptionFont(true);
+  const SIZE tabText = Extent(items.Item(Variant(0))->Caption(), bold);
   Report("tab_h", tabText.cy);
   bool tabsFit = true;
   for (std::int32_t i = 0; i < items.Count(); ++i) {
     const auto item = items.Item(Variant(i));
-    const SIZE text = Extent(item->Caption(), FW_BOLD);
+    const SIZE text = Extent(item->Caption(), bold);
     const tablayout::Box box =
         tablayout::PaintTab(1, item->Left(), item->Width(), item->HideButton(), true, false, 0)
             .caption;
@@ -184,11 +179,19 @@ TEST(TextScale, CaptionsAndTheMenuGrowWithTheDesktopsTextAndFitTheirBoxes) {
   const auto xft = Probe("");
   Shell("xprop -root -remove RESOURCE_MANAGER");
   const auto variable = Probe("GDK_DPI_SCALE=1.5");
-  for (const auto& [how, scaled] :
-       {std::pair{"Xft.dpi 144", xft}, {"GDK_DPI_SCALE=1.5", variable}}) {
-    SCOPED_TRACE(how);
+  // Twice the text: the tab captions stop growing where they still fit the tab pieces.
+  const auto twice = Probe("GDK_DPI_SCALE=2");
+  struct Run {
+    const char* how;
+    const std::map<std::string, long>& scaled;
+    double factor;
+  };
+  for (const Run& run : {Run{"Xft.dpi 144", xft, 1.5}, Run{"GDK_DPI_SCALE=1.5", variable, 1.5},
+                         Run{"GDK_DPI_SCALE=2", twice, 2.0}}) {
+    SCOPED_TRACE(run.how);
+    const auto& scaled = run.scaled;
     ASSERT_TRUE(scaled.count("menu_fits")) << "the probe did not finish";
-    EXPECT_EQ(std::lround(base.at("font") * 1.5), scaled.at("font"));
+    EXPECT_EQ(std::lround(base.at("font") * run.factor), scaled.at("font"));
     for (const char* height : {"title_h", "tab_h", "menu_h"}) {
       EXPECT_GT(scaled.at(height), base.at(height)) << height;
     }
