@@ -62,7 +62,8 @@ struct Growth {
 Growth TextGrowth() {
   const OwnedDc dc(CreateCompatibleDC(0));
   const SelectedObject font(dc.get(), GetStockObject(DEFAULT_GUI_FONT));
-  SIZE question{}, answer{};
+  SIZE question{};
+  SIZE answer{};
   GetTextExtentPoint32(dc.get(), MsgFrm::kQuestion, &question);
   GetTextExtentPoint32(dc.get(), "是否", &answer);
   Growth g;
