@@ -85,5 +85,21 @@ if [ ${#files[@]} -gt 0 ]; then
   fi
 fi
 
+# ---- Unused includes ----
+# misc-include-cleaner came with clang-tidy 17; this Debian's own clang-tidy is 14, so the check
+# runs with clang-tidy-19 (installed by tools/install-deps.sh) where it is present. Only its
+# unused-include half counts, over the whole of each changed product source (an include becomes
+# unused by a change elsewhere in the file); its missing-include half would have every file name
+# each header that provides a symbol it reaches through another one.
+if [ ${#files[@]} -gt 0 ] && command -v clang-tidy-19 >/dev/null; then
+  out=$(clang-tidy-19 -p "$build" --quiet --checks='-*,misc-include-cleaner' "${files[@]}" \
+    2>/dev/null | grep 'is not used directly' || true)
+  if [ -n "$out" ]; then
+    printf '%s\n' "$out"
+    echo "check-style: unused includes in changed files"
+    status=1
+  fi
+fi
+
 [ $status -eq 0 ] && echo "check-style: clean"
 exit $status

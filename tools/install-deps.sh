@@ -12,8 +12,8 @@ packages=(
   xvfb xauth openbox xdotool x11-utils imagemagick xcompmgr trayer xfce4-panel xfconf libglib2.0-bin
   dbus dbus-x11 curl time util-linux iproute2 procps
   dpkg-dev desktop-file-utils lintian appstream
-  weston xwayland
-  clang-format clang-tidy
+  weston xwayland xdg-desktop-portal
+  clang-format clang-tidy clang-tidy-19
 )
 
 # The tabs benchmark fetches its game engine from the npm registry; machines whose Node.js

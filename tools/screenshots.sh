@@ -4,12 +4,17 @@
 # docs/screens/ (or the directory given):
 #   tools/screenshots.sh [DIR]
 # splash.png, login.png, login-no-compositor.png, main.png (three tabs), exit-question.png,
-# update-question.png, updater.png. NOCOMPOSITOR=1 takes them without a compositor instead. BUILD_DIR selects the
+# update-question.png, updater.png; for accounts side by side login-account.png (another
+# account's login screen over the main window), accounts-tabs.png (tabs of two accounts),
+# accounts-menu.png (the program menu with the accounts' items) and fullscreen.png.
+# NOCOMPOSITOR=1 takes them without a compositor instead. BUILD_DIR selects the
 # build tree (default: build/); what is missing there is built first. SCALE=2 takes them at a
 # window scale of 2 (GDK_SCALE=2 on a 2560 x 1600 desktop) into DIR/2x/ instead. TEXT_DPI=144
 # takes them at a text scale of 1.5 (the X resource Xft.dpi: 144, as a desktop's font settings
-# set it) into DIR/text-1.5x/ instead. STAGES picks stages (default: splash login update main
-# plain).
+# set it) into DIR/text-1.5x/ instead. STAGES names the screens to take (default: "splash login
+# update main accounts plain"); the stage accounts-plain takes the accounts' screens once more
+# without a compositor, as ...-no-compositor.png, to compare (only the login screen's edges
+# differ).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -24,7 +29,7 @@ if [ "${SCREENSHOTS_INSIDE:-}" != 1 ]; then
   mkdir -p "$out"
   # 1280 x 800 (logical pixels): every window of the client fits with room around it.
   # Each screen on a desktop of its own: nothing an earlier client left behind shows in it.
-  for stage in ${STAGES:-splash login update main plain}; do
+  for stage in ${STAGES:-splash login update main accounts plain}; do
     SCREENSHOTS_INSIDE=1 SCREENSHOTS_STAGE=$stage \
       DESKTOP_SCREEN=${DESKTOP_SCREEN:-$((1280 * k))x$((800 * k))x24} \
       "$root/tools/with-desktop.sh" bash "$0" "$out" || { echo "screenshots: $stage failed" >&2; exit 1; }
@@ -58,6 +63,8 @@ fi
 convert -size 16x16 'xc:#5a6473' "$work/desktop.png"
 display -window root "$work/desktop.png" 2>/dev/null || true
 compositor=""
+# The accounts' screens once more without a compositor.
+[ "$stage" = accounts-plain ] && NOCOMPOSITOR=1
 start_compositor() {
   [ "${NOCOMPOSITOR:-}" = 1 ] && return 0
   xcompmgr >/dev/null 2>&1 &
@@ -143,6 +150,18 @@ shoot() {
       "PNG8:$out/$name.png"
   fi
   echo "screenshots: $out/$name.png (${w}x${h}, $(($(stat -c %s "$out/$name.png") / 1024)) KiB)"
+}
+
+# shoot_area NAME X Y WIDTH HEIGHT: that part of the screen, after things have settled.
+shoot_area() {
+  sleep "${SETTLE:-2}"
+  import -window root -crop "${4}x${5}+${2}+${3}" +repage "$work/shot.png"
+  convert "$work/shot.png" -strip -define png:compression-level=9 "$out/$1.png"
+  if [ "$(stat -c %s "$out/$1.png")" -gt 300000 ]; then
+    convert "$work/shot.png" -strip -dither None -colors 256 -define png:compression-level=9 \
+      "PNG8:$out/$1.png"
+  fi
+  echo "screenshots: $out/$1.png (${4}x${5}, $(($(stat -c %s "$out/$1.png") / 1024)) KiB)"
 }
 
 client=$build/app/Zorvik_talmar2
@@ -262,6 +281,61 @@ xdotool mousemove $((X + WIDTH - (49 - 21) * k)) $((Y + (1 + 9) * k)) click 1
 box=$(wait_title "提示" 10) || fail "no exit question"
 xdotool mousemove $((X + 10)) $((Y + HEIGHT - 10))
 SETTLE=1 shoot exit-question "$box" $((24 * k))
+stop "$pid" "$portal"
+fi
+
+if [ "$stage" = accounts ] || [ "$stage" = accounts-plain ]; then
+# Accounts side by side: every login page enters the first server by itself after 5 s, so each
+# login screen can be photographed first.
+suffix=""
+[ "$stage" = accounts-plain ] && suffix=-no-compositor
+start_portal --auto-login-after 5000
+CLIENT_BASE_URL=$base "$client" &
+pid=$!
+pids+=($pid)
+main=""
+for _ in $(seq 1 120); do
+  for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true); do
+    case $(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}') in
+      ''|$((356 * k))|$((1237 * k))) ;;
+      *) main=$id ;;
+    esac
+  done
+  [ -n "$main" ] && break
+  sleep 0.5
+done
+[ -n "$main" ] || fail "no main window"
+sleep 2
+eval "$(xdotool getwindowgeometry --shell "$main")"
+# menu: opens the program menu (the "≡" button, 1825 twips from the right, 24 x 18 pixels).
+menu() { xdotool mousemove $((X + WIDTH - 110 * k)) $((Y + 10 * k)) click 1; sleep 1; }
+# A second account from the menu's last item (新账号登录); its login screen over the main window.
+menu
+xdotool key Up Return
+login=$(window_of "$pid" $((1237 * k)) 10) || fail "no login screen of another account"
+SETTLE=2 shoot login-account$suffix "$login"
+# It enters the same server as the first account: a second tab, with the account's mark; the
+# first account opens a second server beside it.
+for _ in $(seq 1 100); do
+  xdotool search --onlyvisible --pid "$pid" 2>/dev/null | while read -r id; do
+    xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}'
+  done | grep -qx $((1237 * k)) || break
+  sleep 0.2
+done
+sleep 2
+CLIENT_BASE_URL=$base "$client" --open "$base/games/talmar2/play/2" || fail "--open was refused"
+sleep 2
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
+SETTLE=2 shoot_area accounts-tabs$suffix "$X" "$Y" $((WIDTH < 900 * k ? WIDTH : 900 * k)) $((120 * k))
+menu
+SETTLE=1 shoot_area accounts-menu$suffix $((X + WIDTH - 420 * k)) "$Y" $((420 * k)) $((300 * k))
+xdotool key Escape
+sleep 0.5
+# Full screen: only the selected page.
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+xdotool key F11
+SETTLE=3 shoot_area fullscreen$suffix 0 0 $((1280 * k)) $((800 * k))
+xdotool key F11
 stop "$pid" "$portal"
 fi
 

@@ -31,7 +31,8 @@ trap cleanup EXIT INT TERM
 
 display=""
 for _ in $(seq 1 400); do
-  display=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$log" 2>/dev/null | head -n 1)
+  # weston may not have made its log yet: a missing file is not an error here.
+  [ -f "$log" ] && display=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$log" | head -n 1)
   [ -n "$display" ] && break
   kill -0 "$weston" 2>/dev/null || break
   sleep 0.05

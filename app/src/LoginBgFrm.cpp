@@ -70,8 +70,9 @@ int Place(int size, int spanStart, int spanEnd, int workStart, int workSize) {
 }  // namespace
 
 POINT LoginScreenOrigin(const RECT& work) {
-  // The page (415, 179)-(1147, 604) and the pictures (1120, 130)-(1148, 158) and
-  // (1152, 125)-(1186, 159) of the login window, which lies over the background.
+  // The page (415, 179)-(1147, 604) and the pictures (1088, 130)-(1116, 158) (shown beside a
+  // main window), (1120, 130)-(1148, 158) and (1152, 125)-(1186, 159) of the login window, which
+  // lies over the background.
   return POINT{Place(kWidth, 415, 1186, work.left, work.Width()),
                Place(kHeight, 125, 604, work.top, work.Height())};
 }

@@ -13,6 +13,7 @@
 #include "mainwin/WebUrl.h"
 #include "platform/desktop/MessageBox.h"
 #include "platform/desktop/Shell.h"
+#include "platform/desktop/ToolTip.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/system/EventLog.h"
 #include "platform/webhost/WebBrowserHost.h"
@@ -96,6 +97,14 @@ void LoginFrm::LoadStep() {
       CreatePictureBox(hWnd(), 1120, 130, 28, 28, 1, kColorKey, [this] { MiniBtn_Click(); });
   m_CloseBtn =
       CreatePictureBox(hWnd(), 1152, 125, 34, 34, 2, kColorKey, [this] { CloseBtn_Click(); });
+  // Beside a running main window, a login as another account, as its program menu offers.
+  if (FormSlot<WebMainFrm>::IsLoaded()) {
+    // The main window may have gone since: asking for it would load a new one.
+    m_AccountBtn = CreatePictureBox(hWnd(), 1088, 130, 28, 28, 3, kColorKey, [] {
+      if (FormSlot<WebMainFrm>::IsLoaded()) FormSlot<WebMainFrm>::Get().AnotherAccountCommand();
+    });
+    SetToolTipText(m_AccountBtn, "新账号登录");
+  }
 
   m_WebBrowser1->OnDownloadBegin([this] { m_WebBrowser1->SetSilent(true); });
   m_WebBrowser1->OnBeforeNavigate2(

@@ -3,17 +3,14 @@
 #include <algorithm>
 #include <tuple>
 
-#include "common/CheckUpdate.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
 #include "controls/PropertyBag.h"
 #include "mainwin/DdeLink.h"
 #include "mainwin/MainHook.h"
-#include "mainwin/MainWindowHost.h"
 #include "mainwin/MsgFrm.h"
 #include "mainwin/WebUrl.h"
 #include "platform/desktop/PopupMenu.h"
-#include "platform/desktop/Shell.h"
 #include "platform/desktop/ToolTip.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/system/EventLog.h"
@@ -355,13 +352,21 @@ LRESULT WebMainFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case mnuAnotherAccount:
           AnotherAccountCommand();
           return 0;
-        default:
-          if (LOWORD(wParam) > mnuForgetAccount &&
-              LOWORD(wParam) < mnuForgetAccount + kMaxWebSessions) {
-            ForgetAccountCommand(LOWORD(wParam) - mnuForgetAccount);
-            return 0;
+        default: {
+          // The accounts' items carry the session's number.
+          const int session = LOWORD(wParam) % 100;
+          if (session > 0 && session < kMaxWebSessions) {
+            if (LOWORD(wParam) - session == static_cast<int>(mnuForgetAccount)) {
+              ForgetAccountCommand(session);
+              return 0;
+            }
+            if (LOWORD(wParam) - session == static_cast<int>(mnuAccountLogin)) {
+              AccountLoginCommand(session);
+              return 0;
+            }
           }
           break;
+        }
       }
       break;
     case WM_SYSCOMMAND:

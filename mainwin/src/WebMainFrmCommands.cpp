@@ -292,10 +292,16 @@ void WebMainFrm::UpdateMenu() {
   // The accounts' items come after the design's, which keep their captions and order.
   menu.push_back({0, "-", true});
   menu.push_back({mnuAnotherAccount, "新账号登录"});
+  // Each account kept from before can sign in again, as its own number, and be forgotten. One
+  // forgotten in this run signs in again only after a restart, even should the engine have
+  // written into its directory again.
   for (int session = 1; session < kMaxWebSessions; ++session) {
     if (WebSessionStored(session)) {
-      menu.push_back({static_cast<UINT>(mnuForgetAccount + session),
-                      "删除账号" + std::to_string(session + 1)});
+      const std::string number = std::to_string(session + 1);
+      if (!WebSessionSpent(session)) {
+        menu.push_back({static_cast<UINT>(mnuAccountLogin + session), "账号" + number + "登录"});
+      }
+      menu.push_back({static_cast<UINT>(mnuForgetAccount + session), "删除账号" + number});
     }
   }
   SetWindowMenu(hWnd(), std::move(menu));
@@ -313,11 +319,12 @@ std::vector<int> WebMainFrm::TabSessions() {
 }
 
 void WebMainFrm::AnotherAccountCommand() {
-  // The first session that is neither stored, nor open in a tab, nor forgotten in this run.
+  // The first session that is neither stored, nor open in a tab, nor forgotten after the engine
+  // had opened it in this run.
   const std::vector<int> open = TabSessions();
   for (int session = 1; session < kMaxWebSessions; ++session) {
     if (WebSessionStored(session) || std::ranges::count(open, session) > 0 ||
-        std::ranges::count(m_ForgottenSessions, session) > 0) {
+        WebSessionSpent(session)) {
       continue;
     }
     if (TheMainWindowHost().showAccountLogin) TheMainWindowHost().showAccountLogin(session);
@@ -326,6 +333,11 @@ void WebMainFrm::AnotherAccountCommand() {
   }
   MessageBox("最多可同时登录" + std::to_string(kMaxWebSessions) + "个账号。", "提示",
              MB_OK | MB_ICONINFORMATION);
+}
+
+void WebMainFrm::AccountLoginCommand(int session) {
+  if (session <= 0 || session >= kMaxWebSessions || WebSessionSpent(session)) return;
+  if (TheMainWindowHost().showAccountLogin) TheMainWindowHost().showAccountLogin(session);
 }
 
 void WebMainFrm::ForgetAccountCommand(int session) {
@@ -346,7 +358,6 @@ void WebMainFrm::ForgetAccountCommand(int session) {
     m_Forgetting = false;
     if (items.Count() == 0) ShowWindow(m_Picture1, SW_SHOW);
   }
-  m_ForgottenSessions.push_back(session);
   ForgetWebSession(session);
   if (*alive) UpdateMenu();
 }

@@ -1698,11 +1698,15 @@ void DrawLoginBackground(const std::filesystem::path& out) {
   WritePng(c.surface, out);
 }
 
-// The login window's two small controls, minimise (28 x 28) and close (34 x 34): round buttons
-// drawn over the part of the background they cover, so their antialiased rims blend with it;
-// every pixel outside the disc is the login window's key colour 0xFEFEFE (see-through).
-void DrawLoginPicture(const std::filesystem::path& background, int x, int y, int size, bool close,
-                      const std::filesystem::path& out) {
+// The login window's small controls, another account (28 x 28, shown beside a main window),
+// minimise (28 x 28) and close (34 x 34): round buttons drawn over the part of the background
+// they cover, so their antialiased rims blend with it; every pixel outside the disc is the login
+// window's key colour 0xFEFEFE (see-through).
+enum class LoginGlyph { Account, Minimise, Close };
+
+void DrawLoginPicture(const std::filesystem::path& background, int x, int y, int size,
+                      LoginGlyph glyph, const std::filesystem::path& out) {
+  const bool close = glyph == LoginGlyph::Close;
   cairo_surface_t* bg = cairo_image_surface_create_from_png(background.c_str());
   cairo_surface_set_device_scale(bg, g_scale, g_scale);
   Canvas c(CAIRO_FORMAT_RGB24, size, size);
@@ -1736,11 +1740,27 @@ void DrawLoginPicture(const std::filesystem::path& background, int x, int y, int
     cairo_line_to(cr, cx + g, cy + g);
     cairo_move_to(cr, cx + g, cy - g);
     cairo_line_to(cr, cx - g, cy + g);
-  } else {
+    cairo_stroke(cr);
+  } else if (glyph == LoginGlyph::Minimise) {
     cairo_move_to(cr, cx - g, cy + g * 0.35);
     cairo_line_to(cr, cx + g, cy + g * 0.35);
+    cairo_stroke(cr);
+  } else {
+    // A figure (head and shoulders) left of centre, and a small plus at its right.
+    const double fx = cx - r * 0.16;
+    cairo_arc(cr, fx, cy - r * 0.26, r * 0.24, 0, 2 * M_PI);
+    cairo_fill(cr);
+    cairo_arc(cr, fx, cy + r * 0.52, r * 0.44, M_PI, 2 * M_PI);
+    cairo_close_path(cr);
+    cairo_fill(cr);
+    const double px = cx + r * 0.44, py = cy - r * 0.06, p = r * 0.2;
+    cairo_set_line_width(cr, size / 14.0);
+    cairo_move_to(cr, px - p, py);
+    cairo_line_to(cr, px + p, py);
+    cairo_move_to(cr, px, py - p);
+    cairo_line_to(cr, px, py + p);
+    cairo_stroke(cr);
   }
-  cairo_stroke(cr);
 
   // Outside the disc: the key colour, exactly.
   for (int py = 0; py < size * g_scale; ++py) {
@@ -1764,15 +1784,22 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir, ec);
 
   DrawLoginBackground(dir / "png101.png");
-  // The login window's minimise and close pictures, at their places over the background.
-  DrawLoginPicture(dir / "png101.png", 1120, 130, 28, false, dir / "login-minimize.png");
-  DrawLoginPicture(dir / "png101.png", 1152, 125, 34, true, dir / "login-close.png");
+  // The login window's small pictures, at their places over the background.
+  DrawLoginPicture(dir / "png101.png", 1088, 130, 28, LoginGlyph::Account,
+                   dir / "login-account.png");
+  DrawLoginPicture(dir / "png101.png", 1120, 130, 28, LoginGlyph::Minimise,
+                   dir / "login-minimize.png");
+  DrawLoginPicture(dir / "png101.png", 1152, 125, 34, LoginGlyph::Close, dir / "login-close.png");
   DrawSplash(dir / "png102.png");
   // The same pictures drawn for screens at a window scale of 2 (the client picks them there).
   g_scale = 2;
   DrawLoginBackground(dir / "png101@2x.png");
-  DrawLoginPicture(dir / "png101@2x.png", 1120, 130, 28, false, dir / "login-minimize@2x.png");
-  DrawLoginPicture(dir / "png101@2x.png", 1152, 125, 34, true, dir / "login-close@2x.png");
+  DrawLoginPicture(dir / "png101@2x.png", 1088, 130, 28, LoginGlyph::Account,
+                   dir / "login-account@2x.png");
+  DrawLoginPicture(dir / "png101@2x.png", 1120, 130, 28, LoginGlyph::Minimise,
+                   dir / "login-minimize@2x.png");
+  DrawLoginPicture(dir / "png101@2x.png", 1152, 125, 34, LoginGlyph::Close,
+                   dir / "login-close@2x.png");
   DrawSplash(dir / "png102@2x.png");
   g_scale = 1;
   WriteIcon(dir / "icon101.ico");

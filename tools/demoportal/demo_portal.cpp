@@ -3,11 +3,13 @@
 //
 //   demo-portal [--port N] [--version TEXT] [--serial N] [--manifest FILE] [--files DIR] [--rate
 //   BYTES]
-//               [--sign-key KEY.pem] [--refuse-login] [--auto-login] [--login-delay MS]
-//               [--live DIR]
+//               [--sign-key KEY.pem] [--refuse-login] [--auto-login] [--auto-login-after MS]
+//               [--login-delay MS] [--live DIR]
 //
 // --login-delay holds the login page back for MS milliseconds (the client's splash stays up
-// that long: tools/screenshots.sh photographs it).
+// that long: tools/screenshots.sh photographs it). --auto-login-after MS lets the login page
+// enter the first server by itself MS milliseconds after it has loaded (every login screen
+// stays up that long, to be photographed).
 //
 // It prints "listening on http://127.0.0.1:PORT" once it accepts connections, then
 // "request: METHOD PATH" for every request. Port 0 (the default) picks a free port.
@@ -47,6 +49,7 @@ struct Portal {
   std::optional<updatesign::Key> key;
   bool refuseLogin = false;  // hang up on the login page (the client then sees an empty page)
   bool autoLogin = false;    // the login page enters the first server by itself (benchmarks)
+  guint autoLoginAfterMs = 0;  // that late after its load
   guint loginDelayMs = 0;    // the login page is answered this late
   std::string liveDir;       // a live game's files (benchmarks): game.html and what it loads
 };
@@ -190,7 +193,7 @@ std::string Page(const char* title, const char* body) {
 
 // The login page: the page-to-client commands as links and a form (the client sees those raw;
 // a script navigation to an address with "|" would never reach it).
-std::string LoginPage(const std::string& base, bool autoLogin) {
+std::string LoginPage(const std::string& base, bool autoLogin, guint afterMs) {
   const std::string play = base + "/games/talmar2/play/";
   return std::string(R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>登录</title>
 <style>
@@ -214,9 +217,11 @@ button{margin-top:16px;width:100%;padding:8px;border:0;border-radius:4px;backgro
 <div class="foot"><a id="min" href="app://minimize">最小化</a><a id="exit" href="app://exitgame">退出</a></div>
 </div>)" +
          std::string(
-             autoLogin
+             !autoLogin ? ""
+             : afterMs == 0
                  ? R"(<script>addEventListener("load", () => document.getElementById("s1").click());</script>)"
-                 : "") +
+                 : R"(<script>addEventListener("load", () => setTimeout(() => document.getElementById("s1").click(), )" +
+                       std::to_string(afterMs) + "));</script>") +
          "</body></html>";
 }
 
@@ -274,7 +279,8 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
       g_object_unref(stream);
       return;
     }
-    Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8", LoginPage(base, portal->autoLogin));
+    Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8",
+         LoginPage(base, portal->autoLogin, portal->autoLoginAfterMs));
     if (portal->loginDelayMs > 0) {
       // The answer is ready; it leaves once the timer lets it go.
       g_object_ref(msg);
@@ -334,7 +340,7 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
       "usage: demo-portal [--port N] [--version TEXT] [--serial N] [--manifest FILE] [--files "
       "DIR]\n"
       "                   [--rate BYTES] [--sign-key KEY.pem] [--refuse-login] [--auto-login]\n"
-      "                   [--login-delay MS] [--live DIR]\n");
+      "                   [--auto-login-after MS] [--login-delay MS] [--live DIR]\n");
   std::exit(2);
 }
 
@@ -366,6 +372,12 @@ int main(int argc, char** argv) {
       portal.filesDir = argv[++i];
     } else if (a == "--rate") {
       portal.rate = std::strtol(argv[++i], nullptr, 10);
+    } else if (a == "--auto-login-after") {
+      char* end = nullptr;
+      const unsigned long v = std::strtoul(argv[++i], &end, 10);
+      if (*end != '\0' || v > 600000) Usage();
+      portal.autoLogin = true;
+      portal.autoLoginAfterMs = static_cast<guint>(v);
     } else if (a == "--login-delay") {
       char* end = nullptr;
       const unsigned long v = std::strtoul(argv[++i], &end, 10);

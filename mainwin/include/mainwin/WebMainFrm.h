@@ -53,8 +53,10 @@ class WebMainFrm : public platform::Form {
   void ClearCacheCommand();
   void UpdateCommand();
   // A login as another account, in a website-data session of its own (up to
-  // platform::kMaxWebSessions in all); and forgetting one (never the first).
+  // platform::kMaxWebSessions in all); the login screen of an account kept from before, whose
+  // games open as that account's tabs; and forgetting one (never the first).
   void AnotherAccountCommand();
+  static void AccountLoginCommand(int session);
   void ForgetAccountCommand(int session);
   // The session of each tab, left to right.
   std::vector<int> TabSessions();
@@ -89,6 +91,7 @@ class WebMainFrm : public platform::Form {
     mnuExit,
     mnuAnotherAccount,
     mnuForgetAccount = 100,  // + the session's number
+    mnuAccountLogin = 200,   // + the session's number
   };
 
   // True when the window may close without asking.
@@ -165,9 +168,6 @@ class WebMainFrm : public platform::Form {
   std::string m_TabToolTip;
   std::vector<std::string> m_Addresses;
   int m_ExitQuestions = 0;
-  // Sessions forgotten in this run are not used again before the next: the engine may still
-  // hold their files open.
-  std::vector<int> m_ForgottenSessions;
   bool m_Forgetting = false;  // tabs close without the last-tab rule
   bool m_FullScreen = false;
   std::string m_LastScreenshot;

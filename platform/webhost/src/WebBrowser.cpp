@@ -12,9 +12,7 @@
 
 #include "platform/webhost/WebBrowser.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <exception>
 #include <optional>
 #include <string>
 #include <utility>
@@ -282,6 +280,7 @@ void WebBrowser::Impl::CreateEngineView() {
       }
     }
   }
+  NoteWebSessionOpened(m_session);
   WebModuleView* view = engine->create(&Impl::OnEvent, this, related, m_session);
   if (view == nullptr) return;
   m_engine = engine;

@@ -13,6 +13,7 @@ std::vector<WebDataRecord> FetchWebData(int session) {
   std::vector<WebDataRecord> records;
   const WebModuleTable* engine = WebEngineModule();
   if (engine == nullptr) return records;
+  NoteWebSessionOpened(session);
   engine->fetchData(
       session,
       [](void* context, const char* name, unsigned types) {
@@ -27,6 +28,7 @@ bool RemoveWebData(const std::vector<std::string>& siteNames, unsigned types, in
   if ((types & kWebDataAll) == 0 || siteNames.empty()) return true;
   const WebModuleTable* engine = WebEngineModule();
   if (engine == nullptr) return false;
+  NoteWebSessionOpened(session);
   std::vector<const char*> names;
   names.reserve(siteNames.size());
   for (const std::string& name : siteNames) names.push_back(name.c_str());

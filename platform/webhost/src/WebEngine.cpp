@@ -40,6 +40,8 @@ struct EngineState {
   bool reported = false;  // a module that could not be loaded was reported
   std::string why;        // why it could not
   const WebModuleTable* table = nullptr;
+  bool opened[kMaxWebSessions] = {};  // the engine was asked about the session's store
+  bool spent[kMaxWebSessions] = {};   // forgotten after that
 };
 
 // Lives until the process ends, as the module does (the engine cannot be unloaded).
@@ -165,14 +167,27 @@ bool WebSessionStored(int session) {
 bool ForgetWebSession(int session) {
   const std::string dir = WebSessionDirectory(session);
   if (dir.empty()) return false;
-  // The engine first, so that nothing it holds in memory is written back afterwards.
-  if (const WebModuleTable* engine = WebEngineModule(); engine != nullptr) {
-    if (!engine->clearSession(session)) LogEvent("forgetting session: the engine failed");
+  EngineState& state = State();
+  // The engine first, so that nothing it holds in memory is written back afterwards. A store it
+  // never opened is only files.
+  if (state.opened[session]) {
+    state.spent[session] = true;
+    if (const WebModuleTable* engine = WebEngineModule(); engine != nullptr) {
+      if (!engine->clearSession(session)) LogEvent("forgetting session: the engine failed");
+    }
   }
   std::error_code error;
   std::filesystem::remove_all(dir, error);
   if (error) LogEvent("forgetting session: " + dir + ": " + error.message());
   return !std::filesystem::exists(dir, error);
+}
+
+bool WebSessionSpent(int session) {
+  return session > 0 && session < kMaxWebSessions && State().spent[session];
+}
+
+void NoteWebSessionOpened(int session) {
+  if (session >= 0 && session < kMaxWebSessions) State().opened[session] = true;
 }
 
 void StartWebEngineNow() {

@@ -149,6 +149,12 @@ bool WebSessionStored(int session);
 // its directory. Waits for the engine while processing messages; its views should be gone.
 // False when the directory is still there afterwards.
 bool ForgetWebSession(int session);
+// Whether the session was forgotten after the engine had opened its store in this run. The
+// engine keeps a store's files open until the process ends (its cookie database among them), so
+// a new account in it would write into deleted files and be signed out at the next start: such
+// a session is not to be used again before then. A session forgotten before the engine opened
+// it (an account kept from an earlier run and not used in this one) is free again at once.
+bool WebSessionSpent(int session);
 
 // Chooses the store. Only before the first view exists; returns false (and changes nothing)
 // afterwards. Without a call the defaults above apply. The engine's process sandbox is on

@@ -31,6 +31,10 @@ bool IsDevelopmentBuild(const std::string& executableDirectory, const std::strin
 // module may not be loaded yet (views load it from the main loop, after their construction).
 void ClaimWebEngine();
 
+// Records that the engine is about to open a session's store (a view of it, or a question about
+// its data): from then on, until the process ends, the engine may hold the store's files.
+void NoteWebSessionOpened(int session);
+
 // What StartWebEngine does once the windows shown so far have drawn their first frame: loads the
 // module and starts the engine's network process, unless a view exists already.
 void StartWebEngineNow();
