@@ -4,7 +4,6 @@
 #include <exception>
 
 #include "common/Settings.h"
-#include "common/SharedRoutines.h"
 #include "common/UpdateHandOver.h"
 #include "controls/PropertyBag.h"
 #include "platform/system/EventLog.h"
