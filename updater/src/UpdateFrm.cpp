@@ -6,9 +6,9 @@
 #include "common/Settings.h"
 #include "common/UpdateHandOver.h"
 #include "controls/PropertyBag.h"
-#include "platform/system/EventLog.h"
 #include "platform/desktop/MessageBox.h"
 #include "platform/desktop/Shell.h"
+#include "platform/system/EventLog.h"
 
 using namespace platform;
 
