@@ -8,14 +8,14 @@
 
 #include <X11/Xlib.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
