@@ -10,7 +10,6 @@
 
 #include "app/AnotherLogin.h"
 #include "app/LoadFrm.h"
-#include "app/LoginBgFrm.h"
 #include "app/LoginFrm.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
@@ -18,10 +17,10 @@
 #include "mainwin/DdeLink.h"
 #include "mainwin/MainWindowHost.h"
 #include "platform/desktop/MessageBox.h"
-#include "platform/desktop/Shell.h"
-#include "platform/system/Files.h"
 #include "platform/desktop/SessionService.h"
+#include "platform/desktop/Shell.h"
 #include "platform/system/EventLog.h"
+#include "platform/system/Files.h"
 #include "platform/system/Process.h"
 #include "platform/webhost/WebBrowser.h"
 #include "platform/window/Form.h"
@@ -111,8 +110,6 @@ int main(int argc, char** argv) {
   // who asks for the web view's diagnostics sees them.
   if (!platform::LogChannel("webview").On())
     platform::FilterStandardError(platform::IsWebProcessNoise);
-  // Addresses handed over from now on are kept until the main window can open them.
-  if (!StartOpenLink()) platform::LogEvent("open link: offered by another running client");
   // The client's own website data (cookies kept between runs, caches) under the user's XDG
   // data and cache directories.
   platform::WebEngineOptions web;

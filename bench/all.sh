@@ -50,10 +50,14 @@ if run download bash "$root/bench/download/run.sh"; then
 fi
 
 if run startup bash "$root/bench/startup/run.sh"; then
-  ours=$(sed -n 's/^program: *median \([0-9.]*\) ms.*/\1/p' "$logs/startup.log")
-  theirs=$(sed -n 's/^peer: *median \([0-9.]*\) ms.*/\1/p' "$logs/startup.log")
-  ratio=$(sed -n 's/^ratio program\/peer: \([0-9.]*\).*/\1/p' "$logs/startup.log")
-  row startup "exec to splash on screen (ms; peer: one GTK window)" "$ours" "$theirs" "$ratio" ""
+  ours=$(sed -n 's/^program: .*picture \([0-9.]*\) ms.*/\1/p' "$logs/startup.log")
+  theirs=$(sed -n 's/^peer: .*picture \([0-9.]*\) ms.*/\1/p' "$logs/startup.log")
+  ratio=$(sed -n 's/^ratio program\/peer: picture \([0-9.]*\).*/\1/p' "$logs/startup.log")
+  row startup "exec to splash on screen (ms; peer: one GTK window)" "$ours" "$theirs" "$ratio" "<= 1.5"
+  ours=$(sed -n 's/^program: .*picture [0-9.]* ms (processor \([0-9.]*\) ms).*/\1/p' "$logs/startup.log")
+  theirs=$(sed -n 's/^peer: .*picture [0-9.]* ms (processor \([0-9.]*\) ms).*/\1/p' "$logs/startup.log")
+  ratio=$(sed -n 's/^ratio program\/peer: picture [0-9.]* (processor \([0-9.]*\)).*/\1/p' "$logs/startup.log")
+  row startup "processor time until then (ms)" "$ours" "$theirs" "$ratio" ""
 fi
 
 if run login bash "$root/bench/login/run.sh"; then

@@ -105,7 +105,8 @@ add_custom_target(uninstall COMMAND ${CMAKE_COMMAND} -P ${CMAKE_BINARY_DIR}/cmak
 
 # The Debian package. Its dependencies are found by dpkg-shlibdeps from the libraries the client
 # and the web module link (cmake/DebDepends.cmake), plus what the client needs without linking
-# it: a CJK font for its texts and the icon theme of its message boxes.
+# it: the HTTP and crypto libraries it opens at their first use (curl 7.85 for its protocol
+# options by name), a CJK font for its texts and the icon theme of its message boxes.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${CPACK_DEBIAN_PACKAGE_NAME})
 set(CPACK_PACKAGE_VENDOR "${CLIENT_DEVELOPER}")
@@ -119,7 +120,8 @@ set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei, adwaita-icon-theme")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "libcurl4 (>= 7.85.0), libssl3 (>= 3.0.0), fonts-wqy-microhei, adwaita-icon-theme")
 # CPack's own dpkg-shlibdeps run (CPACK_DEBIAN_PACKAGE_SHLIBDEPS) would also add maintainer
 # scripts that run ldconfig, only because the web module lies below /usr/lib, though no library
 # of the package is in the linker's path; and it takes no overrides. So it runs in a script of

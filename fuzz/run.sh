@@ -76,7 +76,8 @@ for t in "${targets[@]}"; do
     login_command) build "$t" "$root/fuzz/$t.cpp" "$root/app/src/LoginCommands.cpp" $(common_lib) ;;
     tab_items) build "$t" "$root/fuzz/$t.cpp" "$root/tabstrip/src/CTabItems.cpp" \
       "$root/tabstrip/src/CTabItem.cpp" "$root/tabstrip/src/Variant.cpp" $(platform_lib) ;;
-    http_headers) build "$t" "$root/fuzz/$t.cpp" $(pkg-config --cflags --libs libcurl) ;;
+    http_headers) build "$t" "$root/fuzz/$t.cpp" "$root/platform/system/src/SystemLibraries.cpp" \
+      "$root/platform/system/src/EventLog.cpp" $(pkg-config --cflags libcurl) -ldl ;;
     *) echo "unknown target $t" >&2; exit 2 ;;
   esac
   # New inputs go to a scratch corpus; the checked-in one is only read.

@@ -17,8 +17,17 @@ using namespace platform;
 namespace {
 constexpr int kSplashWidth = 356;
 constexpr int kSplashHeight = 122;
-// Posted to the splash by its load step: the rest of the start-up runs once it is on screen.
+// Sent to the splash once it is on the screen: the rest of the start-up runs then.
 constexpr UINT kAfterSplash = WM_APP + 1;
+// A splash that never draws (no picture, a display that shows nothing) holds the start-up back
+// no longer than this.
+constexpr unsigned kMaxSplashWaitMs = 1000;
+// How long the splash stays under the login screen once that has drawn its first frame. Under a
+// compositor the login screen reaches the screen some frames after it has drawn; a splash taken
+// away before leaves a hole there for a moment: the desktop, or the splash itself in black (the
+// compositor's last picture of a window that is going).
+constexpr UINT_PTR kLeaveTimer = 1;
+constexpr UINT kLeaveDelayMs = 300;
 }  // namespace
 
 LoadFrm::LoadFrm() {
@@ -45,9 +54,15 @@ CreateWindowArgs LoadFrm::Design() {
 
 void LoadFrm::Form_Load() {
   OpenPngLayer(hWnd(), 102, m_Layer);
-  // The update check can wait on the network for seconds: the splash goes up first (the caller
-  // shows it when this step returns) and the check runs from the message loop.
-  PostMessage(hWnd(), kAfterSplash, 0, 0);
+  // The update check can wait on the network for seconds, and what it loads first (the HTTP and
+  // crypto libraries, the session bus) holds the loop up for a while: the splash goes up first
+  // (the caller shows it when this step returns) and the rest runs once its first frame is on
+  // the screen.
+  AfterFirstFrames(
+      [h = hWnd()] {
+        if (IsWindow(h)) SendMessage(h, kAfterSplash, 0, 0);
+      },
+      kMaxSplashWaitMs);
 }
 
 LRESULT LoadFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -63,6 +78,8 @@ LRESULT LoadFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void LoadFrm::AfterSplash() {
   const bool web = Command() == "/web";
+  // Addresses handed over from now on are kept until the main window can open them.
+  if (!StartOpenLink()) LogEvent("open link: offered by another running client");
   // Loading the web engine and starting its network process take about as long as the check
   // spends waiting on the network: they start now (once the splash has drawn its first frame)
   // and are ready when the login window's page is navigated. "/web" shows no page.
@@ -85,6 +102,13 @@ void LoadFrm::AfterSplash() {
   // The login window loads hidden (with its background) and starts on the login page; it
   // shows itself and unloads this window once the page has arrived.
   FormSlot<LoginFrm>::Get();
+}
+
+void LoadFrm::Leave() {
+  SetTimer(hWnd(), kLeaveTimer, kLeaveDelayMs, [](HWND h, UINT, UINT_PTR id, DWORD) {
+    KillTimer(h, id);
+    FormSlot<LoadFrm>::Unload();
+  });
 }
 
 void LoadFrm::Form_Unload(bool& /*cancel*/) {

@@ -32,6 +32,8 @@ constexpr std::uint32_t kPageBoxColor = 0xFCF3EE;
 constexpr char kNoConnection[] = "未能连接到服务器，请检查网络连接是否正常！";
 constexpr char kCannotStart[] = "客户端无法启动，请重新安装后再试。";
 constexpr UINT_PTR kFirstLoadTimer = 1;
+// A login screen that never draws keeps the splash no longer than this.
+constexpr unsigned kMaxFirstFrameWaitMs = 1000;
 
 // The notice of a login page that cannot be shown. At start it ends the client; for another
 // login from the running main window it ends only the login screen, and the games stay.
@@ -232,7 +234,13 @@ void LoginFrm::WebBrowser1_DocumentComplete(const std::string& url) {
     KillTimer(hWnd(), kFirstLoadTimer);
     ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), SW_SHOW);
     ShowWindow(hWnd(), SW_SHOW);
-    FormSlot<LoadFrm>::Unload();
+    // The splash goes once the login screen is on the screen above it: taken away before, its
+    // place would show whatever the display had there until the login screen's first frame.
+    AfterFirstFrames(
+        [] {
+          if (FormSlot<LoadFrm>::IsLoaded()) FormSlot<LoadFrm>::Get().Leave();
+        },
+        kMaxFirstFrameWaitMs);
   }
 }
 

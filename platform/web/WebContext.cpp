@@ -1,7 +1,5 @@
 // The process's one web context and its persistent website-data store (inside the module).
 
-#include <glib/gstdio.h>
-
 #include <string>
 
 #include "WebViewGtk.h"

@@ -1,6 +1,5 @@
 #include "tabstrip/CTabItems.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <utility>

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <exception>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "platform/system/EventLog.h"

@@ -20,7 +20,12 @@ CLIENT_BASE_URL=$base "$CLIENT_EXE" &
 client=$!
 pids+=($client)
 bg=$(login_screen "$client") || fail "no login screen"
-n=$(xdotool search --onlyvisible --pid "$client" 2>/dev/null | wc -l)
+# The splash stays under the login screen for a moment after its first frame, then goes.
+for _ in $(seq 1 30); do
+  n=$(xdotool search --onlyvisible --pid "$client" 2>/dev/null | wc -l)
+  [ "$n" -eq 2 ] && break
+  sleep 0.1
+done
 [ "$n" -eq 2 ] || fail "$n windows visible; expected the background and the login window (no splash)"
 read -r x y _ _ < <(geometry "$bg")
 

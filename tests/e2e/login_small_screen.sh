@@ -16,6 +16,11 @@ CLIENT_BASE_URL=$base "$CLIENT_EXE" &
 client=$!
 pids+=($client)
 login_screen "$client" >/dev/null || fail "no login screen of 1237 px"
+# The splash goes a moment after the login screen's first frame.
+for _ in $(seq 1 30); do
+  [ "$(xdotool search --onlyvisible --pid "$client" 2>/dev/null | wc -l)" -eq 2 ] && break
+  sleep 0.1
+done
 sleep 0.5  # anything the window manager does on mapping is done
 for id in $(xdotool search --onlyvisible --pid "$client"); do
   read -r x y w h < <(geometry "$id")

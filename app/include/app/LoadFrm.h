@@ -14,6 +14,9 @@ class LoadFrm : public platform::Form {
   // The creation step: the connectivity check (which may end the process).
   LoadFrm();
 
+  // Unloads the splash a moment after the login screen has drawn its first frame over it.
+  void Leave();
+
   // The download object of this window's update check, made when first needed.
   std::unique_ptr<COrvDownLoadFile> m_Downloader;
 

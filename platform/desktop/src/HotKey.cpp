@@ -1,10 +1,8 @@
 #include "platform/desktop/HotKey.h"
 
-#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <gdk/gdkx.h>
-#include <gtk/gtk.h>
 
 #include <cstdlib>
 #include <cstring>

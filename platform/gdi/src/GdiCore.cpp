@@ -11,7 +11,6 @@
 #include "ScreenOutline.h"
 #include "platform/gdi/Image.h"
 #include "platform/gdi/detail/GdiImpl.h"
-#include "platform/system/Resources.h"
 
 namespace platform {
 namespace detail {

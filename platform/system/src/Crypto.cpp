@@ -2,8 +2,10 @@
 
 #include <openssl/evp.h>
 
+#include "SystemLibraries.h"
 #include "platform/system/Owner.h"
 
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -12,8 +14,18 @@ namespace platform {
 
 namespace {
 
-using PkeyPtr = Owner<EVP_PKEY, EVP_PKEY_free>;
-using MdCtxPtr = Owner<EVP_MD_CTX, EVP_MD_CTX_free>;
+using detail::Crypto;
+
+// Keys and contexts exist only once the library is open.
+void FreePkey(EVP_PKEY* key) {
+  Crypto()->pkey_free(key);
+}
+void FreeMdCtx(EVP_MD_CTX* ctx) {
+  Crypto()->md_ctx_free(ctx);
+}
+
+using PkeyPtr = Owner<EVP_PKEY, FreePkey>;
+using MdCtxPtr = Owner<EVP_MD_CTX, FreeMdCtx>;
 
 std::string ToHex(const unsigned char* data, std::size_t size) {
   static constexpr char kDigits[] = "0123456789abcdef";
@@ -55,81 +67,88 @@ std::string_view TrimBlanks(std::string_view s) {
 
 PkeyPtr PrivateKeyFromSeed(std::string_view seedHex) {
   const auto seed = FromHex(seedHex, 32);
-  if (!seed) return {};
-  return PkeyPtr(EVP_PKEY_new_raw_private_key(EVP_PKEY_ED25519, nullptr, seed->data(), 32));
+  if (!seed || Crypto() == nullptr) return {};
+  return PkeyPtr(Crypto()->pkey_new_raw_private_key(EVP_PKEY_ED25519, nullptr, seed->data(), 32));
 }
 
 }  // namespace
 
 std::string Sha256Hex(std::span<const std::uint8_t> bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
+  if (Crypto() == nullptr) return {};
+  std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
   unsigned int size = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr);
-  return ToHex(digest, size);
+  Crypto()->digest(bytes.data(), bytes.size(), digest.data(), &size, Crypto()->sha256(), nullptr);
+  return ToHex(digest.data(), size);
 }
 
 std::optional<std::string> Sha256HexOfFile(const std::string& path) {
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rbe"), &std::fclose);
-  if (!file) return {};
-  MdCtxPtr ctx(EVP_MD_CTX_new());
-  if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) return {};
+  if (!file || Crypto() == nullptr) return {};
+  MdCtxPtr ctx(Crypto()->md_ctx_new());
+  if (!ctx || Crypto()->digest_init_ex(ctx.get(), Crypto()->sha256(), nullptr) != 1) return {};
   std::vector<unsigned char> buffer(64 * 1024);
   for (;;) {
     const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file.get());
-    if (n > 0) EVP_DigestUpdate(ctx.get(), buffer.data(), n);
+    if (n > 0) Crypto()->digest_update(ctx.get(), buffer.data(), n);
     if (n < buffer.size()) break;
   }
   if (std::ferror(file.get())) return {};
-  unsigned char digest[EVP_MAX_MD_SIZE];
+  std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
   unsigned int size = 0;
-  if (EVP_DigestFinal_ex(ctx.get(), digest, &size) != 1) return {};
-  return ToHex(digest, size);
+  if (Crypto()->digest_final_ex(ctx.get(), digest.data(), &size) != 1) return {};
+  return ToHex(digest.data(), size);
 }
 
 bool VerifyEd25519(std::span<const std::uint8_t> message, std::string_view signatureText,
                    std::string_view publicKeyHex) {
   const auto key = FromHex(TrimBlanks(publicKeyHex), 32);
-  if (!key) return false;
+  if (!key || Crypto() == nullptr) return false;
   signatureText = TrimBlanks(signatureText);
   // 64 bytes are 88 base64 characters with their padding.
   if (signatureText.size() != 88) return false;
-  unsigned char signature[66];
-  const int decoded =
-      EVP_DecodeBlock(signature, reinterpret_cast<const unsigned char*>(signatureText.data()),
-                      static_cast<int>(signatureText.size()));
+  std::array<unsigned char, 66> signature{};
+  const int decoded = Crypto()->decode_block(
+      signature.data(), reinterpret_cast<const unsigned char*>(signatureText.data()),
+      static_cast<int>(signatureText.size()));
   // EVP_DecodeBlock counts the padding as zero bytes: 66 for 64 bytes of signature.
   if (decoded != 66 || signatureText.substr(86) != "==") return false;
-  PkeyPtr pkey(EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, key->data(), 32));
-  MdCtxPtr ctx(EVP_MD_CTX_new());
+  PkeyPtr pkey(Crypto()->pkey_new_raw_public_key(EVP_PKEY_ED25519, nullptr, key->data(), 32));
+  MdCtxPtr ctx(Crypto()->md_ctx_new());
   if (!pkey || !ctx) return false;
-  if (EVP_DigestVerifyInit(ctx.get(), nullptr, nullptr, nullptr, pkey.get()) != 1) return false;
-  return EVP_DigestVerify(ctx.get(), signature, 64, message.data(), message.size()) == 1;
+  if (Crypto()->digest_verify_init(ctx.get(), nullptr, nullptr, nullptr, pkey.get()) != 1)
+    return false;
+  return Crypto()->digest_verify(ctx.get(), signature.data(), 64, message.data(), message.size()) ==
+         1;
 }
 
 std::optional<std::string> SignEd25519(std::span<const std::uint8_t> message,
                                        std::string_view seedHex) {
   PkeyPtr pkey = PrivateKeyFromSeed(seedHex);
-  MdCtxPtr ctx(EVP_MD_CTX_new());
-  if (!pkey || !ctx) return {};
-  if (EVP_DigestSignInit(ctx.get(), nullptr, nullptr, nullptr, pkey.get()) != 1) return {};
-  unsigned char signature[64];
-  std::size_t size = sizeof signature;
-  if (EVP_DigestSign(ctx.get(), signature, &size, message.data(), message.size()) != 1 ||
+  if (!pkey) return {};
+  MdCtxPtr ctx(Crypto()->md_ctx_new());
+  if (!ctx) return {};
+  if (Crypto()->digest_sign_init(ctx.get(), nullptr, nullptr, nullptr, pkey.get()) != 1) return {};
+  std::array<unsigned char, 64> signature{};
+  std::size_t size = signature.size();
+  if (Crypto()->digest_sign(ctx.get(), signature.data(), &size, message.data(), message.size()) !=
+          1 ||
       size != 64) {
     return {};
   }
-  unsigned char text[89];
-  const int n = EVP_EncodeBlock(text, signature, 64);
-  return std::string(reinterpret_cast<char*>(text), static_cast<std::size_t>(n));
+  std::array<unsigned char, 89> text{};
+  const int n = Crypto()->encode_block(text.data(), signature.data(), 64);
+  return std::string(reinterpret_cast<char*>(text.data()), static_cast<std::size_t>(n));
 }
 
 std::optional<std::string> Ed25519PublicKeyHex(std::string_view seedHex) {
   PkeyPtr pkey = PrivateKeyFromSeed(seedHex);
   if (!pkey) return {};
-  unsigned char key[32];
-  std::size_t size = sizeof key;
-  if (EVP_PKEY_get_raw_public_key(pkey.get(), key, &size) != 1 || size != 32) return {};
-  return ToHex(key, size);
+  std::array<unsigned char, 32> key{};
+  std::size_t size = key.size();
+  if (Crypto()->pkey_get_raw_public_key(pkey.get(), key.data(), &size) != 1 || size != 32) {
+    return {};
+  }
+  return ToHex(key.data(), size);
 }
 
 }  // namespace platform

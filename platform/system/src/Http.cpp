@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "SystemLibraries.h"
 #include "platform/system/AsciiText.h"
 #include "platform/system/Owner.h"
 
@@ -34,14 +35,28 @@ constexpr std::size_t kStagingSize = 256 * 1024;
 constexpr int kPollIntervalMs = 1000;
 constexpr int kResponsivePollIntervalMs = 30;
 
+using detail::Curl;
+
 bool StartCurl() {
-  static const bool started = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  static const bool started =
+      Curl() != nullptr && Curl()->global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
   return started;
 }
 
-using EasyPtr = Owner<CURL, curl_easy_cleanup>;
-using MultiPtr = Owner<CURLM, curl_multi_cleanup>;
-using SlistPtr = Owner<curl_slist, curl_slist_free_all>;
+// Handles exist only once the library is open.
+void FreeEasy(CURL* easy) {
+  Curl()->easy_cleanup(easy);
+}
+void FreeMulti(CURLM* multi) {
+  Curl()->multi_cleanup(multi);
+}
+void FreeSlist(curl_slist* list) {
+  Curl()->slist_free_all(list);
+}
+
+using EasyPtr = Owner<CURL, FreeEasy>;
+using MultiPtr = Owner<CURLM, FreeMulti>;
+using SlistPtr = Owner<curl_slist, FreeSlist>;
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
@@ -154,7 +169,7 @@ struct UrlHandle::Impl {
   std::function<bool()> whileWaiting;
 
   ~Impl() {
-    if (attached) curl_multi_remove_handle(multi.get(), easy.get());
+    if (attached) Curl()->multi_remove_handle(multi.get(), easy.get());
   }
 
   std::size_t Staged() const { return staging.Held(); }
@@ -215,12 +230,12 @@ struct UrlHandle::Impl {
   // Lets curl do what it can without waiting and notes the end of the transfer.
   void Perform() {
     int running = 0;
-    if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+    if (Curl()->multi_perform(multi.get(), &running) != CURLM_OK) {
       Fail();
       return;
     }
     int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+    while (CURLMsg* message = Curl()->multi_info_read(multi.get(), &queued)) {
       if (message->msg == CURLMSG_DONE && message->easy_handle == easy.get()) {
         done = true;
         result = message->data.result;
@@ -231,7 +246,7 @@ struct UrlHandle::Impl {
   // Waits for socket activity or curl's next timer, at most kPollIntervalMs.
   void Wait() {
     const int interval = whileWaiting ? kResponsivePollIntervalMs : kPollIntervalMs;
-    if (curl_multi_poll(multi.get(), nullptr, 0, interval, nullptr) != CURLM_OK) Fail();
+    if (Curl()->multi_poll(multi.get(), nullptr, 0, interval, nullptr) != CURLM_OK) Fail();
     if (whileWaiting && !done && !whileWaiting()) {
       done = true;
       result = CURLE_ABORTED_BY_CALLBACK;
@@ -247,7 +262,7 @@ struct UrlHandle::Impl {
     if (!paused) return;
     paused = false;
     // curl hands over the bytes it held back from inside this call.
-    if (curl_easy_pause(easy.get(), CURLPAUSE_CONT) != CURLE_OK) Fail();
+    if (Curl()->easy_pause(easy.get(), CURLPAUSE_CONT) != CURLE_OK) Fail();
   }
 };
 
@@ -274,9 +289,9 @@ bool Configure(UrlHandle::Impl& impl, const SessionOptions& options, const std::
   CURL* easy = impl.easy.get();
   curl_slist* headers = nullptr;
   for (const char* header : {"Cache-Control: no-cache", "Pragma: no-cache"}) {
-    curl_slist* extended = curl_slist_append(headers, header);
+    curl_slist* extended = Curl()->slist_append(headers, header);
     if (!extended) {
-      curl_slist_free_all(headers);
+      Curl()->slist_free_all(headers);
       return false;
     }
     headers = extended;
@@ -285,12 +300,12 @@ bool Configure(UrlHandle::Impl& impl, const SessionOptions& options, const std::
 
   bool ok = true;
   auto set = [&](CURLoption option, auto value) {
-    ok = ok && curl_easy_setopt(easy, option, value) == CURLE_OK;
+    ok = ok && Curl()->easy_setopt(easy, option, value) == CURLE_OK;
   };
   set(CURLOPT_URL, url.c_str());
   set(CURLOPT_PROTOCOLS_STR, "http,https");
   // What started on https stays on https: a redirect to http is refused, not followed.
-  const bool secure = url.size() >= 8 && curl_strnequal(url.c_str(), "https://", 8) != 0;
+  const bool secure = url.size() >= 8 && Curl()->strnequal(url.c_str(), "https://", 8) != 0;
   set(CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
   if (options.totalTimeoutSeconds > 0) set(CURLOPT_TIMEOUT, options.totalTimeoutSeconds);
   if (!options.caFile.empty()) set(CURLOPT_CAINFO, options.caFile.c_str());
@@ -322,13 +337,13 @@ UrlHandle::~UrlHandle() = default;
 
 std::unique_ptr<UrlHandle> UrlHandle::Open(Session& session, const std::string& url) {
   auto impl = std::make_unique<Impl>();
-  impl->easy.Reset(curl_easy_init());
-  impl->multi.Reset(curl_multi_init());
+  impl->easy.Reset(Curl()->easy_init());
+  impl->multi.Reset(Curl()->multi_init());
   if (!impl->easy || !impl->multi) return nullptr;
   impl->staging.Prepare(kStagingSize);
   impl->whileWaiting = session.Options().whileWaiting;
   if (!Configure(*impl, session.Options(), url)) return nullptr;
-  if (curl_multi_add_handle(impl->multi.get(), impl->easy.get()) != CURLM_OK) return nullptr;
+  if (Curl()->multi_add_handle(impl->multi.get(), impl->easy.get()) != CURLM_OK) return nullptr;
   impl->attached = true;
 
   // Until the final response's headers are in. A first body byte also marks them, and so does
@@ -342,7 +357,7 @@ std::unique_ptr<UrlHandle> UrlHandle::Open(Session& session, const std::string& 
     if (impl->result != CURLE_OK) return nullptr;
     // A completed transfer whose headers went unseen: take curl's word for the status.
     long status = 0;
-    curl_easy_getinfo(impl->easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    Curl()->easy_getinfo(impl->easy.get(), CURLINFO_RESPONSE_CODE, &status);
     impl->response.status = status;
     impl->haveFinal = true;
   }

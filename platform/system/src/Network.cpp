@@ -1,8 +1,7 @@
 #include "platform/system/Network.h"
 
-#include <arpa/inet.h>
 #include <ifaddrs.h>
-#include <net/if.h>
+#include <net/if.h>  // IWYU pragma: keep (IFF_UP and kin)
 #include <netinet/in.h>
 
 #include <cstdio>

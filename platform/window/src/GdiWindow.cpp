@@ -2,7 +2,6 @@
 
 #include "GdiWindow.h"
 
-#include <algorithm>
 #include <cstring>
 #include <map>
 

@@ -3,7 +3,10 @@
 // and colour-keyed windows are painted here too. Also the first frame of each top-level window.
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 #include <utility>
+#include <vector>
 
 #include "GdiWindow.h"
 #include "platform/window/detail/WindowGtk.h"
@@ -42,6 +45,48 @@ void SendPaint(HWND h, cairo_t* cr) {
 
 void (*g_firstFrameListener)() = nullptr;
 
+// What waits for the first frames (AfterFirstFrames), in the order it came.
+struct FrameWaiter {
+  std::function<void()> then;
+  guint deadline = 0;  // the timeout that runs it anyway
+};
+std::vector<std::unique_ptr<FrameWaiter>>& FrameWaiters() {
+  static auto* waiters = new std::vector<std::unique_ptr<FrameWaiter>>();
+  return *waiters;
+}
+guint g_frameCheck = 0;  // the idle source of the next look at the waiters
+
+void RunFrameWaiter(FrameWaiter* waiter) {
+  auto& waiters = FrameWaiters();
+  auto it = std::find_if(waiters.begin(), waiters.end(),
+                         [waiter](const auto& w) { return w.get() == waiter; });
+  if (it == waiters.end()) return;
+  std::unique_ptr<FrameWaiter> own = std::move(*it);
+  waiters.erase(it);
+  if (own->deadline != 0) g_source_remove(own->deadline);
+  // The frame is drawn into the client's output buffer; it must reach the display before work
+  // that holds the loop up.
+  if (GdkDisplay* display = gdk_display_get_default()) gdk_display_flush(display);
+  Guarded("after first frames", [&] { own->then(); });
+}
+
+// Runs the waiters once every mapped top-level window has drawn; low priority, after the
+// toolkit's drawing of the same round.
+void CheckFrameWaiters() {
+  if (g_frameCheck != 0 || FrameWaiters().empty()) return;
+  g_frameCheck = g_idle_add_full(
+      G_PRIORITY_LOW,
+      [](gpointer) -> gboolean {
+        g_frameCheck = 0;
+        if (!AllMappedTopLevelsDrawn()) return G_SOURCE_REMOVE;  // a first frame calls again
+        std::vector<FrameWaiter*> ready;
+        for (const auto& w : FrameWaiters()) ready.push_back(w.get());
+        for (FrameWaiter* w : ready) RunFrameWaiter(w);
+        return G_SOURCE_REMOVE;
+      },
+      nullptr, nullptr);
+}
+
 // How long after mapping a layered window paints once more (see RepaintLayered).
 constexpr guint kSettleMs = 150;
 
@@ -50,6 +95,7 @@ void MarkDrawn(HWND h) {
   NativeWindow* top = Native(TopLevelOf(h));
   if (top == nullptr || top->window == nullptr || top->drawn) return;
   top->drawn = true;
+  CheckFrameWaiters();
   if (g_firstFrameListener != nullptr) g_firstFrameListener();
 }
 
@@ -261,6 +307,24 @@ bool AllMappedTopLevelsDrawn() {
     if (!n->drawn) return false;
   }
   return true;
+}
+
+void AfterFirstFrames(std::function<void()> then, unsigned maxWaitMs) {
+  auto waiter = std::make_unique<FrameWaiter>();
+  waiter->then = std::move(then);
+  FrameWaiter* raw = waiter.get();
+  raw->deadline = g_timeout_add(
+      maxWaitMs,
+      [](gpointer data) -> gboolean {
+        auto* w = static_cast<FrameWaiter*>(data);
+        w->deadline = 0;
+        RunFrameWaiter(w);
+        return G_SOURCE_REMOVE;
+      },
+      raw);
+  FrameWaiters().push_back(std::move(waiter));
+  // A window shown just now is mapped only once the loop has run; the check waits for it then.
+  CheckFrameWaiters();
 }
 
 void SetFirstFrameListener(void (*listener)()) {

@@ -54,7 +54,7 @@ start_portal() {
     sleep 0.05
   done
   base=$(sed -n 's/^listening on //p' "$work/portal.log")
-  [ -n "$base" ] || fail "the demo portal did not start"
+  [ -n "$base" ] || fail "the demo portal did not start: $(cat "$work/portal.log")"
 }
 
 # wait_window NAME [seconds]: prints the id of a visible window with that exact title.

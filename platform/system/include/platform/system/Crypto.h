@@ -6,7 +6,8 @@
 #include <string>
 #include <string_view>
 
-// Hashes and signatures for the update chain (OpenSSL underneath).
+// Hashes and signatures for the update chain (OpenSSL underneath, opened at the first call).
+// Without that library every hash is empty and no signature is valid.
 
 namespace platform {
 

@@ -162,6 +162,11 @@ bool SetForegroundWindow(HWND hwnd);
 bool SetActiveWindow(HWND hwnd);
 bool InvalidateRect(HWND hwnd, const RECT* rect, bool erase);
 bool UpdateWindow(HWND hwnd);
+// Runs `then` once from the message loop, as soon as every mapped top-level window of ours has
+// drawn its first frame and that frame has gone to the display, so that work which holds the
+// loop up comes after the first picture instead of before it. A window that never draws does not
+// hold it back for good: after `maxWaitMs` it runs anyway.
+void AfterFirstFrames(std::function<void()> then, unsigned maxWaitMs);
 
 // ---- Regions -------------------------------------------------------------------------------
 HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int widthEllipse,
