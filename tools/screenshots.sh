@@ -9,10 +9,12 @@
 # accounts-menu.png (the program menu with the accounts' items) and fullscreen.png.
 # NOCOMPOSITOR=1 takes them without a compositor instead. BUILD_DIR selects the
 # build tree (default: build/); what is missing there is built first. SCALE=2 takes them at a
-# window scale of 2 (GDK_SCALE=2 on a 2560 x 1600 desktop) into DIR/2x/ instead. STAGES names
-# the screens to take (default: "splash login update main accounts plain"); the stage
-# accounts-plain takes the accounts' screens once more without a compositor, as
-# ...-no-compositor.png, to compare (only the login screen's edges differ).
+# window scale of 2 (GDK_SCALE=2 on a 2560 x 1600 desktop) into DIR/2x/ instead. TEXT_DPI=144
+# takes them at a text scale of 1.5 (the X resource Xft.dpi: 144, as a desktop's font settings
+# set it) into DIR/text-1.5x/ instead. STAGES names the screens to take (default: "splash login
+# update main accounts plain"); the stage accounts-plain takes the accounts' screens once more
+# without a compositor, as ...-no-compositor.png, to compare (only the login screen's edges
+# differ).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -23,6 +25,7 @@ k=${SCALE:-1}
 if [ "${SCREENSHOTS_INSIDE:-}" != 1 ]; then
   bash "$root/tools/build.sh" Zorvik_talmar2 demo-portal >/dev/null
   [ "$k" = 1 ] || out=$out/${k}x
+  [ -z "${TEXT_DPI:-}" ] || out=$out/text-$(awk "BEGIN{print ${TEXT_DPI} / 96}")x
   mkdir -p "$out"
   # 1280 x 800 (logical pixels): every window of the client fits with room around it.
   # Each screen on a desktop of its own: nothing an earlier client left behind shows in it.
@@ -51,6 +54,11 @@ export HOME=$work/home TMPDIR=$work/tmp XDG_CACHE_HOME=$work/cache XDG_DATA_HOME
 mkdir -p "$HOME" "$TMPDIR" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
 # The toolkit's window scale: window sizes below are logical pixels times $k.
 [ "$k" = 1 ] || export GDK_SCALE=$k
+# The desktop's text scale, as the toolkit reads it from the X resources.
+if [ -n "${TEXT_DPI:-}" ]; then
+  xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "Xft.dpi:	${TEXT_DPI}
+"
+fi
 # A grey desktop behind the shaped windows (the compositor paints its own, black, over it).
 convert -size 16x16 'xc:#5a6473' "$work/desktop.png"
 display -window root "$work/desktop.png" 2>/dev/null || true
@@ -254,6 +262,17 @@ CLIENT_BASE_URL=$base "$client" --open "$base/games/talmar2/play/2" || fail "--o
 sleep 1
 CLIENT_BASE_URL=$base "$client" --open "$base/games/talmar2/play/3" || fail "--open was refused"
 SETTLE=3 shoot main "$main"
+
+# The program menu: the title bar's menu button (121 pixels from the right), and the corner of
+# the window under the menu.
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove $((X + WIDTH - (121 - 8) * k)) $((Y + 10 * k)) click 1
+sleep 1.5
+import -window root -crop "$((420 * k))x$((320 * k))+$((X + WIDTH - 420 * k))+$Y" +repage "$work/shot.png"
+convert "$work/shot.png" -strip -define png:compression-level=9 "$out/menu.png"
+echo "screenshots: $out/menu.png"
+xdotool key Escape
+sleep 0.5
 
 # The exit question: the main window's close button (43 x 18 pixels, 730 twips from the right
 # and 15 twips from the top).

@@ -14,6 +14,7 @@
 #include "platform/desktop/MessageBox.h"
 #include "platform/desktop/Shell.h"
 #include "platform/desktop/ToolTip.h"
+#include "platform/gdi/Gdi.h"
 #include "platform/system/EventLog.h"
 #include "platform/webhost/WebBrowserHost.h"
 #include "platform/window/MessageLoop.h"
@@ -89,6 +90,12 @@ void LoginFrm::LoadStep() {
   m_WebBrowser1->SetBackColor(kPageBoxColor);
   m_Session = std::exchange(s_NextSession, 0);
   m_WebBrowser1->SetSession(m_Session);
+  // The engine zooms pages by the desktop's text scale. The portal's login page is made for
+  // this fixed box and shows no scroll bars, so zoomed it would push its login button out of
+  // the box: it keeps the size it was made for.
+  if (const int dpi = GetDeviceCaps(0, LOGPIXELSY); dpi > 0 && dpi != 96) {
+    m_WebBrowser1->SetZoom(96.0 / dpi);
+  }
   m_Browser = HostWebBrowser(*m_WebBrowser1, m_Picture1, -1, -1, 751, 444);
   m_MiniBtn =
       CreatePictureBox(hWnd(), 1120, 130, 28, 28, 1, kColorKey, [this] { MiniBtn_Click(); });

@@ -96,9 +96,17 @@ void BForm::Redraw() {
     PaintPieces(hDC(), m_PP, bform::TitleBarPieces(ScaleWidth(), SpriteWidth()));
     Invalidate();
   }
-  CurrentX(m_HasLogo ? 600 : 150);
-  CurrentY(150);
+  const RECT box = CaptionBox();
+  CurrentX(box.left);
+  CurrentY(box.top);
   Print(Caption());
+}
+
+RECT BForm::CaptionBox() const {
+  const int left = m_HasLogo ? 600 : 150;
+  const int height = TextHeight(Caption());
+  const int top = bform::CaptionTop(150, bform::kBarHeight, height);
+  return {left, top, left + TextWidth(Caption()), top + height};
 }
 
 void BForm::Nomin() {
@@ -107,7 +115,7 @@ void BForm::Nomin() {
     Invalidate();
   }
   CurrentX(120);
-  CurrentY(100);
+  CurrentY(bform::CaptionTop(100, bform::kBarHeight, TextHeight(Caption())));
   Print(Caption());
 }
 

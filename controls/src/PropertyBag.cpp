@@ -34,9 +34,9 @@ std::int32_t StdPicture::HiMetricHeight() const { return PixelsToHiMetric(m_heig
 
 // ---- Fonts ---------------------------------------------------------------------------------
 
-LOGFONT ToLogFont(const StdFont& font) {
+LOGFONT ToLogFont(const StdFont& font, int logPixels) {
   LOGFONT lf;
-  lf.lfHeight = -static_cast<int>(std::lround(font.Size * 96.0 / 72.0));
+  lf.lfHeight = -static_cast<int>(std::lround(font.Size * logPixels / 72.0));
   lf.lfWeight = font.Bold ? FW_BOLD : FW_NORMAL;
   lf.lfItalic = font.Italic;
   lf.lfUnderline = font.Underline;

@@ -382,7 +382,7 @@ void UserControl::Font(const StdFont& value) {
 
 void UserControl::SelectFont() {
   if (m_dc == 0) return;
-  HFONT next = CreateFontIndirect(ToLogFont(m_font));
+  HFONT next = CreateFontIndirect(ToLogFont(m_font, GetDeviceCaps(m_dc, LOGPIXELSY)));
   if (next == 0) return;
   const HGDIOBJ replaced = SelectObject(m_dc, next);
   if (!m_hfont) m_oldFont = replaced;

@@ -1,5 +1,6 @@
 #include "mainwin/MsgFrm.h"
 
+#include <algorithm>
 #include <string>
 
 #include "common/Settings.h"
@@ -51,8 +52,29 @@ HWND CreateLabel(HWND parent, int x, int y, int w, int h, std::string text) {
   return CreateWindowEx(a);
 }
 
-std::unique_ptr<iButton> AnswerButton(HWND parent, int x, int y, const char* caption, int picture,
-                                      COLORREF fore) {
+// What the texts need beyond the design (a 209 x 41 box for the question, answer buttons 25
+// pixels high), pixels: nothing at the design's text size; at a desktop text scale the dialog
+// grows by it, so that the question is not cut.
+struct Growth {
+  int width = 0, labelHeight = 0, buttonHeight = 25;
+  int Height() const { return labelHeight + buttonHeight - 25; }
+};
+Growth TextGrowth() {
+  const OwnedDc dc(CreateCompatibleDC(0));
+  const SelectedObject font(dc.get(), GetStockObject(DEFAULT_GUI_FONT));
+  SIZE question{};
+  SIZE answer{};
+  GetTextExtentPoint32(dc.get(), MsgFrm::kQuestion, &question);
+  GetTextExtentPoint32(dc.get(), "是否", &answer);
+  Growth g;
+  g.width = std::max(0, static_cast<int>(question.cx) - 209);
+  g.labelHeight = std::max(0, static_cast<int>(question.cy) - 41);
+  g.buttonHeight = std::max(25, static_cast<int>(answer.cy) + 4);
+  return g;
+}
+
+std::unique_ptr<iButton> AnswerButton(HWND parent, int x, int y, int height, const char* caption,
+                                      int picture, COLORREF fore) {
   PropertyBag design;
   design.WriteProperty("BackPicture", StdPicture::LoadRes(picture));
   design.WriteProperty("Caption", std::string(caption));
@@ -62,7 +84,7 @@ std::unique_ptr<iButton> AnswerButton(HWND parent, int x, int y, const char* cap
   a.left = PixelsToTwips(x);
   a.top = PixelsToTwips(y);
   a.width = PixelsToTwips(65);
-  a.height = PixelsToTwips(25);
+  a.height = PixelsToTwips(height);
   a.properties = &design;
   return std::make_unique<iButton>(a);
 }
@@ -76,16 +98,19 @@ CreateWindowArgs MsgFrm::Design() {
   CreateWindowArgs args;
   args.style = WS_POPUP;
   args.title = "提示";
-  args.width = kWidth;
-  args.height = kHeight;
-  args.x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
-  args.y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
+  const Growth g = TextGrowth();
+  args.width = kWidth + g.width;
+  args.height = kHeight + g.Height();
+  args.x = (GetSystemMetrics(SM_CXSCREEN) - args.width) / 2;
+  args.y = (GetSystemMetrics(SM_CYSCREEN) - args.height) / 2;
   args.backColor = RGB(255, 255, 255);
   return args;
 }
 
 void MsgFrm::Form_Load() {
   const std::string caption = std::string(ClientTitle) + "客户端";
+  const Growth g = TextGrowth();
+  const int width = kWidth + g.width;
   {
     PropertyBag design;
     design.WriteProperty("BackColor", std::to_string(kTitleBack));
@@ -93,7 +118,7 @@ void MsgFrm::Form_Load() {
     design.WriteProperty("HasLogo", false);
     UserControlArgs a;
     a.parent = hWnd();
-    a.width = PixelsToTwips(kWidth);
+    a.width = PixelsToTwips(width);
     a.height = PixelsToTwips(33);
     a.properties = &design;
     m_BForm1 = std::make_unique<BForm>(a);
@@ -101,15 +126,18 @@ void MsgFrm::Form_Load() {
   {
     UserControlArgs a;
     a.parent = hWnd();
-    a.left = PixelsToTwips(kWidth) - 730;
+    a.left = PixelsToTwips(width) - 730;
     a.top = PixelsToTwips(1);
     a.width = PixelsToTwips(43);
     a.height = PixelsToTwips(18);
     m_closebtn = std::make_unique<iButton>(a);
   }
-  m_Label1 = CreateLabel(hWnd(), 24, 56, 209, 41, kQuestion);
-  m_iButton1 = AnswerButton(hWnd(), 56, 88, "是", 109, RGB(255, 255, 255));
-  m_iButton2 = AnswerButton(hWnd(), 136, 88, "否", 110, RGB(0x1F, 0x3A, 0x6E));
+  m_Label1 = CreateLabel(hWnd(), 24, 56, 209 + g.width, 41 + g.labelHeight, kQuestion);
+  const int buttonTop = 88 + g.labelHeight;
+  m_iButton1 = AnswerButton(hWnd(), 56 + g.width / 2, buttonTop, g.buttonHeight, "是", 109,
+                            RGB(255, 255, 255));
+  m_iButton2 = AnswerButton(hWnd(), 136 + g.width / 2, buttonTop, g.buttonHeight, "否", 110,
+                            RGB(0x1F, 0x3A, 0x6E));
 
   // Any button drags the dialog by its title bar, as long as it is held.
   m_BForm1->MouseDown = [this](short&, short&, float&, float&) {
@@ -123,7 +151,7 @@ void MsgFrm::Form_Load() {
   m_closebtn->Click = [this] { Answer(false); };
 
   // The load step proper.
-  m_BForm1->Width(PixelsToTwips(kWidth));
+  m_BForm1->Width(PixelsToTwips(width));
   m_closebtn->BackPicture(StdPicture::LoadRes(103));
   m_BForm1->Caption(caption);
   Form_Resize();

@@ -1,5 +1,8 @@
 #include "mainwin/WebMainFrm.h"
 
+#include <algorithm>
+#include <tuple>
+
 #include "MainWinLog.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
@@ -67,6 +70,10 @@ std::unique_ptr<iButton> MakeButton(HWND parent, int left, int top, int width, i
   return std::make_unique<iButton>(a);
 }
 
+// The portal buttons' designed height and the least room either side of their captions, twips.
+constexpr int kPortalButtonHeight = 330;
+constexpr int kPortalCaptionMargin = 120;
+
 // A caption button hanging from the title band's top: its picture continues the bar, the
 // caption is white.
 std::unique_ptr<iButton> MakePortalButton(HWND parent, int width, const char* caption,
@@ -75,7 +82,7 @@ std::unique_ptr<iButton> MakePortalButton(HWND parent, int width, const char* ca
   design.WriteProperty("BackPicture", StdPicture::LoadRes(picture));
   design.WriteProperty("Caption", std::string(caption));
   design.WriteProperty("cForeColor", static_cast<std::int32_t>(RGB(255, 255, 255)));
-  return MakeButton(parent, 0, 0, width, 330, std::move(design));
+  return MakeButton(parent, 0, 0, width, kPortalButtonHeight, std::move(design));
 }
 
 template <class Fn>
@@ -438,8 +445,14 @@ void WebMainFrm::Form_Resize() {
     MoveWindow(m_pCnt, 0, 0, client.Width(), client.Height(), true);
     return;
   }
-  const mainlayout::Layout l = mainlayout::Compute(
-      PixelsToTwips(window.Width()), PixelsToTwips(client.Width()), PixelsToTwips(client.Height()));
+  // At a desktop text scale the caption and the portal buttons' captions need more room.
+  mainlayout::TextRoom room;
+  room.captionRight = m_WebBForm->CaptionBox().right;
+  room.OtherUserBtnWidth = m_OtherUserBtn->CaptionWidth() + 2 * kPortalCaptionMargin;
+  room.GameSpaceBtnWidth = m_GameSpaceBtn->CaptionWidth() + 2 * kPortalCaptionMargin;
+  const mainlayout::Layout l =
+      mainlayout::Compute(PixelsToTwips(window.Width()), PixelsToTwips(client.Width()),
+                          PixelsToTwips(client.Height()), mainlayout::kTabHeight, room);
   Step("frame", [&] {
     m_WebBForm->Move(l.WebBForm.left, l.WebBForm.top, l.WebBForm.width, m_WebBForm->Height());
     m_WebBForm->Printform(me);
@@ -460,8 +473,18 @@ void WebMainFrm::Form_Resize() {
                  SWP_NOZORDER | SWP_NOACTIVATE);
   });
   Step("portal buttons", [&] {
-    m_GameSpaceBtn->Left(l.GameSpaceBtn);
-    m_OtherUserBtn->Left(l.OtherUserBtn);
+    for (auto [button, left, width] :
+         {std::tuple{m_GameSpaceBtn.get(), l.GameSpaceBtn, l.GameSpaceBtnWidth},
+          std::tuple{m_OtherUserBtn.get(), l.OtherUserBtn, l.OtherUserBtnWidth}}) {
+      const int height = std::max(kPortalButtonHeight, button->CaptionHeight() + 30);
+      if (width != button->Width() || height != button->Height()) {
+        // Larger than its picture: the picture is stretched over the button.
+        button->AutoSize(false);
+        button->Move(left, button->Top(), width, height);
+      } else {
+        button->Left(left);
+      }
+    }
   });
   auto place = [](HWND h, const mainlayout::Box& b) {
     MoveWindow(h, TwipsToPixels(b.left), TwipsToPixels(b.top), TwipsToPixels(b.width),

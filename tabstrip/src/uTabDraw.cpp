@@ -2,10 +2,12 @@
 // background, tabs, captions and close glyphs are painted. Everything is composed off screen;
 // the window only ever receives the finished frame buffer.
 
+#include <algorithm>
 #include <string>
 
 #include "platform/window/WindowDc.h"
 #include "tabstrip/TabErrors.h"
+#include "tabstrip/TabLayout.h"
 #include "tabstrip/mdlTabAPI.h"
 #include "tabstrip/uTab.h"
 
@@ -138,6 +140,19 @@ void uTab::LoadSkinsAndFonts() {
   m_Skin1 = CreateBitmapDC(LoadBitmapResource(kSkin1Resource));
   LOGFONT font;
   GetObject(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)), &font);
+  // The stock font grows with the desktop's text scale. The tab pieces are art of a fixed
+  // height: at a scale so large that a caption's line would be taller than a piece, the
+  // captions stop growing where their bold line still fits.
+  const int pieceHeight = std::min(tablayout::kStyle0.pieceHeight, tablayout::kStyle1.pieceHeight);
+  font.lfWeight = FW_BOLD;
+  while (font.lfHeight < -1) {
+    const OwnedDc probe(CreateCompatibleDC(0));
+    const OwnedFont bold(CreateFontIndirect(font));
+    const SelectedObject selected(probe.get(), bold.get());
+    SIZE line{};
+    if (!GetTextExtentPoint32(probe.get(), "天域Ag", &line) || line.cy <= pieceHeight) break;
+    ++font.lfHeight;
+  }
   font.lfWeight = FW_THIN;
   m_NormalFont.Reset(CreateFontIndirect(font));
   font.lfWeight = FW_BOLD;

@@ -1,6 +1,7 @@
 // The session mark of a tab: a small coloured square with the session's number in white, at the
 // left of the caption. It carries its own colours, so it reads the same on both tab styles.
 
+#include <algorithm>
 #include <string>
 
 #include "tabstrip/uTab.h"
@@ -29,15 +30,21 @@ COLORREF MarkColor(std::int32_t number) {
 
 int uTab::DrawSessionMark(HDC hdc, std::int32_t number, int x, int y, int height) {
   if (number <= 0) return 0;
-  const int top = y + (height - kMarkSize) / 2;
-  RECT box{x, top, x + kMarkSize, top + kMarkSize};
+  const std::string digit = std::to_string(number);
+  // The square grows with the caption's font beyond its designed size (a desktop text scale),
+  // so that the digit stays whole in it.
+  SIZE line{};
+  GetTextExtentPoint32(hdc, digit, &line);
+  const int size = std::max(kMarkSize, static_cast<int>(line.cy) * 3 / 4);
+  const int top = y + (height - size) / 2;
+  RECT box{x, top, x + size, top + size};
   const HBRUSH brush = CreateSolidBrush(MarkColor(number));
   FillRect(hdc, &box, brush);
   DeleteObject(brush);
   const COLORREF oldColor = SetTextColor(hdc, RGB(255, 255, 255));
   const int oldMode = SetBkMode(hdc, TRANSPARENT);
-  DrawText(hdc, std::to_string(number), -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  DrawText(hdc, digit, -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   SetBkMode(hdc, oldMode);
   SetTextColor(hdc, oldColor);
-  return kMarkSize + kMarkGap;
+  return size + kMarkGap;
 }

@@ -3,6 +3,12 @@
 // compositor, and colour-keyed windows. Pixels are read back from the X server.
 
 #include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <string>
 
 #include "WindowTestSupport.h"
 #include "platform/gdi/Gdi.h"
@@ -126,20 +132,35 @@ TEST_F(WindowShapeTest, RoundRectRegionCutsTheCornersForDrawingAndInput) {
 
 // The resize outline on the screen DC: inverted over whatever is there, without and with a
 // compositor, and gone without a trace when drawn a second time.
+// At a window scale (GDK_SCALE, run so by WindowShapeScale2) each logical pixel of the outline
+// is a square of screen pixels; the shot is taken and read in logical pixels.
 TEST_F(WindowShapeTest, ScreenOutlineInvertsAndASecondDrawingErasesIt) {
+  const char* scaleVariable = std::getenv("GDK_SCALE");
+  const int k = scaleVariable != nullptr ? std::max(1, std::atoi(scaleVariable)) : 1;
+  auto WaitForScreen = [k](int x, int y, int w, int h,
+                           const std::function<bool(const Image&)>& check) {
+    return wintest::WaitForScreen(x * k, y * k, w * k, h * k, check);
+  };
   Backdrop();
   for (bool composited : {false, true}) {
     SCOPED_TRACE(composited ? "compositor" : "no compositor");
     if (composited) StartCompositor();
     const RECT r{150, 150, 250, 220};
-    auto dotted = [&](const Image& s, std::uint32_t dot, std::uint32_t gap) {
+    auto dotted = [&](const Image& shot, std::uint32_t dot, std::uint32_t gap) {
+      // Every screen pixel of the logical pixel (x, y).
+      auto is = [&](int x, int y, std::uint32_t rgb) {
+        for (int i = 0; i < k * k; ++i) {
+          if (!Near(shot.PixelAt(x * k + i % k, y * k + i / k), rgb)) return false;
+        }
+        return true;
+      };
       // Shot from (140, 140): the top edge at y 10, dots where x + y is even on the screen.
       for (int x = 10; x < 110; ++x) {
         const bool isDot = ((140 + x + 150) & 1) == 0;
-        if (!Near(s.PixelAt(x, 10), isDot ? dot : gap)) return false;
+        if (!is(x, 10, isDot ? dot : gap)) return false;
       }
-      return Near(s.PixelAt(10, 40), ((150 + 180) & 1) == 0 ? dot : gap) &&
-             Near(s.PixelAt(50, 40), Rgb(kRed)) && Near(s.PixelAt(5, 5), Rgb(kRed));
+      return is(10, 40, ((150 + 180) & 1) == 0 ? dot : gap) && is(50, 40, Rgb(kRed)) &&
+             is(5, 5, Rgb(kRed)) && is(109, 79, ((140 + 109 + 140 + 79) & 1) == 0 ? dot : gap);
     };
     ASSERT_TRUE(WaitForScreen(140, 140, 120, 90,
                               [&](const Image& s) { return dotted(s, Rgb(kRed), Rgb(kRed)); }));
@@ -157,6 +178,16 @@ TEST_F(WindowShapeTest, ScreenOutlineInvertsAndASecondDrawingErasesIt) {
       return dotted(s, Rgb(kRed), Rgb(kRed));
     })) << "the outline was not erased";
   }
+}
+
+// The outline at a window scale of 2, in a process of its own (the scale is read when the
+// toolkit starts): it covers its whole rectangle in screen pixels, not a quarter of it.
+TEST(WindowShapeScale2, ScreenOutlineCoversItsRectangleInScreenPixels) {
+  const int status =
+      Shell("GDK_SCALE=2 /proc/" + std::to_string(::getpid()) +
+            "/exe --gtest_filter=WindowShapeTest.ScreenOutlineInvertsAndASecondDrawingErasesIt"
+            " >/dev/null 2>&1");
+  EXPECT_EQ(0, status);
 }
 
 TEST_F(WindowShapeTest, RegionsAreHandlesTheWindowTakesOver) {

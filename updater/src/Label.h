@@ -12,6 +12,8 @@ class Label final : public controls::UserControl {
 
   const std::string& Caption() const { return m_Caption; }
   void Caption(std::string value);
+  // The height of a line of text in the label's font, twips.
+  int LineHeight() const { return TextHeight("正在下载"); }
 
  protected:
   void OnInitialize() override;

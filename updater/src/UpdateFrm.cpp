@@ -1,5 +1,6 @@
 #include "UpdateFrm.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "common/Settings.h"
@@ -7,6 +8,7 @@
 #include "controls/PropertyBag.h"
 #include "platform/desktop/MessageBox.h"
 #include "platform/desktop/Shell.h"
+#include "platform/system/EventLog.h"
 
 using namespace platform;
 
@@ -75,6 +77,16 @@ void UpdateFrm::Form_Load() {
     a.width = PixelsToTwips(kClientWidth - 40);
     a.height = PixelsToTwips(16);
     m_OrvProgressBar1 = std::make_unique<OrvProgressBar>(a);
+  }
+  // At a desktop text scale a line is taller than the label's designed 20 pixels: the label,
+  // and the bar and the window below it, grow by the difference.
+  if (const int extra = std::max(0, TwipsToPixels(m_Label1->LineHeight()) - 20); extra > 0) {
+    m_Label1->Height(m_Label1->Height() + PixelsToTwips(extra));
+    m_OrvProgressBar1->Top(m_OrvProgressBar1->Top() + PixelsToTwips(extra));
+    RECT r;
+    GetWindowRect(hWnd(), &r);
+    SetWindowPos(hWnd(), 0, r.left, r.top - extra / 2, r.Width(), r.Height() + extra,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
   }
   m_BForm1->Width(width);
   Form_Resize();

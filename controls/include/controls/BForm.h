@@ -40,6 +40,15 @@ struct PixelPiece {
 };
 PixelPiece ToPixels(const Piece& p);
 
+// Where a caption line designed at `designTop` twips is printed in a bar `barHeight` twips high:
+// there, while the text's height fits below it; centred in the bar when the text is taller (a
+// desktop text scale), so that it is not cut.
+constexpr int CaptionTop(int designTop, int barHeight, int textHeight) {
+  if (designTop + textHeight <= barHeight) return designTop;
+  const int centred = (barHeight - textHeight) / 2;
+  return centred > 0 ? centred : 0;
+}
+
 // Text to colour as the BackColor property converts it: a decimal number (or "&H" hex) taken
 // as 32 bits; nothing for text that is no number.
 std::optional<std::uint32_t> ParseColorText(const std::string& text);
@@ -76,6 +85,9 @@ class BForm final : public controls::UserControl {
   // The window a left-button drag on the bar moves; 0 for none.
   platform::HWND frmHwnd() const { return m_frmHwnd; }  // "frmHwnd" [0]
   void frmHwnd(platform::HWND value);
+
+  // Where the caption is printed and what it covers, twips from the bar's top left.
+  platform::RECT CaptionBox() const;
 
   // Covers the right part of the title bar with plain bar and prints the caption at (120, 100).
   void Nomin();

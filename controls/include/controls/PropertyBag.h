@@ -63,8 +63,8 @@ struct StdFont {
   bool Underline = false;
   friend bool operator==(const StdFont&, const StdFont&) = default;
 };
-// The logical font for a StdFont at 96 dots per inch.
-platform::LOGFONT ToLogFont(const StdFont& font);
+// The logical font for a StdFont at logPixels dots per inch (the screen's, GetDeviceCaps).
+platform::LOGFONT ToLogFont(const StdFont& font, int logPixels = 96);
 
 // What a property bag holds for one key. Numbers of every width (16-bit modes, 32-bit colours
 // and handles) are held as 32-bit integers.

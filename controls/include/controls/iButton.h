@@ -67,6 +67,9 @@ class iButton final : public controls::UserControl {
   short cBackStyle() const { return BackStyle(); }            // "cBackStyle" [1]
   void cBackStyle(short value);
   const std::string& Caption() const { return m_Caption; }    // "Caption" [""]
+  // The caption's extent in the button's font, twips (what a layout makes room for).
+  int CaptionWidth() const { return TextWidth(m_Caption); }
+  int CaptionHeight() const { return TextHeight(m_Caption); }
   void Caption(std::string value);
 
   // Shows a state: when it differs from the one shown, or when vComplePaint, the face is

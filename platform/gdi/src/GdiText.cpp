@@ -64,9 +64,21 @@ struct UiFont {
   int pixels;
 };
 
+// The resolution the toolkit lays its own text out at: the screen's (Xft.dpi, or the desktop's
+// settings daemon) times GDK_DPI_SCALE, in logical pixels. 96 without a display.
+double TextResolution() {
+  static const double dpi = [] {
+    GdkScreen* screen = gdk_display_get_default() != nullptr ? gdk_screen_get_default() : nullptr;
+    const double r = screen != nullptr ? gdk_screen_get_resolution(screen) : -1.0;
+    return r > 0 ? r : 96.0;
+  }();
+  return dpi;
+}
+
 // The desktop's UI font: the toolkit setting when a display is open, else the usual default.
 // Its size, taken as a pixel height at 96 dpi, is held to the 11..13 pixels the dialog font
-// the layouts were made for has, so that captions fit their designed boxes.
+// the layouts were made for has, then grown by the desktop's text scale: the layouts make room
+// for what the scale adds.
 const UiFont& DesktopUiFont() {
   static const UiFont font = [] {
     std::string name = "Sans 9";
@@ -90,6 +102,9 @@ const UiFont& DesktopUiFont() {
                             ? static_cast<double>(size) / PANGO_SCALE
                             : static_cast<double>(size) / PANGO_SCALE * 96.0 / 72.0;
       out.pixels = std::clamp(static_cast<int>(std::lround(px)), 11, 13);
+    }
+    if (const double scale = TextResolution() / 96.0; scale != 1.0) {
+      out.pixels = static_cast<int>(std::lround(out.pixels * scale));
     }
     pango_font_description_free(d);
     return out;
@@ -441,6 +456,12 @@ bool GetObject(HFONT font, LOGFONT* logFont) {
   if (f == nullptr || logFont == nullptr) return false;
   *logFont = f->logFont;
   return true;
+}
+
+int GetDeviceCaps(HDC hdc, int index) {
+  if (hdc != 0 && FindDc(hdc) == nullptr) return 0;
+  if (index != LOGPIXELSX && index != LOGPIXELSY) return 0;
+  return static_cast<int>(std::lround(TextResolution()));
 }
 
 HFONT CreateFontIndirect(const LOGFONT& logFont) {

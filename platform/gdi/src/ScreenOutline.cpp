@@ -32,12 +32,16 @@ std::vector<Outline>& Outlines() {
 }
 
 // The outline's pixels in the rectangle's own coordinates: its edge, on one parity of the
-// screen's checkerboard (the dots of a focus rectangle).
-std::vector<XRectangle> Dots(const RECT& r) {
+// screen's checkerboard (the dots of a focus rectangle). The shape is in the screen's device
+// pixels: at a window scale each logical dot is a scale x scale square.
+std::vector<XRectangle> Dots(const RECT& r, int scale) {
   std::vector<XRectangle> dots;
   const int w = r.Width(), h = r.Height();
+  const auto side = static_cast<unsigned short>(scale);
   auto add = [&](int x, int y) {
-    if (((r.left + x + r.top + y) & 1) == 0) dots.push_back(XRectangle{short(x), short(y), 1, 1});
+    if (((r.left + x + r.top + y) & 1) == 0) {
+      dots.push_back(XRectangle{short(x * scale), short(y * scale), side, side});
+    }
   };
   for (int x = 0; x < w; ++x) {
     add(x, 0);
@@ -66,9 +70,12 @@ bool Show(Outline& o) {
   GdkWindow* root = gdk_get_default_root_window();
   if (root == nullptr) return false;
   const int w = o.rect.Width(), h = o.rect.Height();
-  // What is on the screen beneath, inverted (outside the screen: inverted black).
-  o.pixels = Surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h));
+  const int scale = std::max(1, gdk_window_get_scale_factor(root));
+  // What is on the screen beneath, inverted (outside the screen: inverted black), with the
+  // screen's own pixels.
+  o.pixels = Surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, w * scale, h * scale));
   if (cairo_surface_status(o.pixels.get()) != CAIRO_STATUS_SUCCESS) return false;
+  cairo_surface_set_device_scale(o.pixels.get(), scale, scale);
   {
     const CairoContext context(cairo_create(o.pixels.get()));
     cairo_t* cr = context.get();
@@ -93,7 +100,7 @@ bool Show(Outline& o) {
   if (gw != nullptr && GDK_IS_X11_WINDOW(gw)) {
     Display* dpy = GDK_WINDOW_XDISPLAY(gw);
     const Window xid = GDK_WINDOW_XID(gw);
-    std::vector<XRectangle> dots = Dots(o.rect);
+    std::vector<XRectangle> dots = Dots(o.rect, scale);
     XShapeCombineRectangles(dpy, xid, ShapeBounding, 0, 0, dots.data(),
                             static_cast<int>(dots.size()), ShapeSet, YXBanded);
     XShapeCombineRectangles(dpy, xid, ShapeInput, 0, 0, nullptr, 0, ShapeSet, YXBanded);

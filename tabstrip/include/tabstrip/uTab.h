@@ -121,6 +121,10 @@ class uTab final : public IuTab {
   HDC FrameBuffer() const { return m_FrameBuffer; }
   // The tab or hit code under a point of the strip's client area.
   tablayout::Hit HitTest(float X, float Y) const;
+  // The font of the selected tab's caption (bold) or of the others'.
+  platform::HFONT CaptionFont(bool selected) const {
+    return selected ? m_BoldFont.get() : m_NormalFont.get();
+  }
 
  private:
   struct MouseRecord {

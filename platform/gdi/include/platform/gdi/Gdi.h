@@ -74,6 +74,16 @@ bool GetBitmapSize(HBITMAP bitmap, SIZE* size);
 HBRUSH CreateSolidBrush(COLORREF color);
 HGDIOBJ GetStockObject(int index);
 
+// ---- Device capabilities -----------------------------------------------------------------------
+enum : int { LOGPIXELSX = 88, LOGPIXELSY = 90 };
+
+// LOGPIXELSX/LOGPIXELSY: the desktop's text resolution in dots per inch, the same for every DC
+// (96 with no display or no text scale; 144 at a text scale of 1.5 set with Xft.dpi or
+// GDK_DPI_SCALE). It is the toolkit's own font resolution, so skinned text grows with the
+// desktop's text as the toolkit's does; the window scale does not enter it. Read once, at the
+// first call. 0 for another index or an unknown DC (hdc 0 asks for the screen).
+int GetDeviceCaps(HDC hdc, int index);
+
 // Selects a bitmap, font or brush into the DC and returns the one it replaces; 0 on failure (a
 // bitmap already selected into another DC, a bitmap into a window DC, a deleted object).
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object);
