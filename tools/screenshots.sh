@@ -98,6 +98,22 @@ stop() {
   done
 }
 
+# main_window PID: prints the id of the main window, the client's window that is neither the
+# splash nor the login screen (it starts covering the work area); waits up to a minute.
+main_window() {
+  local id
+  for _ in $(seq 1 120); do
+    for id in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null || true); do
+      case $(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}') in
+        '' | $((356 * k)) | $((1237 * k))) ;;
+        *) echo "$id"; return 0 ;;
+      esac
+    done
+    sleep 0.5
+  done
+  return 1
+}
+
 # window_of PID WIDTH [seconds]: the id of a visible window of the process that is WIDTH pixels
 # wide (any width when WIDTH is "any"; then the widest).
 window_of() {
@@ -243,20 +259,7 @@ start_portal --auto-login
 CLIENT_BASE_URL=$base "$client" &
 pid=$!
 pids+=($pid)
-# The main window: the client's window that is neither the splash nor the login screen (it
-# starts covering the work area).
-main=""
-for _ in $(seq 1 120); do
-  for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true); do
-    case $(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}') in
-      ''|$((356 * k))|$((1237 * k))) ;;
-      *) main=$id ;;
-    esac
-  done
-  [ -n "$main" ] && break
-  sleep 0.5
-done
-[ -n "$main" ] || fail "no main window"
+main=$(main_window "$pid") || fail "no main window"
 sleep 2
 CLIENT_BASE_URL=$base "$client" --open "$base/games/talmar2/play/2" || fail "--open was refused"
 sleep 1
@@ -293,18 +296,7 @@ start_portal --auto-login-after 5000
 CLIENT_BASE_URL=$base "$client" &
 pid=$!
 pids+=($pid)
-main=""
-for _ in $(seq 1 120); do
-  for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true); do
-    case $(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{print $2}') in
-      ''|$((356 * k))|$((1237 * k))) ;;
-      *) main=$id ;;
-    esac
-  done
-  [ -n "$main" ] && break
-  sleep 0.5
-done
-[ -n "$main" ] || fail "no main window"
+main=$(main_window "$pid") || fail "no main window"
 sleep 2
 eval "$(xdotool getwindowgeometry --shell "$main")"
 # menu: opens the program menu (the "≡" button, 1825 twips from the right, 24 x 18 pixels).
