@@ -41,8 +41,8 @@ bool HasDefaultRoute() {
   if (FILE* f = std::fopen("/proc/net/route", "re")) {
     char line[512];
     bool found = false;
-    std::fgets(line, sizeof line, f);  // the header
-    while (!found && std::fgets(line, sizeof line, f) != nullptr) {
+    const bool header = std::fgets(line, sizeof line, f) != nullptr;
+    while (header && !found && std::fgets(line, sizeof line, f) != nullptr) {
       char iface[64];
       unsigned destination = 1, gateway = 0, flags = 0;
       if (std::sscanf(line, "%63s %x %x %x", iface, &destination, &gateway, &flags) == 4) {
