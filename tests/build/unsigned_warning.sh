@@ -8,25 +8,28 @@ work=$(mktemp -d /tmp/client-config-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 warning='its updates are not signed'
+# CMake wraps its warnings' lines: they are read as one.
+warns() { tr -s ' \n' ' ' <"$work/out" | grep -q "$warning"; }
 
 # One build tree configured again for each type: the compiler and library checks run once.
 for type in Debug debug DEBUG Release release RelWithDebInfo MinSizeRel Profile; do
   cmake -S "$SOURCE_DIR" -B "$work/tree" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DCLIENT_UPDATE_PUBKEY= \
-    -DCLIENT_BUILD_TESTS=OFF -DCLIENT_BUILD_BENCH=OFF >"$work/out" 2>&1 || fail "configure $type: $(cat "$work/out")"
-  # CMake wraps its warnings' lines.
+    -DCLIENT_BUILD_TESTS=OFF -DCLIENT_BUILD_BENCH=OFF >"$work/out" 2>&1 \
+    || fail "configure $type: $(cat "$work/out")"
   if [[ ${type,,} = debug ]]; then
-    ! tr -s ' \n' ' ' <"$work/out" | grep -q "$warning" || fail "a $type build warns of unsigned updates"
+    ! warns || fail "a $type build warns of unsigned updates"
   else
-    tr -s ' \n' ' ' <"$work/out" | grep -q "$warning" || fail "a $type build without a key does not warn: $(cat "$work/out")"
+    warns || fail "a $type build without a key does not warn: $(cat "$work/out")"
   fi
 done
 key=$(printf 'ab%.0s' $(seq 32))
-cmake -S "$SOURCE_DIR" -B "$work/tree" -DCMAKE_BUILD_TYPE=Release -DCLIENT_UPDATE_PUBKEY="$key" >"$work/out" 2>&1 \
-  || fail "configure with a key: $(cat "$work/out")"
-! tr -s ' \n' ' ' <"$work/out" | grep -q "$warning" || fail "a build with a key warns of unsigned updates"
+cmake -S "$SOURCE_DIR" -B "$work/tree" -DCMAKE_BUILD_TYPE=Release -DCLIENT_UPDATE_PUBKEY="$key" \
+  >"$work/out" 2>&1 || fail "configure with a key: $(cat "$work/out")"
+! warns || fail "a build with a key warns of unsigned updates"
 
 # --version of this build (no key) and of the tests' signed client.
-[ "$("$CLIENT_EXE" --version 2>"$work/err")" = "$CLIENT_VERSION" ] || fail "--version printed more than the version"
+[ "$("$CLIENT_EXE" --version 2>"$work/err")" = "$CLIENT_VERSION" ] \
+  || fail "--version printed more than the version"
 grep -q "^Zorvik_talmar2: warning: this build's updates are not signed" "$work/err" \
   || fail "--version of an unsigned build: '$(cat "$work/err")'"
 "$SIGNED_CLIENT_EXE" --version >/dev/null 2>"$work/err"

@@ -34,7 +34,8 @@ for f in ./usr/lib/talmar2/Zorvik_talmar2 ./usr/lib/talmar2/libtalmar2-web.so \
          ./usr/share/applications/net.zorvik.talmar2.desktop ./usr/share/metainfo/net.zorvik.talmar2.metainfo.xml \
          ./usr/share/doc/zorvik-talmar2/copyright ./usr/share/doc/zorvik-talmar2/changelog.Debian.gz \
          ./usr/share/icons/hicolor/16x16/apps/talmar2.png ./usr/share/icons/hicolor/32x32/apps/talmar2.png \
-         ./usr/share/icons/hicolor/48x48/apps/talmar2.png ./usr/share/icons/hicolor/256x256/apps/talmar2.png \
+         ./usr/share/icons/hicolor/48x48/apps/talmar2.png ./usr/share/icons/hicolor/64x64/apps/talmar2.png \
+         ./usr/share/icons/hicolor/128x128/apps/talmar2.png ./usr/share/icons/hicolor/256x256/apps/talmar2.png \
          ./usr/share/man/man6/Zorvik_talmar2.6.gz; do
   grep -q "^$f\$" <<<"$list" || fail "the package lacks $f"
 done
