@@ -83,6 +83,9 @@ int main(int argc, char** argv) {
   // "--version" prints the version and ends, without a display (installers and tests ask).
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
     std::printf("%s\n", AppVersion().c_str());
+    // On standard error, so that a script that reads the version gets only the version.
+    if (const std::string warning = UnsignedUpdatesWarning(); !warning.empty())
+      std::fprintf(stderr, "%s: %s\n", platform::StderrPrefix(), warning.c_str());
     return 0;
   }
   // An update stopped between its renames is finished (or undone) before anything is loaded,
@@ -101,6 +104,9 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+  // Once a start, after a recovery's hand-over to the new executable, which logs it itself.
+  if (const std::string warning = UnsignedUpdatesWarning(); !warning.empty())
+    platform::LogEvent(warning);
   if (!platform::InitToolkit(argc, argv)) {
     platform::TellUser("cannot open display");
     return 1;

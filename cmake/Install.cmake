@@ -7,7 +7,8 @@
 #                                       (P/games/ when P is /usr, as in the package)
 #   P/share/applications/net.zorvik.talmar2.desktop
 #   P/share/metainfo/net.zorvik.talmar2.metainfo.xml    what software centres show
-#   P/share/icons/hicolor/<n>x<n>/apps/talmar2.png       for n = 16, 32, 48, 256
+#   P/share/icons/hicolor/<n>x<n>/apps/talmar2.png       for n = 16, 32, 48, 64, 128, 256
+#   P/share/man/man6/Zorvik_talmar2.6.gz                 the manual page (section 6: games)
 #   P/share/doc/zorvik-talmar2/copyright, changelog.Debian.gz
 #
 # The command keeps the executable's name so that the windows' class (the toolkit takes it from
@@ -15,7 +16,8 @@
 # StartupWMClass names it. The updater is not installed: the client carries it.
 #
 # `cmake --build <build> --target uninstall` removes what the installs from this build tree put
-# in place, and the directories they made (cmake/uninstall.cmake.in).
+# in place, and the directories they made, where each install is still there
+# (cmake/uninstall.cmake.in).
 
 include(GNUInstallDirs)
 
@@ -33,7 +35,8 @@ set(CLIENT_CAPTION "ZorvikTalmar2客户端")  # (common/Settings.h)
 set(CLIENT_APPSTREAM_ID net.zorvik.talmar2)
 set(CLIENT_DESKTOP_ID ${CLIENT_APPSTREAM_ID}.desktop)
 set(CLIENT_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/zorvik-talmar2)
-set(CLIENT_ICON_SIZES 16 32 48 256)
+set(CLIENT_ICON_SIZES 16 32 48 64 128 256)  # as tools/artgen draws them
+set(CLIENT_MAN_DIR ${CMAKE_INSTALL_MANDIR}/man6)
 
 # The maker's site, as https, and the domain of its addresses.
 string(REGEX REPLACE "^http://" "https://" CLIENT_HOMEPAGE "${CLIENT_HOME_HOST}/")
@@ -46,17 +49,20 @@ set(CLIENT_PACKAGE_MAINTAINER "${CLIENT_TITLE} client developers <packages@${_cl
 # Every directory the install puts something in, below the prefix (the command's is added at
 # install time).
 set(CLIENT_INSTALL_DIRS ${CLIENT_PKG_DIR} ${CMAKE_INSTALL_DATADIR}/applications
-    ${CMAKE_INSTALL_DATADIR}/metainfo ${CLIENT_DOC_DIR})
+    ${CMAKE_INSTALL_DATADIR}/metainfo ${CLIENT_DOC_DIR} ${CLIENT_MAN_DIR})
 foreach(size ${CLIENT_ICON_SIZES})
   list(APPEND CLIENT_INSTALL_DIRS ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
 list(JOIN CLIENT_INSTALL_DIRS " " CLIENT_INSTALL_DIRS)
 set(CLIENT_INSTALL_RECORD ${CMAKE_BINARY_DIR}/install_record.cmake)
+# The file in P/lib/talmar2 by which an uninstall knows the install of its record is still there.
+set(CLIENT_INSTALL_MARK .install-mark)
 configure_file(${CMAKE_SOURCE_DIR}/cmake/install-steps.cmake.in ${CMAKE_BINARY_DIR}/install-steps.cmake @ONLY)
 install(SCRIPT ${CMAKE_BINARY_DIR}/install-steps.cmake)
 
 install(TARGETS Zorvik_talmar2 RUNTIME DESTINATION ${CLIENT_PKG_DIR})
 install(TARGETS talmar2-web LIBRARY DESTINATION ${CLIENT_PKG_DIR})
+install(CODE "client_strip_sections()")
 install(CODE "client_install_command()")
 install(CODE "client_install_desktop_entry()")
 foreach(size ${CLIENT_ICON_SIZES})
@@ -79,6 +85,12 @@ configure_file(${CMAKE_SOURCE_DIR}/packaging/${CLIENT_APPSTREAM_ID}.metainfo.xml
                ${CMAKE_BINARY_DIR}/packaging/${CLIENT_APPSTREAM_ID}.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/${CLIENT_APPSTREAM_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# The manual page, dated and compressed as the changelog below.
+configure_file(${CMAKE_SOURCE_DIR}/packaging/${CLIENT_COMMAND}.6.in ${CMAKE_BINARY_DIR}/packaging/${CLIENT_COMMAND}.6 @ONLY)
+execute_process(COMMAND gzip -9nc ${CMAKE_BINARY_DIR}/packaging/${CLIENT_COMMAND}.6
+                OUTPUT_FILE ${CMAKE_BINARY_DIR}/packaging/${CLIENT_COMMAND}.6.gz COMMAND_ERROR_IS_FATAL ANY)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/${CLIENT_COMMAND}.6.gz DESTINATION ${CLIENT_MAN_DIR})
 
 # The copyright file in Debian's machine-readable form, from LICENSE, and the package's changelog
 # (both where Debian's policy wants them; gzip -n keeps the package reproducible).

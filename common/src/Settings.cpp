@@ -41,6 +41,11 @@ std::string UpdateSignatureUrl() {
 std::string UpdatePublicKey() {
   return CLIENT_UPDATE_PUBKEY;
 }
+std::string UnsignedUpdatesWarning() {
+  if (!CLIENT_PLAYER_BUILD || !UpdatePublicKey().empty()) return {};
+  return "warning: this build's updates are not signed; anyone on the network path to the update "
+         "host can have a program of theirs installed and started";
+}
 std::string LoginPageUrl() {
   return Base(CLIENT_PORTAL_HOST) + "/games/talmar2/dlq/";
 }

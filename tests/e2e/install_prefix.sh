@@ -3,7 +3,7 @@
 # stripped, the installed command starts the client with the web module from the prefix (the
 # login page of the demo portal shows), its windows carry the class the desktop entry names, and
 # the uninstall step takes everything away again with the folders the install made, and only
-# those.
+# those, and only where its install still is.
 source "$(dirname "$0")/lib/common.sh"
 if [ "${1:-}" != inside ]; then
   in_netns online bash "$0" inside
@@ -29,6 +29,8 @@ for f in "$exe" "$prefix/lib/talmar2/libtalmar2-web.so"; do
   ! readelf -S "$f" | grep -q '\.symtab' || fail "installed unstripped: $f"
 done
 [ -f "$prefix/share/metainfo/net.zorvik.talmar2.metainfo.xml" ] || fail "no AppStream metadata"
+man -l "$prefix/share/man/man6/Zorvik_talmar2.6.gz" 2>/dev/null | grep -q 'Zorvik_talmar2 --open' \
+  || fail "no manual page in section 6"
 entry=$prefix/share/applications/net.zorvik.talmar2.desktop
 for line in 'Name=ZorvikTalmar2' "Exec=$prefix/bin/Zorvik_talmar2" 'Icon=talmar2' 'Categories=Game;' \
             'StartupWMClass=Zorvik_talmar2' 'Type=Application'; do
@@ -37,7 +39,7 @@ done
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$entry" || fail "the desktop entry does not validate"
 fi
-for s in 16 32 48 256; do
+for s in 16 32 48 64 128 256; do
   icon=$prefix/share/icons/hicolor/${s}x${s}/apps/talmar2.png
   [ "$(identify -format '%wx%h' "$icon" 2>/dev/null)" = "${s}x${s}" ] || fail "no $s px icon in the theme"
 done
@@ -55,7 +57,24 @@ xprop -id "$bg" WM_CLASS | grep -q '"Zorvik_talmar2"$' || fail "window class $(x
 kill "$client"
 wait_exit "$client"
 
-cmake -P "$BUILD_DIR/cmake_uninstall.cmake" >"$work/uninstall.log" || fail "uninstall: $(cat "$work/uninstall.log")"
+# Two more installs whose folders are deleted afterwards; in the place of one, someone else's
+# client appears. The uninstall acts only where its record's install still is, and says so
+# for the others.
+for p in gone replaced; do
+  cmake --install "$BUILD_DIR" --prefix "$work/$p" >/dev/null || fail "install into $work/$p"
+  rm -rf "${work:?}/$p"
+done
+mkdir -p "$work/replaced/lib/talmar2"
+echo theirs >"$work/replaced/lib/talmar2/Zorvik_talmar2"
+
+cmake -P "$BUILD_DIR/cmake_uninstall.cmake" >"$work/uninstall.log" 2>&1 || fail "uninstall: $(cat "$work/uninstall.log")"
 left=$(cd "$prefix" && find . -mindepth 1 | sort | tr '\n' ' ')
 [ "$left" = "./share ./share/icons " ] || fail "left after uninstall: $left"
+[ "$(cat "$work/replaced/lib/talmar2/Zorvik_talmar2" 2>/dev/null)" = theirs ] \
+  || fail "the uninstall removed another install's client: $(cat "$work/uninstall.log")"
+grep -q "Not touching $work/replaced: it holds another install" "$work/uninstall.log" \
+  || fail "the uninstall did not say it left $work/replaced alone: $(cat "$work/uninstall.log")"
+grep -q "Nothing to remove in $work/gone: the install recorded there is gone" "$work/uninstall.log" \
+  || fail "the uninstall did not say the install in $work/gone is gone: $(cat "$work/uninstall.log")"
+[ ! -e "$record" ] || fail "the record outlived the uninstall"
 echo "install into a prefix: ok"

@@ -28,7 +28,7 @@ for id in $(xdotool search --onlyvisible --pid "$client"); do
   # The page (415, 179)-(1147, 604) and the pictures (1120, 130) and (1152, 125)-(1186, 159).
   [ "$x $y" = "-162 36" ] || fail "window $id at $x,$y; expected -162,36"
   sizes=$(xprop -len 99999999 -id "$id" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' | sort -u | tr '\n' ' ')
-  for s in 16 32 48 256; do
+  for s in 16 32 48 64 128 256; do
     grep -q "($s x $s)" <<<"$sizes" || fail "window $id has icons $sizes; no $s px one"
   done
 done

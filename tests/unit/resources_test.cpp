@@ -102,10 +102,10 @@ TEST(Resources, PngImagesWithSoftAlpha) {
   EXPECT_TRUE(LoadPngResource(999).IsNull());
 }
 
-TEST(Resources, IconFileHoldsFourSizes) {
+TEST(Resources, IconFileHoldsEverySizeUpTo256) {
   auto ico = platform::FindResourceData("ICON", 101);
   ASSERT_TRUE(ico);
-  ASSERT_GE(ico->size(), 6u + 4 * 16);
+  ASSERT_GE(ico->size(), 6u + 6 * 16);
   const std::uint8_t* d = ico->data();
   EXPECT_EQ(d[0] | d[1] << 8, 0);  // reserved
   EXPECT_EQ(d[2] | d[3] << 8, 1);  // icon
@@ -118,7 +118,7 @@ TEST(Resources, IconFileHoldsFourSizes) {
     const std::uint32_t offset = e[12] | e[13] << 8 | e[14] << 16 | std::uint32_t(e[15]) << 24;
     EXPECT_LE(std::uint64_t(offset) + bytes, ico->size());
   }
-  EXPECT_EQ(sizes, (std::set<int>{16, 32, 48, 256}));
+  EXPECT_EQ(sizes, (std::set<int>{16, 32, 48, 64, 128, 256}));
 }
 
 TEST(Resources, MissingOnesAreReportedAsMissing) {

@@ -917,7 +917,12 @@ void DrawLogo(const std::filesystem::path& out) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Icon file: 16, 32 and 48 pixel images as 32-bit DIBs, the 256 pixel image as PNG.
+// Icon file: the images up to 128 pixels as 32-bit DIBs, the 256 pixel image as PNG. The window
+// offers every size to the window manager, so that a task switcher of a screen at 2x scale
+// finds one it need not enlarge; the desktop's icon theme gets the same sizes as single files.
+
+constexpr int kIconSizes[] = {16, 32, 48, 64, 128, 256};
+constexpr int kIconCount = static_cast<int>(std::size(kIconSizes));
 
 std::vector<unsigned char> IconImage(int size, bool png) {
   Canvas c(CAIRO_FORMAT_ARGB32, size, size);
@@ -977,9 +982,8 @@ std::vector<unsigned char> IconImage(int size, bool png) {
 }
 
 void WriteIcon(const std::filesystem::path& out) {
-  const int sizes[4] = {16, 32, 48, 256};
   std::vector<std::vector<unsigned char>> images;
-  for (int s : sizes) images.push_back(IconImage(s, s == 256));
+  for (int s : kIconSizes) images.push_back(IconImage(s, s == 256));
   std::vector<unsigned char> file;
   auto put16 = [&](unsigned v) {
     file.push_back(v & 0xFF);
@@ -991,20 +995,22 @@ void WriteIcon(const std::filesystem::path& out) {
   };
   put16(0);  // reserved
   put16(1);  // icon
-  put16(4);  // count
+  put16(kIconCount);
   // The directory lists the sizes in ascending order; the images follow with the PNG one
   // first, a layout that every icon reader takes, gdk-pixbuf's included (it misreads a DIB
   // entry whose data precedes a PNG entry's).
-  const int order[4] = {3, 0, 1, 2};
-  std::uint32_t offsets[4];
-  std::uint32_t offset = 6 + 16 * 4;
+  std::vector<int> order = {kIconCount - 1};
+  for (int i = 0; i < kIconCount - 1; ++i) order.push_back(i);
+  std::uint32_t offsets[kIconCount];
+  std::uint32_t offset = 6 + 16 * kIconCount;
   for (int k : order) {
     offsets[k] = offset;
     offset += static_cast<std::uint32_t>(images[k].size());
   }
-  for (int i = 0; i < 4; ++i) {
-    file.push_back(sizes[i] >= 256 ? 0 : sizes[i]);
-    file.push_back(sizes[i] >= 256 ? 0 : sizes[i]);
+  for (int i = 0; i < kIconCount; ++i) {
+    const int size = kIconSizes[i];
+    file.push_back(size >= 256 ? 0 : size);
+    file.push_back(size >= 256 ? 0 : size);
     file.push_back(0);  // no palette
     file.push_back(0);
     put16(1);   // planes
@@ -1804,7 +1810,7 @@ int main(int argc, char** argv) {
   g_scale = 1;
   WriteIcon(dir / "icon101.ico");
   // The same icon as single pictures, for the desktop's icon theme of an installed client.
-  for (int size : {16, 32, 48, 256}) {
+  for (int size : kIconSizes) {
     const std::vector<unsigned char> png = IconImage(size, true);
     std::ofstream f(dir / ("icon-" + std::to_string(size) + ".png"), std::ios::binary);
     f.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));

@@ -12,6 +12,10 @@ std::string UpdateListUrl();
 std::string UpdateSignatureUrl();
 // The publisher's Ed25519 public key, 64 hex digits; empty when the build signs nothing.
 std::string UpdatePublicKey();
+// What a build for players (every build type but Debug) without that key says in --version and
+// once in the event log at start: anyone on the network path can replace the client. Empty for
+// a signed or a Debug build.
+std::string UnsignedUpdatesWarning();
 
 // The portal's login page for the game.
 std::string LoginPageUrl();

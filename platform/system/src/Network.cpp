@@ -41,8 +41,12 @@ bool HasDefaultRoute() {
   if (FILE* f = std::fopen("/proc/net/route", "re")) {
     char line[512];
     bool found = false;
-    std::fgets(line, sizeof line, f);  // the header
+    bool header = true;  // the first line names the columns
     while (!found && std::fgets(line, sizeof line, f) != nullptr) {
+      if (header) {
+        header = false;
+        continue;
+      }
       char iface[64];
       unsigned destination = 1, gateway = 0, flags = 0;
       if (std::sscanf(line, "%63s %x %x %x", iface, &destination, &gateway, &flags) == 4) {
