@@ -65,6 +65,9 @@ class cSetStyle {
   std::function<void()> SettingChange;
   // Each pointer move over the window while neither resizing nor maximised.
   std::function<void(std::int32_t theMouseStyle)> MouseSize;
+  // The window came to cover the work area (true) or stopped covering it: by the toggle, or by
+  // what the window manager did with the window (it maximised it itself, or refused a size).
+  std::function<void(bool maximized)> StateChange;
 
   cSetStyle();
   // Ends a drag in progress (its outline is erased) and releases the hook.
@@ -103,6 +106,9 @@ class cSetStyle {
   void OpenScreenDC();
   void ReleaseScreenDC();
   void FitWorkArea();
+  void SetMaximized(bool maximized);
+  // On each new size: the state follows whether the window covers the work area.
+  void FollowWindowManager();
   HWND FormWindow() const;
 
   // Raises an event through a copy of its handler; false when the handler ended this object.
