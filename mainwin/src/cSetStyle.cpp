@@ -161,13 +161,15 @@ void cSetStyle::SetMaximized(bool maximized) {
 }
 
 void cSetStyle::FollowWindowManager() {
-  // What the window manager made of the window decides: the window covers the work area or it
-  // does not, whatever was asked for last.
+  // A window that covers the work area is maximised, whatever was asked for last: the window
+  // manager refused a restore, or maximised the window itself. The other way round a size is no
+  // proof: while panels come and go the window is refitted to a work area that changes under
+  // it, and a size of the area before may still come in.
   const HWND form = FormWindow();
-  if (IsIconic(form) || m_Resizing) return;
+  if (IsIconic(form) || m_Resizing || m_Maximized) return;
   RECT r;
   GetWindowRect(form, &r);
-  SetMaximized(r == GetWorkArea());
+  if (r == GetWorkArea()) SetMaximized(true);
 }
 
 void cSetStyle::objSubclass_MsgCome(bool bBefore, bool& /*bHandled*/, LRESULT& /*lReturn*/,

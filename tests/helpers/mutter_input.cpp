@@ -8,8 +8,8 @@
 //   key NAME     a key (an X keysym name, "F10") pressed and released
 // Prints "ready" once the session has started.
 
-#include <gio/gio.h>
 #include <X11/Xlib.h>
+#include <gio/gio.h>
 
 #include <cstdio>
 #include <iostream>
@@ -88,9 +88,10 @@ int main() {
       std::string name;
       in >> name;
       const KeySym sym = XStringToKeysym(name.c_str());
-      ok = sym != NoSymbol &&
-           Session("NotifyKeyboardKeysym", g_variant_new("(ub)", static_cast<guint32>(sym), TRUE)) &&
-           Session("NotifyKeyboardKeysym", g_variant_new("(ub)", static_cast<guint32>(sym), FALSE));
+      ok =
+          sym != NoSymbol &&
+          Session("NotifyKeyboardKeysym", g_variant_new("(ub)", static_cast<guint32>(sym), TRUE)) &&
+          Session("NotifyKeyboardKeysym", g_variant_new("(ub)", static_cast<guint32>(sym), FALSE));
     }
     std::printf(ok ? "ok\n" : "error %s\n", line.c_str());
     std::fflush(stdout);

@@ -65,8 +65,9 @@ class cSetStyle {
   std::function<void()> SettingChange;
   // Each pointer move over the window while neither resizing nor maximised.
   std::function<void(std::int32_t theMouseStyle)> MouseSize;
-  // The window came to cover the work area (true) or stopped covering it: by the toggle, or by
-  // what the window manager did with the window (it maximised it itself, or refused a size).
+  // The window came to cover the work area (true) or stopped covering it: by the toggle, or
+  // (true only) by what the window manager did with it (it maximised it itself, or refused to
+  // restore it).
   std::function<void(bool maximized)> StateChange;
 
   cSetStyle();
@@ -107,7 +108,7 @@ class cSetStyle {
   void ReleaseScreenDC();
   void FitWorkArea();
   void SetMaximized(bool maximized);
-  // On each new size: the state follows whether the window covers the work area.
+  // On each new size: a window that covers the work area is maximised.
   void FollowWindowManager();
   HWND FormWindow() const;
 

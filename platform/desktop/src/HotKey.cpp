@@ -276,6 +276,39 @@ void FallBackToGrab(const char* why) {
   GrabInstead(keys, why);
 }
 
+// The portal's answer to a binding. An answer of 0 is not a binding: a desktop that has not
+// bound a shortcut (KDE's, for a program it cannot name) answers 0 and leaves it out of the
+// returned list. Only the listed ones are bound; the others take the X grab.
+void OnBound(guint32 response, GVariant* results) {
+  std::vector<std::string> listed;
+  GVariant* bound = response == 0
+                        ? g_variant_lookup_value(results, "shortcuts", G_VARIANT_TYPE("a(sa{sv})"))
+                        : nullptr;
+  if (bound != nullptr) {
+    GVariantIter it;
+    g_variant_iter_init(&it, bound);
+    const gchar* id = nullptr;
+    while (g_variant_iter_next(&it, "(&s@a{sv})", &id, nullptr)) listed.emplace_back(id);
+    g_variant_unref(bound);
+  }
+  Portal& p = ThePortal();
+  std::vector<PortalKey> unbound;
+  for (auto it = p.keys.begin(); it != p.keys.end();) {
+    if (std::find(listed.begin(), listed.end(), it->name) != listed.end()) {
+      it->bound = true;
+    } else if (!it->bound) {
+      unbound.push_back(*it);
+      it = p.keys.erase(it);
+      continue;
+    }
+    ++it;
+  }
+  if (!unbound.empty()) {
+    GrabInstead(unbound, response != 0 ? "the desktop refused the shortcut"
+                                       : "the desktop bound no shortcut");
+  }
+}
+
 void BindPending() {
   Portal& p = ThePortal();
   if (p.session.empty()) return;
@@ -303,42 +336,7 @@ void BindPending() {
   g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
   CallWithResponse("BindShortcuts",
                    g_variant_new("(oa(sa{sv})sa{sv})", p.session.c_str(), &shortcuts, "", &options),
-                   token, [](guint32 response, GVariant* results) {
-                     // An answer of 0 is not a binding: a desktop that has not bound a
-                     // shortcut (KDE's, for a program it cannot name) answers 0 and leaves
-                     // it out of the returned list. Only the listed ones are bound.
-                     std::vector<std::string> listed;
-                     GVariant* bound = response == 0 ? g_variant_lookup_value(
-                                                           results, "shortcuts",
-                                                           G_VARIANT_TYPE("a(sa{sv})"))
-                                                     : nullptr;
-                     if (bound != nullptr) {
-                       GVariantIter it;
-                       g_variant_iter_init(&it, bound);
-                       const gchar* id = nullptr;
-                       while (g_variant_iter_next(&it, "(&s@a{sv})", &id, nullptr)) {
-                         listed.emplace_back(id);
-                       }
-                       g_variant_unref(bound);
-                     }
-                     Portal& p = ThePortal();
-                     std::vector<PortalKey> unbound;
-                     for (auto it = p.keys.begin(); it != p.keys.end();) {
-                       if (std::find(listed.begin(), listed.end(), it->name) != listed.end()) {
-                         it->bound = true;
-                         ++it;
-                       } else if (!it->bound) {
-                         unbound.push_back(*it);
-                         it = p.keys.erase(it);
-                       } else {
-                         ++it;
-                       }
-                     }
-                     if (!unbound.empty()) {
-                       GrabInstead(unbound, response != 0 ? "the desktop refused the shortcut"
-                                                          : "the desktop bound no shortcut");
-                     }
-                   });
+                   token, OnBound);
 }
 
 void OnActivated(GDBusConnection* /*bus*/, const gchar* /*sender*/, const gchar* /*path*/,

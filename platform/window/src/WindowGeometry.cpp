@@ -36,12 +36,31 @@ void ScheduleOriginCheck(HWND h) {
             return G_SOURCE_REMOVE;
           }
           if (nw->pending && g_get_monotonic_time() <= nw->pendingUntil) return G_SOURCE_CONTINUE;
-          nw->originCheck = 0;
-          nw->pending = false;
           int x = 0;
           int y = 0;
           gdk_window_get_origin(gw, &x, &y);
           const RECT r{x, y, x + gdk_window_get_width(gw), y + gdk_window_get_height(gw)};
+          // KWin takes the size of a window that covered the work area but not the place asked
+          // for with it; it takes the place asked for alone. A place never reported since it was
+          // asked for is asked for once more, shortly after the request (its size may have been
+          // granted already); a place the window manager did report and then changed (the user
+          // moved the window) stands.
+          const RECT& want = nw->pendingRect;
+          const bool recent =
+              g_get_monotonic_time() <= nw->pendingUntil + 1000 * G_TIME_SPAN_MILLISECOND;
+          if (x == want.left && y == want.top) nw->placeUnseen = false;
+          if (recent && nw->placeUnseen && r.Width() == want.Width() &&
+              r.Height() == want.Height() && (x != want.left || y != want.top)) {
+            nw->placeUnseen = false;
+            nw->pendingUntil = g_get_monotonic_time() + 500 * G_TIME_SPAN_MILLISECOND;
+            // Straight to the server: the toolkit sends no request for a place it asked for
+            // already.
+            gdk_window_move(gw, want.left, want.top);
+            nw->pending = true;
+            return G_SOURCE_CONTINUE;
+          }
+          nw->originCheck = 0;
+          nw->pending = false;
           const bool moved = r.left != nw->rect.left || r.top != nw->rect.top;
           const bool sized = r.Width() != nw->rect.Width() || r.Height() != nw->rect.Height();
           nw->rect = r;
@@ -67,6 +86,7 @@ gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure* e, gpointer data) {
     if (e->send_event) {
       x = e->x;
       y = e->y;
+      if (x == n->pendingRect.left && y == n->pendingRect.top) n->placeUnseen = false;
     }
     ScheduleOriginCheck(h);
     const RECT r{x, y, x + e->width, y + e->height};
@@ -204,6 +224,7 @@ bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     if (sized) gtk_window_resize(win, std::max(r.Width(), 1), std::max(r.Height(), 1));
     if ((moved || sized) && gtk_widget_get_mapped(n->window)) {
       n->pending = true;
+      n->placeUnseen = moved;
       n->pendingRect = r;
       n->pendingUntil = g_get_monotonic_time() + 500 * G_TIME_SPAN_MILLISECOND;
       ScheduleOriginCheck(hwnd);

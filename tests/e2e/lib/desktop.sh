@@ -101,6 +101,8 @@ desktop_road() {
   echo "$DESKTOP: restored: $(geometry "$main") $(xprop -id "$main" _NET_WM_STATE)"
   [ "$(geometry "$main" | cut -d' ' -f3-)" = "1036 639" ] ||
     fail "restored, the main window is $(geometry "$main")"
+  local restored
+  restored=$(geometry "$main")
   state=$(xprop -id "$main" _NET_WM_STATE)
   case $state in *MAXIMIZED*) fail "restored, the window manager still has it maximised: $state" ;; esac
   sleep 0.5
@@ -113,8 +115,7 @@ desktop_road() {
   read -r x y w h < <(geometry "$main")
   click $((x + w - 62)) $((y + 10))
   for _ in $(seq 1 50); do read -r _ _ w h < <(geometry "$main"); [ "$w" = 1036 ] && break; sleep 0.1; done
-  [ "$(geometry "$main" | cut -d' ' -f3-)" = "1036 639" ] ||
-    fail "restored a second time, the main window is $(geometry "$main")"
+  at "$restored" || fail "restored a second time, the main window is at $(geometry "$main"), not $restored"
   local before
   before=$(geometry "$main")
 
@@ -147,11 +148,11 @@ desktop_road() {
   for _ in $(seq 1 50); do
     item=$(gdbus call --session --dest org.kde.StatusNotifierWatcher \
       --object-path /StatusNotifierWatcher --method org.freedesktop.DBus.Properties.Get \
-      org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems 2>/dev/null | grep -o "'[^']*'" | head -n 1)
+      org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems 2>/dev/null | grep -o "'[^']*'" | head -n 1 || true)
     [ -n "$item" ] && break
     sleep 0.1
   done
-  [ -n "$item" ] || fail "no tray icon with the desktop's watcher"
+  [ -n "$item" ] || fail "no tray icon with the desktop's watcher: $(gdbus call --session --dest org.kde.StatusNotifierWatcher --object-path /StatusNotifierWatcher --method org.freedesktop.DBus.Properties.GetAll org.kde.StatusNotifierWatcher 2>&1)"
   echo "$DESKTOP: tray icon $item"
   shot tray
   kill "$client"
