@@ -99,9 +99,13 @@ inside() {
     sleep 0.1
     overview Get org.gnome.Shell OverviewActive | grep -q false && break
   done
-  # Ready once the shell has told X clients its work area (the top bar's room taken off).
+  # Ready once the shell has told X clients its work area (the top bar's room taken off) and
+  # the tray extension watches for icons.
   for _ in $(seq 1 200); do
-    xprop -root _NET_WORKAREA 2>/dev/null | grep -q = && break
+    xprop -root _NET_WORKAREA 2>/dev/null | grep -q = &&
+      gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+        --method org.freedesktop.DBus.NameHasOwner org.kde.StatusNotifierWatcher 2>/dev/null |
+      grep -q true && break
     sleep 0.05
   done
   echo "with-gnome: WAYLAND_DISPLAY=$WAYLAND_DISPLAY DISPLAY=$DISPLAY" >&2

@@ -59,9 +59,9 @@ desktop_road() {
   shot splash
 
   # The login screen: the background and the window with the page over it, one place.
-  for _ in $(seq 1 150); do
-    [ "$(client_windows "$client" | awk '$3 == 1237' | sort -u | wc -l)" -ge 1 ] &&
-      [ "$(client_windows "$client" | awk '$3 >= 1186' | wc -l)" -ge 2 ] && break
+  # Up to 30 s: the login page comes 3 s after the splash, the rest is the loaded machine.
+  for _ in $(seq 1 300); do
+    [ "$(client_windows "$client" | awk '$3 >= 1186' | wc -l)" -ge 2 ] && break
     sleep 0.1
   done
   client_windows "$client" | awk '$3 >= 1186' >"$work/login.txt"
@@ -145,7 +145,7 @@ desktop_road() {
 
   # The tray icon: registered with the desktop's StatusNotifier watcher.
   local item=""
-  for _ in $(seq 1 50); do
+  for _ in $(seq 1 150); do
     item=$(gdbus call --session --dest org.kde.StatusNotifierWatcher \
       --object-path /StatusNotifierWatcher --method org.freedesktop.DBus.Properties.Get \
       org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems 2>/dev/null | grep -o "'[^']*'" | head -n 1 || true)
