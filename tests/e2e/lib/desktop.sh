@@ -61,10 +61,10 @@ desktop_road() {
   # The login screen: the background and the window with the page over it, one place.
   # Up to 30 s: the login page comes 3 s after the splash, the rest is the loaded machine.
   for _ in $(seq 1 300); do
-    [ "$(client_windows "$client" | awk '$3 >= 1186' | wc -l)" -ge 2 ] && break
+    client_windows "$client" | awk '$3 >= 1186' >"$work/login.txt"
+    [ "$(wc -l <"$work/login.txt")" -ge 2 ] && break
     sleep 0.1
   done
-  client_windows "$client" | awk '$3 >= 1186' >"$work/login.txt"
   echo "$DESKTOP: login windows: $(tr '\n' ';' <"$work/login.txt")"
   [ "$(wc -l <"$work/login.txt")" -ge 2 ] || fail "no login screen of two windows"
   [ "$(awk '{print $1, $2}' "$work/login.txt" | sort -u | wc -l)" = 1 ] ||
