@@ -30,13 +30,16 @@ namespace {
 
 void PrintUsage() {
   std::printf(
-      "Usage: %s [/web | --open ADDRESS | --version | --help]\n"
+      "Usage: %s [/web | --open ADDRESS | --toggle | --version | --help]\n"
       "\n"
       "  (nothing)         start the client: connection and update check, splash, login screen\n"
       "  /web              open the game's home page in the default web browser and end\n"
       "  --open ADDRESS    open an http or https ADDRESS as a tab of the running client\n"
       "                    (0: opened or waiting for the main window; 2: bad usage or text;\n"
       "                    3: no running client; 4: refused)\n"
+      "  --toggle          hide or show the running client's window, as F10 does (for a\n"
+      "                    desktop's own shortcut; 0: done; 3: no running client;\n"
+      "                    4: no main window yet)\n"
       "  --version         print the version and end\n"
       "  --help            print this text and end\n",
       platform::StderrPrefix());
@@ -76,6 +79,12 @@ int main(int argc, char** argv) {
   // write that follows, not end the client.
   std::signal(SIGPIPE, SIG_IGN);
   if (argc >= 2 && std::strcmp(argv[1], "--open") == 0) return OpenInRunningClientMain(argc, argv);
+  if (argc == 2 && std::strcmp(argv[1], "--toggle") == 0) {
+    std::string message;
+    const int rc = ToggleRunningClient(message);
+    if (rc != 0) platform::TellUser("--toggle: " + message);
+    return rc;
+  }
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
     PrintUsage();
     return 0;

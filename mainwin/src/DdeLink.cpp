@@ -2,6 +2,7 @@
 
 #include <deque>
 
+#include "mainwin/MainHook.h"
 #include "mainwin/WebMainFrm.h"
 #include "platform/desktop/SessionService.h"
 #include "platform/system/AsciiText.h"
@@ -32,6 +33,12 @@ int OpenInRunningClient(const std::string& url, std::string& message) {
   return 4;
 }
 
+int ToggleRunningClient(std::string& message) {
+  const int rc = OpenInRunningClient(kToggleCommand, message);
+  if (rc == 3) message = "there is no running client to hide or show";
+  return rc;
+}
+
 std::string WhyNotOpened(const std::string& url) {
   if (IsHttpAddress(url)) return {};
   return "not an http or https address";
@@ -56,6 +63,14 @@ std::string Shown(const std::string& url) {
 
 // What the link's window answers for one address: non-zero when it was taken.
 LRESULT Execute(const std::string& url) {
+  if (url == kToggleCommand) {
+    if (!FormSlot<WebMainFrm>::IsLoaded()) {
+      SetDdeRefusal("there is no main window to hide or show yet");
+      return 0;
+    }
+    ToggleMainWindow(FormSlot<WebMainFrm>::Get().hWnd());
+    return 1;
+  }
   OpenLink& link = Link();
   std::string why = WhyNotOpened(url);
   if (why.empty() && !link.refusal.empty()) why = link.refusal;

@@ -234,6 +234,7 @@ void WebMainFrm::Form_Load() {
   // is drawn on it, so the frame's borders survive repaints.)
   m_objStyle = std::make_unique<cSetStyle>();
   m_objStyle->CloseClick = [this] { CloseCommand(); };
+  m_objStyle->StateChange = [this](bool maximised) { ShowMaximized(maximised); };
   m_objStyle->objForm(this);
   m_objStyle->SetWindowStyle(me);
   // 8. The title bar drags this window.
@@ -260,8 +261,8 @@ void WebMainFrm::Form_Load() {
   // link itself is offered from start-up on.
   OpenWaitingAddresses(*this);
   Form_Resize();
-  // 13. Start covering the work area.
-  MaxRestoreCommand();
+  // 13. Start covering the work area (a screen smaller than the design is covered already).
+  if (!m_objStyle->Maximized()) MaxRestoreCommand();
 }
 
 void WebMainFrm::Form_QueryUnload(bool& cancel, int /*unloadMode*/) {

@@ -35,8 +35,12 @@ void WebMainFrm::MinimizeCommand() {
 }
 
 void WebMainFrm::MaxRestoreCommand() {
-  if (!m_objStyle) return;
-  const bool maximised = m_objStyle->CallWindowStateChange();
+  // The style object reports the new state (ShowMaximized), as it does when the window manager
+  // changes it.
+  if (m_objStyle) m_objStyle->CallWindowStateChange();
+}
+
+void WebMainFrm::ShowMaximized(bool maximised) {
   // Covering the work area, the title bar does not drag the window.
   m_WebBForm->frmHwnd(maximised ? 0 : hWnd());
   // The button shows the state the window is in, also when the command came another way.

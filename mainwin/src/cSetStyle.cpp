@@ -139,21 +139,46 @@ bool cSetStyle::CallWindowStateChange() {
     // The designed size is wider than a 1024 pixel screen, and a placement saved on a larger
     // work area may no longer fit: the window comes back whole and inside the work area.
     const RECT r = setstyle::FitInside(m_Saved, GetWorkArea());
+    SetMaximized(false);
+    // A window manager that maximised the window itself (one that does so with a window mapped
+    // at the work area's size) refuses a plain resize or keeps its maximised state beside it:
+    // it is asked to let go first.
+    if (IsZoomed(form)) ShowWindow(form, SW_RESTORE);
     SetWindowPos(form, 0, r.left, r.top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
-    m_Maximized = false;
   } else {
     if (m_Resizing) CancelResize();
     GetWindowRect(form, &m_Saved);
+    SetMaximized(true);
     FitWorkArea();
-    m_Maximized = true;
   }
   return m_Maximized;
+}
+
+void cSetStyle::SetMaximized(bool maximized) {
+  if (maximized == m_Maximized) return;
+  m_Maximized = maximized;
+  Raise(StateChange, maximized);
+}
+
+void cSetStyle::FollowWindowManager() {
+  // A window that covers the work area is maximised, whatever was asked for last: the window
+  // manager refused a restore, or maximised the window itself. The other way round a size is no
+  // proof: while panels come and go the window is refitted to a work area that changes under
+  // it, and a size of the area before may still come in.
+  const HWND form = FormWindow();
+  if (IsIconic(form) || m_Resizing || m_Maximized) return;
+  RECT r;
+  GetWindowRect(form, &r);
+  if (r == GetWorkArea()) SetMaximized(true);
 }
 
 void cSetStyle::objSubclass_MsgCome(bool bBefore, bool& /*bHandled*/, LRESULT& /*lReturn*/,
                                     HWND& /*hWnd*/, UINT& uMsg, WPARAM& wParam, LPARAM& lParam) {
   if (!bBefore) return;
   switch (uMsg) {
+    case WM_SIZE:
+      if (wParam != SIZE_MINIMIZED) FollowWindowManager();
+      break;
     case WM_SETTINGCHANGE:
       if (!Raise(SettingChange)) return;
       if (!IsIconic(FormWindow()) && m_Maximized) FitWorkArea();

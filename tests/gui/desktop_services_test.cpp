@@ -458,9 +458,10 @@ TEST(DesktopServices, F10HeldByAnotherProgramLeavesTheTrayWorkingAndGrabsNothing
 }
 
 // On a Wayland session with the global-shortcuts portal, F10 is bound through the portal: no X
-// grab is taken, and the portal's Activated toggles the window. When the portal refuses the
-// binding, the X grab takes over. `portal` prints what it was asked to bind and answers SIGUSR1
-// with Activated, SIGUSR2 by refusing.
+// grab is taken, and the portal's Activated toggles the window. When the portal binds nothing
+// (it answers 0 but leaves the shortcut out of its list, as KDE's does), the X grab takes over.
+// `portal` prints what it was asked to bind and answers SIGUSR1 with Activated, SIGUSR2 by
+// binding nothing from then on.
 namespace {
 void F10ThroughThePortal(Background& portal) {
   ::setenv("XDG_SESSION_TYPE", "wayland", 1);
@@ -478,7 +479,7 @@ void F10ThroughThePortal(Background& portal) {
     }
     EXPECT_EQ(2, Count(t.rec, t.w, WM_HOTKEY));
   }
-  portal.Signal(SIGUSR2);  // refuses from now on
+  portal.Signal(SIGUSR2);  // binds nothing from now on
   Settle(200);
   HookedWindow t("portal refused test");
   const auto bindsSoFar = [&] { return portal.Output().rfind("bind hotkey-"); };

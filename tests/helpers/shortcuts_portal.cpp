@@ -7,7 +7,8 @@
 //   org.freedesktop.impl.portal.desktop.talmartest and serves
 //   org.freedesktop.impl.portal.GlobalShortcuts, whose calls answer directly.
 // Prints "ready", "session <path>" and "bind <id> <preferred trigger>"; on SIGUSR1 it emits
-// Activated for the last bound shortcut, on SIGUSR2 it refuses every later bind (response 2).
+// Activated for the last bound shortcut, on SIGUSR2 it binds nothing from then on: it answers 0
+// with an empty list, as KDE's back end does for a program it cannot name.
 // Ends on SIGTERM or after a minute.
 
 #include <gio/gio.h>
@@ -78,7 +79,7 @@ void OnBackendCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, c
                    GVariant* params, GDBusMethodInvocation* call, gpointer) {
   GVariantDict results;
   g_variant_dict_init(&results, nullptr);
-  guint32 response = 0;
+  const guint32 response = 0;
   if (g_strcmp0(method, "CreateSession") == 0) {
     const gchar* session = nullptr;
     g_variant_get_child(params, 1, "&o", &session);
@@ -90,9 +91,10 @@ void OnBackendCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, c
   } else if (g_strcmp0(method, "BindShortcuts") == 0) {
     GVariant* shortcuts = g_variant_get_child_value(params, 2);
     PrintBinds(shortcuts);
-    g_variant_dict_insert_value(&results, "shortcuts", shortcuts);
+    g_variant_dict_insert_value(
+        &results, "shortcuts",
+        g_refuse ? g_variant_new_array(G_VARIANT_TYPE("(sa{sv})"), nullptr, 0) : shortcuts);
     g_variant_unref(shortcuts);
-    if (g_refuse) response = 2;
   } else {
     g_variant_dict_clear(&results);
     g_dbus_method_invocation_return_dbus_error(call, "org.freedesktop.DBus.Error.UnknownMethod",
@@ -133,8 +135,10 @@ void OnCall(GDBusConnection*, const gchar* sender, const gchar*, const gchar*, c
     const std::string request = RequestPath(sender, token);
     g_dbus_method_invocation_return_value(call, g_variant_new("(o)", request.c_str()));
     PrintBinds(shortcuts);
-    g_variant_dict_insert_value(&results, "shortcuts", shortcuts);
-    Respond(sender, request, g_refuse ? 2 : 0, g_variant_dict_end(&results));
+    g_variant_dict_insert_value(
+        &results, "shortcuts",
+        g_refuse ? g_variant_new_array(G_VARIANT_TYPE("(sa{sv})"), nullptr, 0) : shortcuts);
+    Respond(sender, request, 0, g_variant_dict_end(&results));
     g_variant_unref(options);
     g_variant_unref(shortcuts);
   } else {

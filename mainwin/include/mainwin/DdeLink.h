@@ -24,6 +24,11 @@ void StopDdeLink();
 // Hands `url` to the running client's window. 0 when it was accepted; otherwise a non-zero exit
 // code, with `message` saying why.
 int OpenInRunningClient(const std::string& url, std::string& message);
+// The command that hides or shows the running client's main window as F10 does: what a
+// desktop without a global hot key for the client (GNOME on Wayland) runs from a custom
+// shortcut. It is no web address, so no address can be taken for it. Exit codes as above.
+inline constexpr const char* kToggleCommand = "[toggle]";
+int ToggleRunningClient(std::string& message);
 
 // Only web addresses open a tab: anything else (javascript:, file:, data:, ftp:, plain text)
 // could only ever show a blank page or run something. Empty when `url` may be opened, else why

@@ -46,6 +46,8 @@ class WebMainFrm : public platform::Form {
   void CloseCommand();
   void MinimizeCommand();
   void MaxRestoreCommand();
+  // The title bar and the maximise button follow whether the window covers the work area.
+  void ShowMaximized(bool maximised);
   void GameSpaceCommand();
   void OtherUserCommand();
   void RefreshCommand();

@@ -65,6 +65,10 @@ class cSetStyle {
   std::function<void()> SettingChange;
   // Each pointer move over the window while neither resizing nor maximised.
   std::function<void(std::int32_t theMouseStyle)> MouseSize;
+  // The window came to cover the work area (true) or stopped covering it: by the toggle, or
+  // (true only) by what the window manager did with it (it maximised it itself, or refused to
+  // restore it).
+  std::function<void(bool maximized)> StateChange;
 
   cSetStyle();
   // Ends a drag in progress (its outline is erased) and releases the hook.
@@ -103,6 +107,9 @@ class cSetStyle {
   void OpenScreenDC();
   void ReleaseScreenDC();
   void FitWorkArea();
+  void SetMaximized(bool maximized);
+  // On each new size: a window that covers the work area is maximised.
+  void FollowWindowManager();
   HWND FormWindow() const;
 
   // Raises an event through a copy of its handler; false when the handler ended this object.

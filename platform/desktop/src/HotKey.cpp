@@ -4,6 +4,7 @@
 #include <X11/keysym.h>
 #include <gdk/gdkx.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -254,14 +255,57 @@ void CallWithResponse(const char* method, GVariant* args, const std::string& tok
                          G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
 }
 
-// The portal did not bind a key: the X grab it is, for every key still waiting.
-void FallBackToGrab(const char* why) {
-  LogEvent(std::string("global shortcuts portal: ") + why + "; using a key grab");
-  Portal& p = ThePortal();
-  std::vector<PortalKey> keys;
-  keys.swap(p.keys);
+// The portal did not bind these keys: the X grab it is. The event log says so once a run;
+// the grab sees the key only while one of the client's X windows has the focus.
+void GrabInstead(const std::vector<PortalKey>& keys, const char* why) {
+  static bool said = false;
+  if (!said) {
+    LogEvent(std::string("global shortcuts portal: ") + why +
+             "; using a key grab, which works only while a window of the client has the focus");
+    said = true;
+  }
   for (const PortalKey& k : keys) {
     if (IsWindow(k.hwnd)) GrabHotKey(k.hwnd, k.id, k.modifiers, k.vk);
+  }
+}
+
+// Every key still waiting for the portal takes the grab.
+void FallBackToGrab(const char* why) {
+  std::vector<PortalKey> keys;
+  keys.swap(ThePortal().keys);
+  GrabInstead(keys, why);
+}
+
+// The portal's answer to a binding. An answer of 0 is not a binding: a desktop that has not
+// bound a shortcut (KDE's, for a program it cannot name) answers 0 and leaves it out of the
+// returned list. Only the listed ones are bound; the others take the X grab.
+void OnBound(guint32 response, GVariant* results) {
+  std::vector<std::string> listed;
+  GVariant* bound = response == 0
+                        ? g_variant_lookup_value(results, "shortcuts", G_VARIANT_TYPE("a(sa{sv})"))
+                        : nullptr;
+  if (bound != nullptr) {
+    GVariantIter it;
+    g_variant_iter_init(&it, bound);
+    const gchar* id = nullptr;
+    while (g_variant_iter_next(&it, "(&s@a{sv})", &id, nullptr)) listed.emplace_back(id);
+    g_variant_unref(bound);
+  }
+  Portal& p = ThePortal();
+  std::vector<PortalKey> unbound;
+  for (auto it = p.keys.begin(); it != p.keys.end();) {
+    if (std::find(listed.begin(), listed.end(), it->name) != listed.end()) {
+      it->bound = true;
+    } else if (!it->bound) {
+      unbound.push_back(*it);
+      it = p.keys.erase(it);
+      continue;
+    }
+    ++it;
+  }
+  if (!unbound.empty()) {
+    GrabInstead(unbound, response != 0 ? "the desktop refused the shortcut"
+                                       : "the desktop bound no shortcut");
   }
 }
 
@@ -292,13 +336,7 @@ void BindPending() {
   g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
   CallWithResponse("BindShortcuts",
                    g_variant_new("(oa(sa{sv})sa{sv})", p.session.c_str(), &shortcuts, "", &options),
-                   token, [](guint32 response, GVariant*) {
-                     if (response != 0) {
-                       FallBackToGrab("the shortcut was not bound");
-                       return;
-                     }
-                     for (PortalKey& k : ThePortal().keys) k.bound = true;
-                   });
+                   token, OnBound);
 }
 
 void OnActivated(GDBusConnection* /*bus*/, const gchar* /*sender*/, const gchar* /*path*/,

@@ -14,8 +14,12 @@ namespace detail {
 
 namespace {
 
-// Reads a top-level window's place back from the server and reports a move the configure
-// notices did not (see OnConfigure).
+// Reads a top-level window's place and size back from the server and reports what the
+// configure notices did not: a move made without a notice (see OnConfigure), and a request of
+// ours the window manager did not grant. A window manager that keeps a window maximised (or
+// places it itself) answers a request with the geometry it chose; that answer looks like an
+// intermediate state of the request and is passed over while the request is pending, so once
+// the request has had its time the server's geometry is the window's.
 void ScheduleOriginCheck(HWND h) {
   NativeWindow* n = Native(h);
   if (n == nullptr || n->window == nullptr || n->originCheck != 0) return;
@@ -26,18 +30,42 @@ void ScheduleOriginCheck(HWND h) {
           const HWND hwnd = HwndOf(data);
           NativeWindow* nw = Native(hwnd);
           if (nw == nullptr) return G_SOURCE_REMOVE;
-          nw->originCheck = 0;
           GdkWindow* gw = nw->window != nullptr ? gtk_widget_get_window(nw->window) : nullptr;
-          if (gw == nullptr || !gtk_widget_get_mapped(nw->window) || nw->pending) {
+          if (gw == nullptr || !gtk_widget_get_mapped(nw->window)) {
+            nw->originCheck = 0;
             return G_SOURCE_REMOVE;
           }
+          if (nw->pending && g_get_monotonic_time() <= nw->pendingUntil) return G_SOURCE_CONTINUE;
           int x = 0;
           int y = 0;
           gdk_window_get_origin(gw, &x, &y);
-          if (x != nw->rect.left || y != nw->rect.top) {
-            nw->rect = RECT{x, y, x + nw->rect.Width(), y + nw->rect.Height()};
-            SendMessage(hwnd, WM_MOVE, 0, PackPoint(x, y));
+          const RECT r{x, y, x + gdk_window_get_width(gw), y + gdk_window_get_height(gw)};
+          // KWin takes the size of a window that covered the work area but not the place asked
+          // for with it; it takes the place asked for alone. A place never reported since it was
+          // asked for is asked for once more, shortly after the request (its size may have been
+          // granted already); a place the window manager did report and then changed (the user
+          // moved the window) stands.
+          const RECT& want = nw->pendingRect;
+          const bool recent =
+              g_get_monotonic_time() <= nw->pendingUntil + 1000 * G_TIME_SPAN_MILLISECOND;
+          if (x == want.left && y == want.top) nw->placeUnseen = false;
+          if (recent && nw->placeUnseen && r.Width() == want.Width() &&
+              r.Height() == want.Height() && (x != want.left || y != want.top)) {
+            nw->placeUnseen = false;
+            nw->pendingUntil = g_get_monotonic_time() + 500 * G_TIME_SPAN_MILLISECOND;
+            // Straight to the server: the toolkit sends no request for a place it asked for
+            // already.
+            gdk_window_move(gw, want.left, want.top);
+            nw->pending = true;
+            return G_SOURCE_CONTINUE;
           }
+          nw->originCheck = 0;
+          nw->pending = false;
+          const bool moved = r.left != nw->rect.left || r.top != nw->rect.top;
+          const bool sized = r.Width() != nw->rect.Width() || r.Height() != nw->rect.Height();
+          nw->rect = r;
+          if (moved) SendMessage(hwnd, WM_MOVE, 0, PackPoint(x, y));
+          if (sized && Native(hwnd) != nullptr) SendSize(hwnd);
           return G_SOURCE_REMOVE;
         });
       },
@@ -58,6 +86,7 @@ gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure* e, gpointer data) {
     if (e->send_event) {
       x = e->x;
       y = e->y;
+      if (x == n->pendingRect.left && y == n->pendingRect.top) n->placeUnseen = false;
     }
     ScheduleOriginCheck(h);
     const RECT r{x, y, x + e->width, y + e->height};
@@ -195,8 +224,10 @@ bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     if (sized) gtk_window_resize(win, std::max(r.Width(), 1), std::max(r.Height(), 1));
     if ((moved || sized) && gtk_widget_get_mapped(n->window)) {
       n->pending = true;
+      n->placeUnseen = moved;
       n->pendingRect = r;
       n->pendingUntil = g_get_monotonic_time() + 500 * G_TIME_SPAN_MILLISECOND;
+      ScheduleOriginCheck(hwnd);
     }
   } else {
     GtkWidget* w = n->Outer();
@@ -383,6 +414,11 @@ bool IsWindowVisible(HWND hwnd) {
 bool IsIconic(HWND hwnd) {
   NativeWindow* n = Native(hwnd);
   return n != nullptr && n->iconic;
+}
+
+bool IsZoomed(HWND hwnd) {
+  NativeWindow* n = Native(hwnd);
+  return n != nullptr && n->maximized;
 }
 
 // Activation never shows a window: presenting a hidden GtkWindow would map it behind the

@@ -139,6 +139,11 @@ bool ShowWindow(HWND hwnd, int cmd);  // the previous visibility
 bool SetWindowFullScreen(HWND hwnd, bool on);
 bool IsWindowVisible(HWND hwnd);
 bool IsIconic(HWND hwnd);
+// The window manager keeps the top-level window maximised (its _NET_WM_STATE says so), whoever
+// asked for it: some maximise a window that maps at the work area's size by themselves. Such a
+// window is given back its size with ShowWindow(SW_RESTORE); a plain resize is refused or
+// leaves the state behind.
+bool IsZoomed(HWND hwnd);
 // A disabled window (WS_DISABLED) and the windows inside it take no pointer or key input and
 // ignore the window manager's close request. EnableWindow sends WM_ENABLE when the state
 // changes and returns whether the window was disabled before.

@@ -79,8 +79,9 @@ struct NativeWindow {
   bool pending = false;
   RECT pendingRect;
   gint64 pendingUntil = 0;
-  guint originCheck = 0;  // pending read-back of a top-level window's place
-  bool drawn = false;     // a top-level window has drawn its first frame
+  bool placeUnseen = false;  // the place of the last request was never reported since
+  guint originCheck = 0;     // pending read-back of a top-level window's place
+  bool drawn = false;        // a top-level window has drawn its first frame
   bool iconic = false;
   // A minimized state we asked for and have reported already: state notices that say otherwise
   // are older news until one agrees or a short while has passed (as `pending` for geometry).
