@@ -148,9 +148,8 @@ bool IsWindowEnabled(HWND hwnd);
 // the window with the focus does, also when that is an embedded web view, and may take it.
 // Never while the window is disabled (a modal box is up).
 bool SetKeyPreview(HWND hwnd, bool on);
-// Gives the keyboard focus to the window (an embedded web view included); its top-level
-// window's focus moves there, with WM_KILLFOCUS and WM_SETFOCUS as for a click. False when the
-// window cannot take the focus.
+// Gives the keyboard focus to the window, or when it cannot take it itself, to the first widget
+// inside it that can (the view of an embedded web browser). False when nothing there takes it.
 bool SetFocus(HWND hwnd);
 // Moves a child window into another parent's client area, or with 0 makes it a top-level
 // window at the same place on the screen. Returns the previous parent; 0 with GetLastError set
