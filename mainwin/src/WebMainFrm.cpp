@@ -90,7 +90,7 @@ std::unique_ptr<iButton> MakePortalButton(HWND parent, int width, const char* ca
 // a player recognises, rather than the tab's key. An address without a host is shown as it is,
 // but only its start: laying out a caption of a megabyte would hold the window up for seconds.
 std::string InitialCaption(const std::string& url) {
-  const std::string host = sitezoom::SiteOf(url);
+  std::string host = sitezoom::SiteOf(url);
   if (!host.empty()) return host;
   return url.substr(0, gdi::Utf8Floor(url, kMaxInitialCaption));
 }
