@@ -10,6 +10,7 @@
 #include "mainwin/DdeLink.h"
 #include "mainwin/MainHook.h"
 #include "mainwin/MsgFrm.h"
+#include "mainwin/SiteZoom.h"
 #include "mainwin/WebUrl.h"
 #include "platform/desktop/PopupMenu.h"
 #include "platform/desktop/ToolTip.h"
@@ -83,6 +84,15 @@ std::unique_ptr<iButton> MakePortalButton(HWND parent, int width, const char* ca
   design.WriteProperty("Caption", std::string(caption));
   design.WriteProperty("cForeColor", static_cast<std::int32_t>(RGB(255, 255, 255)));
   return MakeButton(parent, 0, 0, width, kPortalButtonHeight, std::move(design));
+}
+
+// What a new tab reads until its page's title replaces it: the host the game comes from, which
+// a player recognises, rather than the tab's key. An address without a host is shown as it is,
+// but only its start: laying out a caption of a megabyte would hold the window up for seconds.
+std::string InitialCaption(const std::string& url) {
+  std::string host = sitezoom::SiteOf(url);
+  if (!host.empty()) return host;
+  return url.substr(0, gdi::Utf8Floor(url, kMaxInitialCaption));
 }
 
 template <class Fn>
@@ -391,16 +401,14 @@ void WebMainFrm::OpenTab(const std::string& url, int session) {
   if (session < 0 || session >= kMaxWebSessions) session = 0;
   // The first account's key is the design's; another account's holds its session after a
   // character no address contains, so each account may open the same address once.
-  const std::string caption = "Game" + url;
-  const std::string key = session == 0 ? caption : caption + '\x1f' + std::to_string(session);
+  const std::string key =
+      session == 0 ? "Game" + url : "Game" + url + '\x1f' + std::to_string(session);
   CTabItems& items = m_WebuTab->TabItems();
   const std::int32_t found = items.FindItem(Variant(key));
   if (found < 0) {
     std::shared_ptr<WebUrl> page = WebUrl::Create(session);
     page->OpenURL(url);
-    // The caption shows only the start of the key until the page's title replaces it; laying
-    // out a caption of a megabyte would hold the window up for seconds.
-    items.Add(caption.substr(0, gdi::Utf8Floor(caption, kMaxInitialCaption)), page, Variant(key));
+    items.Add(InitialCaption(url), page, Variant(key));
     // Accounts count from 1; the first one's tabs carry no mark.
     if (session > 0) {
       items.Item(Variant(items.Count() - 1))->SessionMark(session + 1);

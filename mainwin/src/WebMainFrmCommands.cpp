@@ -115,23 +115,25 @@ void WebMainFrm::OtherUserCommand() {
   if (TheMainWindowHost().showLogin) TheMainWindowHost().showLogin();
 }
 
-void WebMainFrm::SelectTabCommand(int offset) {
-  if (!m_WebuTab) return;
+bool WebMainFrm::SelectTabCommand(int offset) {
+  if (!m_WebuTab) return false;
   CTabItems& items = m_WebuTab->TabItems();
   const int count = items.Count();
-  if (count == 0) return;
+  if (count == 0) return false;
   const int from = std::max(items.Selected(), 0);
   items.Selected(((from + offset) % count + count) % count);
   ShowWindow(m_Picture1, SW_HIDE);
+  return true;
 }
 
-void WebMainFrm::SelectTabAtCommand(int place) {
-  if (!m_WebuTab) return;
+bool WebMainFrm::SelectTabAtCommand(int place) {
+  if (!m_WebuTab) return false;
   CTabItems& items = m_WebuTab->TabItems();
   const int index = place >= 9 ? items.Count() - 1 : place - 1;
-  if (index < 0 || index >= items.Count()) return;
+  if (index < 0 || index >= items.Count()) return false;
   items.Selected(index);
   ShowWindow(m_Picture1, SW_HIDE);
+  return true;
 }
 
 void WebMainFrm::CloseTabCommand() {
@@ -145,17 +147,17 @@ void WebMainFrm::CloseTabCommand() {
   items.Remove(Variant(selected), true);
 }
 
-void WebMainFrm::ZoomCommand(int direction) {
-  if (!m_WebuTab) return;
+bool WebMainFrm::ZoomCommand(int direction) {
+  if (!m_WebuTab) return false;
   CTabItems& items = m_WebuTab->TabItems();
   auto pageAt = [&](int index) -> WebUrl* {
     const std::shared_ptr<CTabItem> item = items.Item(Variant(index));
     return item ? dynamic_cast<WebUrl*>(item->Form().get()) : nullptr;
   };
   WebUrl* selected = pageAt(items.Selected());
-  if (selected == nullptr || selected->Browser() == nullptr) return;
+  if (selected == nullptr || selected->Browser() == nullptr) return false;
   const std::string site = sitezoom::SiteOf(selected->Browser()->LocationURL());
-  if (site.empty()) return;
+  if (site.empty()) return false;
   const int level = sitezoom::Step(sitezoom::Level(site), direction);
   sitezoom::Keep(site, level);
   for (int i = 0; i < items.Count(); ++i) {
@@ -168,6 +170,7 @@ void WebMainFrm::ZoomCommand(int direction) {
   // A short hint of the level.
   m_LastNotice = "缩放 " + std::to_string(level) + "%";
   if (m_NotifyIcon) m_NotifyIcon->ShowBubble(ClientTitle, m_LastNotice, NIIF_INFO);
+  return true;
 }
 
 std::vector<HWND> WebMainFrm::Chrome() {
@@ -247,20 +250,29 @@ void WebMainFrm::ScreenshotCommand() {
   }
 }
 
+void WebMainFrm::FocusSelectedPage() {
+  if (!m_WebuTab) return;
+  CTabItems& items = m_WebuTab->TabItems();
+  const std::shared_ptr<CTabItem> item = items.Item(Variant(items.Selected()));
+  if (auto* page = item ? dynamic_cast<WebUrl*>(item->Form().get()) : nullptr) {
+    SetFocus(page->BrowserWindow());
+  }
+}
+
 bool WebMainFrm::KeyCommand(const MainKeyCommand& command) {
   switch (command.key) {
     case MainKey::Refresh:
       RefreshCommand();
       return true;
     case MainKey::NextTab:
-      SelectTabCommand(1);
-      return true;
     case MainKey::PreviousTab:
-      SelectTabCommand(-1);
-      return true;
-    case MainKey::TabAt:
-      SelectTabAtCommand(command.place);
-      return true;
+    case MainKey::TabAt: {
+      const bool selected = command.key == MainKey::TabAt
+                                ? SelectTabAtCommand(command.place)
+                                : SelectTabCommand(command.key == MainKey::NextTab ? 1 : -1);
+      if (selected) FocusSelectedPage();
+      return selected;
+    }
     case MainKey::CloseTab:
       CloseTabCommand();
       return true;
@@ -271,14 +283,11 @@ bool WebMainFrm::KeyCommand(const MainKeyCommand& command) {
       FullScreenCommand();
       return true;
     case MainKey::ZoomIn:
-      ZoomCommand(1);
-      return true;
+      return ZoomCommand(1);
     case MainKey::ZoomOut:
-      ZoomCommand(-1);
-      return true;
+      return ZoomCommand(-1);
     case MainKey::ZoomReset:
-      ZoomCommand(0);
-      return true;
+      return ZoomCommand(0);
     default:
       return false;
   }

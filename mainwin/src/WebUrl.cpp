@@ -118,7 +118,11 @@ void WebUrl::ReleaseBrowser() {
 // ---- Operations -------------------------------------------------------------------------------
 
 void WebUrl::OpenURL(const std::string& szURL) {
-  if (m_wb) m_wb->Navigate(szURL);
+  if (!m_wb) return;
+  // The zoom kept for the site is in place before the navigation starts, so the page's first
+  // layout is already at its size: a game that sizes itself once never sees a resize.
+  m_wb->SetZoom(sitezoom::Level(sitezoom::SiteOf(szURL)) / 100.0);
+  m_wb->Navigate(szURL);
 }
 
 void WebUrl::Initialize(IuTab* Implement, std::weak_ptr<CTabItem> Item) {
@@ -179,8 +183,12 @@ void WebUrl::wb_TitleChange(const std::string& Text) {
 void WebUrl::wb_DocumentComplete(const std::string&) {
   if (!m_wb) return;
   m_wb->SetSilent(true);
-  // The zoom kept for the page's site (the view keeps it across its navigations).
-  m_wb->SetZoom(sitezoom::Level(sitezoom::SiteOf(m_wb->LocationURL())) / 100.0);
+  // The zoom kept for the site of a page the game navigated to on its own (the view keeps it
+  // across its navigations). A document of no site (the blank page every page starts with)
+  // leaves the zoom alone: it may complete after OpenURL has set the zoom of the game's site.
+  if (const std::string site = sitezoom::SiteOf(m_wb->LocationURL()); !site.empty()) {
+    m_wb->SetZoom(sitezoom::Level(site) / 100.0);
+  }
   // Every completion, of whatever frame, acts on the top-level document.
   m_wb->SetDocumentElementStyleOverflow("hidden");
 }

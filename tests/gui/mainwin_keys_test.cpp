@@ -135,6 +135,10 @@ TEST_F(MainWindowKeys, ChordsReachTheWindowThroughAFocusedPageAndOtherKeysThePag
   Xdotool("key a Left");
   ASSERT_TRUE(WaitFor([&] { return Requests("/key?k=a&c=false") == 1; }));
   EXPECT_TRUE(WaitFor([&] { return Requests("/key?k=ArrowLeft&c=false") == 1; }));
+  // A chord the window does nothing with (no fourth tab) is the page's.
+  Xdotool("key ctrl+4");
+  EXPECT_TRUE(WaitFor([&] { return Requests("/key?k=4&c=true") == 1; }));
+  EXPECT_EQ(2, items.Selected());
 
   struct Step {
     const char* keys;
@@ -147,6 +151,11 @@ TEST_F(MainWindowKeys, ChordsReachTheWindowThroughAFocusedPageAndOtherKeysThePag
     Xdotool(std::string("key ") + s.keys);
     EXPECT_TRUE(WaitFor([&] { return items.Selected() == s.selected; })) << s.keys;
   }
+  // The selected page has the keys after a key changed the selection, and a chord the window
+  // does nothing with (no eighth tab) is the page's.
+  EXPECT_TRUE(WaitFor([&] { return Requests("/key?k=8&c=true") == 1; }));
+  Xdotool("key b");
+  EXPECT_TRUE(WaitFor([&] { return Requests("/key?k=b&c=false") == 1; }));
   // F5 and Ctrl+R load the selected page again.
   const std::string second = "/play/2";
   auto loads = [&] {
@@ -164,9 +173,10 @@ TEST_F(MainWindowKeys, ChordsReachTheWindowThroughAFocusedPageAndOtherKeysThePag
   EXPECT_TRUE(WaitFor([&] { return items.Count() == 2; }));
   Settle(300);
   for (const auto& q : server.Requests()) {
-    const bool modifier = q.target.find("k=Control") != std::string::npos ||
-                          q.target.find("k=Shift") != std::string::npos;
-    if (!modifier) EXPECT_EQ(std::string::npos, q.target.find("c=true")) << q.target;
+    const bool pages = q.target.find("k=Control") != std::string::npos ||
+                       q.target.find("k=Shift") != std::string::npos ||
+                       q.target.starts_with("/key?k=4&") || q.target.starts_with("/key?k=8&");
+    if (!pages) EXPECT_EQ(std::string::npos, q.target.find("c=true")) << q.target;
   }
 
   // While the exit question is up, the keys are not the window's; on the last tab Ctrl+W asks
@@ -247,14 +257,45 @@ TEST_F(MainWindowKeys, ZoomKeysZoomEveryPageOfTheSiteAndTheLevelIsKept) {
   EXPECT_EQ("缩放 125%", m->LastNotice());
   EXPECT_EQ("127.0.0.1 125\n",
             webtest::ReadFile(platform::UserStateDir() + "/" + GameId + "/zoom"));
-  // A new window's page of the site comes at the kept level.
+  // A new window's page of the site comes at the kept level from its first layout on: it
+  // measures itself at that level, and no resize follows.
   m->m_bExit = true;
   FormSlot<WebMainFrm>::Unload();
   DoEvents();
+  server.Route("/sized", [](const testsupport::Request&, testsupport::Connection& c) {
+    c.SendResponse(200, {{"Content-Type", "text/html; charset=utf-8"}},
+                   "<!DOCTYPE html><html><head><script>"
+                   "fetch('/width?first=' + innerWidth);"
+                   "addEventListener('resize', () => fetch('/width?resized=' + innerWidth));"
+                   "</script></head><body></body></html>");
+  });
+  server.Route("/width", [](const testsupport::Request&, testsupport::Connection& c) {
+    c.SendResponse(204, {}, "");
+  });
   m = &FormSlot<WebMainFrm>::Get();
-  m->SetURL(server.Url("/play/3"));
   m->Show();
-  EXPECT_TRUE(WaitFor([&] { return std::abs(zoomOf(0) - 1.25) < 0.001; }, 15000)) << zoomOf(0);
+  ASSERT_TRUE(WaitFor([&] {
+    RECT r;
+    return GetWindowRect(m->hWnd(), &r) && r == GetWorkArea();
+  }));
+  Settle(500);
+  m->SetURL(server.Url("/sized"));
+  auto widths = [&](const std::string& kind) {
+    std::vector<int> seen;
+    for (const auto& r : server.Requests()) {
+      if (r.target.starts_with("/width?" + kind + "=")) {
+        seen.push_back(std::atoi(r.target.c_str() + 8 + kind.size()));
+      }
+    }
+    return seen;
+  };
+  ASSERT_TRUE(WaitFor([&] { return !widths("first").empty(); }, 15000));
+  Settle(1500);
+  EXPECT_TRUE(std::abs(zoomOf(0) - 1.25) < 0.001) << zoomOf(0);
+  auto* page = dynamic_cast<WebUrl*>(m->WebuTab().TabItems().Item(Variant(0))->Form().get());
+  const int viewWidth = gtk_widget_get_allocated_width(WebBrowserEngineWidget(*page->Browser()));
+  EXPECT_NEAR(viewWidth / 1.25, widths("first").front(), 20) << "the view is " << viewWidth;
+  EXPECT_TRUE(widths("resized").empty()) << widths("resized").front();
 }
 
 TEST_F(MainWindowKeys, F11ShowsOnlyThePageOnTheWholeScreenAndReturnsToTheSamePlace) {
@@ -269,6 +310,21 @@ TEST_F(MainWindowKeys, F11ShowsOnlyThePageOnTheWholeScreenAndReturnsToTheSamePla
   ASSERT_TRUE(WaitFor([&] { return rect(m.hWnd()) == GetWorkArea(); }));
   ASSERT_TRUE(WaitFor([&] { return !server.Requests().empty(); }, 15000));
   const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  // The page's container covers the strip's lowest rows: there the white page shows, never the
+  // strip's blue, also after full screen (the window's controls are shown again then).
+  auto bandIsPage = [&] {
+    const RECT s = rect(m.WebuTab().hWnd());
+    const RECT c = rect(m.pCnt());
+    EXPECT_LT(c.top, s.bottom);
+    return WaitForScreen(s.left, c.top, s.Width(), s.bottom - c.top, [](const Image& band) {
+      for (int y = 0; y < band.Height(); ++y) {
+        for (int x = 0; x < band.Width(); ++x) {
+          if (!Near(band.PixelAt(x, y), 0xFFFFFF)) return false;
+        }
+      }
+      return true;
+    });
+  };
   // Covering the work area, then restored to its own place.
   for (int round = 0; round < 2; ++round) {
     SCOPED_TRACE(round);
@@ -278,6 +334,7 @@ TEST_F(MainWindowKeys, F11ShowsOnlyThePageOnTheWholeScreenAndReturnsToTheSamePla
       Settle(300);
     }
     const RECT before = rect(m.hWnd());
+    EXPECT_TRUE(bandIsPage());
     ClickOn(m.pCnt());
     Settle(200);
     Xdotool("key F11");
@@ -300,6 +357,7 @@ TEST_F(MainWindowKeys, F11ShowsOnlyThePageOnTheWholeScreenAndReturnsToTheSamePla
         << "," << rect(m.hWnd()).top << " " << rect(m.hWnd()).Width() << "x"
         << rect(m.hWnd()).Height();
     EXPECT_FALSE(m.FullScreen());
+    EXPECT_TRUE(bandIsPage());
   }
 }
 

@@ -63,13 +63,15 @@ class WebMainFrm : public platform::Form {
   // The session of each tab, left to right.
   std::vector<int> TabSessions();
   // The keys' commands. Tab selection by offset (wrapping round) or by place (1-8, 9 the last);
-  // closing the selected tab follows the rules of its close box.
-  void SelectTabCommand(int offset);
-  void SelectTabAtCommand(int place);
+  // closing the selected tab follows the rules of its close box. A command that finds nothing
+  // to act on (no tabs, no tab at that place, no site to zoom) returns false, and its key then
+  // goes to the page.
+  bool SelectTabCommand(int offset);
+  bool SelectTabAtCommand(int place);
   void CloseTabCommand();
   // Zooms the selected page's site a step in (direction > 0), out (< 0) or back to 100 % (0);
   // every open page of the site follows, and the level is kept for the site.
-  void ZoomCommand(int direction);
+  bool ZoomCommand(int direction);
   // Full screen with only the selected page showing, or back to the window as it was.
   void FullScreenCommand();
   bool FullScreen() const { return m_FullScreen; }
@@ -137,6 +139,9 @@ class WebMainFrm : public platform::Form {
   void OpenTab(const std::string& url, int session = 0);
   // The program menu: the items of the design, then the accounts' items.
   void UpdateMenu();
+  // The selected page takes the keyboard focus: after a key has changed the selection, the
+  // next keys are that page's, as they were the hidden one's.
+  void FocusSelectedPage();
   void Form_Resize();
   void Picture1_Resize();
 

@@ -139,6 +139,27 @@ void OnTopLevelRealize(GtkWidget*, gpointer data) {
   });
 }
 
+// Shows or hides a child window's widget. Showing keeps the window's place among its siblings,
+// as hiding left it: the toolkit raises every window it maps, which would lift a control above
+// the siblings laid over it (a strip whose lowest rows the page below is meant to cover).
+void SetChildVisible(GtkWidget* w, bool show) {
+  GdkWindow* gw = gtk_widget_get_has_window(w) && gtk_widget_get_realized(w)
+                      ? gtk_widget_get_window(w)
+                      : nullptr;
+  GdkWindow* parent = gw != nullptr ? gdk_window_get_parent(gw) : nullptr;
+  if (!show || parent == nullptr || gtk_widget_get_visible(w)) {
+    gtk_widget_set_visible(w, show);
+    return;
+  }
+  // The sibling just above it (the list runs from the top down), before the raise.
+  GdkWindow* above = nullptr;
+  for (GList* l = gdk_window_peek_children(parent); l != nullptr && l->data != gw; l = l->next) {
+    above = GDK_WINDOW(l->data);
+  }
+  gtk_widget_set_visible(w, true);
+  if (above != nullptr && gtk_widget_get_window(w) == gw) gdk_window_restack(gw, above, FALSE);
+}
+
 }  // namespace
 
 WPARAM SizeKind(const NativeWindow& n) {
@@ -352,7 +373,7 @@ bool ShowWindow(HWND hwnd, int cmd) {
   }
   GtkWidget* outer = n->Outer();
   if (n->window == nullptr) {
-    gtk_widget_set_visible(outer, show);
+    SetChildVisible(outer, show);
     return wasVisible;
   }
   GtkWindow* win = GTK_WINDOW(n->window);

@@ -523,6 +523,22 @@ bool SetKeyPreview(HWND hwnd, bool on) {
 
 // ---- Pointer, capture, cursors ----
 
+bool SetFocus(HWND hwnd) {
+  NativeWindow* n = Native(hwnd);
+  GtkWidget* w = n != nullptr ? n->Inner() : nullptr;
+  if (w == nullptr || !TakesInput(hwnd)) return false;
+  if (gtk_widget_get_can_focus(w)) {
+    gtk_widget_grab_focus(w);
+    return true;
+  }
+  // A hosted widget's box (the web view's) passes the focus to the first widget inside it that
+  // takes it; focus already inside stays where it is.
+  GtkWidget* top = gtk_widget_get_toplevel(w);
+  GtkWidget* focus = GTK_IS_WINDOW(top) ? gtk_window_get_focus(GTK_WINDOW(top)) : nullptr;
+  if (focus != nullptr && gtk_widget_is_ancestor(focus, w)) return true;
+  return gtk_widget_child_focus(w, GTK_DIR_TAB_FORWARD) != FALSE;
+}
+
 HWND SetCapture(HWND hwnd) {
   NativeWindow* n = Native(hwnd);
   if (n == nullptr) return 0;

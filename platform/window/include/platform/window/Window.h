@@ -153,6 +153,9 @@ bool IsWindowEnabled(HWND hwnd);
 // the window with the focus does, also when that is an embedded web view, and may take it.
 // Never while the window is disabled (a modal box is up).
 bool SetKeyPreview(HWND hwnd, bool on);
+// Gives the keyboard focus to the window, or when it cannot take it itself, to the first widget
+// inside it that can (the view of an embedded web browser). False when nothing there takes it.
+bool SetFocus(HWND hwnd);
 // Moves a child window into another parent's client area, or with 0 makes it a top-level
 // window at the same place on the screen. Returns the previous parent; 0 with GetLastError set
 // when it fails (a window hosting a foreign widget cannot become top-level), 0 with
