@@ -113,7 +113,10 @@ struct WebBrowser::Impl {
 // (below the toolkit's drawing and its events), once every mapped top-level window of ours has
 // drawn its first frame, as the window layer reports it; the first frame of a window wakes the
 // check up again. A window that never draws (mapped but never shown on the screen) must not keep
-// the engine away for good: after kMaxWaitMs of waiting the views are made anyway.
+// the engine away for good: after kMaxWaitMs of waiting the views are made anyway. That deadline
+// runs from the moment a view starts waiting, at the default priority, and makes the views
+// itself: a loop that never rests down to the low priority (a busy machine, live pages in other
+// tabs) would otherwise hold the check, and with it the deadline, off for as long as it is busy.
 
 namespace {
 
@@ -143,12 +146,15 @@ bool TopLevelsDrawn() {
   return AllMappedTopLevelsDrawn();
 }
 
+gboolean OnCheck(gpointer);
+
 gboolean OnWaitExpired(gpointer) {
   Waiting& q = Queue();
   q.deadline = 0;
   q.expired = true;
-  ScheduleCheck();
-  return G_SOURCE_REMOVE;
+  if (q.check != 0) g_source_remove(q.check);
+  q.check = 0;
+  return OnCheck(nullptr);
 }
 
 gboolean OnCheck(gpointer) {
@@ -156,7 +162,6 @@ gboolean OnCheck(gpointer) {
   q.check = 0;
   if (q.views.empty() && !q.prewarm) return G_SOURCE_REMOVE;
   if (!q.expired && !TopLevelsDrawn()) {
-    if (q.deadline == 0) q.deadline = g_timeout_add(kMaxWaitMs, &OnWaitExpired, nullptr);
     return G_SOURCE_REMOVE;  // a watched window's frame, or the deadline, checks again
   }
   if (q.deadline != 0) g_source_remove(q.deadline);
@@ -176,6 +181,7 @@ gboolean OnCheck(gpointer) {
 void ScheduleCheck() {
   Waiting& q = Queue();
   if (q.check == 0) q.check = g_idle_add_full(G_PRIORITY_LOW, &OnCheck, nullptr, nullptr);
+  if (q.deadline == 0 && !q.expired) q.deadline = g_timeout_add(kMaxWaitMs, &OnWaitExpired, nullptr);
 }
 
 void Enqueue(WebBrowser::Impl* view) {
