@@ -27,11 +27,13 @@ curl -sf "$base/gamehome/talmar2/update.txt" >"$private_tmp/update.txt"
 # backups: the previous files moved aside.
 backups() { ls -A "$inst" | grep -c -- '-old$' || true; }
 clients() { pgrep -f "^$inst/Zorvik_talmar2" || true; }
+# end_clients: ends every client of the installed copy, also one that a client ending now has
+# just started in its place.
 end_clients() {
   local p
-  for p in $(clients); do kill "$p" 2>/dev/null || true; done
   for _ in $(seq 1 100); do
     [ -z "$(clients)" ] && return 0
+    for p in $(clients); do kill "$p" 2>/dev/null || true; done
     sleep 0.1
   done
   fail "a client did not end"
