@@ -63,11 +63,12 @@ UpdateInstall::Outcome UpdateInstall::Run() {
   }
 
   if (UpdateJournal::AnyJournalIn(dir)) {
-    kUpdaterLog.Event("a journal kept aside in " + dir + " may name temporary files there; "
+    kUpdaterLog.Event("a journal kept aside in " + dir +
+                      " may name temporary files there; "
                       "none is removed");
   } else {
     for (const std::string& name : platform::ListDirectory(dir)) {
-      if (name.rfind(kUpdateTempPrefix, 0) == 0) platform::RemoveFile(dir + "/" + name);
+      if (name.starts_with(kUpdateTempPrefix)) platform::RemoveFile(dir + "/" += name);
     }
   }
 
@@ -109,10 +110,11 @@ UpdateInstall::Outcome UpdateInstall::Fetch(const std::vector<ManifestFileLine>&
   // case: a path that trickles bytes fails it as a cut download does. Files without a size
   // (unsigned manifests only) leave the update without a deadline, as before sizes were given.
   std::int64_t total = 0;
-  for (const ManifestFileLine& file : files) total = file.size < 0 || total < 0 ? -1 : total + file.size;
+  for (const ManifestFileLine& file : files)
+    total = file.size < 0 || total < 0 ? -1 : total + file.size;
   const auto deadline =
-      std::chrono::steady_clock::now() +
-      std::chrono::seconds(std::max<std::int64_t>(m_deadlineFloorSeconds, total / kMinBytesPerSecond));
+      std::chrono::steady_clock::now() + std::chrono::seconds(std::max<std::int64_t>(
+                                             m_deadlineFloorSeconds, total / kMinBytesPerSecond));
   for (const ManifestFileLine& file : files) {
     const std::string target = m_target.directory + "/" + file.name;
     Caption("正在下载：" + file.name);
@@ -142,7 +144,8 @@ UpdateInstall::Outcome UpdateInstall::Fetch(const std::vector<ManifestFileLine>&
     m_download.m_MaxBytes = limit;
     m_download.m_DeadlineSeconds = 0;
     if (total >= 0) {
-      const auto left = std::chrono::ceil<std::chrono::seconds>(deadline - std::chrono::steady_clock::now());
+      const auto left =
+          std::chrono::ceil<std::chrono::seconds>(deadline - std::chrono::steady_clock::now());
       m_download.m_DeadlineSeconds = static_cast<long>(std::max<std::int64_t>(left.count(), 1));
     }
     const bool ok = (total < 0 || std::chrono::steady_clock::now() < deadline) &&
@@ -152,7 +155,8 @@ UpdateInstall::Outcome UpdateInstall::Fetch(const std::vector<ManifestFileLine>&
       dropFetched();
       return Outcome::Cancelled;
     }
-    if (!ok || platform::FileSize(*temp) != announced || (file.size >= 0 && announced != file.size)) {
+    if (!ok || platform::FileSize(*temp) != announced ||
+        (file.size >= 0 && announced != file.size)) {
       dropFetched();
       return Fail("下载失败：" + file.name, "cannot fetch " + file.url + " (at most " +
                                                 std::to_string(limit) + " bytes taken)");

@@ -1,5 +1,6 @@
 #include "common/UpdateJournal.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -66,14 +67,14 @@ bool WriterRuns(const Writer& writer, const std::string& journalPath) {
 std::string UpdateJournal::Header(long pid) {
   const auto facts = platform::ProcessInfo(pid);
   return std::string(kMagic) + " 2 " + std::to_string(pid) + " " +
-         (facts ? BootText(*facts) : std::string("-")) + " " + std::to_string(facts ? facts->ticks : 0);
+         (facts ? BootText(*facts) : std::string("-")) + " " +
+         std::to_string(facts ? facts->ticks : 0);
 }
 
 bool UpdateJournal::AnyJournalIn(const std::string& directory) {
-  for (const std::string& name : platform::ListDirectory(directory)) {
-    if (name.rfind(kJournalName, 0) == 0) return true;
-  }
-  return false;
+  return std::ranges::any_of(platform::ListDirectory(directory), [](const std::string& name) {
+    return name.starts_with(kJournalName);
+  });
 }
 
 std::string UpdateJournal::Text(bool undoing) const {

@@ -38,8 +38,7 @@ ManifestFileLine ReadManifestFileLine(std::string_view line) {
     r.kind = ManifestFileLine::Kind::Version;
     return r;
   }
-  if (line.starts_with("serial=") || line.starts_with("expires=") ||
-      line.starts_with("product=")) {
+  if (line.starts_with("serial=") || line.starts_with("expires=") || line.starts_with("product=")) {
     r.kind = ManifestFileLine::Kind::Field;
     return r;
   }

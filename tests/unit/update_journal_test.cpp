@@ -69,8 +69,7 @@ class UpdateJournalTest : public ::testing::Test {
   void WriteJournal(const std::string& header) {
     Put("data", "old");
     Put(".talmar2-update-aaaaaa", "new");
-    Put(kJournalName,
-        header + "\n.talmar2-update-aaaaaa\tdata\t.talmar2-update-aaaaaa-old\t1\n");
+    Put(kJournalName, header + "\n.talmar2-update-aaaaaa\tdata\t.talmar2-update-aaaaaa-old\t1\n");
   }
 
   fs::path dir;

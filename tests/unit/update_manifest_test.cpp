@@ -163,13 +163,13 @@ TEST(UpdateManifestTest, SignedManifestRules) {
       {"unhashed file line", head + file + "m|https://h/m||1\r\n", 0, 0, false},
       {"file line without a size", head + file + "m|https://h/m|" + sha + "\r\n", 0, 0, false},
       {"no product", "serial=7\r\nexpires=2030-06-01T12:00:00Z\r\n" + file, 0, 0, false},
-      {"another game's", "product=talmar3\r\nserial=7\r\nexpires=2030-06-01T12:00:00Z\r\n", 0,
-       0, false},
+      {"another game's", "product=talmar3\r\nserial=7\r\nexpires=2030-06-01T12:00:00Z\r\n", 0, 0,
+       false},
       {"two products", head + "product=talmar2\r\n", 0, 0, false},
       {"no serial", "product=talmar2\r\nexpires=2030-06-01T12:00:00Z\r\n" + file, 0, 0, false},
       {"no expiry", "version=2\r\n" + fields + file, 0, 0, false},
-      {"serial not decimal", "product=talmar2\r\nserial=0x7\r\nexpires=2030-06-01T12:00:00Z\r\n",
-       0, 0, false},
+      {"serial not decimal", "product=talmar2\r\nserial=0x7\r\nexpires=2030-06-01T12:00:00Z\r\n", 0,
+       0, false},
       {"serial too long",
        "product=talmar2\r\nserial=" + std::string(20, '9') + "\r\nexpires=2030-06-01T12:00:00Z\r\n",
        0, 0, false},
@@ -201,8 +201,9 @@ TEST(UpdateManifestTest, HighestSerialStateFile) {
   trust.serialPath = (dir / "state" / "talmar2" / "update-serial").string();
   const std::string manifestPath = (dir / "update.txt").string();
   auto put = [&](std::uint64_t serial, const std::string& product = "talmar2") {
-    const std::string text = "version=2\r\nproduct=" + product + "\r\nserial=" +
-                             std::to_string(serial) + "\r\nexpires=2030-01-02T00:00:00Z\r\n";
+    const std::string text = "version=2\r\nproduct=" + product +
+                             "\r\nserial=" + std::to_string(serial) +
+                             "\r\nexpires=2030-01-02T00:00:00Z\r\n";
     std::ofstream(manifestPath, std::ios::binary) << text;
     std::ofstream(manifestPath + ".sig") << *platform::SignEd25519(
         {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, seed);

@@ -101,8 +101,8 @@ std::vector<std::string> UpdateFiles(const Portal& portal) {
 // client used.
 std::optional<std::string> Manifest(const Portal& portal, const std::string& base) {
   if (!portal.manifestFile.empty()) return ReadWhole(portal.manifestFile);
-  std::string text = "version=" + portal.version + "\r\nproduct=talmar2\r\nserial=" +
-                     portal.serial + "\r\n";
+  std::string text =
+      "version=" + portal.version + "\r\nproduct=talmar2\r\nserial=" + portal.serial + "\r\n";
   GDateTime* now = g_date_time_new_now_utc();
   GDateTime* expiry = g_date_time_add_days(now, 30);
   gchar* stamp = g_date_time_format(expiry, "%Y-%m-%dT%H:%M:%SZ");

@@ -63,8 +63,8 @@ inline constexpr std::size_t kMaxSignatureBytes = 1024;
 //   product=<GameId>                the game (and so the channel) it was published for;
 //   serial=<decimal>                a number the publisher raises with every manifest;
 //   expires=<YYYY-MM-DDTHH:MM:SSZ>  a UTC time after which it is not to be trusted;
-// and every file line must carry its SHA-256 and its size. Checks `text` against these rules at the time
-// `now` (seconds since the epoch, UTC) and the highest serial accepted before: nothing when it
+// and every file line must carry its SHA-256 and its size. Checks `text` against these rules at the
+// time `now` (seconds since the epoch, UTC) and the highest serial accepted before: nothing when it
 // meets them (`serial` is then set), otherwise the reason. A serial equal to the highest is
 // accepted (the same manifest fetched again); the manifest is good up to its expiry second.
 std::optional<std::string> CheckSignedManifest(std::string_view text, std::int64_t now,

@@ -8,8 +8,8 @@
 
 // What the updater reads in the manifest besides its version line: one file to fetch per line,
 // its fields separated by "|": anything, the file's address, and optionally the SHA-256 of the
-// file in hex and the file's size in bytes (decimal). The file's name is the text after the address's last "/"; it lands in the
-// client's directory under that name.
+// file in hex and the file's size in bytes (decimal). The file's name is the text after the
+// address's last "/"; it lands in the client's directory under that name.
 
 struct ManifestFileLine {
   enum class Kind {
