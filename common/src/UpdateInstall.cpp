@@ -63,9 +63,7 @@ UpdateInstall::Outcome UpdateInstall::Run() {
   }
 
   if (UpdateJournal::AnyJournalIn(dir)) {
-    kUpdaterLog.Event("a journal kept aside in " + dir +
-                      " may name temporary files there; "
-                      "none is removed");
+    kUpdaterLog.Event("a journal kept aside in " + dir + " may name its files; none is removed");
   } else {
     for (const std::string& name : platform::ListDirectory(dir)) {
       if (name.starts_with(kUpdateTempPrefix)) platform::RemoveFile(dir + "/" += name);
