@@ -96,8 +96,11 @@ int Sign(const std::string& keyPath, const std::string& manifestPath, const std:
   }
   if (const std::string problem = updatesign::SignedManifestProblem(lines, GameId);
       !problem.empty()) {
-    std::fprintf(stderr, "update-sign: %s: %s; not signed (--serial N --expires DAYS adds them)\n",
-                 manifestPath.c_str(), problem.c_str());
+    // The options write the three lines of their own, never a file line's hash or size.
+    const char* hint =
+        problem.starts_with("a file line") ? "" : " (--serial N --expires DAYS adds them)";
+    std::fprintf(stderr, "update-sign: %s: %s; not signed%s\n", manifestPath.c_str(),
+                 problem.c_str(), hint);
     return 1;
   }
   std::ofstream out(manifestPath + ".sig", std::ios::binary | std::ios::trunc);
