@@ -13,6 +13,7 @@
 #include "app/LoginFrm.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
+#include "common/UpdateHandOver.h"
 #include "common/UpdateJournal.h"
 #include "mainwin/DdeLink.h"
 #include "mainwin/MainWindowHost.h"
@@ -107,9 +108,25 @@ int main(int argc, char** argv) {
     const auto recovery = UpdateJournal::Recover(dir.empty() ? "/" : dir, false, &targets);
     const bool ours =
         std::find(targets.begin(), targets.end(), exe.substr(exe.rfind('/') + 1)) != targets.end();
+    // Finished and Undone mean the journal is gone: the client started again does not find it
+    // and start itself once more.
     if ((recovery == UpdateJournal::Recovery::Finished ||
          recovery == UpdateJournal::Recovery::Undone) &&
         ours && platform::StartProgram(exe, platform::CommandLineText(argc, argv))) {
+      return 0;
+    }
+    // The updater is putting files in place: what is on disk is half the one version and half
+    // the other. Its window is on the screen and it starts the client when it is done, so the
+    // player is told so and this start ends (waiting behind a splash would show two windows
+    // for one update, and a client the updater then starts a second time).
+    if (recovery == UpdateJournal::Recovery::Busy) {
+      kUpdateLog.Event("the updater is putting an update in place in " + dir + "; not started");
+      if (!platform::InitToolkit(argc, argv)) {
+        platform::TellUser("an update is being installed; the client starts when it is done");
+        return 1;
+      }
+      platform::MessageBox("正在安装更新，更新完成后客户端将自动启动！", "提示",
+                           platform::MB_OK | platform::MB_ICONINFORMATION);
       return 0;
     }
   }

@@ -113,7 +113,7 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
   // The updater is written whole or not at all; a copy left by an earlier run is never started
   // in place of one that could not be written. Either failure leaves the client running: the
   // start-up goes on, the main window stays.
-  const std::string updater = tempDir + "Update";
+  const std::string updater = tempDir + kUpdaterProgramName;
   try {
     SaveResToFile(101, "UPDATE", updater);
   } catch (const std::exception& e) {

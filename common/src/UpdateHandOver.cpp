@@ -113,10 +113,14 @@ std::optional<std::string> CheckSignedManifest(std::string_view text, std::int64
                                                std::uint64_t highestSerial, std::uint64_t& serial) {
   std::optional<std::uint64_t> foundSerial;
   std::optional<std::int64_t> expires;
+  std::optional<std::string_view> product;
   int lineNumber = 0;
   for (std::string_view line : SplitManifestLines(text)) {
     ++lineNumber;
-    if (line.starts_with("serial=")) {
+    if (line.starts_with("product=")) {
+      if (product) return "two product lines";
+      product = line.substr(8);
+    } else if (line.starts_with("serial=")) {
       if (foundSerial) return "two serial lines";
       foundSerial = ParseDecimal(line.substr(7));
       if (!foundSerial) return "the serial line is malformed";
@@ -129,8 +133,15 @@ std::optional<std::string> CheckSignedManifest(std::string_view text, std::int64
       if (file.kind == ManifestFileLine::Kind::File && file.sha256.empty()) {
         return "file line " + std::to_string(lineNumber) + " has no SHA-256";
       }
+      if (file.kind == ManifestFileLine::Kind::File && file.size < 0) {
+        return "file line " + std::to_string(lineNumber) + " has no size";
+      }
     }
   }
+  // Checked before the serial: a manifest of another game or channel signed with the same key
+  // must not raise this one's serial.
+  if (!product) return std::string("no product line");
+  if (*product != GameId) return std::string("the manifest is for another product than ") + GameId;
   if (!foundSerial) return std::string("no serial line");
   if (!expires) return std::string("no expires line");
   if (now > *expires) return std::string("the manifest has expired");

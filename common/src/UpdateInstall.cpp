@@ -1,6 +1,7 @@
 #include "common/UpdateInstall.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <system_error>
 
@@ -45,8 +46,12 @@ UpdateInstall::Outcome UpdateInstall::Run() {
     return Fail("程序目录无效", "no such directory: " + dir);
   }
   // An update a killed run left half-installed is finished (or undone) first, whatever this run
-  // does; only then are temporary files removed.
+  // does; only then are temporary files removed. A journal that stays would be replaced by this
+  // run's, and the files it names lost.
   UpdateJournal::Recover(dir, true);
+  if (platform::FileExists(dir + "/" + kJournalName)) {
+    return Fail("上次的更新未能完成", "the journal of an earlier update stays in " + dir);
+  }
   if (m_manifestPath.empty()) return Fail("找不到更新列表", "no manifest path");
   const KeptManifest manifest = ReadKeptManifest(m_manifestPath, CurrentTrust(m_publicKey));
   if (manifest.status == KeptManifest::Status::Missing) {
@@ -57,8 +62,12 @@ UpdateInstall::Outcome UpdateInstall::Run() {
                 manifest.reason + "; nothing is updated");
   }
 
-  for (const std::string& name : platform::ListDirectory(dir)) {
-    if (name.rfind(kUpdateTempPrefix, 0) == 0) platform::RemoveFile(dir + "/" + name);
+  if (UpdateJournal::AnyJournalIn(dir)) {
+    kUpdaterLog.Event("a journal kept aside in " + dir + " may name its files; none is removed");
+  } else {
+    for (const std::string& name : platform::ListDirectory(dir)) {
+      if (name.starts_with(kUpdateTempPrefix)) platform::RemoveFile(dir + "/" += name);
+    }
   }
 
   std::vector<ManifestFileLine> files;
@@ -95,6 +104,15 @@ UpdateInstall::Outcome UpdateInstall::Fetch(const std::vector<ManifestFileLine>&
   auto dropFetched = [&] {
     for (const Fetched& f : fetched) platform::RemoveFile(f.temp);
   };
+  // The whole update must arrive at kMinBytesPerSecond at least, and is given the floor in any
+  // case: a path that trickles bytes fails it as a cut download does. Files without a size
+  // (unsigned manifests only) leave the update without a deadline, as before sizes were given.
+  std::int64_t total = 0;
+  for (const ManifestFileLine& file : files)
+    total = file.size < 0 || total < 0 ? -1 : total + file.size;
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(std::max<std::int64_t>(
+                                             m_deadlineFloorSeconds, total / kMinBytesPerSecond));
   for (const ManifestFileLine& file : files) {
     const std::string target = m_target.directory + "/" + file.name;
     Caption("正在下载：" + file.name);
@@ -119,14 +137,24 @@ UpdateInstall::Outcome UpdateInstall::Fetch(const std::vector<ManifestFileLine>&
     if (!ec && static_cast<std::uintmax_t>(limit) > space.available) {
       limit = std::max<std::int64_t>(static_cast<std::int64_t>(space.available), 1);
     }
+    // A signed line's size caps its download.
+    if (file.size >= 0) limit = std::min(limit, std::max<std::int64_t>(file.size, 1));
     m_download.m_MaxBytes = limit;
-    const bool ok = m_download.DownLoadFile(file.url, *temp, false, true);
+    m_download.m_DeadlineSeconds = 0;
+    if (total >= 0) {
+      const auto left =
+          std::chrono::ceil<std::chrono::seconds>(deadline - std::chrono::steady_clock::now());
+      m_download.m_DeadlineSeconds = static_cast<long>(std::max<std::int64_t>(left.count(), 1));
+    }
+    const bool ok = (total < 0 || std::chrono::steady_clock::now() < deadline) &&
+                    m_download.DownLoadFile(file.url, *temp, false, true);
     m_download.QueryFileInfo = query;
     if (m_cancelled) {
       dropFetched();
       return Outcome::Cancelled;
     }
-    if (!ok || platform::FileSize(*temp) != announced) {
+    if (!ok || platform::FileSize(*temp) != announced ||
+        (file.size >= 0 && announced != file.size)) {
       dropFetched();
       return Fail("下载失败：" + file.name, "cannot fetch " + file.url + " (at most " +
                                                 std::to_string(limit) + " bytes taken)");

@@ -38,7 +38,7 @@ ManifestFileLine ReadManifestFileLine(std::string_view line) {
     r.kind = ManifestFileLine::Kind::Version;
     return r;
   }
-  if (line.starts_with("serial=") || line.starts_with("expires=")) {
+  if (line.starts_with("serial=") || line.starts_with("expires=") || line.starts_with("product=")) {
     r.kind = ManifestFileLine::Kind::Field;
     return r;
   }
@@ -73,6 +73,14 @@ ManifestFileLine ReadManifestFileLine(std::string_view line) {
         r.sha256.push_back(l);
       }
     }
+  }
+  // A fourth field that is not a decimal number of at most 18 digits gives no size, as a fourth
+  // field gave nothing before sizes were read; a signed manifest is refused for it.
+  if (const std::string_view size = fields.size() >= 4 ? Trim(fields[3]) : std::string_view();
+      !size.empty() && size.size() <= 18 &&
+      size.find_first_not_of("0123456789") == std::string_view::npos) {
+    r.size = 0;
+    for (char c : size) r.size = r.size * 10 + (c - '0');
   }
   r.kind = ManifestFileLine::Kind::File;
   r.url = std::string(url);

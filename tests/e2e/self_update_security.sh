@@ -37,7 +37,7 @@ no_update_offered "replayed serial 4"
 write_manifest "serial=6" "expires=$(utc_in -60)"
 no_update_offered "expired"
 write_manifest "serial=6" "expires=$(utc_in 3600)"
-sed -i "s/^\\(client|[^|]*\\)|[0-9a-f]*/\\1/" "$work/update.txt"
+sed -i "s/^\\(client|[^|]*\\)|[0-9a-f]*|/\\1||/" "$work/update.txt"
 no_update_offered "unhashed client line"
 [ "$(cat "$state")" = 5 ] || fail "a refused manifest changed the kept serial"
 

@@ -266,7 +266,8 @@ TEST_F(CheckUpdateTest, WithAKeyOnlyAManifestSignedWithItIsOffered) {
     return *platform::SignEd25519({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()},
                                   key);
   };
-  const std::string manifest = "version=2.0.0\r\nserial=3\r\nexpires=2999-01-01T00:00:00Z\r\n";
+  const std::string manifest =
+      "version=2.0.0\r\nproduct=talmar2\r\nserial=3\r\nexpires=2999-01-01T00:00:00Z\r\n";
   struct Row {
     const char* what;
     std::string body;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -62,6 +63,38 @@ TEST(UpdateInstallTest, WhatInstallsNothing) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(small), {}), "old") << row.what;
   }
   fs::remove_all(dir);
+}
+
+// A file line's size caps that file's download, and the whole update has a deadline (its floor
+// shortened for the test): a body announced over its size and a trickle both install nothing.
+TEST(UpdateInstallTest, SizesCapTheDownloadsAndTheUpdateHasADeadline) {
+  testsupport::LoopbackServer server;
+  server.Route("/oversize", [](const testsupport::Request&, testsupport::Connection& c) {
+    c.SendResponse(200, {}, std::string(4096, 'x'));
+  });
+  // 40 bytes, one every 100 ms: 4 s, against a deadline of 1 s.
+  server.Route("/trickle", [](const testsupport::Request&, testsupport::Connection& c) {
+    c.SendHead(200, {{"Content-Length", "40"}});
+    for (int i = 0; i < 40 && c.SendRaw("x") && c.Pause(std::chrono::milliseconds(100)); ++i) {
+    }
+  });
+  const fs::path dir = fs::temp_directory_path() / ("sizes-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::string manifest = (dir / "update.txt").string();
+  const std::pair<const char*, std::string> rows[] = {
+      {"over its size", "version=2\r\noversize|" + server.Url("/oversize") + "||16\r\n"},
+      {"a trickle", "version=2\r\ntrickle|" + server.Url("/trickle") + "||40\r\n"},
+  };
+  for (const auto& [what, text] : rows) {
+    std::ofstream(manifest, std::ios::binary) << text;
+    UpdateInstall run({dir.string(), (dir / "client").string()}, manifest, "", {});
+    run.SetDeadlineFloor(1);
+    EXPECT_EQ(run.Run(), UpdateInstall::Outcome::Failed) << what;
+    for (const auto& e : fs::directory_iterator(dir)) {
+      EXPECT_EQ(e.path().filename(), "update.txt") << what << ": " << e.path();
+    }
+  }
 }
 
 }  // namespace

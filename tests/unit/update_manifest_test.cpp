@@ -39,6 +39,7 @@ TEST(UpdateManifestTest, FileLines) {
       {"", Kind::Blank, ""},
       {"serial=12", Kind::Field, ""},
       {"expires=2030-01-01T00:00:00Z", Kind::Field, ""},
+      {"product=talmar2", Kind::Field, ""},
       {" \t ", Kind::Blank, ""},
       {"only-one-field", Kind::Refused, ""},
       {"m|ftp://h/a.bin", Kind::Refused, ""},
@@ -67,6 +68,8 @@ TEST(UpdateManifestTest, FileLines) {
   }
   EXPECT_EQ(ReadManifestFileLine("m|http://h/a|" + std::string(64, 'F')).sha256,
             std::string(64, 'f'));
+  EXPECT_EQ(ReadManifestFileLine("m|http://h/a||1234").size, 1234);
+  EXPECT_EQ(ReadManifestFileLine("m|http://h/a||12kB").size, -1) << "not a size";
 }
 
 TEST(UpdateManifestTest, LineEndsBomAndSize) {
@@ -138,8 +141,10 @@ TEST(UpdateManifestTest, SignedManifestRules) {
   const std::int64_t expiry = *ParseUtcTime("2030-06-01T12:00:00Z");
   EXPECT_EQ(expiry, 1906545600);
   const std::string sha(64, 'a');
-  const std::string head = "version=2.0.0\r\nserial=7\r\nexpires=2030-06-01T12:00:00Z\r\n";
-  const std::string file = "c|https://h/c|" + sha + "\r\n";
+  const std::string head =
+      "version=2.0.0\r\nproduct=talmar2\r\nserial=7\r\nexpires=2030-06-01T12:00:00Z\r\n";
+  const std::string file = "c|https://h/c|" + sha + "|1234\r\n";
+  const std::string fields = "product=talmar2\r\nserial=7\r\n";
   struct Row {
     const char* what;
     std::string text;
@@ -154,18 +159,25 @@ TEST(UpdateManifestTest, SignedManifestRules) {
       {"equal serial: fetched again", head + file, expiry, 7, true},
       {"lower serial: a replay", head + file, expiry - 1, 8, false},
       {"fields before the version line, LF ends",
-       "serial=7\nexpires=2030-06-01T12:00:00Z\nversion=2\n" + file, 0, 7, true},
-      {"unhashed file line", head + file + "m|https://h/m\r\n", 0, 0, false},
-      {"no serial", "version=2\r\nexpires=2030-06-01T12:00:00Z\r\n" + file, 0, 0, false},
-      {"no expiry", "version=2\r\nserial=7\r\n" + file, 0, 0, false},
-      {"serial not decimal", "serial=0x7\r\nexpires=2030-06-01T12:00:00Z\r\n", 0, 0, false},
-      {"serial too long", "serial=" + std::string(20, '9') + "\r\nexpires=2030-06-01T12:00:00Z\r\n",
+       "product=talmar2\nserial=7\nexpires=2030-06-01T12:00:00Z\nversion=2\n" + file, 0, 7, true},
+      {"unhashed file line", head + file + "m|https://h/m||1\r\n", 0, 0, false},
+      {"file line without a size", head + file + "m|https://h/m|" + sha + "\r\n", 0, 0, false},
+      {"no product", "serial=7\r\nexpires=2030-06-01T12:00:00Z\r\n" + file, 0, 0, false},
+      {"another game's", "product=talmar3\r\nserial=7\r\nexpires=2030-06-01T12:00:00Z\r\n", 0, 0,
+       false},
+      {"two products", head + "product=talmar2\r\n", 0, 0, false},
+      {"no serial", "product=talmar2\r\nexpires=2030-06-01T12:00:00Z\r\n" + file, 0, 0, false},
+      {"no expiry", "version=2\r\n" + fields + file, 0, 0, false},
+      {"serial not decimal", "product=talmar2\r\nserial=0x7\r\nexpires=2030-06-01T12:00:00Z\r\n", 0,
+       0, false},
+      {"serial too long",
+       "product=talmar2\r\nserial=" + std::string(20, '9') + "\r\nexpires=2030-06-01T12:00:00Z\r\n",
        0, 0, false},
       {"two serials", head + "serial=9\r\n", 0, 0, false},
-      {"expiry without Z", "serial=7\r\nexpires=2030-06-01T12:00:00\r\n", 0, 0, false},
-      {"no such day", "serial=7\r\nexpires=2030-02-29T12:00:00Z\r\n", 0, 0, false},
-      {"a leap day", "serial=7\r\nexpires=2028-02-29T23:59:59Z\r\n", 0, 0, true},
-      {"hour 24", "serial=7\r\nexpires=2030-06-01T24:00:00Z\r\n", 0, 0, false},
+      {"expiry without Z", fields + "expires=2030-06-01T12:00:00\r\n", 0, 0, false},
+      {"no such day", fields + "expires=2030-02-29T12:00:00Z\r\n", 0, 0, false},
+      {"a leap day", fields + "expires=2028-02-29T23:59:59Z\r\n", 0, 0, true},
+      {"hour 24", fields + "expires=2030-06-01T24:00:00Z\r\n", 0, 0, false},
   };
   for (const Row& row : rows) {
     std::uint64_t serial = 0;
@@ -188,9 +200,10 @@ TEST(UpdateManifestTest, HighestSerialStateFile) {
   trust.now = *ParseUtcTime("2030-01-01T00:00:00Z");
   trust.serialPath = (dir / "state" / "talmar2" / "update-serial").string();
   const std::string manifestPath = (dir / "update.txt").string();
-  auto put = [&](std::uint64_t serial) {
-    const std::string text =
-        "version=2\r\nserial=" + std::to_string(serial) + "\r\nexpires=2030-01-02T00:00:00Z\r\n";
+  auto put = [&](std::uint64_t serial, const std::string& product = "talmar2") {
+    const std::string text = "version=2\r\nproduct=" + product +
+                             "\r\nserial=" + std::to_string(serial) +
+                             "\r\nexpires=2030-01-02T00:00:00Z\r\n";
     std::ofstream(manifestPath, std::ios::binary) << text;
     std::ofstream(manifestPath + ".sig") << *platform::SignEd25519(
         {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, seed);
@@ -206,6 +219,9 @@ TEST(UpdateManifestTest, HighestSerialStateFile) {
   EXPECT_EQ(ReadHighestSerial(trust.serialPath), 5u) << "saved as soon as accepted";
   put(4);
   EXPECT_FALSE(usable()) << "a kept manifest below the highest serial";
+  put(9, "talmar2-beta");
+  EXPECT_FALSE(usable()) << "another channel's manifest signed with the same key";
+  EXPECT_EQ(ReadHighestSerial(trust.serialPath), 5u) << "and it raised no serial";
   put(5);
   EXPECT_TRUE(usable());
   std::ofstream(trust.serialPath) << "garbage\n";

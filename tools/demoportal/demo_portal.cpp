@@ -17,9 +17,10 @@
 // Updates: "/gamehome/talmar2/files/NAME" serves the file NAME of --files DIR (at --rate bytes
 // a second when given, so a download can be watched and interrupted); "update.txt.sig" is the
 // manifest's signature with the key of --sign-key, by default the key this build made. Without
-// --manifest the manifest announces --version, carries --serial (default 1) and an expiry a
-// month ahead (what a client built with a key requires) and, with --files, lists every file of
-// DIR with its SHA-256, so accepting the update installs them for real.
+// --manifest the manifest announces --version, carries the game's product line, --serial
+// (default 1) and an expiry a month ahead (what a client built with a key requires) and, with
+// --files, lists every file of DIR with its SHA-256 and size, so accepting the update installs
+// them for real.
 //
 // --live DIR (benchmarks) makes every game server a live game: "/games/talmar2/play/N" serves
 // DIR/game.html, and "/games/talmar2/play/NAME.js" the script NAME.js of DIR.
@@ -100,7 +101,8 @@ std::vector<std::string> UpdateFiles(const Portal& portal) {
 // client used.
 std::optional<std::string> Manifest(const Portal& portal, const std::string& base) {
   if (!portal.manifestFile.empty()) return ReadWhole(portal.manifestFile);
-  std::string text = "version=" + portal.version + "\r\nserial=" + portal.serial + "\r\n";
+  std::string text =
+      "version=" + portal.version + "\r\nproduct=talmar2\r\nserial=" + portal.serial + "\r\n";
   GDateTime* now = g_date_time_new_now_utc();
   GDateTime* expiry = g_date_time_add_days(now, 30);
   gchar* stamp = g_date_time_format(expiry, "%Y-%m-%dT%H:%M:%SZ");
@@ -112,7 +114,7 @@ std::optional<std::string> Manifest(const Portal& portal, const std::string& bas
     const auto bytes = ReadWhole(portal.filesDir + "/" + name);
     if (!bytes) continue;
     text += name + "|" + base + "/gamehome/talmar2/files/" + name + "|" +
-            updatesign::Sha256Hex(*bytes) + "\r\n";
+            updatesign::Sha256Hex(*bytes) + "|" + std::to_string(bytes->size()) + "\r\n";
   }
   return text;
 }

@@ -64,12 +64,17 @@ bool IsVersionLine(std::string_view line) {
   return lower.find("version") != std::string::npos;
 }
 
-std::string SignedManifestProblem(const std::vector<ManifestLine>& lines) {
+std::string SignedManifestProblem(const std::vector<ManifestLine>& lines,
+                                  std::string_view product) {
   bool serial = false;
   bool expires = false;
+  bool productLine = false;
   for (const ManifestLine& line : lines) {
     const std::string& t = line.text;
-    if (t.starts_with("serial=")) {
+    if (t.starts_with("product=")) {
+      if (t.substr(8) != product) return "the product line does not name " + std::string(product);
+      productLine = true;
+    } else if (t.starts_with("serial=")) {
       serial = t.size() > 7 && t.size() <= 26 &&
                t.find_first_not_of("0123456789", 7) == std::string::npos;
     } else if (t.starts_with("expires=")) {
@@ -81,17 +86,30 @@ std::string SignedManifestProblem(const std::vector<ManifestLine>& lines) {
         expires = kShape[i] == 'd' ? (c >= '0' && c <= '9') : c == kShape[i];
       }
     } else if (!IsVersionLine(t) && t.find('|') != std::string::npos) {
-      const std::size_t second = t.find('|', t.find('|') + 1);
-      std::string hash = second == std::string::npos ? "" : t.substr(second + 1);
-      hash = hash.substr(0, hash.find('|'));
-      while (!hash.empty() && (hash.back() == ' ' || hash.back() == '\t')) hash.pop_back();
-      while (!hash.empty() && (hash.front() == ' ' || hash.front() == '\t')) hash.erase(0, 1);
+      // anything|address|SHA-256|size
+      std::vector<std::string> fields;
+      for (std::size_t start = 0;;) {
+        const std::size_t bar = t.find('|', start);
+        std::string field = t.substr(start, bar == std::string::npos ? bar : bar - start);
+        while (!field.empty() && (field.back() == ' ' || field.back() == '\t')) field.pop_back();
+        while (!field.empty() && (field.front() == ' ' || field.front() == '\t')) field.erase(0, 1);
+        fields.push_back(std::move(field));
+        if (bar == std::string::npos) break;
+        start = bar + 1;
+      }
+      const std::string hash = fields.size() > 2 ? fields[2] : "";
       if (hash.size() != 64 ||
           hash.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
         return "a file line has no SHA-256: " + t;
       }
+      const std::string size = fields.size() > 3 ? fields[3] : "";
+      if (size.empty() || size.size() > 18 ||
+          size.find_first_not_of("0123456789") != std::string::npos) {
+        return "a file line has no size: " + t;
+      }
     }
   }
+  if (!productLine) return "no product line";
   if (!serial) return "no well-formed serial line";
   if (!expires) return "no well-formed expires line";
   return {};

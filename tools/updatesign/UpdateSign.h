@@ -22,9 +22,10 @@ struct ManifestLine {
 std::vector<ManifestLine> SplitLines(std::string_view manifest);
 // The client's version rule: a line whose lower-case form holds "version".
 bool IsVersionLine(std::string_view line);
-// Why the client would refuse this manifest when signed: no serial line, no well-formed expiry
-// line, a file line ("a|b...") without a SHA-256 field; empty when it would take it.
-std::string SignedManifestProblem(const std::vector<ManifestLine>& lines);
+// Why the client of the game `product` would refuse this manifest when signed: no product line
+// naming it, no serial line, no well-formed expiry line, a file line ("a|b...") without a
+// SHA-256 or a size field; empty when it would take it.
+std::string SignedManifestProblem(const std::vector<ManifestLine>& lines, std::string_view product);
 
 // Writes a new private key to `path` (mode 0600); false when it cannot.
 bool GenerateKey(const std::string& path);

@@ -5,11 +5,11 @@
 //   update-sign sign KEY.pem update.txt [--serial N --expires DAYS]
 //                                       write update.txt.sig beside the manifest
 //
-// A signed manifest must carry "serial=N" (raised with every manifest) and
-// "expires=YYYY-MM-DDTHH:MM:SSZ", and every file line its SHA-256. With --serial and --expires
-// the command writes those two lines into the manifest (after its version line, replacing any
-// there) with the expiry DAYS days from now; without them it refuses a manifest that lacks
-// them or has a file line without a hash.
+// A signed manifest must carry "product=" and the game's id, "serial=N" (raised with every
+// manifest) and "expires=YYYY-MM-DDTHH:MM:SSZ", and every file line its SHA-256 and its size.
+// With --serial and --expires the command writes those three lines into the manifest (after its
+// version line, replacing any there) with the expiry DAYS days from now; without them it
+// refuses a manifest that lacks them or has a file line without a hash or a size.
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "UpdateSign.h"
+#include "common/Settings.h"
 
 namespace {
 
@@ -60,7 +61,8 @@ int Sign(const std::string& keyPath, const std::string& manifestPath, const std:
   if (!serial.empty()) {
     std::vector<updatesign::ManifestLine> kept;
     for (const auto& line : lines) {
-      if (!line.text.starts_with("serial=") && !line.text.starts_with("expires=")) {
+      if (!line.text.starts_with("serial=") && !line.text.starts_with("expires=") &&
+          !line.text.starts_with("product=")) {
         kept.push_back(line);
       }
     }
@@ -78,7 +80,9 @@ int Sign(const std::string& keyPath, const std::string& manifestPath, const std:
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&expiry));
     kept.insert(kept.begin() + static_cast<std::ptrdiff_t>(at),
-                {{"serial=" + serial, end}, {std::string("expires=") + stamp, end}});
+                {{std::string("product=") + GameId, end},
+                 {"serial=" + serial, end},
+                 {std::string("expires=") + stamp, end}});
     manifest.clear();
     for (const auto& line : kept) manifest += line.text + line.end;
     lines = std::move(kept);
@@ -90,9 +94,13 @@ int Sign(const std::string& keyPath, const std::string& manifestPath, const std:
       return 1;
     }
   }
-  if (const std::string problem = updatesign::SignedManifestProblem(lines); !problem.empty()) {
-    std::fprintf(stderr, "update-sign: %s: %s; not signed (--serial N --expires DAYS adds them)\n",
-                 manifestPath.c_str(), problem.c_str());
+  if (const std::string problem = updatesign::SignedManifestProblem(lines, GameId);
+      !problem.empty()) {
+    // The options write the three lines of their own, never a file line's hash or size.
+    const char* hint =
+        problem.starts_with("a file line") ? "" : " (--serial N --expires DAYS adds them)";
+    std::fprintf(stderr, "update-sign: %s: %s; not signed%s\n", manifestPath.c_str(),
+                 problem.c_str(), hint);
     return 1;
   }
   std::ofstream out(manifestPath + ".sig", std::ios::binary | std::ios::trunc);

@@ -28,6 +28,9 @@ inline std::vector<std::string_view> SplitAtBars(std::string_view text) {
   return SplitAt(text, '|');
 }
 
+// The updater's program name, in the user's private temporary directory.
+inline constexpr const char* kUpdaterProgramName = "Update";
+
 // The updater's command line: the client's directory, "|", the client's executable path.
 std::string UpdaterCommandLine(const std::string& executablePath);
 
@@ -57,10 +60,11 @@ std::string SignaturePathOf(const std::string& manifestPath);
 inline constexpr std::size_t kMaxSignatureBytes = 1024;
 
 // A manifest signed with the build's key must also carry, on lines of their own:
+//   product=<GameId>                the game (and so the channel) it was published for;
 //   serial=<decimal>                a number the publisher raises with every manifest;
 //   expires=<YYYY-MM-DDTHH:MM:SSZ>  a UTC time after which it is not to be trusted;
-// and every file line must carry its SHA-256. Checks `text` against these rules at the time
-// `now` (seconds since the epoch, UTC) and the highest serial accepted before: nothing when it
+// and every file line must carry its SHA-256 and its size. Checks `text` against these rules at the
+// time `now` (seconds since the epoch, UTC) and the highest serial accepted before: nothing when it
 // meets them (`serial` is then set), otherwise the reason. A serial equal to the highest is
 // accepted (the same manifest fetched again); the manifest is good up to its expiry second.
 std::optional<std::string> CheckSignedManifest(std::string_view text, std::int64_t now,

@@ -23,6 +23,10 @@ class UpdateInstall {
  public:
   // The largest file an update may bring.
   static constexpr std::int64_t kMaxUpdateFileBytes = std::int64_t{1} << 30;
+  // The slowest an update whose files all carry their sizes may arrive, and the least time it
+  // is given (10 minutes unless a test asks for less).
+  static constexpr std::int64_t kMinBytesPerSecond = 64 * 1024;
+  void SetDeadlineFloor(std::int64_t seconds) { m_deadlineFloorSeconds = seconds; }
 
   enum class Outcome {
     Installed,  // every listed file is in place
@@ -67,4 +71,5 @@ class UpdateInstall {
   View m_view;
   COrvDownLoadFile m_download;
   bool m_cancelled = false;
+  std::int64_t m_deadlineFloorSeconds = 600;
 };

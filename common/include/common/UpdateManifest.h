@@ -1,27 +1,29 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 // What the updater reads in the manifest besides its version line: one file to fetch per line,
 // its fields separated by "|": anything, the file's address, and optionally the SHA-256 of the
-// file in hex. The file's name is the text after the address's last "/"; it lands in the
-// client's directory under that name.
+// file in hex and the file's size in bytes (decimal). The file's name is the text after the
+// address's last "/"; it lands in the client's directory under that name.
 
 struct ManifestFileLine {
   enum class Kind {
     File,     // a file to fetch
     Version,  // the version line (any line whose lower-case form holds "version")
     Blank,    // nothing but blanks
-    Field,    // "serial=..." or "expires=...": read by the signed-manifest rules
+    Field,    // "serial=...", "expires=..." or "product=...": read by the signed-manifest rules
     Refused,  // unusable; `reason` says why (for the log)
   };
   Kind kind = Kind::Blank;
   std::string url;
   std::string name;
   std::string sha256;  // lower-case hex; empty when the line gives none
+  std::int64_t size = -1;  // -1 when the line gives none
   std::string reason;
 };
 

@@ -142,6 +142,12 @@ std::optional<std::int64_t> FileSize(const std::string& path) {
   return static_cast<std::int64_t>(st.st_size);
 }
 
+std::optional<std::int64_t> FileModifiedTime(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return static_cast<std::int64_t>(st.st_mtime);
+}
+
 std::optional<std::string> ReadFileLimited(const std::string& path, std::size_t maxBytes,
                                            bool* tooLarge) {
   if (tooLarge != nullptr) *tooLarge = false;

@@ -13,17 +13,20 @@ install_client() {
   chmod 644 "$inst/libtalmar2-web.so"
 }
 
-# write_manifest [extra lines...]: the next version's manifest: the web module, then the client,
-# last, each with its SHA-256.
+# file_line LABEL NAME: a manifest line for the file NAME of $files, with its SHA-256 and size.
+file_line() {
+  printf '%s|%s/gamehome/talmar2/files/%s|%s|%s\r\n' "$1" "$base" "$2" \
+    "$(sha256sum "$files/$2" | cut -d' ' -f1)" "$(stat -c %s "$files/$2")"
+}
+
+# write_manifest [extra lines...]: the next version's manifest for this game: the web module,
+# then the client, last, each with its SHA-256 and size.
 write_manifest() {
-  local sha csha
-  sha=$(sha256sum "$files/libtalmar2-web.so" | cut -d' ' -f1)
-  csha=$(sha256sum "$files/Zorvik_talmar2" | cut -d' ' -f1)
   {
-    printf 'version=%s\r\n' "$NEXT_VERSION"
+    printf 'version=%s\r\nproduct=talmar2\r\n' "$NEXT_VERSION"
     for extra in "$@"; do printf '%s\r\n' "$extra"; done
-    printf 'talmar2-web|%s/gamehome/talmar2/files/libtalmar2-web.so|%s\r\n' "$base" "$sha"
-    printf 'client|%s/gamehome/talmar2/files/Zorvik_talmar2|%s\r\n' "$base" "$csha"
+    file_line talmar2-web libtalmar2-web.so
+    file_line client Zorvik_talmar2
   } >"$work/update.txt"
 }
 

@@ -53,6 +53,8 @@ bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // The size of a regular file; nothing when there is none.
 std::optional<std::int64_t> FileSize(const std::string& path);
+// When a file's content last changed, in seconds since the epoch; nothing when there is none.
+std::optional<std::int64_t> FileModifiedTime(const std::string& path);
 
 // Reads a whole file of at most `maxBytes` bytes. Nothing when it cannot be read; `tooLarge`
 // (when given) tells a file that exceeds the bound from one that is missing.
