@@ -14,6 +14,7 @@ packages=(
   dpkg-dev desktop-file-utils lintian appstream
   weston xwayland xdg-desktop-portal
   clang-format clang-tidy clang-tidy-19
+  python3-gi gir1.2-atspi-2.0 at-spi2-core
 )
 
 # The tabs benchmark fetches its game engine from the npm registry; machines whose Node.js

@@ -10,9 +10,14 @@ namespace face = controls::face;
 
 namespace controls {
 
-iButton::iButton(const controls::UserControlArgs& args) { CreateControl(args); }
+iButton::iButton(const controls::UserControlArgs& args) {
+  CreateControl(args);
+  TabStop(true);
+}
 
-iButton::~iButton() { DestroyControl(); }
+iButton::~iButton() {
+  DestroyControl();
+}
 
 // ---- Frames ------------------------------------------------------------------------------------
 
@@ -90,7 +95,9 @@ std::int32_t iButton::CurrentState() const {
   return face::CurrentState(IsEnabled(), m_leftHeld, PointerOverControl());
 }
 
-void iButton::ShowCurrentState() { cMouseAction(CurrentState(), true); }
+void iButton::ShowCurrentState() {
+  cMouseAction(CurrentState(), true);
+}
 
 void iButton::cMouseAction(std::int32_t cAction, bool vComplePaint) {
   if (cAction == m_state && !vComplePaint) return;
@@ -99,6 +106,7 @@ void iButton::cMouseAction(std::int32_t cAction, bool vComplePaint) {
 }
 
 void iButton::Repaint(std::int32_t state) {
+  OnDescribe();
   Cls();
   const std::int32_t shown = m_Locked ? face::kPressed : state;
   const auto index = face::FrameIndex(m_framesReady, FrameCount(), shown, m_Value, m_Style);
@@ -134,6 +142,7 @@ void iButton::Repaint(std::int32_t state) {
 }
 
 void iButton::DrawFocus() {
+  if (!FocusCuesShown(hWnd())) return;
   const RECT r = face::FocusRect(PixelWidth(), PixelHeight());
   if (r.right <= r.left || r.bottom <= r.top) return;  // too small for a rectangle
   DrawFocusRect(hDC(), &r);
@@ -170,7 +179,9 @@ void iButton::OnTimer(UINT_PTR id) {
 
 // ---- Life --------------------------------------------------------------------------------------
 
-void iButton::OnInitialize() { CutFrames(); }
+void iButton::OnInitialize() {
+  CutFrames();
+}
 
 void iButton::OnShow() {
   if (!Tag().empty()) return;
@@ -267,7 +278,31 @@ void iButton::OnGotFocus() {
   if (!m_leftHeld) DrawFocus();
 }
 
-void iButton::OnLostFocus() { ShowCurrentState(); }
+void iButton::OnLostFocus() {
+  ShowCurrentState();
+}
+
+void iButton::OnDescribe() {
+  AccessibleInfo info;
+  info.role = m_Style == 1 ? AccessibleRole::ToggleButton : AccessibleRole::PushButton;
+  info.name = AccessibleName().empty() ? m_Caption : AccessibleName();
+  info.enabled = IsEnabled();
+  info.pressed = m_Style == 1 ? m_Value : m_state == face::kPressed || m_Locked;
+  info.actions = {"press"};
+  SetAccessible(hWnd(), info);
+}
+
+void iButton::OnAccessibleAction(int action, int item) {
+  if (action != 0 || item >= 0) return;
+  if (m_Style == 1) m_Value = !m_Value;
+  ShowCurrentState();
+  if (Click) Click();
+}
+
+void iButton::OnFocusCues(bool /*shown*/) {
+  ShowCurrentState();
+  DrawFocus();
+}
 
 // ---- Properties --------------------------------------------------------------------------------
 
