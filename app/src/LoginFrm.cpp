@@ -239,6 +239,9 @@ void LoginFrm::WebBrowser1_DocumentComplete(const std::string& url) {
     KillTimer(hWnd(), kFirstLoadTimer);
     ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), SW_SHOW);
     ShowWindow(hWnd(), SW_SHOW);
+    // The keys go to the login page's fields from the start, not to the art behind them.
+    SetForegroundWindow(hWnd());
+    SetFocus(m_Browser);
     // The splash goes once the login screen is on the screen above it: taken away before, its
     // place would show whatever the display had there until the login screen's first frame.
     AfterFirstFrames(

@@ -60,8 +60,7 @@ push button "最小化" [focusable] <press>
 push button "关闭" [focusable] <press>
 EOF
 
-# The page's login button, by the keys of the page: Tab to the first field, Enter submits.
-key F6
+# The login page has the keys: Tab to its first field, Enter submits.
 key Tab
 key Return
 # The login screen (the 1237-pixel window) goes, the main window comes.

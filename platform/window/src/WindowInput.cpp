@@ -618,6 +618,8 @@ short GetKeyState(int vk) {
 }
 
 bool FocusCuesShown(HWND hwnd) {
+  // A window with no place on a screen (a headless control) hears only keys: it shows them.
+  if (const WindowRecord* rec = Find(hwnd); rec != nullptr && rec->messageOnly) return true;
   const NativeWindow* n = Native(TopLevelOf(hwnd));
   return n != nullptr && n->focusCues;
 }

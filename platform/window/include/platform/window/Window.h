@@ -161,7 +161,8 @@ HWND GetFocus();
 //
 // Whether the top-level window that holds `hwnd` shows focus marks: from a key press in one of
 // its own windows until a pointer press in it, as browsers show a focus ring only to a keyboard
-// user. A new top-level window starts with the marks when the last input was a key.
+// user. A new top-level window starts with the marks when the last input was a key; a window
+// with no place on a screen always shows them.
 bool FocusCuesShown(HWND hwnd);
 // Whether VK_SHIFT, VK_CONTROL or VK_MENU is down during the input being handled: bit 15 set.
 short GetKeyState(int vk);
