@@ -34,7 +34,7 @@ expect_tree() {
 # until_tree PID PATTERN: waits up to 10 s for a line of the tree that matches PATTERN (grep -E).
 until_tree() {
   for _ in $(seq 1 50); do
-    atspi tree "$1" 2>/dev/null | sed 's/^ *//' | grep -qE "$2" && return 0
+    grep -qE "$2" <<<"$(atspi tree "$1" 2>/dev/null | sed 's/^ *//')" && return 0
     sleep 0.2
   done
   atspi tree "$1" >&2 || true
@@ -111,13 +111,19 @@ done
 # ---- Keys only ----
 "$CLIENT_EXE" --open "$base/games/talmar2/play/3" || fail "the running client refused the address"
 until_tree "$client" '^page tab ".*" \[focusable selected\]'
+first=$(atspi tree "$client" | sed -n 's/^ *page tab "\([^"]*\)".*/\1/p' | head -n 1)
 sleep 1
-# From the page to the strip (F6); Left to the first tab, Enter selects it.
-key F6
+# F6 moves between the page and the strip: at most twice to the strip. Left to the first tab,
+# Enter selects it.
+for _ in 1 2; do
+  key F6
+  tree=$(atspi tree "$client")
+  grep -q '^ *page tab list "标签页" \[focusable focused\]' <<<"$tree" && break
+done
 until_tree "$client" '^page tab list "标签页" \[focusable focused\]'
 key Left
 key Return
-until_tree "$client" "^page tab \"$first\" \[focusable selected\]"
+until_tree "$client" "^page tab \"$first\" \[focusable focused selected\]"
 # The tab's menu (the context-menu key): 静音 mutes it.
 key Menu
 sleep 0.5

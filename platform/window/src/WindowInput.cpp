@@ -596,10 +596,15 @@ HWND SetFocus(HWND hwnd) {
   const HWND previous = GetFocus();
   NativeWindow* n = Native(hwnd);
   GtkWidget* inner = n != nullptr ? n->Inner() : nullptr;
-  if (inner == nullptr || !gtk_widget_get_can_focus(inner)) return previous;
+  if (inner == nullptr) return previous;
   // In an active window the focus moves now (WM_KILLFOCUS, WM_SETFOCUS); otherwise the window
-  // remembers it and gives it when it becomes active.
-  gtk_widget_grab_focus(inner);
+  // remembers it and gives it when it becomes active. A hosted widget that takes no focus itself
+  // (the web view's frame) passes it to the first of its own that does.
+  if (gtk_widget_get_can_focus(inner)) {
+    gtk_widget_grab_focus(inner);
+  } else if (n->hosted != nullptr) {
+    gtk_widget_child_focus(inner, GTK_DIR_TAB_FORWARD);
+  }
   return previous;
 }
 
