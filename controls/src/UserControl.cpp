@@ -45,9 +45,7 @@ short ButtonsFromKeys(WPARAM keys) {
   return b;
 }
 
-float Twips(int pixels) {
-  return static_cast<float>(pixels * kTwipsPerPixel);
-}
+float Twips(int pixels) { return static_cast<float>(pixels * kTwipsPerPixel); }
 
 }  // namespace
 
@@ -307,9 +305,7 @@ void UserControl::HandleMouseMove(WPARAM keys, LPARAM lParam) {
   OnMouseMove(b, shift, x, y);
 }
 
-short UserControl::KeyShift() const {
-  return m_modifiers;
-}
+short UserControl::KeyShift() const { return m_modifiers; }
 
 void UserControl::HandleKey(bool down, WPARAM vk) {
   short bit = 0;
@@ -499,9 +495,7 @@ void UserControl::Refresh() {
 
 // ---- Properties --------------------------------------------------------------------------------
 
-void UserControl::WriteProperties(PropertyBag& bag) {
-  OnWriteProperties(bag);
-}
+void UserControl::WriteProperties(PropertyBag& bag) { OnWriteProperties(bag); }
 
 void UserControl::PropertyChanged(std::string_view name) {
   if (PropertyChangedHandler) PropertyChangedHandler(name);

@@ -15,9 +15,7 @@ iButton::iButton(const controls::UserControlArgs& args) {
   TabStop(true);
 }
 
-iButton::~iButton() {
-  DestroyControl();
-}
+iButton::~iButton() { DestroyControl(); }
 
 // ---- Frames ------------------------------------------------------------------------------------
 
@@ -95,9 +93,7 @@ std::int32_t iButton::CurrentState() const {
   return face::CurrentState(IsEnabled(), m_leftHeld, PointerOverControl());
 }
 
-void iButton::ShowCurrentState() {
-  cMouseAction(CurrentState(), true);
-}
+void iButton::ShowCurrentState() { cMouseAction(CurrentState(), true); }
 
 void iButton::cMouseAction(std::int32_t cAction, bool vComplePaint) {
   if (cAction == m_state && !vComplePaint) return;
@@ -179,9 +175,7 @@ void iButton::OnTimer(UINT_PTR id) {
 
 // ---- Life --------------------------------------------------------------------------------------
 
-void iButton::OnInitialize() {
-  CutFrames();
-}
+void iButton::OnInitialize() { CutFrames(); }
 
 void iButton::OnShow() {
   if (!Tag().empty()) return;
@@ -278,9 +272,7 @@ void iButton::OnGotFocus() {
   if (!m_leftHeld) DrawFocus();
 }
 
-void iButton::OnLostFocus() {
-  ShowCurrentState();
-}
+void iButton::OnLostFocus() { ShowCurrentState(); }
 
 void iButton::OnDescribe() {
   AccessibleInfo info;
