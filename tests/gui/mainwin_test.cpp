@@ -518,8 +518,9 @@ TEST_F(MainWindowTest, TheExitQuestionDecidesEveryClose) {
          const Image yes = ShotOf(box.iButton1().hWnd()), no = ShotOf(box.iButton2().hWnd());
          Xdotool("key Right");
          ASSERT_TRUE(WaitFor([&] { return box.iButton2().HasFocus(); }));
-         EXPECT_TRUE(WaitFor([&] { return DifferingPixels(no, ShotOf(box.iButton2().hWnd())) > 20; }))
-             << "no focus mark on 否";
+         EXPECT_TRUE(WaitFor([&] {
+           return DifferingPixels(no, ShotOf(box.iButton2().hWnd())) > 20;
+         })) << "no focus mark on 否";
          EXPECT_EQ(0, DifferingPixels(yes, ShotOf(box.iButton1().hWnd()))) << "是 kept a mark";
          Xdotool("key Return");
        },
@@ -541,7 +542,8 @@ TEST_F(MainWindowTest, TheExitQuestionDecidesEveryClose) {
     PointerAway();
     WhenAsked([&] {
       MsgFrm& box = FormSlot<MsgFrm>::Get();
-      EXPECT_TRUE(WaitFor([&] { return box.iButton1().HasFocus(); })) << "the question has no focus";
+      EXPECT_TRUE(WaitFor([&] { return box.iButton1().HasFocus(); }))
+          << "the question has no focus";
       const RECT b = Rect(box.hWnd());
       // Centred on the screen, with the question and the caption of the design.
       EXPECT_EQ(Box((GetSystemMetrics(SM_CXSCREEN) - 242) / 2,

@@ -205,15 +205,15 @@ class UserControl {
   virtual void OnLostFocus() {}                                       // WM_KILLFOCUS
   virtual void OnTimer(platform::UINT_PTR id) {}                      // WM_TIMER
   // The host window starts or stops showing focus marks while the control has the focus.
-  virtual void OnFocusCues(bool shown) {}                             // WM_UPDATEUISTATE
+  virtual void OnFocusCues(bool shown) {}  // WM_UPDATEUISTATE
   // Says what the control is now (role, name, state, actions) to assistive technology; a control
   // calls it whenever that changes, and once more when the host renames it.
   virtual void OnDescribe() {}
   // Assistive technology invoked the control's action `action` (of the part `item`, -1 the
   // control itself).
-  virtual void OnAccessibleAction(int action, int item) {}           // WM_ACCESSIBLEACTION
+  virtual void OnAccessibleAction(int action, int item) {}  // WM_ACCESSIBLEACTION
   // Keys the control keeps for itself instead of moving the focus (DLGC_* bits).
-  virtual platform::LRESULT WantedKeys() const { return 0; }          // WM_GETDLGCODE
+  virtual platform::LRESULT WantedKeys() const { return 0; }  // WM_GETDLGCODE
 
  private:
   platform::LRESULT ControlProc(HWND hwnd, platform::UINT msg, platform::WPARAM wParam,
