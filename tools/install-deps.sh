@@ -18,6 +18,7 @@ packages=(
   gnome-shell gnome-shell-extension-appindicator gnome-screenshot
   kwin-wayland kded5 plasma-workspace plasma-desktop qtwayland5 xdg-desktop-portal-kde
   clang-format clang-tidy clang-tidy-19
+  python3-gi gir1.2-atspi-2.0 at-spi2-core
 )
 
 # The tabs benchmark fetches its game engine from the npm registry; machines whose Node.js

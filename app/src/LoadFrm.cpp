@@ -10,6 +10,7 @@
 #include "platform/system/Network.h"
 #include "platform/system/Process.h"
 #include "platform/webhost/WebBrowser.h"
+#include "platform/window/Accessible.h"
 #include "platform/window/MessageLoop.h"
 
 using namespace platform;
@@ -54,6 +55,11 @@ CreateWindowArgs LoadFrm::Design() {
 
 void LoadFrm::Form_Load() {
   OpenPngLayer(hWnd(), 102, m_Layer);
+  // A screen reader names the splash by the client's caption; it never takes the focus.
+  AccessibleInfo splash;
+  splash.role = AccessibleRole::Window;
+  splash.focusable = false;
+  SetAccessible(hWnd(), splash);
   // The update check can wait on the network for seconds, and what it loads first (the HTTP and
   // crypto libraries, the session bus) holds the loop up for a while: the splash goes up first
   // (the caller shows it when this step returns) and the rest runs once its first frame is on

@@ -97,16 +97,19 @@ void LoginFrm::LoadStep() {
     m_WebBrowser1->SetZoom(96.0 / dpi);
   }
   m_Browser = HostWebBrowser(*m_WebBrowser1, m_Picture1, -1, -1, 751, 444);
-  m_MiniBtn =
-      CreatePictureBox(hWnd(), 1120, 130, 28, 28, 1, kColorKey, [this] { MiniBtn_Click(); });
-  m_CloseBtn =
-      CreatePictureBox(hWnd(), 1152, 125, 34, 34, 2, kColorKey, [this] { CloseBtn_Click(); });
+  m_MiniBtn = CreatePictureBox(
+      hWnd(), 1120, 130, 28, 28, 1, kColorKey, [this] { MiniBtn_Click(); }, "最小化");
+  m_CloseBtn = CreatePictureBox(
+      hWnd(), 1152, 125, 34, 34, 2, kColorKey, [this] { CloseBtn_Click(); }, "关闭");
   // Beside a running main window, a login as another account, as its program menu offers.
   if (FormSlot<WebMainFrm>::IsLoaded()) {
     // The main window may have gone since: asking for it would load a new one.
-    m_AccountBtn = CreatePictureBox(hWnd(), 1088, 130, 28, 28, 3, kColorKey, [] {
-      if (FormSlot<WebMainFrm>::IsLoaded()) FormSlot<WebMainFrm>::Get().AnotherAccountCommand();
-    });
+    m_AccountBtn = CreatePictureBox(
+        hWnd(), 1088, 130, 28, 28, 3, kColorKey,
+        [] {
+          if (FormSlot<WebMainFrm>::IsLoaded()) FormSlot<WebMainFrm>::Get().AnotherAccountCommand();
+        },
+        "新账号登录");
     SetToolTipText(m_AccountBtn, "新账号登录");
   }
 
@@ -236,6 +239,9 @@ void LoginFrm::WebBrowser1_DocumentComplete(const std::string& url) {
     KillTimer(hWnd(), kFirstLoadTimer);
     ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), SW_SHOW);
     ShowWindow(hWnd(), SW_SHOW);
+    // The keys go to the login page's fields from the start, not to the art behind them.
+    SetForegroundWindow(hWnd());
+    SetFocus(m_Browser);
     // The splash goes once the login screen is on the screen above it: taken away before, its
     // place would show whatever the display had there until the login screen's first frame.
     AfterFirstFrames(

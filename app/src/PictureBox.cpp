@@ -4,6 +4,7 @@
 
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/Image.h"
+#include "platform/window/Accessible.h"
 #include "platform/window/WindowDc.h"
 
 using namespace platform;
@@ -26,18 +27,32 @@ void Paint(HWND hwnd, const PictureState& state) {
     AlphaBlend(dc, 0, 0, state.image.Width(), state.image.Height(), src.get(), 0, 0,
                state.image.Width(), state.image.Height(), 255);
   }
+  // The focus mark, for a keyboard user.
+  if (dc != 0 && GetFocus() == hwnd && FocusCuesShown(hwnd)) {
+    RECT r;
+    GetClientRect(hwnd, &r);
+    DrawFocusRect(dc, &r);
+  }
+}
+
+// The click's handler may destroy the window (and this procedure with it): keep what it needs.
+void Click(const std::shared_ptr<PictureState>& state) {
+  if (!state->onClick) return;
+  const auto keep = state;
+  keep->onClick();
 }
 
 }  // namespace
 
 HWND CreatePictureBox(HWND parent, int x, int y, int width, int height, int pictureId,
-                      std::uint32_t backColor, std::function<void()> onClick) {
+                      std::uint32_t backColor, std::function<void()> onClick,
+                      const std::string& name) {
   auto state = std::make_shared<PictureState>();
   state->image = LoadImageResource("PICTURE", pictureId);
   state->onClick = std::move(onClick);
 
   CreateWindowArgs args;
-  args.style = WS_CHILD | WS_VISIBLE;
+  args.style = WS_CHILD | WS_VISIBLE | (name.empty() ? DWORD{0} : DWORD{WS_TABSTOP});
   args.parent = parent;
   args.x = x;
   args.y = y;
@@ -61,13 +76,20 @@ HWND CreatePictureBox(HWND parent, int x, int y, int width, int height, int pict
         GetClientRect(hwnd, &r);
         const int px = GET_X_LPARAM(lParam);
         const int py = GET_Y_LPARAM(lParam);
-        // The handler may destroy the window (and this procedure with it): keep what it needs.
-        if (wasPressed && px >= 0 && py >= 0 && px < r.right && py < r.bottom && state->onClick) {
-          const auto keep = state;
-          keep->onClick();
-        }
+        if (wasPressed && px >= 0 && py >= 0 && px < r.right && py < r.bottom) Click(state);
         return 0;
       }
+      case WM_KEYDOWN:
+        if (wParam == VK_RETURN || wParam == VK_SPACE) Click(state);
+        return 0;
+      case WM_ACCESSIBLEACTION:
+        if (wParam == 0 && lParam == 0) Click(state);
+        return 0;
+      case WM_SETFOCUS:
+      case WM_KILLFOCUS:
+      case WM_UPDATEUISTATE:
+        InvalidateRect(hwnd, nullptr, false);
+        return 0;
       case WM_CAPTURECHANGED:
         state->pressed = false;
         return 0;
@@ -75,5 +97,13 @@ HWND CreatePictureBox(HWND parent, int x, int y, int width, int height, int pict
         return DefWindowProc(hwnd, msg, wParam, lParam);
     }
   };
-  return CreateWindowEx(args);
+  const HWND box = CreateWindowEx(args);
+  if (!name.empty()) {
+    AccessibleInfo info;
+    info.role = AccessibleRole::PushButton;
+    info.name = name;
+    info.actions = {"press"};
+    SetAccessible(box, info);
+  }
+  return box;
 }

@@ -144,6 +144,21 @@ void UserControl::Terminate() {
   OnTerminate();
 }
 
+void UserControl::AccessibleName(std::string value) {
+  m_accessibleName = std::move(value);
+  if (!m_terminated) OnDescribe();
+}
+
+bool UserControl::TabStop() const {
+  return (static_cast<DWORD>(GetWindowLongPtr(m_hwnd, GWL_STYLE)) & WS_TABSTOP) != 0;
+}
+
+void UserControl::TabStop(bool value) {
+  if (m_headless || m_hwnd == 0) return;
+  const auto style = static_cast<DWORD>(GetWindowLongPtr(m_hwnd, GWL_STYLE));
+  SetWindowLongPtr(m_hwnd, GWL_STYLE, value ? (style | WS_TABSTOP) : (style & ~WS_TABSTOP));
+}
+
 // ---- Messages ----------------------------------------------------------------------------------
 
 LRESULT UserControl::ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -219,6 +234,16 @@ LRESULT UserControl::ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
       return 0;
     case WM_TIMER:
       OnTimer(wParam);
+      return 0;
+    case WM_UPDATEUISTATE:
+      if (m_focused && m_enabled) OnFocusCues(wParam != 0);
+      return 0;
+    case WM_GETDLGCODE:
+      return WantedKeys();
+    case WM_ACCESSIBLEACTION:
+      if (m_enabled && !m_terminated) {
+        OnAccessibleAction(static_cast<int>(wParam), static_cast<int>(lParam) - 1);
+      }
       return 0;
     case WM_DESTROY:
       Terminate();

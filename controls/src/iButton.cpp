@@ -10,7 +10,10 @@ namespace face = controls::face;
 
 namespace controls {
 
-iButton::iButton(const controls::UserControlArgs& args) { CreateControl(args); }
+iButton::iButton(const controls::UserControlArgs& args) {
+  CreateControl(args);
+  TabStop(true);
+}
 
 iButton::~iButton() { DestroyControl(); }
 
@@ -99,6 +102,7 @@ void iButton::cMouseAction(std::int32_t cAction, bool vComplePaint) {
 }
 
 void iButton::Repaint(std::int32_t state) {
+  OnDescribe();
   Cls();
   const std::int32_t shown = m_Locked ? face::kPressed : state;
   const auto index = face::FrameIndex(m_framesReady, FrameCount(), shown, m_Value, m_Style);
@@ -134,6 +138,7 @@ void iButton::Repaint(std::int32_t state) {
 }
 
 void iButton::DrawFocus() {
+  if (!FocusCuesShown(hWnd())) return;
   const RECT r = face::FocusRect(PixelWidth(), PixelHeight());
   if (r.right <= r.left || r.bottom <= r.top) return;  // too small for a rectangle
   DrawFocusRect(hDC(), &r);
@@ -268,6 +273,28 @@ void iButton::OnGotFocus() {
 }
 
 void iButton::OnLostFocus() { ShowCurrentState(); }
+
+void iButton::OnDescribe() {
+  AccessibleInfo info;
+  info.role = m_Style == 1 ? AccessibleRole::ToggleButton : AccessibleRole::PushButton;
+  info.name = AccessibleName().empty() ? m_Caption : AccessibleName();
+  info.enabled = IsEnabled();
+  info.pressed = m_Style == 1 ? m_Value : m_state == face::kPressed || m_Locked;
+  info.actions = {"press"};
+  SetAccessible(hWnd(), info);
+}
+
+void iButton::OnAccessibleAction(int action, int item) {
+  if (action != 0 || item >= 0) return;
+  if (m_Style == 1) m_Value = !m_Value;
+  ShowCurrentState();
+  if (Click) Click();
+}
+
+void iButton::OnFocusCues(bool /*shown*/) {
+  ShowCurrentState();
+  DrawFocus();
+}
 
 // ---- Properties --------------------------------------------------------------------------------
 

@@ -7,6 +7,7 @@
 #include "controls/PropertyBag.h"
 #include "mainwin/WebMainFrm.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/window/Accessible.h"
 #include "platform/window/WindowDc.h"
 
 using namespace platform;
@@ -149,6 +150,29 @@ void MsgFrm::Form_Load() {
   m_iButton1->Click = [this] { Answer(true); };
   m_iButton2->Click = [this] { Answer(false); };
   m_closebtn->Click = [this] { Answer(false); };
+
+  // The keys of the client's message boxes: the question takes the focus on 是, Tab and the
+  // arrows move between 是 and 否 (the close button is for the pointer), Enter or Space answers
+  // with the focused button and Escape answers 否.
+  m_closebtn->TabStop(false);
+  const auto escape = [this](short& keyCode, short&) {
+    if (keyCode != VK_ESCAPE) return;
+    keyCode = 0;
+    Answer(false);
+  };
+  m_iButton1->KeyDown = escape;
+  m_iButton2->KeyDown = escape;
+  SetFocus(m_iButton1->hWnd());
+  // To a screen reader: an alert that says its question, the buttons 是 and 否 inside.
+  AccessibleInfo alert;
+  alert.role = AccessibleRole::Alert;
+  alert.description = kQuestion;
+  SetAccessible(hWnd(), alert);
+  AccessibleInfo label;
+  label.role = AccessibleRole::Label;
+  label.focusable = false;
+  SetAccessible(m_Label1, label);
+  m_closebtn->AccessibleName("关闭");
 
   // The load step proper.
   m_BForm1->Width(PixelsToTwips(width));

@@ -180,6 +180,11 @@ void WebMainFrm::CreateControls() {
     m_web_minmax = MakeButton(me, 0, kButtonTop, 375, 270, std::move(design));
   }
   m_web_close = MakeButton(me, 0, kButtonTop, 645, 270);
+  // The title buttons show pictures only: assistive technology hears their names.
+  m_web_tool->AccessibleName("菜单");
+  m_web_min->AccessibleName("最小化");
+  m_web_minmax->AccessibleName("最大化");
+  m_web_close->AccessibleName("关闭");
   m_pCnt = CreateBox(me, ArrowBoxProc);
   m_Picture1 = CreateBox(me, [this](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
     if (msg == WM_SIZE) Picture1_Resize();

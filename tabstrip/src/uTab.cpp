@@ -62,7 +62,7 @@ uTab::uTab(const uTabCreateArgs& args) : m_parent(args.parent) {
 
   CreateWindowArgs w;
   w.title = "uTab";
-  w.style = WS_CHILD | WS_VISIBLE;
+  w.style = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
   w.parent = args.parent;
   w.x = args.x;
   w.y = args.y;
@@ -351,6 +351,20 @@ LRESULT uTab::StripProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_COMMAND:
       TabMenuCommand(LOWORD(wParam));
+      return 0;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      KeyDown(wParam, (GetKeyState(VK_SHIFT) & 0x8000) != 0);
+      return 0;
+    case WM_GETDLGCODE:
+      return DLGC_WANTARROWS;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE:
+      DrawTabs(true);
+      return 0;
+    case WM_ACCESSIBLEACTION:
+      AccessibleAction(static_cast<int>(wParam), static_cast<int>(lParam) - 1);
       return 0;
     case WM_LBUTTONDBLCLK:
       // The second press of a double click is a press too: it is where the double click is.

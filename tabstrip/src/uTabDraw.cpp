@@ -233,6 +233,8 @@ void uTab::DrawTabs(bool bUpdate) {
 
   BitBlt(m_FrameBuffer, 0, 0, W, H, m_BackBuffer, 0, 0, SRCCOPY);
   BitBlt(m_FrameBuffer, m_TabLeftSize, 0, TA, H, m_TabBuffer, 0, 0, SRCCOPY);
+  DrawFocusMark();
+  Describe();
 
   if (bUpdate) {
     const WindowDc screen(m_hWnd);

@@ -203,6 +203,22 @@ inline bool WaitForScreen(int x, int y, int w, int h, const std::function<bool(c
   return ok;
 }
 
+// The screen pixels of a window as they are now.
+inline Image ShotOf(HWND h) {
+  RECT r{};
+  GetWindowRect(h, &r);
+  return Screenshot(r.left, r.top, r.Width(), r.Height());
+}
+// How many pixels differ between two screenshots of one size (all of them when the sizes do).
+inline int DifferingPixels(const Image& a, const Image& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height()) return a.Width() * a.Height() + 1;
+  int n = 0;
+  for (int y = 0; y < a.Height(); ++y) {
+    for (int x = 0; x < a.Width(); ++x) n += a.PixelAt(x, y) != b.PixelAt(x, y) ? 1 : 0;
+  }
+  return n;
+}
+
 // 0x00BBGGRR as the screen shows it, 0xRRGGBB.
 constexpr std::uint32_t Rgb(std::uint32_t colorref) {
   return ((colorref & 0xFF) << 16) | (colorref & 0xFF00) | ((colorref >> 16) & 0xFF);

@@ -192,6 +192,47 @@ TEST_F(IButtonGuiTest, KeyboardOnTheFocusedButton) {
   ASSERT_TRUE(WaitFor([&] { return events.size() == 2; }));
 }
 
+// The focus mark shows where the keys go, to a keyboard user only: not after a click, also not
+// when the focus comes back to the clicked button from another window; Tab and Shift+Tab move
+// it.
+TEST_F(IButtonGuiTest, FocusMarkFollowsTheKeysNotTheClicks) {
+  iButton& a = Add(40, 60, 109, "是");
+  iButton& b = Add(140, 60, 110, "否");
+  ASSERT_TRUE(ShowAndWait(rec, host));
+  const Image plainA = ShotOf(a.hWnd()), plainB = ShotOf(b.hWnd());
+  Xdotool("mousemove " + At(OnScreen(a, 30, 12)) + " click 1");
+  ASSERT_TRUE(WaitFor([&] { return a.HasFocus(); }));
+  PointerAway();
+  ASSERT_TRUE(WaitFor([&] { return !a.Timer1Enabled(); }));
+  // Another window takes the focus and goes; the button has it again.
+  Recorder other;
+  const HWND away = TopLevel(other, 700, 150, 200, 100, RGB(255, 255, 255), "elsewhere");
+  ASSERT_TRUE(ShowAndWait(other, away));
+  SetForegroundWindow(away);
+  ASSERT_TRUE(WaitFor([&] { return !a.HasFocus(); }));
+  DestroyWindow(away);
+  SetForegroundWindow(host);
+  ASSERT_TRUE(WaitFor([&] { return a.HasFocus(); }));
+  Settle(200);
+  EXPECT_EQ(0, DifferingPixels(plainA, ShotOf(a.hWnd()))) << "a mark after a click";
+
+  Xdotool("key Tab");
+  ASSERT_TRUE(WaitFor([&] { return b.HasFocus(); }));
+  EXPECT_TRUE(WaitFor([&] { return DifferingPixels(plainB, ShotOf(b.hWnd())) > 20; }));
+  EXPECT_EQ(0, DifferingPixels(plainA, ShotOf(a.hWnd())));
+  Xdotool("key shift+Tab");
+  ASSERT_TRUE(WaitFor([&] { return a.HasFocus(); }));
+  EXPECT_TRUE(WaitFor([&] { return DifferingPixels(plainA, ShotOf(a.hWnd())) > 20; }));
+  // A click hides the marks again.
+  Xdotool("mousemove " + At(OnScreen(b, 30, 12)) + " click 1");
+  ASSERT_TRUE(WaitFor([&] { return b.HasFocus(); }));
+  PointerAway();
+  EXPECT_TRUE(WaitFor([&] {
+    return DifferingPixels(plainA, ShotOf(a.hWnd())) == 0 &&
+           DifferingPixels(plainB, ShotOf(b.hWnd())) == 0;
+  }));
+}
+
 TEST_F(IButtonGuiTest, TransparentBackStyleShowsTheHostThroughTheMaskColour) {
   DestroyWindow(host);
   const COLORREF green = RGB(0, 160, 0);

@@ -1,7 +1,7 @@
 // The main window on a real desktop: its layout at several sizes, resizing by the margins with
 // the real pointer and the limits holding, covering the work area and back, refitting when a
 // panel changes the work area, tabs by address, the execute command, and the close guard with
-// the exit question answered by real clicks and by the window manager.
+// the exit question answered by real clicks, real keys and the window manager.
 
 #include <gtest/gtest.h>
 
@@ -517,14 +517,39 @@ TEST_F(MainWindowTest, TheExitQuestionDecidesEveryClose) {
        false},
       {"the window manager's close", [](MsgFrm&) { CloseByWindowManager("提示"); }, false},
       {"否 once more", [](MsgFrm& box) { ClickOn(box.iButton2().hWnd()); }, false},
-      {"是", [](MsgFrm& box) { ClickOn(box.iButton1().hWnd()); }, true},
+      // The keys of a message box: the question has the focus on 是.
+      {"Escape", [](MsgFrm&) { Xdotool("key Escape"); }, false},
+      {"Right to 否, which shows its focus mark and 是 none, then Enter",
+       [](MsgFrm& box) {
+         const Image yes = ShotOf(box.iButton1().hWnd()), no = ShotOf(box.iButton2().hWnd());
+         Xdotool("key Right");
+         ASSERT_TRUE(WaitFor([&] { return box.iButton2().HasFocus(); }));
+         EXPECT_TRUE(WaitFor([&] {
+           return DifferingPixels(no, ShotOf(box.iButton2().hWnd())) > 20;
+         })) << "no focus mark on 否";
+         EXPECT_EQ(0, DifferingPixels(yes, ShotOf(box.iButton1().hWnd()))) << "是 kept a mark";
+         Xdotool("key Return");
+       },
+       false},
+      {"Tab goes round 是 and 否 only; Space answers 是",
+       [](MsgFrm& box) {
+         Xdotool("key Tab");
+         ASSERT_TRUE(WaitFor([&] { return box.iButton2().HasFocus(); }));
+         Xdotool("key Tab");
+         ASSERT_TRUE(WaitFor([&] { return box.iButton1().HasFocus(); })) << "Tab left 是 and 否";
+         Xdotool("key space");
+       },
+       true},
   };
   int asked = 0;
   for (const Row& r : rows) {
     SCOPED_TRACE(r.how);
     bool seen = false;
+    PointerAway();
     WhenAsked([&] {
       MsgFrm& box = FormSlot<MsgFrm>::Get();
+      EXPECT_TRUE(WaitFor([&] { return box.iButton1().HasFocus(); }))
+          << "the question has no focus";
       const RECT b = Rect(box.hWnd());
       // Centred on the screen, with the question and the caption of the design.
       EXPECT_EQ(Box((GetSystemMetrics(SM_CXSCREEN) - 242) / 2,

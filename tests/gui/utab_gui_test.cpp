@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -423,6 +424,38 @@ TEST_F(uTabStrip, RealDoubleClick) {
     return std::count(log.begin(), log.end(), std::string("dblclick 1")) == 1;
   }));
   EXPECT_EQ(1, strip->Selected());
+}
+
+// The strip from the keyboard, in both styles: Tab gives it the focus, Right moves the focus
+// mark to the next tab (the selection stays), Enter selects it, Delete closes it as its close
+// box does. With UTAB_SHOT naming a folder, each style's strip with its mark is saved there.
+TEST_F(uTabStrip, KeysMoveAFocusMarkSelectAndClose) {
+  for (int style : {0, 1}) {
+    SCOPED_TRACE("style " + std::to_string(style));
+    MakeStrip(style);
+    ASSERT_TRUE(ShowAndWait(rec, form));
+    SetForegroundWindow(form);
+    const Image plain = ShotOf(strip->hWnd());
+    Xdotool("key Tab");
+    ASSERT_TRUE(WaitFor([&] { return GetFocus() == strip->hWnd(); }));
+    EXPECT_TRUE(WaitFor([&] { return DifferingPixels(plain, ShotOf(strip->hWnd())) > 20; }))
+        << "no focus mark";
+    Xdotool("key Right");
+    EXPECT_EQ(0, strip->Selected());
+    if (const char* dir = std::getenv("UTAB_SHOT")) {
+      const RECT r = Rect(strip->hWnd());
+      Shell("import -window root -crop " + std::to_string(r.Width()) + "x" +
+            std::to_string(r.Height()) + "+" + std::to_string(r.left) + "+" +
+            std::to_string(r.top) + " +repage " + dir + "/strip" + std::to_string(style) + ".png");
+    }
+    Xdotool("key Return");
+    ASSERT_TRUE(WaitFor([&] { return strip->Selected() == 1; }));
+    Xdotool("key Delete");
+    ASSERT_TRUE(WaitFor([&] { return strip->TabItems().Count() == 2; }));
+    EXPECT_TRUE(Events({"TabChanged", "itemclose 1", "page1.Unload"}, log));
+    TearDown();
+    SetUp();
+  }
 }
 
 TEST_F(uTabStrip, PageUnloadedWhileItsTabIsRemoved) {

@@ -13,15 +13,16 @@ using namespace platform;
 using namespace platform::rules;
 
 // A top-level window at (100, 50) with two overlapping children; the second holds a grandchild.
-// 0x20 is hidden and 0x24 disabled; both lie over the others where they are.
+// 0x20 is hidden and 0x24 disabled; both lie over the others where they are. Every child is a
+// tab stop but 0x18.
 const std::map<HWND, WindowPlace>& Tree() {
   static const std::map<HWND, WindowPlace> tree{
       {0x10, {0, {100, 50, 500, 350}, true, true, true, {0x14, 0x18, 0x20, 0x24}}},
-      {0x14, {0x10, {10, 10, 110, 110}, false, true, true, {}}},
+      {0x14, {0x10, {10, 10, 110, 110}, false, true, true, {}, true}},
       {0x18, {0x10, {60, 60, 260, 160}, false, true, true, {0x1C}}},
-      {0x1C, {0x18, {-5, 5, 20, 30}, false, true, true, {}}},
-      {0x20, {0x10, {0, 0, 400, 20}, false, false, true, {}}},
-      {0x24, {0x10, {300, 200, 400, 300}, false, true, false, {}}},
+      {0x1C, {0x18, {-5, 5, 20, 30}, false, true, true, {}, true}},
+      {0x20, {0x10, {0, 0, 400, 20}, false, false, true, {}, true}},
+      {0x24, {0x10, {300, 200, 400, 300}, false, true, false, {}, true}},
   };
   return tree;
 }
@@ -59,6 +60,18 @@ INSTANTIATE_TEST_SUITE_P(
                       PointCase{"HiddenChildIsSkipped", {120, 52}, 0x10, {100, 50}},
                       PointCase{"DisabledChildIsSkipped", {450, 300}, 0x10, {100, 50}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Tab goes depth first in creation order, round, past hidden and disabled windows (and what
+// they hold), and through windows that are no tab stops themselves.
+TEST(WindowRules, TabStopsInOrderRound) {
+  EXPECT_EQ(0x14u, NextTabStop(0x10, 0x10, false, Lookup));
+  EXPECT_EQ(0x1Cu, NextTabStop(0x10, 0x10, true, Lookup));
+  EXPECT_EQ(0x1Cu, NextTabStop(0x10, 0x14, false, Lookup));
+  EXPECT_EQ(0x14u, NextTabStop(0x10, 0x1C, false, Lookup));
+  EXPECT_EQ(0x1Cu, NextTabStop(0x10, 0x14, true, Lookup));
+  // Among one parent's children: 0x1C is alone there.
+  EXPECT_EQ(0u, NextTabStop(0x18, 0x1C, false, Lookup));
+}
 
 TEST(WindowRules, UnknownWindowsHaveNoOriginAndNoChildren) {
   EXPECT_EQ(ClientOrigin(0x99, Lookup), POINT{});

@@ -1,6 +1,7 @@
 #include "Label.h"
 
 #include "platform/gdi/Gdi.h"
+#include "platform/window/Accessible.h"
 
 Label::Label(const controls::UserControlArgs& args) {
   CreateControl(args);
@@ -23,6 +24,11 @@ void Label::Caption(std::string value) {
 }
 
 void Label::Redraw() {
+  platform::AccessibleInfo info;
+  info.role = platform::AccessibleRole::Label;
+  info.name = m_Caption;
+  info.focusable = false;
+  platform::SetAccessible(hWnd(), info);
   Cls();
   CurrentY((ScaleHeight() - TextHeight(m_Caption.empty() ? "A" : m_Caption)) / 2.0);
   Print(m_Caption);

@@ -1,6 +1,7 @@
 #include "OrvProgressBar.h"
 
 #include "platform/gdi/Gdi.h"
+#include "platform/window/Accessible.h"
 
 using namespace platform;
 
@@ -18,24 +19,39 @@ void Fill(HDC dc, int left, int top, int right, int bottom, COLORREF color) {
 
 OrvProgressBar::OrvProgressBar(const controls::UserControlArgs& args) {
   CreateControl(args);
+  Describe();
 }
 
 OrvProgressBar::~OrvProgressBar() {
   DestroyControl();
 }
 
+// A screen reader hears the bar as a percentage: whole percents, so that a download does not
+// send a notice for every chunk.
+void OrvProgressBar::Describe() {
+  AccessibleInfo info;
+  info.role = AccessibleRole::ProgressBar;
+  info.focusable = false;
+  info.maximum = 100;
+  info.value = FilledWidth(100, m_Min, m_Max, m_Value);
+  SetAccessible(hWnd(), info);
+}
+
 void OrvProgressBar::Min(std::int64_t value) {
   m_Min = value;
+  Describe();
   Redraw();
 }
 
 void OrvProgressBar::Max(std::int64_t value) {
   m_Max = value;
+  Describe();
   Redraw();
 }
 
 void OrvProgressBar::Value(std::int64_t value) {
   m_Value = value;
+  Describe();
   // Most chunks move the bar by less than a pixel: only a visible change is drawn.
   const int inner = PixelWidth() - 2;
   if (FilledWidth(inner, m_Min, m_Max, m_Value) != m_drawnFill) Redraw();

@@ -23,6 +23,7 @@ class OrvProgressBar final : public controls::UserControl {
 
  protected:
   void OnResize() override { Redraw(); }
+  void Describe();
 
  private:
   void Redraw();

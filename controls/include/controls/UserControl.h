@@ -7,6 +7,7 @@
 
 #include "controls/PropertyBag.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/window/Accessible.h"
 #include "platform/window/Form.h"
 #include "platform/window/Window.h"
 
@@ -90,6 +91,13 @@ class UserControl {
   void Height(int value) { Move(m_left, m_top, m_width, value); }
   bool Visible() const { return m_visible; }
   void Visible(bool value);
+  // What assistive technology calls the control when its own text does not say it (a button
+  // that shows only a picture); empty: its own text.
+  const std::string& AccessibleName() const { return m_accessibleName; }
+  void AccessibleName(std::string value);
+  // Tab reaches the control (the window layer moves the focus through the tab stops).
+  bool TabStop() const;
+  void TabStop(bool value);
 
   // The client area: twips and pixels.
   int ScaleWidth() const { return m_cx * platform::kTwipsPerPixel; }
@@ -196,6 +204,16 @@ class UserControl {
   virtual void OnGotFocus() {}                                        // WM_SETFOCUS
   virtual void OnLostFocus() {}                                       // WM_KILLFOCUS
   virtual void OnTimer(platform::UINT_PTR id) {}                      // WM_TIMER
+  // The host window starts or stops showing focus marks while the control has the focus.
+  virtual void OnFocusCues(bool shown) {}  // WM_UPDATEUISTATE
+  // Says what the control is now (role, name, state, actions) to assistive technology; a control
+  // calls it whenever that changes, and once more when the host renames it.
+  virtual void OnDescribe() {}
+  // Assistive technology invoked the control's action `action` (of the part `item`, -1 the
+  // control itself).
+  virtual void OnAccessibleAction(int action, int item) {}  // WM_ACCESSIBLEACTION
+  // Keys the control keeps for itself instead of moving the focus (DLGC_* bits).
+  virtual platform::LRESULT WantedKeys() const { return 0; }  // WM_GETDLGCODE
 
  private:
   platform::LRESULT ControlProc(HWND hwnd, platform::UINT msg, platform::WPARAM wParam,
@@ -236,6 +254,7 @@ class UserControl {
   Picture m_maskPicture;
   COLORREF m_maskColor = platform::RGB(255, 0, 255);
   std::string m_tag;
+  std::string m_accessibleName;
   double m_currentX = 0, m_currentY = 0;
   bool m_enabled = true;
   bool m_focused = false;

@@ -16,6 +16,12 @@
 // while the pointer is over it or the left button is held, and ends with MouseOut once the
 // pointer is found elsewhere with no button held. An idle button runs no timer.
 //
+// To assistive technology it is a push button (a toggle button with Style 1) named by its
+// caption or its AccessibleName, with the action "press", which clicks it as Enter does.
+//
+// A button is a tab stop. Its focus mark (a dotted frame) shows while it has the focus and its
+// window shows focus marks, that is after a key and not after a click.
+//
 // Events reach the host before the button reacts, and the button acts on the Button and
 // KeyCode the host's handler left: a KeyDown handler that sets KeyCode to 0 stops Enter and
 // Space from clicking.
@@ -109,6 +115,9 @@ class iButton final : public controls::UserControl {
   void OnGotFocus() override;
   void OnLostFocus() override;
   void OnTimer(platform::UINT_PTR id) override;
+  void OnFocusCues(bool shown) override;
+  void OnDescribe() override;
+  void OnAccessibleAction(int action, int item) override;
 
  private:
   void CutFrames();

@@ -66,6 +66,8 @@ void Form::ShowModal(HWND owner) {
     EnableWindow(owner, false);
   }
   Show();
+  // A modal form has the keys from the start, as a dialog has.
+  SetForegroundWindow(m_hwnd);
   // A nested loop that ends when the form is hidden or goes away; the flags outlive the form.
   const std::shared_ptr<bool> alive = m_alive;
   const HWND hwnd = m_hwnd;

@@ -30,6 +30,17 @@ struct Press {
 Press g_lastPress;
 
 std::set<guint16> g_keysDown;  // hardware key codes held, for the repeat bit
+bool g_lastInputKey = false;   // the latest input was a key press (not a pointer press)
+
+// The top-level window `top` starts or stops showing focus marks; the window with the focus in
+// it hears so.
+void SetFocusCues(HWND top, bool on) {
+  NativeWindow* n = Native(top);
+  g_lastInputKey = on;
+  if (n == nullptr || n->focusCues == on) return;
+  n->focusCues = on;
+  if (g_focus != 0 && TopLevelOf(g_focus) == top) SendMessage(g_focus, WM_UPDATEUISTATE, on, 0);
+}
 
 // ---- Pointer ----
 
@@ -117,6 +128,8 @@ gboolean OnButtonPress(GtkWidget* widget, GdkEventButton* e, gpointer data) {
     if (!RoutePointer(h, widget, e->window, e->x, e->y, e->x_root, e->y_root, t)) return FALSE;
     if (!TakesInput(t.hwnd)) return TRUE;  // a disabled window hears nothing
     const bool dbl = IsDoubleClick(t.hwnd, e);
+    SetFocusCues(TopLevelOf(h), false);
+    if (Native(t.hwnd) == nullptr) return TRUE;
     g_lastPress = Press{e->button, e->time, e->x_root, e->y_root, t.hwnd, dbl};
     if (t.hwnd == h && gtk_widget_get_can_focus(widget) && !gtk_widget_has_focus(widget)) {
       gtk_widget_grab_focus(widget);
@@ -328,6 +341,54 @@ bool PreviewKey(HWND top, const GdkEventKey* e) {
   return SendMessage(top, WM_KEYPREVIEW, vk, flags) != 0;
 }
 
+// Tab, Shift+Tab and the arrow keys move the focus among the tab stops (Window.h), unless the
+// window with the focus keeps them; true when the key moved it.
+bool MoveFocusByKey(HWND top, HWND focus, const GdkEventKey* e) {
+  if ((e->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) != 0) return false;
+  const WPARAM vk = rules::VirtualKeyFromKeysym(BaseKeyval(e));
+  const bool tab = vk == VK_TAB;
+  if (!tab && vk != VK_LEFT && vk != VK_RIGHT && vk != VK_UP && vk != VK_DOWN) return false;
+  const LRESULT wants = focus != top ? SendMessage(focus, WM_GETDLGCODE, vk, 0) : 0;
+  if ((wants & (tab ? DLGC_WANTTAB : DLGC_WANTARROWS)) != 0) return false;
+  const bool backward = tab ? (e->state & GDK_SHIFT_MASK) != 0 : vk == VK_LEFT || vk == VK_UP;
+  // The arrows stay among the focused window's neighbours; Tab goes round the whole window.
+  const WindowRecord* rec = Find(focus);
+  if (!tab && (rec == nullptr || rec->parent == 0 || (rec->style & WS_TABSTOP) == 0)) return false;
+  const HWND next = rules::NextTabStop(tab ? top : rec->parent, focus, backward, PlaceOf);
+  if (next == 0) return false;
+  SetFocus(next);
+  return true;
+}
+
+// The first visible hosted widget (an embedded page) inside `h`, depth first; 0 when none.
+HWND VisibleHostedWindow(HWND h) {
+  const WindowRecord* rec = Find(h);
+  if (rec == nullptr) return 0;
+  for (HWND c : rec->children) {
+    if (!IsWindowVisible(c)) continue;
+    const NativeWindow* n = Native(c);
+    if (n != nullptr && n->hosted != nullptr) return c;
+    if (const HWND inner = VisibleHostedWindow(c); inner != 0) return inner;
+  }
+  return 0;
+}
+
+// F6 moves between the page a window embeds and the window's own controls: from the page to
+// the first tab stop, from anywhere else to the page. True when it moved the focus.
+bool SwitchPaneByKey(HWND top, HWND focus, const GdkEventKey* e) {
+  if ((e->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) != 0) return false;
+  if (rules::VirtualKeyFromKeysym(BaseKeyval(e)) != VK_F6) return false;
+  const HWND page = VisibleHostedWindow(top);
+  if (page == 0) return false;
+  const NativeWindow* n = Native(focus);
+  const bool inPage = n != nullptr && n->hosted != nullptr;
+  const HWND next = inPage ? rules::NextTabStop(top, 0, false, PlaceOf) : page;
+  if (next == 0) return false;
+  SetFocusCues(top, true);
+  SetFocus(next);
+  return true;
+}
+
 gboolean OnKey(GtkWidget* widget, GdkEventKey* e, gpointer data) {
   return Guarded("key", [&]() -> gboolean {
     const HWND top = HwndOf(data);
@@ -339,9 +400,15 @@ gboolean OnKey(GtkWidget* widget, GdkEventKey* e, gpointer data) {
     if (GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(widget))) {
       if (const HWND f = WindowFromWidget(focus); f != 0) target = f;
     }
+    if (e->type == GDK_KEY_PRESS && SwitchPaneByKey(top, target, e)) return TRUE;
     NativeWindow* n = Native(target);
     if (n == nullptr || n->hosted != nullptr) return FALSE;  // the hosted widget's own keys
     if (!TakesInput(target)) return TRUE;
+    if (e->type == GDK_KEY_PRESS) {
+      SetFocusCues(top, true);
+      if (Native(target) == nullptr) return TRUE;
+      if (MoveFocusByKey(top, target, e)) return TRUE;
+    }
     rules::KeyStroke key;
     key.baseKeysym = BaseKeyval(e);
     key.character = gdk_keyval_to_unicode(e->keyval);
@@ -412,6 +479,8 @@ void ConnectInput(NativeWindow& n) {
 }
 
 void ConnectKeys(NativeWindow& n) {
+  // A window opened from the keyboard shows where its focus is from the start.
+  n.focusCues = g_lastInputKey;
   Connect(n, n.window, "key-press-event", OnKey);
   Connect(n, n.window, "key-release-event", OnKey);
 }
@@ -521,23 +590,51 @@ bool SetKeyPreview(HWND hwnd, bool on) {
   return true;
 }
 
-// ---- Pointer, capture, cursors ----
+// ---- Keyboard focus ----
 
-bool SetFocus(HWND hwnd) {
+HWND SetFocus(HWND hwnd) {
+  const HWND previous = GetFocus();
   NativeWindow* n = Native(hwnd);
-  GtkWidget* w = n != nullptr ? n->Inner() : nullptr;
-  if (w == nullptr || !TakesInput(hwnd)) return false;
-  if (gtk_widget_get_can_focus(w)) {
-    gtk_widget_grab_focus(w);
-    return true;
+  GtkWidget* inner = n != nullptr ? n->Inner() : nullptr;
+  if (inner == nullptr || !TakesInput(hwnd)) return previous;
+  // In an active window the focus moves now (WM_KILLFOCUS, WM_SETFOCUS); otherwise the window
+  // remembers it and gives it when it becomes active. A hosted widget's box that takes no focus
+  // itself (the web view's) passes it to the first widget inside it that does; focus already
+  // inside stays where it is.
+  if (gtk_widget_get_can_focus(inner)) {
+    gtk_widget_grab_focus(inner);
+    return previous;
   }
-  // A hosted widget's box (the web view's) passes the focus to the first widget inside it that
-  // takes it; focus already inside stays where it is.
-  GtkWidget* top = gtk_widget_get_toplevel(w);
+  GtkWidget* top = gtk_widget_get_toplevel(inner);
   GtkWidget* focus = GTK_IS_WINDOW(top) ? gtk_window_get_focus(GTK_WINDOW(top)) : nullptr;
-  if (focus != nullptr && gtk_widget_is_ancestor(focus, w)) return true;
-  return gtk_widget_child_focus(w, GTK_DIR_TAB_FORWARD) != FALSE;
+  if (focus == nullptr || !gtk_widget_is_ancestor(focus, inner)) {
+    gtk_widget_child_focus(inner, GTK_DIR_TAB_FORWARD);
+  }
+  return previous;
 }
+
+HWND GetFocus() {
+  return g_focus != 0 && IsWindow(g_focus) ? g_focus : 0;
+}
+
+short GetKeyState(int vk) {
+  GdkModifierType state{};
+  if (!gtk_get_current_event_state(&state)) return 0;
+  const guint mask = vk == VK_SHIFT     ? GDK_SHIFT_MASK
+                     : vk == VK_CONTROL ? GDK_CONTROL_MASK
+                     : vk == VK_MENU    ? GDK_MOD1_MASK
+                                        : 0;
+  return (state & mask) != 0 ? static_cast<short>(0x8000) : short{0};
+}
+
+bool FocusCuesShown(HWND hwnd) {
+  // A window with no place on a screen (a headless control) hears only keys: it shows them.
+  if (const WindowRecord* rec = Find(hwnd); rec != nullptr && rec->messageOnly) return true;
+  const NativeWindow* n = Native(TopLevelOf(hwnd));
+  return n != nullptr && n->focusCues;
+}
+
+// ---- Pointer, capture, cursors ----
 
 HWND SetCapture(HWND hwnd) {
   NativeWindow* n = Native(hwnd);

@@ -4,6 +4,8 @@
 
 #include <gdk/gdkkeysyms.h>
 
+#include <algorithm>
+
 namespace platform::rules {
 
 namespace {
@@ -12,7 +14,30 @@ bool Contains(const RECT& r, POINT p) {
   return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
 }
 
+// The tab stops inside `hwnd` in tab order; hidden or disabled windows hide their insides too.
+void CollectTabStops(HWND hwnd, const PlaceOf& place, std::vector<HWND>& out) {
+  const std::optional<WindowPlace> w = place(hwnd);
+  if (!w) return;
+  for (HWND c : w->children) {
+    const std::optional<WindowPlace> cp = place(c);
+    if (!cp || !cp->visible || !cp->enabled) continue;
+    if (cp->tabStop) out.push_back(c);
+    CollectTabStops(c, place, out);
+  }
+}
+
 }  // namespace
+
+HWND NextTabStop(HWND root, HWND from, bool backward, const PlaceOf& place) {
+  std::vector<HWND> stops;
+  CollectTabStops(root, place, stops);
+  if (stops.empty()) return 0;
+  const auto at = std::find(stops.begin(), stops.end(), from);
+  if (at == stops.end()) return backward ? stops.back() : stops.front();
+  if (stops.size() == 1) return 0;
+  const std::size_t i = static_cast<std::size_t>(at - stops.begin());
+  return stops[backward ? (i + stops.size() - 1) % stops.size() : (i + 1) % stops.size()];
+}
 
 POINT ClientOrigin(HWND hwnd, const PlaceOf& place) {
   POINT p;
@@ -92,6 +117,8 @@ WPARAM VirtualKeyFromKeysym(unsigned keysym) {
       return 0x2D;
     case GDK_KEY_Delete:
       return 0x2E;
+    case GDK_KEY_Menu:
+      return VK_APPS;
     case GDK_KEY_equal:
     case GDK_KEY_plus:
       return VK_OEM_PLUS;

@@ -39,7 +39,7 @@ void Tag(GtkWidget* widget, HWND h) {
 // ---- Widgets ----
 
 GtkWidget* NewLayout(HWND h) {
-  GtkWidget* layout = gtk_layout_new(nullptr, nullptr);
+  GtkWidget* layout = NewClientLayout();
   gtk_widget_add_events(layout,
                         GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
                             GDK_SCROLL_MASK | GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK |
@@ -63,6 +63,7 @@ void ForgetNative(HWND h) {
   if (it == Natives().end()) return;
   NativeWindow& n = *it->second;
   DisconnectAll(n);
+  ForgetAccessible(h);
   ForgetGeometry(n);
   ForgetInput(n);
   rec->native = nullptr;
@@ -92,6 +93,7 @@ std::optional<rules::WindowPlace> PlaceOf(HWND h) {
   p.topLevel = rec->native->window != nullptr;
   p.visible = (rec->style & WS_VISIBLE) != 0;
   p.enabled = (rec->style & WS_DISABLED) == 0;
+  p.tabStop = !IsTopLevel(*rec) && (rec->style & WS_TABSTOP) != 0;
   p.children = rec->children;
   return p;
 }

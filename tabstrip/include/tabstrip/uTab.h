@@ -33,6 +33,14 @@ struct uTabCreateArgs {
 // its container's WM_SIZE (after) through a CSubclass hook. Nothing is laid out or drawn until
 // the host unlocks drawing with LockReDraw(false); page hosting works regardless.
 //
+// The keyboard and assistive technology reach the tabs too (uTabAccess.cpp): the strip is a tab
+// stop; while it has the focus, Left and Right move a focus among the tabs (marked with a
+// dotted frame for a keyboard user), Enter and Space select the focused tab as a click does,
+// Delete closes it as its close box does, and the context-menu key or Shift+F10 opens its menu.
+// A screen reader sees a page-tab list whose page tabs carry their caption, their account and
+// sound in the description, selected and focused states, and the actions select, close and
+// mute (or unmute).
+//
 // Events are raised synchronously from inside the strip's handling; a handler may call back
 // into the strip and its collection, and may even end the strip: the strip then touches
 // nothing of itself on the way out.
@@ -167,6 +175,19 @@ class uTab final : public IuTab {
   // Draws the speaker mark of a tab that shows one into the tab buffer (uTabDraw.cpp).
   void DrawSoundMark(const CTabItem& item, const tablayout::Box& mark, bool muted);
 
+  // Keyboard and assistive technology (uTabAccess.cpp).
+  std::int32_t FocusIndex() const;
+  // Handles a key press; false when a handler ended the strip.
+  bool KeyDown(platform::WPARAM key, bool shift);
+  // Selects the tab as a left press on it does; false when a handler ended the strip.
+  bool SelectByKey(std::int32_t index);
+  void CloseByKey(std::int32_t index);
+  void AccessibleAction(int action, int item);
+  // Tells assistive technology what the tabs are now.
+  void Describe();
+  // The focused tab's dotted frame in the frame buffer, for a keyboard user.
+  void DrawFocusMark();
+
   // Page hosting.
   void AttachPage(HWND page);
   void ShowSelectedPage();
@@ -218,6 +239,7 @@ class uTab final : public IuTab {
   std::shared_ptr<CTabItems> m_TabItems;
   std::int32_t m_Selected = -1;
   std::int32_t m_HoverIndex = -1;
+  std::int32_t m_FocusIndex = -1;  // the tab the keys act on; -1: the selected one
   std::int32_t m_TabWidth = 108;
   std::int32_t m_CloseState = 0;
   bool m_RedrawEnabled = false;

@@ -31,6 +31,9 @@ enum : UINT {
   WM_SETICON = 0x0080,
   WM_NCDESTROY = 0x0082,
   WM_NCHITTEST = 0x0084,
+  // Asked of the window with the focus before the layer moves the focus with Tab or an arrow
+  // key; a result with DLGC_WANTTAB or DLGC_WANTARROWS keeps those keys for the window.
+  WM_GETDLGCODE = 0x0087,
   WM_NCLBUTTONDOWN = 0x00A1,
   WM_KEYDOWN = 0x0100,
   WM_KEYUP = 0x0101,
@@ -40,6 +43,9 @@ enum : UINT {
   WM_COMMAND = 0x0111,
   WM_SYSCOMMAND = 0x0112,
   WM_TIMER = 0x0113,
+  // Sent to the window with the focus when its top-level window starts or stops showing focus
+  // marks (FocusCuesShown): a control that draws its own mark draws or removes it then.
+  WM_UPDATEUISTATE = 0x0128,
   WM_MOUSEMOVE = 0x0200,
   WM_LBUTTONDOWN = 0x0201,
   WM_LBUTTONUP = 0x0202,
@@ -58,6 +64,8 @@ enum : UINT {
   // first (SetKeyPreview). wParam: the virtual key; lParam: KP_* flags. A nonzero result
   // takes the key: nothing else sees its press.
   WM_KEYPREVIEW = 0x03F0,
+  // The platform's own: assistive technology invoked one of the window's actions (Accessible.h).
+  WM_ACCESSIBLEACTION = 0x03F1,
   WM_USER = 0x0400,
   WM_APP = 0x8000,
 };
@@ -99,6 +107,9 @@ enum : WPARAM {
   VK_UP = 0x26,
   VK_RIGHT = 0x27,
   VK_DOWN = 0x28,
+  VK_DELETE = 0x2E,
+  VK_APPS = 0x5D,  // the context-menu key
+  VK_F6 = 0x75,
   VK_F1 = 0x70,
   VK_F5 = 0x74,
   VK_F10 = 0x79,
@@ -108,6 +119,8 @@ enum : WPARAM {
   VK_OEM_PLUS = 0xBB,  // the key of "=" and "+"
   VK_OEM_MINUS = 0xBD  // the key of "-" and "_"
 };
+// WM_GETDLGCODE's result
+enum : LRESULT { DLGC_WANTARROWS = 0x1, DLGC_WANTTAB = 0x2 };
 // WM_KEYPREVIEW's lParam
 enum : LPARAM { KP_SHIFT = 0x1, KP_CONTROL = 0x2, KP_ALT = 0x4, KP_REPEAT = 0x8 };
 
@@ -128,6 +141,9 @@ enum : DWORD {
   WS_THICKFRAME = 0x00040000,
   WS_MINIMIZEBOX = 0x00020000,
   WS_MAXIMIZEBOX = 0x00010000,
+  // A child window that Tab reaches (the same bit as WS_MAXIMIZEBOX, which only a top-level
+  // window has).
+  WS_TABSTOP = 0x00010000,
 };
 enum : DWORD {
   WS_EX_TOPMOST = 0x00000008,

@@ -153,9 +153,27 @@ bool IsWindowEnabled(HWND hwnd);
 // the window with the focus does, also when that is an embedded web view, and may take it.
 // Never while the window is disabled (a modal box is up).
 bool SetKeyPreview(HWND hwnd, bool on);
-// Gives the keyboard focus to the window, or when it cannot take it itself, to the first widget
-// inside it that can (the view of an embedded web browser). False when nothing there takes it.
-bool SetFocus(HWND hwnd);
+// ---- Keyboard focus ----------------------------------------------------------------------------
+// The window that gets the keys of its top-level window; the focus moves there now, or as soon
+// as that window becomes active. A window that cannot take it itself passes it to the first
+// widget inside it that can (the view of an embedded web browser). Returns the window that had
+// the focus.
+HWND SetFocus(HWND hwnd);
+HWND GetFocus();
+// Keys move the focus by themselves: Tab and Shift+Tab through the visible, enabled WS_TABSTOP
+// windows of the top-level window (depth first, in creation order, round), and the arrow keys
+// (Left/Up back, Right/Down on) among the tab stops of the focused window's own parent, unless
+// the focused window keeps those keys (WM_GETDLGCODE). F6 moves from an embedded page to the
+// first tab stop, and from there back to the page.
+//
+// Whether the top-level window that holds `hwnd` shows focus marks: from a key press in one of
+// its own windows until a pointer press in it, as browsers show a focus ring only to a keyboard
+// user. A new top-level window starts with the marks when the last input was a key; a window
+// with no place on a screen always shows them.
+bool FocusCuesShown(HWND hwnd);
+// Whether VK_SHIFT, VK_CONTROL or VK_MENU is down during the input being handled: bit 15 set.
+short GetKeyState(int vk);
+
 // Moves a child window into another parent's client area, or with 0 makes it a top-level
 // window at the same place on the screen. Returns the previous parent; 0 with GetLastError set
 // when it fails (a window hosting a foreign widget cannot become top-level), 0 with

@@ -21,6 +21,7 @@ struct WindowPlace {
   bool visible = true;
   bool enabled = true;
   std::vector<HWND> children;  // in creation order: later ones lie above earlier ones
+  bool tabStop = false;        // WS_TABSTOP
 };
 // Nothing for a window that is gone or has no place on the screen.
 using PlaceOf = std::function<std::optional<WindowPlace>(HWND)>;
@@ -31,6 +32,13 @@ POINT ClientOrigin(HWND hwnd, const PlaceOf& place);
 // The deepest visible and enabled child of `hwnd` under the screen point, `hwnd` itself when
 // none.
 HWND DeepestChildAt(HWND hwnd, POINT screen, const PlaceOf& place);
+
+// The tab stops that Tab reaches from `from` within `root` (a top-level window, or a parent for
+// the arrow keys): the visible, enabled WS_TABSTOP windows inside it, depth first in creation
+// order, the next one after `from` (the one before it when `backward`), round from the end to
+// the start. The first (last) one when `from` is none of them; 0 when there is none, or when
+// `from` is the only one.
+HWND NextTabStop(HWND root, HWND from, bool backward, const PlaceOf& place);
 
 // The virtual-key code of an X keysym (taken on the unshifted level); 0 for keys the client
 // has no code for.

@@ -12,6 +12,7 @@
 //   WindowPaint.cpp     painting and the first frame
 //   WindowDesktop.cpp   work area, screen metrics, desktop-wide setting changes
 //   WindowLayered.cpp   regions, shapes and layering
+//   WindowAccessible.cpp  the windows' objects on the accessibility bus
 // Rules that need no display are in WindowRules.cpp.
 //
 // Every signal handler receives the window's handle (never a pointer) and looks it up in the
@@ -109,6 +110,7 @@ struct NativeWindow {
   std::uint32_t smallIcon = 0;  // HICON of WM_SETICON, ICON_SMALL
   std::uint32_t bigIcon = 0;    // ICON_BIG
   bool trackLeave = false;
+  bool focusCues = false;  // a top-level window shows focus marks (FocusCuesShown)
   GObjectRef<GdkCursor> cursor;
 
   // The widget that stands for the window in its parent (the GtkWindow for a top-level).
@@ -202,6 +204,11 @@ void ConnectTopLevelPaint(NativeWindow& n);
 // to know its shape, so that it is mapped with the shape it will have.
 void ShapeBeforeMap(HWND topLevel);
 bool PaintDefault(WindowRecord& rec, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+// Accessibility (WindowAccessible.cpp).
+// A client area's layout, whose accessible object stands for the window (Accessible.h).
+GtkWidget* NewClientLayout();
+void ForgetAccessible(HWND h);
 
 // Desktop (WindowDesktop.cpp).
 void WatchDesktopOnce();
