@@ -249,11 +249,12 @@ bool SameOrigin(const std::string& a, const std::string& b) {
   WebKitSecurityOrigin* first = webkit_security_origin_new_for_uri(a.c_str());
   WebKitSecurityOrigin* second = webkit_security_origin_new_for_uri(b.c_str());
   const char* host = first != nullptr ? webkit_security_origin_get_host(first) : nullptr;
-  const bool same = second != nullptr && host != nullptr && *host != '\0' &&
-                    g_strcmp0(webkit_security_origin_get_protocol(first),
-                              webkit_security_origin_get_protocol(second)) == 0 &&
-                    g_strcmp0(host, webkit_security_origin_get_host(second)) == 0 &&
-                    webkit_security_origin_get_port(first) == webkit_security_origin_get_port(second);
+  const bool same =
+      second != nullptr && host != nullptr && *host != '\0' &&
+      g_strcmp0(webkit_security_origin_get_protocol(first),
+                webkit_security_origin_get_protocol(second)) == 0 &&
+      g_strcmp0(host, webkit_security_origin_get_host(second)) == 0 &&
+      webkit_security_origin_get_port(first) == webkit_security_origin_get_port(second);
   if (first != nullptr) webkit_security_origin_unref(first);
   if (second != nullptr) webkit_security_origin_unref(second);
   return same;

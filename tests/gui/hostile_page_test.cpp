@@ -191,9 +191,9 @@ TEST_F(HostilePage, AFrameOfAnotherSiteCannotCommandTheClient) {
   // The page's control characters reach the log written out, not as a line or terminal command.
   EXPECT_GE(Logged("ignored: http://[\\x0aapp://exitgame|\\x1b[2J"), 2);
   for (const auto& line : log) {
-    EXPECT_EQ(line.end(), std::find_if(line.begin(), line.end(), [](char c) {
-                return static_cast<unsigned char>(c) < 0x20;
-              })) << line;
+    EXPECT_EQ(line.end(), std::find_if(line.begin(), line.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+        << line;
   }
 }
 
@@ -242,15 +242,16 @@ TEST_F(HostilePage, AClickVouchesForNothingOnceItsDocumentIsGone) {
   Serve(ads, "/game", Page("game"));
   const std::string send = Page("<div style='position:fixed;inset:0' onclick=\"top.location = '" +
                                 ads.Url("/top") + "'\"></div>");
-  const std::string replay =
-      Page(std::string(kFollower) + "<script>postMessage('" + load +
-           "', '*'); setTimeout(function () { postMessage('app://exitgame', '*'); }, 200);</script>");
-  ads.Route("/ad", [send, replay, loads = std::make_shared<std::atomic<int>>(0)](
-                       const Request&, Connection& c) {
+  const std::string replay = Page(
+      std::string(kFollower) + "<script>postMessage('" + load +
+      "', '*'); setTimeout(function () { postMessage('app://exitgame', '*'); }, 200);</script>");
+  ads.Route("/ad", [send, replay, loads = std::make_shared<std::atomic<int>>(0)](const Request&,
+                                                                                 Connection& c) {
     c.SendResponse(200, {{"Content-Type", "text/html"}}, (*loads)++ == 0 ? send : replay);
   });
   Serve(ads, "/top",
-        Page("<a id='l' href='" + load + "'>l</a><a id='e' href='app://exitgame'>e</a>"
+        Page("<a id='l' href='" + load +
+             "'>l</a><a id='e' href='app://exitgame'>e</a>"
              "<iframe sandbox='allow-scripts allow-same-origin' src='/frame' style='position:fixed;"
              "inset:0;width:100%;height:100%;border:0'></iframe><script>"
              "['l', 'e'].forEach(function (id) {"
@@ -259,7 +260,8 @@ TEST_F(HostilePage, AClickVouchesForNothingOnceItsDocumentIsGone) {
              "});"
              "onmessage = function () {"
              "  setTimeout(function () { location.href = '" +
-             portal.Url(kLoginPath) + "'; }, 300);"
+             portal.Url(kLoginPath) +
+             "'; }, 300);"
              "};</script>"));
   Serve(ads, "/frame",
         Page("<a target='_top' href='" + load +
@@ -273,9 +275,10 @@ TEST_F(HostilePage, AClickVouchesForNothingOnceItsDocumentIsGone) {
   ASSERT_TRUE(WaitFor([&] { return ads.Count("/ready") == 1; }, 10000)) << "not on the other site";
   Settle(500);
   ClickPage(300, 200);
-  ASSERT_TRUE(WaitFor([&] { return ads.Count("/ad") == 2; }, 10000)) << "not back on the login page";
-  ASSERT_TRUE(WaitFor([&] { return Logged("command from a frame of another site ignored") == 2; },
-                      10000))
+  ASSERT_TRUE(WaitFor([&] { return ads.Count("/ad") == 2; }, 10000))
+      << "not back on the login page";
+  ASSERT_TRUE(
+      WaitFor([&] { return Logged("command from a frame of another site ignored") == 2; }, 10000))
       << ::testing::PrintToString(log);
   Settle(500);
   ExpectUntouched();
@@ -293,16 +296,18 @@ TEST_F(HostilePage, AClickVouchesOnlyForTheNavigationItStarts) {
   Serve(portal, "/inner", Page("<a id='m' target='_top' href='app://minimize'>m</a>"));
   Open("<iframe name='ad' src='" + ads.Url("/ad") +
        "' style='display:block;border:0;width:200px;height:100px'></iframe>"
-       "<iframe id='inner' sandbox='allow-scripts allow-same-origin' src='/inner'></iframe><a href='" +
+       "<iframe id='inner' sandbox='allow-scripts allow-same-origin' src='/inner'></iframe><a "
+       "href='" +
        load +
        "' style='display:block;width:700px;height:300px' onclick='event.preventDefault();"
        " frames.ad.postMessage(this.getAttribute(\"href\"), \"*\")'>g</a>");
   Settle(800);
-  Eval("document.getElementById('inner').contentDocument.getElementById('m').click();"
-       "frames.ad.postMessage('app://minimize', '*'); 0");
+  Eval(
+      "document.getElementById('inner').contentDocument.getElementById('m').click();"
+      "frames.ad.postMessage('app://minimize', '*'); 0");
   ClickPage(300, 400);
-  ASSERT_TRUE(WaitFor([&] { return Logged("command from a frame of another site ignored") == 2; },
-                      10000))
+  ASSERT_TRUE(
+      WaitFor([&] { return Logged("command from a frame of another site ignored") == 2; }, 10000))
       << ::testing::PrintToString(log);
   Settle(500);
   ExpectUntouched();

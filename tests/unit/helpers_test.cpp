@@ -89,10 +89,13 @@ TEST(LogChannels, ControlCharactersAreEscaped) {
     std::string_view text;
     const char* shown;
   } cases[] = {
-      {"app://exitgame|\n\x1b[2J\x1b]0;title\x07", "app://exitgame|\\x0a\\x1b[2J\\x1b]0;title\\x07"},
+      {"app://exitgame|\n\x1b[2J\x1b]0;title\x07",
+       "app://exitgame|\\x0a\\x1b[2J\\x1b]0;title\\x07"},
       {"a\rb\tc\x7f", "a\\x0db\\x09c\\x7f"},
       {std::string_view("nul\0", 4), "nul\\x00"},
-      {"csi \xC2\x9B" "31m nbsp\xC2\xA0", "csi \\u009b31m nbsp\xC2\xA0"},
+      {"csi \xC2\x9B"
+       "31m nbsp\xC2\xA0",
+       "csi \\u009b31m nbsp\xC2\xA0"},
       {"未能连接到服务器 \xE2\x80\x9B", "未能连接到服务器 \xE2\x80\x9B"},
       {"\xC2", "\xC2"},
   };
