@@ -38,8 +38,8 @@ constexpr char kPageScript[] = R"JS((function () {
   };
   var submit = HTMLFormElement.prototype.submit;
   HTMLFormElement.prototype.submit = function () {
-    if (dispatch.call(this, new EventOf('clientsubmitrequest', { bubbles: true, cancelable: true })))
-      submit.call(this);
+    var request = new EventOf('clientsubmitrequest', { bubbles: true, cancelable: true });
+    if (dispatch.call(this, request)) submit.call(this);
   };
 })();)JS";
 
@@ -780,8 +780,11 @@ void WebModuleView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptR
     return;
   }
   if (kind == "withdraw") {
-    self->Trusted(JsProperty(value, "raw"));
-    self->Trusted(JsProperty(value, "url"));
+    // Uses up what the "vouch" of the same link left, if its navigation has not.
+    const std::string raw = JsProperty(value, "raw");
+    const std::string url = JsProperty(value, "url");
+    self->Trusted(raw);
+    if (url != raw) self->Trusted(url);
     return;
   }
   const std::string frame = JsProperty(value, "frame");
