@@ -38,8 +38,8 @@ constexpr char kPageScript[] = R"JS((function () {
   };
   var submit = HTMLFormElement.prototype.submit;
   HTMLFormElement.prototype.submit = function () {
-    if (dispatch.call(this, new EventOf('clientsubmitrequest', { cancelable: true })))
-      submit.call(this);
+    var request = new EventOf('clientsubmitrequest', { bubbles: true, cancelable: true });
+    if (dispatch.call(this, request)) submit.call(this);
   };
 })();)JS";
 
@@ -77,9 +77,23 @@ constexpr char kBridgeScript[] = R"JS((function () {
       return null;
     }
   }
+  // The top document's address goes with the announcement: the client drops announcements of
+  // a top document it no longer shows (one that runs on while the next loads elsewhere).
   function vouch(raw, url) {
     if (!trusted()) return;
-    post({ kind: 'vouch', raw: String(raw), url: url === null ? '' : String(url) });
+    var top = '';
+    try {
+      top = String(window.top.location.href);
+    } catch (e) {}
+    post({ kind: 'vouch', raw: String(raw), url: url === null ? '' : String(url), top: top });
+  }
+  // Calls `then` once `event` has been through every listener of the page, unless it did not
+  // get that far: a listener added to window's bubbling phase while the event is on its way is
+  // the last one it meets (a listener of the page that stops it stops this one as well).
+  function afterPage(event, then) {
+    window.addEventListener(event.type, function (late) {
+      if (late === event) then();
+    }, { once: true });
   }
   function formAddress(form) {
     var raw = form.getAttribute('action');
@@ -93,6 +107,7 @@ constexpr char kBridgeScript[] = R"JS((function () {
   // A GET form whose action the engine cannot parse would reach the client without its fields
   // (the engine cannot append a query to such an address): it is reported from here instead,
   // the way any browser builds the address, and the submission goes no further.
+  // A submission the page cancels goes nowhere and is vouched for by nothing.
   function submitted(form, event) {
     var address = formAddress(form);
     if (event.isTrusted !== false) post({ kind: 'intent', url: address.raw });
@@ -101,7 +116,9 @@ constexpr char kBridgeScript[] = R"JS((function () {
       post({ kind: 'navigate', raw: address.raw });
       return;
     }
-    vouch(address.raw, address.raw);
+    afterPage(event, function () {
+      if (!event.defaultPrevented) vouch(address.raw, address.raw);
+    });
   }
   document.addEventListener('clientopenrequest', function (event) {
     var raw = typeof event.detail === 'string' ? event.detail : '';
@@ -120,14 +137,27 @@ constexpr char kBridgeScript[] = R"JS((function () {
   }
   window.addEventListener('mousedown', pressed, true);
   window.addEventListener('keydown', pressed, true);
+  // A link activated. A click the page cancels leads nowhere, so its address is vouched for only
+  // once the page has let it through. A script's click() starts its navigation before the script
+  // goes on: what it vouched for is withdrawn once that script has ended (a microtask), so that
+  // it never serves a later navigation (one of another frame) when the engine did not go there.
   window.addEventListener('click', function (event) {
     for (var node = event.target; node; node = node.parentNode) {
       if ((node instanceof HTMLAnchorElement || node instanceof HTMLAreaElement) &&
           node.hasAttribute('href')) {
         var raw = node.getAttribute('href');
+        var url = resolve(raw);
         // The frame a link's new window would come from (the engine does not say).
-        if (event.isTrusted) post({ kind: 'intent', url: resolve(raw) || '' });
-        vouch(raw, resolve(raw));
+        if (event.isTrusted) post({ kind: 'intent', url: url || '' });
+        afterPage(event, function () {
+          if (event.defaultPrevented) return;
+          vouch(raw, url);
+          if (!event.isTrusted) {
+            queueMicrotask(function () {
+              post({ kind: 'withdraw', raw: raw, url: url === null ? '' : url });
+            });
+          }
+        });
         return;
       }
     }
@@ -212,6 +242,24 @@ std::string CapUtf8(std::string text, std::size_t limit) {
   return text;
 }
 
+// Whether two addresses have one origin (scheme, host and port), as the engine sees them.
+// Addresses without a host (about:blank, data:) have none in common with anything.
+bool SameOrigin(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  WebKitSecurityOrigin* first = webkit_security_origin_new_for_uri(a.c_str());
+  WebKitSecurityOrigin* second = webkit_security_origin_new_for_uri(b.c_str());
+  const char* host = first != nullptr ? webkit_security_origin_get_host(first) : nullptr;
+  const bool same =
+      second != nullptr && host != nullptr && *host != '\0' &&
+      g_strcmp0(webkit_security_origin_get_protocol(first),
+                webkit_security_origin_get_protocol(second)) == 0 &&
+      g_strcmp0(host, webkit_security_origin_get_host(second)) == 0 &&
+      webkit_security_origin_get_port(first) == webkit_security_origin_get_port(second);
+  if (first != nullptr) webkit_security_origin_unref(first);
+  if (second != nullptr) webkit_security_origin_unref(second);
+  return same;
+}
+
 bool HasAttachmentDisposition(WebKitURIResponse* response) {
   SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
   const char* disposition =
@@ -261,6 +309,7 @@ using platform::kPageScript;
 using platform::kScriptWorld;
 using platform::kViewKey;
 using platform::kWebLog;
+using platform::SameOrigin;
 using platform::SnapshotScript;
 using platform::Text;
 using platform::WebBrowser;
@@ -639,6 +688,10 @@ void WebModuleView::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
   switch (event) {
     case WEBKIT_LOAD_COMMITTED:
       self->m_committed = Text(webkit_web_view_get_uri(self->m_view.get()));
+      // What the previous document announced was for its own links: a frame of this one may not
+      // use it (an address the user clicked there, or one that page clicked for itself).
+      self->m_vouched.clear();
+      self->m_intents.clear();
       break;
     case WEBKIT_LOAD_STARTED:
       self->m_outcome = LoadOutcome::Ok;
@@ -718,8 +771,20 @@ void WebModuleView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptR
   const std::string kind = JsProperty(value, "kind");
   const bool trusted = JsProperty(value, "trusted") == "true";
   if (kind == "vouch") {
-    self->Vouch(JsProperty(value, "raw"));
-    self->Vouch(JsProperty(value, "url"));
+    if (!SameOrigin(JsProperty(value, "top"), self->m_committed)) return;
+    // One announcement per address: a second copy would outlive the navigation that uses the first.
+    const std::string raw = JsProperty(value, "raw");
+    const std::string url = JsProperty(value, "url");
+    self->Vouch(raw);
+    if (url != raw) self->Vouch(url);
+    return;
+  }
+  if (kind == "withdraw") {
+    // Uses up what the "vouch" of the same link left, if its navigation has not.
+    const std::string raw = JsProperty(value, "raw");
+    const std::string url = JsProperty(value, "url");
+    self->Trusted(raw);
+    if (url != raw) self->Trusted(url);
     return;
   }
   const std::string frame = JsProperty(value, "frame");

@@ -7,11 +7,13 @@
 #include <webkit2/webkit2.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -164,6 +166,7 @@ TEST_F(HostilePage, AFrameOfAnotherSiteCannotCommandTheClient) {
              "  document.dispatchEvent(new CustomEvent('clientopenrequest', {detail: "
              "'app://exitgame'}));"
              "  window.open('app://minimize');"
+             "  window.open('http://[\\napp://exitgame|\\x1b[2J');"
              "  document.getElementById('l').click();"
              "  document.getElementById('f').submit();"
              "  try { top.location = 'app://exitgame'; } catch (e) {}"
@@ -185,6 +188,13 @@ TEST_F(HostilePage, AFrameOfAnotherSiteCannotCommandTheClient) {
     }
   }
   EXPECT_GE(Logged("command from a frame of another site ignored"), 2);
+  // The page's control characters reach the log written out, not as a line or terminal command.
+  EXPECT_GE(Logged("ignored: http://[\\x0aapp://exitgame|\\x1b[2J"), 2);
+  for (const auto& line : log) {
+    EXPECT_EQ(line.end(), std::find_if(line.begin(), line.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+        << line;
+  }
 }
 
 // A frame of the login page's own site is part of the page: its commands are carried out.
@@ -215,6 +225,93 @@ TEST_F(HostilePage, ATopDocumentOfAnotherOriginCannotCommandTheClient) {
   EXPECT_TRUE(WaitFor([&] { return portal.Count("/game2") >= 1; }, 10000));
   EXPECT_EQ(0, portal.Count("/game1"));
   EXPECT_EQ(1, Logged("command from a top document of another origin refused"));
+}
+
+// The advertisement of the two tests below: it follows every address it is sent, by a link.
+constexpr char kFollower[] =
+    "<script>onmessage = function (e) { var a = document.createElement('a'); a.href = e.data;"
+    " document.body.appendChild(a); a.click(); };</script>";
+
+// A click's right to command the client ends with the document it was made in. A real click
+// into an advertisement sends the top to another site. There the user clicks a game link in a
+// frame of that site that may not lead its top anywhere (sandboxed), and the page clicks two
+// command links with a script and cancels them; then it goes back to the login page, where the
+// advertisement, loaded again, follows the same links at once.
+TEST_F(HostilePage, AClickVouchesForNothingOnceItsDocumentIsGone) {
+  const std::string load = "app://loadgame|" + ads.Url("/game");
+  Serve(ads, "/game", Page("game"));
+  const std::string send = Page("<div style='position:fixed;inset:0' onclick=\"top.location = '" +
+                                ads.Url("/top") + "'\"></div>");
+  const std::string replay = Page(
+      std::string(kFollower) + "<script>postMessage('" + load +
+      "', '*'); setTimeout(function () { postMessage('app://exitgame', '*'); }, 200);</script>");
+  ads.Route("/ad", [send, replay, loads = std::make_shared<std::atomic<int>>(0)](const Request&,
+                                                                                 Connection& c) {
+    c.SendResponse(200, {{"Content-Type", "text/html"}}, (*loads)++ == 0 ? send : replay);
+  });
+  Serve(ads, "/top",
+        Page("<a id='l' href='" + load +
+             "'>l</a><a id='e' href='app://exitgame'>e</a>"
+             "<iframe sandbox='allow-scripts allow-same-origin' src='/frame' style='position:fixed;"
+             "inset:0;width:100%;height:100%;border:0'></iframe><script>"
+             "['l', 'e'].forEach(function (id) {"
+             "  document.getElementById(id).onclick = function (e) { e.preventDefault(); };"
+             "  document.getElementById(id).click();"
+             "});"
+             "onmessage = function () {"
+             "  setTimeout(function () { location.href = '" +
+             portal.Url(kLoginPath) +
+             "'; }, 300);"
+             "};</script>"));
+  Serve(ads, "/frame",
+        Page("<a target='_top' href='" + load +
+             "' style='position:fixed;inset:0' onclick='parent.postMessage(1, \"*\")'>g</a>"
+             "<script>fetch('/ready');</script>"));
+  ads.Route("/ready", [](const Request&, Connection& c) { c.SendResponse(204, {}, ""); });
+  Open("<iframe src='" + ads.Url("/ad") +
+       "' style='display:block;border:0;width:700px;height:400px'></iframe>");
+  Settle(800);
+  ClickPage(300, 200);
+  ASSERT_TRUE(WaitFor([&] { return ads.Count("/ready") == 1; }, 10000)) << "not on the other site";
+  Settle(500);
+  ClickPage(300, 200);
+  ASSERT_TRUE(WaitFor([&] { return ads.Count("/ad") == 2; }, 10000))
+      << "not back on the login page";
+  ASSERT_TRUE(
+      WaitFor([&] { return Logged("command from a frame of another site ignored") == 2; }, 10000))
+      << ::testing::PrintToString(log);
+  Settle(500);
+  ExpectUntouched();
+  EXPECT_EQ(0, ads.Count("/game"));
+}
+
+// On the login page itself, too, a link's address is vouched for only as far as the engine
+// follows it: neither the user's click that the page cancels nor a script's click() on a link
+// that may not lead the top anywhere (in a sandboxed frame of the page's own site) leaves
+// anything the advertisement could use.
+TEST_F(HostilePage, AClickVouchesOnlyForTheNavigationItStarts) {
+  const std::string load = "app://loadgame|" + ads.Url("/game");
+  Serve(ads, "/game", Page("game"));
+  Serve(ads, "/ad", Page(kFollower));
+  Serve(portal, "/inner", Page("<a id='m' target='_top' href='app://minimize'>m</a>"));
+  Open("<iframe name='ad' src='" + ads.Url("/ad") +
+       "' style='display:block;border:0;width:200px;height:100px'></iframe>"
+       "<iframe id='inner' sandbox='allow-scripts allow-same-origin' src='/inner'></iframe><a "
+       "href='" +
+       load +
+       "' style='display:block;width:700px;height:300px' onclick='event.preventDefault();"
+       " frames.ad.postMessage(this.getAttribute(\"href\"), \"*\")'>g</a>");
+  Settle(800);
+  Eval(
+      "document.getElementById('inner').contentDocument.getElementById('m').click();"
+      "frames.ad.postMessage('app://minimize', '*'); 0");
+  ClickPage(300, 400);
+  ASSERT_TRUE(
+      WaitFor([&] { return Logged("command from a frame of another site ignored") == 2; }, 10000))
+      << ::testing::PrintToString(log);
+  Settle(500);
+  ExpectUntouched();
+  EXPECT_EQ(0, ads.Count("/game"));
 }
 
 TEST_F(HostilePage, DownloadsAreRefusedAndThePageStays) {

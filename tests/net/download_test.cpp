@@ -133,7 +133,8 @@ TEST_F(DownloadTest, BodyArrivesInFullChunksWhateverTheServersPieces) {
 TEST_F(DownloadTest, AsksForAFreshCopyAndStoresTheBodyUndecoded) {
   // Not gzip at all: a client that decoded would fail or change the bytes.
   const std::string body = "\x1f\x8b not really compressed";
-  m_server.Route("/file", [&](const Request&, Connection& c) {
+  // The handler owns its copy: its thread may still be sending when the test body has ended.
+  m_server.Route("/file", [body](const Request&, Connection& c) {
     c.SendResponse(200, {{"Content-Encoding", "gzip"}}, body);
   });
 
@@ -328,10 +329,10 @@ class CutShortBody : public DownloadTest, public ::testing::WithParamInterface<C
 
 TEST_P(CutShortBody, FailsAndKeepsThePartialFile) {
   const std::string body = Body(20000);
-  m_server.Route("/file", [&](const Request&, Connection& c) {
+  m_server.Route("/file", [body, reset = GetParam().reset](const Request&, Connection& c) {
     if (c.SendHead(200, {{"Content-Length", "20000"}}) && c.SendRaw(body.substr(0, 10000))) {
       c.Pause(std::chrono::milliseconds(50));
-      if (GetParam().reset) c.Reset();
+      if (reset) c.Reset();
     }
   });
 

@@ -82,6 +82,33 @@ TEST(LogChannels, EventLinesCarryTheChannelsName) {
   EXPECT_EQ(logged, "updater: cannot start /x\n");
 }
 
+// Text from outside (a page's command, a server's answer) cannot break a log line or reach a
+// terminal as a control sequence, on any of the log's outputs; UTF-8 text stays readable.
+TEST(LogChannels, ControlCharactersAreEscaped) {
+  const struct {
+    std::string_view text;
+    const char* shown;
+  } cases[] = {
+      {"app://exitgame|\n\x1b[2J\x1b]0;title\x07",
+       "app://exitgame|\\x0a\\x1b[2J\\x1b]0;title\\x07"},
+      {"a\rb\tc\x7f", "a\\x0db\\x09c\\x7f"},
+      {std::string_view("nul\0", 4), "nul\\x00"},
+      {"csi \xC2\x9B"
+       "31m nbsp\xC2\xA0",
+       "csi \\u009b31m nbsp\xC2\xA0"},
+      {"未能连接到服务器 \xE2\x80\x9B", "未能连接到服务器 \xE2\x80\x9B"},
+      {"\xC2", "\xC2"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::EscapeControls(c.text), c.shown) << c.shown;
+
+  std::string logged;
+  const platform::EventLogSink previous =
+      platform::SetEventLogSink([&](std::string_view line) { logged += line; });
+  platform::LogChannel("login").Event("ignored: app://minimize|\n\x1b[31mforged");
+  platform::SetEventLogSink(previous);
+  EXPECT_EQ(logged, "login: ignored: app://minimize|\\x0a\\x1b[31mforged");
+}
+
 // Started programs' complaints about buses stay off the terminal; their other lines and the
 // program's own lines reach it.
 TEST(StandardErrorFilter, DropsOnlyTheBusNoise) {

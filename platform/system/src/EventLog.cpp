@@ -59,14 +59,16 @@ const char* StderrPrefix() {
 }
 
 void LogEvent(std::string_view line) {
-  if (!Record(line)) return;
+  const std::string safe = EscapeControls(line);
+  if (!Record(safe)) return;
   static const bool terminal = ::isatty(STDERR_FILENO) == 1;
-  if (terminal) WriteLine(line);
+  if (terminal) WriteLine(safe);
 }
 
 void TellUser(std::string_view line) {
-  Record(line);
-  WriteLine(line);
+  const std::string safe = EscapeControls(line);
+  Record(safe);
+  WriteLine(safe);
 }
 
 bool IsWebProcessNoise(std::string_view line) {

@@ -8,7 +8,8 @@
 
 // The client's one log helper, with two kinds of output.
 //
-// The application's event log: one error entry per line, always written. The default sink
+// The application's event log: one error entry per line, always written, with its control
+// characters escaped (EscapeControls) on the way to every output. The default sink
 // writes to the system log and, when standard error is a terminal, there as well (a desktop
 // without a system log daemon loses what only goes to syslog). Tests replace the sink to read
 // what was written.
@@ -20,6 +21,34 @@
 // through its channel as well (Event), which puts the module's name in front of them.
 
 namespace platform {
+
+// `text` with every control character written out as an escape, so that text from outside (a
+// page's address or command, a server's answer) can neither start a line of its own in a log nor
+// send a terminal an escape sequence: bytes below 0x20 and 0x7F become "\x1b" and the like, and
+// the C1 controls U+0080 to U+009F (which some terminals obey as well) "\u009b" and the like.
+// Every other byte stays as it is, so UTF-8 text (Chinese captions, addresses) reads as it was.
+inline std::string EscapeControls(std::string_view text) {
+  constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    if (byte < 0x20 || byte == 0x7F) {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      out += "\\u00";
+      out += kHex[next >> 4];
+      out += kHex[next & 0xF];
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
 
 using EventLogSink = std::function<void(std::string_view line)>;
 
@@ -86,8 +115,9 @@ class LogChannel {
 
   void operator()(std::string_view text) const {
     if (!On()) return;
-    std::fprintf(stderr, "[%.*s] %.*s\n", static_cast<int>(m_name.size()), m_name.data(),
-                 static_cast<int>(text.size()), text.data());
+    const std::string shown = EscapeControls(text);
+    std::fprintf(stderr, "[%.*s] %s\n", static_cast<int>(m_name.size()), m_name.data(),
+                 shown.c_str());
   }
 
   // A line of the event log, always written (CLIENT_DEBUG does not matter), as
