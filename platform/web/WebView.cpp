@@ -313,6 +313,7 @@ struct WebModuleView {
   static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError*, gpointer self);
   static void OnTitle(GObject*, GParamSpec*, gpointer self);
   static void OnAudio(GObject*, GParamSpec*, gpointer self);
+  static void OnProgress(GObject*, GParamSpec*, gpointer self);
   static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer self);
   static void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self);
   static gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer self);
@@ -450,6 +451,8 @@ WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner, WebModuleView*
   g_signal_connect(view, "web-process-terminated", G_CALLBACK(&WebModuleView::OnProcessTerminated),
                    this);
   g_signal_connect(view, "notify::is-playing-audio", G_CALLBACK(&WebModuleView::OnAudio), this);
+  g_signal_connect(view, "notify::estimated-load-progress",
+                   G_CALLBACK(&WebModuleView::OnProgress), this);
 }
 
 WebModuleView::~WebModuleView() {
@@ -639,6 +642,10 @@ void WebModuleView::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
   switch (event) {
     case WEBKIT_LOAD_COMMITTED:
       self->m_committed = Text(webkit_web_view_get_uri(self->m_view.get()));
+      self->Raise(kWebEventProgressChange);
+      break;
+    case WEBKIT_LOAD_REDIRECTED:
+      self->Raise(kWebEventProgressChange);
       break;
     case WEBKIT_LOAD_STARTED:
       self->m_outcome = LoadOutcome::Ok;
@@ -701,6 +708,10 @@ void WebModuleView::OnTitle(GObject*, GParamSpec*, gpointer data) {
 
 void WebModuleView::OnAudio(GObject*, GParamSpec*, gpointer data) {
   static_cast<WebModuleView*>(data)->Raise(kWebEventAudioChange);
+}
+
+void WebModuleView::OnProgress(GObject*, GParamSpec*, gpointer data) {
+  static_cast<WebModuleView*>(data)->Raise(kWebEventProgressChange);
 }
 
 GtkWidget* WebModuleView::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
