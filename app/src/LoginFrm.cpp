@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/AccountMark.h"
 #include "app/ExitStatus.h"
 #include "app/LoadFrm.h"
 #include "app/LoginBgFrm.h"
@@ -31,6 +32,10 @@ constexpr int kHeight = 696;
 constexpr std::uint32_t kColorKey = 0xFEFEFE;
 // The login art's light panel under the page's box (0x00BBGGRR).
 constexpr std::uint32_t kPageBoxColor = 0xFCF3EE;
+
+// Where the login art's title line ends, and the height of its middle.
+constexpr int kAccountMarkX = 740;
+constexpr int kTitleCentreY = 143;
 
 constexpr char kNoConnection[] = "未能连接到服务器，请检查网络连接是否正常！";
 constexpr char kCannotStart[] = "客户端无法启动，请重新安装后再试。";
@@ -111,6 +116,9 @@ void LoginFrm::LoadStep() {
     });
     SetToolTipText(m_AccountBtn, "新账号登录");
   }
+  // Another account's login screen looks like the first's but for this mark, beside the art's
+  // "账号登录": the one its tabs will carry (accounts count from 1; the first has none).
+  if (m_Session > 0) m_AccountMark = CreateAccountMark(hWnd(), kAccountMarkX, kTitleCentreY, m_Session + 1);
 
   m_WebBrowser1->OnDownloadBegin([this] {
     m_WebBrowser1->SetSilent(true);

@@ -35,6 +35,8 @@ class LoginFrm : public platform::Form {
   platform::HWND CloseBtn() const { return m_CloseBtn; }
   // The picture for a login as another account; 0 unless a main window was there.
   platform::HWND AccountBtn() const { return m_AccountBtn; }
+  // The account's mark; 0 on the first account's login screen.
+  platform::HWND AccountMark() const { return m_AccountMark; }
   platform::WebBrowser& WebBrowser1() { return *m_WebBrowser1; }
   // The website-data session of the login page and of the games it opens (0: the first
   // account's). The next load takes the session set before it; after that, 0 again.
@@ -68,6 +70,7 @@ class LoginFrm : public platform::Form {
   platform::HWND m_MiniBtn = 0;
   platform::HWND m_CloseBtn = 0;
   platform::HWND m_AccountBtn = 0;
+  platform::HWND m_AccountMark = 0;
   platform::OwnedIcon m_SmallIcon;
   platform::OwnedIcon m_BigIcon;
   bool m_PageArrived = false;  // the login page has shown the login screen

@@ -42,6 +42,8 @@ class uTab final : public IuTab {
   // font; returns the width it takes from the caption (uTabSessionMark.cpp). The login screen of
   // an account shows the same mark.
   static int DrawSessionMark(platform::HDC hdc, std::int32_t number, int x, int y, int height);
+  // The colour of that mark (0x00BBGGRR).
+  static std::uint32_t SessionMarkColor(std::int32_t number);
 
   using CSubclass = controls::CSubclass;
 
