@@ -10,7 +10,6 @@
 #include "app/AnotherLogin.h"
 #include "app/ExitStatus.h"
 #include "app/LoadFrm.h"
-#include "app/LoginFrm.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
 #include "common/UpdateJournal.h"

@@ -2,7 +2,6 @@
 
 #include "app/LoginFrm.h"
 
-#include <algorithm>
 #include <cctype>
 
 #include "common/Settings.h"

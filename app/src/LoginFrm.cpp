@@ -1,6 +1,7 @@
 #include "app/LoginFrm.h"
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "app/AccountMark.h"
@@ -38,7 +39,7 @@ constexpr int kAccountMarkX = 740;
 constexpr int kTitleCentreY = 143;
 
 constexpr char kNoConnection[] = "未能连接到服务器，请检查网络连接是否正常！";
-constexpr char kCannotStart[] = "客户端无法启动，请重新安装后再试。";
+constexpr std::string_view kCannotStart = "客户端无法启动，请重新安装后再试。";
 constexpr UINT_PTR kFirstLoadTimer = 1;
 constexpr UINT kFirstLoadWatchMs = 500;
 // A login screen that never draws keeps the splash no longer than this.
@@ -118,7 +119,8 @@ void LoginFrm::LoadStep() {
   }
   // Another account's login screen looks like the first's but for this mark, beside the art's
   // "账号登录": the one its tabs will carry (accounts count from 1; the first has none).
-  if (m_Session > 0) m_AccountMark = CreateAccountMark(hWnd(), kAccountMarkX, kTitleCentreY, m_Session + 1);
+  if (m_Session > 0)
+    m_AccountMark = CreateAccountMark(hWnd(), kAccountMarkX, kTitleCentreY, m_Session + 1);
 
   m_WebBrowser1->OnDownloadBegin([this] {
     m_WebBrowser1->SetSilent(true);

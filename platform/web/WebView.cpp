@@ -313,7 +313,7 @@ struct WebModuleView {
   static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError*, gpointer self);
   static void OnTitle(GObject*, GParamSpec*, gpointer self);
   static void OnAudio(GObject*, GParamSpec*, gpointer self);
-  static void OnProgress(GObject*, GParamSpec*, gpointer self);
+  static void OnProgress(GObject* object, GParamSpec* spec, gpointer data);
   static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer self);
   static void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self);
   static gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer self);
@@ -451,8 +451,8 @@ WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner, WebModuleView*
   g_signal_connect(view, "web-process-terminated", G_CALLBACK(&WebModuleView::OnProcessTerminated),
                    this);
   g_signal_connect(view, "notify::is-playing-audio", G_CALLBACK(&WebModuleView::OnAudio), this);
-  g_signal_connect(view, "notify::estimated-load-progress",
-                   G_CALLBACK(&WebModuleView::OnProgress), this);
+  g_signal_connect(view, "notify::estimated-load-progress", G_CALLBACK(&WebModuleView::OnProgress),
+                   this);
 }
 
 WebModuleView::~WebModuleView() {
@@ -710,7 +710,7 @@ void WebModuleView::OnAudio(GObject*, GParamSpec*, gpointer data) {
   static_cast<WebModuleView*>(data)->Raise(kWebEventAudioChange);
 }
 
-void WebModuleView::OnProgress(GObject*, GParamSpec*, gpointer data) {
+void WebModuleView::OnProgress(GObject* /*object*/, GParamSpec* /*spec*/, gpointer data) {
   static_cast<WebModuleView*>(data)->Raise(kWebEventProgressChange);
 }
 

@@ -110,8 +110,8 @@ TEST(MessageBoxes, AreDialogsOfTheClientsWindowAnsweredByEnterAndEscape) {
        MB_YESNO | MB_ICONQUESTION, true, true, "Escape", IDNO},
       {"box-connection-notice", "未能连接到服务器，请检查网络连接是否正常！", "提示",
        MB_OK | MB_ICONEXCLAMATION, false, false, "Return", IDOK},
-      {"box-no-browser", "未能打开默认浏览器，请手动访问：http://127.0.0.1:40831/games/talmar2/", "提示",
-       MB_OK | MB_ICONEXCLAMATION, true, false, "Escape", IDOK},
+      {"box-no-browser", "未能打开默认浏览器，请手动访问：http://127.0.0.1:40831/games/talmar2/",
+       "提示", MB_OK | MB_ICONEXCLAMATION, true, false, "Escape", IDOK},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.shot);
@@ -162,8 +162,7 @@ TEST(MessageBoxes, AreDialogsOfTheClientsWindowAnsweredByEnterAndEscape) {
               PangoLayout* layout = gtk_label_get_layout(GTK_LABEL(label));
               int first = 0, last = 0, x = 0;
               pango_layout_index_to_line_x(layout, static_cast<int>(at), FALSE, &first, &x);
-              pango_layout_index_to_line_x(layout, static_cast<int>(text.size()), FALSE, &last,
-                                           &x);
+              pango_layout_index_to_line_x(layout, static_cast<int>(text.size()), FALSE, &last, &x);
               seen.addressOnOneLine = first == last;
             }
           }

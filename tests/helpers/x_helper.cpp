@@ -12,8 +12,8 @@
 // it; PID is the
 // _NET_WM_PID of that window (0 when it names none).
 
-#include <X11/Xlib.h>
 #include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 

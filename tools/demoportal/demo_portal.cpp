@@ -9,9 +9,9 @@
 // --login-delay holds the login page back for MS milliseconds (the client's splash stays up
 // that long: tools/screenshots.sh photographs it). --login-trickle sends it in small pieces
 // spread over MS milliseconds, one every two seconds (a slow line that keeps arriving).
-// --manifest-delay holds the update manifest back for MS milliseconds (a slow update server). --auto-login-after MS lets the login page
-// enter the first server by itself MS milliseconds after it has loaded (every login screen
-// stays up that long, to be photographed).
+// --manifest-delay holds the update manifest back for MS milliseconds (a slow update server).
+// --auto-login-after MS lets the login page enter the first server by itself MS milliseconds after
+// it has loaded (every login screen stays up that long, to be photographed).
 //
 // It prints "listening on http://127.0.0.1:PORT" once it accepts connections, then
 // "request: METHOD PATH" for every request. Port 0 (the default) picks a free port.
@@ -54,7 +54,7 @@ struct Portal {
   guint autoLoginAfterMs = 0;  // that late after its load
   guint loginDelayMs = 0;    // the login page is answered this late
   guint loginTrickleMs = 0;  // the login page arrives in pieces over this long
-  guint manifestDelayMs = 0; // the manifest is answered this late
+  guint manifestDelayMs = 0;  // the manifest is answered this late
   std::string liveDir;       // a live game's files (benchmarks): game.html and what it loads
 };
 

@@ -43,7 +43,7 @@ bool SpawnArgv(gchar** argv, bool searchPath) {
 bool Spawn(const std::string& file, const std::string& parameters) {
   gchar* argv[3] = {const_cast<gchar*>(file.c_str()), nullptr, nullptr};
   if (!parameters.empty()) argv[1] = const_cast<gchar*>(parameters.c_str());
-  return SpawnArgv(argv, false);
+  return SpawnArgv(static_cast<gchar**>(argv), false);
 }
 
 // The commands of BROWSER, in order, until one starts.
