@@ -1,7 +1,6 @@
 // The client's entry point: the startup window runs the start-up order.
 
 #include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -9,8 +8,8 @@
 #include <vector>
 
 #include "app/AnotherLogin.h"
+#include "app/ExitStatus.h"
 #include "app/LoadFrm.h"
-#include "app/LoginFrm.h"
 #include "common/Settings.h"
 #include "common/SharedRoutines.h"
 #include "common/UpdateHandOver.h"
@@ -75,7 +74,6 @@ int OpenInRunningClientMain(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  LoginFrm::StartedAt = std::chrono::steady_clock::now();
   // A peer that closes its end of a pipe or socket (a helper program, a server) must fail the
   // write that follows, not end the client.
   std::signal(SIGPIPE, SIG_IGN);
@@ -135,7 +133,7 @@ int main(int argc, char** argv) {
     platform::LogEvent(warning);
   if (!platform::InitToolkit(argc, argv)) {
     platform::TellUser("cannot open display");
-    return 1;
+    return kExitCannotRun;
   }
   platform::SetCommandLine(argc, argv);
   // The web processes' complaints about unreachable buses tell a player nothing; a developer
@@ -151,13 +149,14 @@ int main(int argc, char** argv) {
   web.onUnavailable = [](const std::string&) {
     RefuseOpenLink("the client cannot run without its web engine");
     platform::MessageBox("无法加载网页组件，客户端无法运行。请重新安装客户端。", "提示",
-                         platform::MB_OK | platform::MB_ICONEXCLAMATION);
-    platform::EndProcessNow(1);
+                         platform::MB_OK | platform::MB_ICONERROR);
+    platform::EndProcessNow(kExitCannotRun);
   };
   platform::InitWebEngine(web);
   TheMainWindowHost().showLogin = ShowAnotherLogin;
   TheMainWindowHost().showAccountLogin = ShowAccountLogin;
-  platform::FormSlot<LoadFrm>::Get().Show();
+  LoadFrm& start = platform::FormSlot<LoadFrm>::Get();
+  if (!LoadFrm::WebOnly()) start.Show();
   platform::RunMessageLoop();
   return 0;
 }

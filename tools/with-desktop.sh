@@ -6,19 +6,31 @@
 set -euo pipefail
 
 screen=${DESKTOP_SCREEN:-1600x1000x24}
-for n in $(seq 90 140); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-[ -n "${display:-}" ] || { echo "with-desktop: no free display" >&2; exit 1; }
-
-Xvfb "$display" -screen 0 "$screen" -nolisten tcp -ac >/dev/null 2>&1 &
-xvfb=$!
+# The server picks a free display itself and names it (-displayfd), so that desktops started
+# side by side (tests on desktops of their own) never take one number. Two servers probing the
+# same number at the same moment can still both give up on it: then it is tried again.
 cleanup() {
   [ -n "${wm:-}" ] && kill "$wm" 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
+  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
   wait 2>/dev/null || true
 }
 trap cleanup EXIT INT TERM
+dfile=$(mktemp /tmp/with-desktop-XXXXXX)
+display=
+for attempt in 1 2 3 4 5; do
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -ac 3>"$dfile" >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 1 400); do
+    [ -s "$dfile" ] && break
+    kill -0 "$xvfb" 2>/dev/null || break
+    sleep 0.05
+  done
+  [ -s "$dfile" ] && { display=":$(head -n 1 "$dfile")"; break; }
+  wait "$xvfb" 2>/dev/null || true
+  sleep "0.$((RANDOM % 5 + 1))"
+done
+rm -f "$dfile"
+[ -n "$display" ] || { echo "with-desktop: Xvfb did not start" >&2; exit 1; }
 
 export DISPLAY=$display
 export NO_AT_BRIDGE=1

@@ -1,5 +1,6 @@
 #include "app/LoadFrm.h"
 
+#include "app/ExitStatus.h"
 #include "app/LoginFrm.h"
 #include "common/CheckUpdate.h"
 #include "common/Settings.h"
@@ -36,7 +37,7 @@ LoadFrm::LoadFrm() {
   if (!InternetGetConnectedState()) {
     RefuseOpenLink("the client is ending: no network connection");
     MessageBox("未能连接到服务器，请检查网络连接是否正常！", "提示", MB_OK | MB_ICONEXCLAMATION);
-    EndProcessNow(0);
+    EndProcessNow(kExitOffline);
   }
 }
 
@@ -53,13 +54,27 @@ CreateWindowArgs LoadFrm::Design() {
   return args;
 }
 
+bool LoadFrm::WebOnly() {
+  return Command() == "/web";
+}
+
 void LoadFrm::Form_Load() {
+  // "/web" shows no window of its own: the rest runs at once, with nothing on the screen.
+  if (WebOnly()) {
+    PostMessage(hWnd(), kAfterSplash, 0, 0);
+    return;
+  }
   OpenPngLayer(hWnd(), 102, m_Layer);
   // A screen reader names the splash by the client's caption; it never takes the focus.
   AccessibleInfo splash;
   splash.role = AccessibleRole::Window;
   splash.focusable = false;
   SetAccessible(hWnd(), splash);
+  // A box over the splash (the update question) stands alone: the splash steps aside while it
+  // stands and comes back after it, unless the login screen has taken its place meanwhile.
+  SetModalLoopListener([h = hWnd()](bool modal) {
+    if (IsWindow(h)) ShowWindow(h, modal ? SW_HIDE : SW_SHOWNOACTIVATE);
+  });
   // The update check can wait on the network for seconds, and what it loads first (the HTTP and
   // crypto libraries, the session bus) holds the loop up for a while: the splash goes up first
   // (the caller shows it when this step returns) and the rest runs once its first frame is on
@@ -83,7 +98,7 @@ LRESULT LoadFrm::FormProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void LoadFrm::AfterSplash() {
-  const bool web = Command() == "/web";
+  const bool web = WebOnly();
   // Addresses handed over from now on are kept until the main window can open them.
   if (!StartOpenLink()) kOpenLog.Event("link offered by another running client");
   // Loading the web engine and starting its network process take about as long as the check
@@ -93,17 +108,17 @@ void LoadFrm::AfterSplash() {
   UpdateCheckHooks hooks;
   hooks.endProcess = [] {
     RefuseOpenLink("the client is ending: an update is being installed");
-    EndProcessNow(0);
+    EndProcessNow(kExitDone);
   };
   CheckUpdate(StartupMode, m_Downloader, hooks);
   if (web) {
-    if (ShellExecuteOpen(HomePageUrl(), "")) EndProcessNow(0);
+    if (ShellExecuteOpen(HomePageUrl(), "")) EndProcessNow(kExitDone);
     // Nothing would show otherwise: the client would simply end.
     RefuseOpenLink("the client is ending");
     TellUser("/web: no default browser could open " + HomePageUrl());
     MessageBox("未能打开默认浏览器，请手动访问：" + HomePageUrl(), "提示",
                MB_OK | MB_ICONEXCLAMATION);
-    EndProcessNow(1);
+    EndProcessNow(kExitCannotRun);
   }
   // The login window loads hidden (with its background) and starts on the login page; it
   // shows itself and unloads this window once the page has arrived.
@@ -118,5 +133,6 @@ void LoadFrm::Leave() {
 }
 
 void LoadFrm::Form_Unload(bool& /*cancel*/) {
+  SetModalLoopListener({});
   ClosePngLayer(m_Layer);
 }

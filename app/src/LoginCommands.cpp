@@ -2,7 +2,6 @@
 
 #include "app/LoginFrm.h"
 
-#include <algorithm>
 #include <cctype>
 
 #include "common/Settings.h"
@@ -26,14 +25,6 @@ std::string LoginFrm::GameAddressOf(const std::string& url) {
   const auto fields = SplitAtBars(url);
   if (fields.size() < 2) return {};
   return platform::IsHttpAddress(fields[1]) ? std::string(fields[1]) : std::string();
-}
-
-unsigned LoginFrm::FirstLoadTimeout(std::chrono::steady_clock::time_point now) {
-  if (StartedAt == std::chrono::steady_clock::time_point{}) return FirstLoadTimeoutMs;
-  const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(now - StartedAt).count();
-  const long long left = static_cast<long long>(ConnectionDeadlineMs) - spent;
-  const long long wait = std::max<long long>(left, MinFirstLoadMs);
-  return static_cast<unsigned>(std::min<long long>(wait, FirstLoadTimeoutMs));
 }
 
 std::string LoginFrm::OriginOf(const std::string& url) {

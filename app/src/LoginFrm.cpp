@@ -1,8 +1,11 @@
 #include "app/LoginFrm.h"
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
+#include "app/AccountMark.h"
+#include "app/ExitStatus.h"
 #include "app/LoadFrm.h"
 #include "app/LoginBgFrm.h"
 #include "app/PictureBox.h"
@@ -31,9 +34,14 @@ constexpr std::uint32_t kColorKey = 0xFEFEFE;
 // The login art's light panel under the page's box (0x00BBGGRR).
 constexpr std::uint32_t kPageBoxColor = 0xFCF3EE;
 
+// Where the login art's title line ends, and the height of its middle.
+constexpr int kAccountMarkX = 740;
+constexpr int kTitleCentreY = 143;
+
 constexpr char kNoConnection[] = "未能连接到服务器，请检查网络连接是否正常！";
-constexpr char kCannotStart[] = "客户端无法启动，请重新安装后再试。";
+constexpr std::string_view kCannotStart = "客户端无法启动，请重新安装后再试。";
 constexpr UINT_PTR kFirstLoadTimer = 1;
+constexpr UINT kFirstLoadWatchMs = 500;
 // A login screen that never draws keeps the splash no longer than this.
 constexpr unsigned kMaxFirstFrameWaitMs = 1000;
 
@@ -43,7 +51,7 @@ void NoConnection() {
   const bool ending = !FormSlot<WebMainFrm>::IsLoaded();
   if (ending) RefuseOpenLink("the client is ending: the login page cannot be reached");
   MessageBox(kNoConnection, "提示", MB_OK | MB_ICONEXCLAMATION);
-  if (ending) EndProcessNow(0);
+  if (ending) EndProcessNow(kExitNoLoginPage);
   FormSlot<LoginBgFrm>::Unload();
 }
 
@@ -70,8 +78,8 @@ void LoginFrm::Form_Load() {
   } catch (const std::exception& e) {
     kLoginLog.Event(std::string("window cannot load: ") + e.what());
     RefuseOpenLink("the client is ending: its login window cannot load");
-    MessageBox(kCannotStart, "提示", MB_OK | MB_ICONEXCLAMATION);
-    EndProcessNow(1);
+    MessageBox(kCannotStart, "提示", MB_OK | MB_ICONERROR);
+    EndProcessNow(kExitCannotRun);
   }
 }
 
@@ -112,8 +120,16 @@ void LoginFrm::LoadStep() {
         "新账号登录");
     SetToolTipText(m_AccountBtn, "新账号登录");
   }
+  // Another account's login screen looks like the first's but for this mark, beside the art's
+  // "账号登录": the one its tabs will carry (accounts count from 1; the first has none).
+  if (m_Session > 0)
+    m_AccountMark = CreateAccountMark(hWnd(), kAccountMarkX, kTitleCentreY, m_Session + 1);
 
-  m_WebBrowser1->OnDownloadBegin([this] { m_WebBrowser1->SetSilent(true); });
+  m_WebBrowser1->OnDownloadBegin([this] {
+    m_WebBrowser1->SetSilent(true);
+    FirstLoadNews();
+  });
+  m_WebBrowser1->OnProgressChange([this] { FirstLoadNews(); });
   m_WebBrowser1->OnBeforeNavigate2(
       [this](const std::string& url, bool& Cancel) { WebBrowser1_BeforeNavigate2(url, Cancel); });
   m_WebBrowser1->OnDocumentComplete(
@@ -141,21 +157,10 @@ void LoginFrm::LoadStep() {
     SetWindowPos(hWnd(), 0, bg.left, bg.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   // 4. The login page. A server that takes the connection and never answers would keep the
-  // splash up for good: after FirstLoadTimeoutMs without the page it counts as unreachable.
-  // At start-up the whole wait (the update check's included) is bounded, so that a player
-  // hears of a server that never answers within ConnectionDeadlineMs of starting the client.
+  // splash up for good: the load is watched from here on, and given up once nothing new of it
+  // has come for StallTimeoutMs; a page that keeps arriving, however slowly, is waited for.
   m_WebBrowser1->Navigate(LoginPageUrl());
-  const unsigned timeout = FormSlot<WebMainFrm>::IsLoaded()
-                               ? FirstLoadTimeoutMs
-                               : FirstLoadTimeout(std::chrono::steady_clock::now());
-  SetTimer(hWnd(), kFirstLoadTimer, timeout, [this, timeout](HWND, UINT, UINT_PTR, DWORD) {
-    KillTimer(hWnd(), kFirstLoadTimer);
-    if (m_PageArrived) return;
-    kLoginLog.Event("page did not arrive within " + std::to_string(timeout) + " ms");
-    // At start-up only the splash would stay; for another login the game goes on in the main
-    // window, and the login screen waits for its page as a browser would.
-    if (!FormSlot<WebMainFrm>::IsLoaded()) NoConnection();
-  });
+  WatchFirstLoad();
   // 5. Layered with the colour key.
   SetWindowLongPtr(hWnd(), GWL_EXSTYLE, GetWindowLongPtr(hWnd(), GWL_EXSTYLE) | WS_EX_LAYERED);
   SetLayeredWindowAttributes(hWnd(), kColorKey, 0, LWA_COLORKEY);
@@ -236,7 +241,6 @@ void LoginFrm::WebBrowser1_DocumentComplete(const std::string& url) {
   }
   if (m_WebBrowser1->DocumentURL().find(url) != std::string::npos) {
     m_PageArrived = true;
-    KillTimer(hWnd(), kFirstLoadTimer);
     ShowWindow(FormSlot<LoginBgFrm>::Get().hWnd(), SW_SHOW);
     ShowWindow(hWnd(), SW_SHOW);
     // The keys go to the login page's fields from the start, not to the art behind them.
@@ -250,6 +254,32 @@ void LoginFrm::WebBrowser1_DocumentComplete(const std::string& url) {
         },
         kMaxFirstFrameWaitMs);
   }
+}
+
+void LoginFrm::FirstLoadNews() {
+  m_LastNews = std::chrono::steady_clock::now();
+}
+
+void LoginFrm::WatchFirstLoad() {
+  m_LastNews = m_LastWatch = std::chrono::steady_clock::now();
+  SetTimer(hWnd(), kFirstLoadTimer, kFirstLoadWatchMs, [this](HWND, UINT, UINT_PTR, DWORD) {
+    const auto now = std::chrono::steady_clock::now();
+    // While a box stands (the player reads a question, a notice of the main window), the page
+    // is not waited for: that time is left out.
+    if (InModalLoop()) m_LastNews += now - m_LastWatch;
+    m_LastWatch = now;
+    if (m_PageArrived) {
+      KillTimer(hWnd(), kFirstLoadTimer);
+      return;
+    }
+    const auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_LastNews);
+    if (quiet.count() < StallTimeoutMs) return;
+    KillTimer(hWnd(), kFirstLoadTimer);
+    kLoginLog.Event("nothing of the login page came for " + std::to_string(quiet.count()) + " ms");
+    // At start-up only the splash would stay; for another login the game goes on in the main
+    // window, and the login screen waits for its page as a browser would.
+    if (!FormSlot<WebMainFrm>::IsLoaded()) NoConnection();
+  });
 }
 
 void LoginFrm::WebBrowser1_NewWindow(const std::string& url, bool& Processed) {

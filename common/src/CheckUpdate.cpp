@@ -63,7 +63,7 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
     }
     if (mode == ButtonMode) {
       platform::MessageBox("客户端所在目录无法写入，请通过系统的软件包管理器更新。", "提示",
-                           platform::MB_OK | platform::MB_ICONEXCLAMATION);
+                           platform::MB_OK | platform::MB_ICONINFORMATION);
     }
     return;
   }
@@ -101,7 +101,7 @@ void CheckUpdate(UpdateCaller mode, std::unique_ptr<COrvDownLoadFile>& downloade
   if (version.Equals(ownVersion)) {
     if (mode == ButtonMode) {
       platform::MessageBox("当前版本已是最新，无需更新！", "提示",
-                           platform::MB_OK | platform::MB_ICONEXCLAMATION);
+                           platform::MB_OK | platform::MB_ICONINFORMATION);
     }
     return;
   }

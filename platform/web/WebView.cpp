@@ -362,6 +362,7 @@ struct WebModuleView {
   static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError*, gpointer self);
   static void OnTitle(GObject*, GParamSpec*, gpointer self);
   static void OnAudio(GObject*, GParamSpec*, gpointer self);
+  static void OnProgress(GObject* object, GParamSpec* spec, gpointer data);
   static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer self);
   static void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self);
   static gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer self);
@@ -499,6 +500,8 @@ WebModuleView::WebModuleView(WebModuleEventFn raise, void* owner, WebModuleView*
   g_signal_connect(view, "web-process-terminated", G_CALLBACK(&WebModuleView::OnProcessTerminated),
                    this);
   g_signal_connect(view, "notify::is-playing-audio", G_CALLBACK(&WebModuleView::OnAudio), this);
+  g_signal_connect(view, "notify::estimated-load-progress", G_CALLBACK(&WebModuleView::OnProgress),
+                   this);
 }
 
 WebModuleView::~WebModuleView() {
@@ -692,6 +695,10 @@ void WebModuleView::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
       // use it (an address the user clicked there, or one that page clicked for itself).
       self->m_vouched.clear();
       self->m_intents.clear();
+      self->Raise(kWebEventProgressChange);
+      break;
+    case WEBKIT_LOAD_REDIRECTED:
+      self->Raise(kWebEventProgressChange);
       break;
     case WEBKIT_LOAD_STARTED:
       self->m_outcome = LoadOutcome::Ok;
@@ -754,6 +761,10 @@ void WebModuleView::OnTitle(GObject*, GParamSpec*, gpointer data) {
 
 void WebModuleView::OnAudio(GObject*, GParamSpec*, gpointer data) {
   static_cast<WebModuleView*>(data)->Raise(kWebEventAudioChange);
+}
+
+void WebModuleView::OnProgress(GObject* /*object*/, GParamSpec* /*spec*/, gpointer data) {
+  static_cast<WebModuleView*>(data)->Raise(kWebEventProgressChange);
 }
 
 GtkWidget* WebModuleView::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {

@@ -13,7 +13,9 @@ namespace {
 constexpr int kMarkSize = 14;
 constexpr int kMarkGap = 3;
 
-COLORREF MarkColor(std::int32_t number) {
+}  // namespace
+
+COLORREF uTab::SessionMarkColor(std::int32_t number) {
   switch (number % 4) {
     case 2:
       return RGB(0, 114, 178);  // blue
@@ -26,8 +28,6 @@ COLORREF MarkColor(std::int32_t number) {
   }
 }
 
-}  // namespace
-
 int uTab::DrawSessionMark(HDC hdc, std::int32_t number, int x, int y, int height) {
   if (number <= 0) return 0;
   const std::string digit = std::to_string(number);
@@ -38,7 +38,7 @@ int uTab::DrawSessionMark(HDC hdc, std::int32_t number, int x, int y, int height
   const int size = std::max(kMarkSize, static_cast<int>(line.cy) * 3 / 4);
   const int top = y + (height - size) / 2;
   RECT box{x, top, x + size, top + size};
-  const HBRUSH brush = CreateSolidBrush(MarkColor(number));
+  const HBRUSH brush = CreateSolidBrush(SessionMarkColor(number));
   FillRect(hdc, &box, brush);
   DeleteObject(brush);
   const COLORREF oldColor = SetTextColor(hdc, RGB(255, 255, 255));

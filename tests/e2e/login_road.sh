@@ -109,5 +109,5 @@ client=$!
 pids+=($client)
 box=$(wait_window "提示" 20) || fail "no notice for an empty login page"
 xdotool windowactivate --sync "$box" key --clearmodifiers Return
-wait_exit "$client"
+wait_status "$client" 6
 echo "login road: ok"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Offline (a network namespace with only loopback): the client shows only the "提示" warning,
-# asks the update server nothing, shows no splash, and ends once the warning is closed; the same
-# with "/web".
+# asks the update server nothing, shows no splash, and ends with status 5 once the warning is
+# closed; the same with "/web".
 source "$(dirname "$0")/lib/common.sh"
 if [ "${1:-}" != inside ]; then
   in_netns offline bash "$0" inside
@@ -20,7 +20,7 @@ for args in "" "/web"; do
   [ "$n" -eq 1 ] || fail "$n windows of the client are visible, expected only the warning ($args)"
   kill -0 "$client" || fail "the client ended before the warning was answered"
   xdotool windowactivate --sync "$box" key --clearmodifiers Return
-  wait_exit "$client"
+  wait_status "$client" 5
 done
 if grep -q '^request:' "$work/portal.log"; then
   fail "an offline client sent requests: $(grep '^request:' "$work/portal.log")"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The normal road: a command line other than exactly "/web" ("/WEB", "/web x", none) and a
-# declined update lead to the splash, 356 x 122 and centred on the screen.
+# declined update lead to the splash, 356 x 122 and centred on the screen. While the update
+# question stands, the splash is hidden: the question is the client's only window.
 source "$(dirname "$0")/lib/common.sh"
 if [ "${1:-}" != inside ]; then
   in_netns online bash "$0" inside
@@ -41,6 +42,8 @@ CLIENT_BASE_URL=$base "$CLIENT_EXE" &
 client=$!
 pids+=($client)
 box=$(wait_window "提示") || fail "no update question"
+shown=$(xdotool search --onlyvisible --pid "$client" 2>/dev/null | grep -vx "$box" || true)
+[ -z "$shown" ] || fail "windows beside the update question: $shown"
 xdotool windowactivate --sync "$box" key --clearmodifiers alt+n
 for _ in $(seq 1 100); do
   [ -z "$(xdotool search --onlyvisible --name '^提示$' 2>/dev/null)" ] && break

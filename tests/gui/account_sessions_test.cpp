@@ -172,9 +172,13 @@ TEST_F(AccountSessionsPhase, Run) {
     // the same game address is a second tab, of the second session.
     ShowAnotherLogin();
     ASSERT_TRUE(LoginPageShown());
+    EXPECT_EQ(0u, FormSlot<LoginFrm>::Get().AccountMark());
     ClickOn(FormSlot<LoginFrm>::Get().AccountBtn());
     ASSERT_TRUE(WaitFor(
         [] { return FormSlot<LoginFrm>::IsLoaded() && FormSlot<LoginFrm>::Get().Session() == 1; }));
+    // The second account's login screen carries the mark its tabs will carry.
+    ASSERT_TRUE(LoginPageShown());
+    EXPECT_TRUE(IsWindowVisible(FormSlot<LoginFrm>::Get().AccountMark()));
     SignIn("bob");
     ASSERT_TRUE(WaitFor([&] { return GameRequestsWith("account=bob") == 1; }, 20000));
     EXPECT_EQ((std::vector<int>{0, 1}), m.TabSessions());

@@ -477,7 +477,7 @@ void Respond(LoopbackServer& server, int status, const std::string& body) {
   InitToolkit(argc, argv);
   LoopbackServer server;
   ::setenv(kBaseUrlVariable, way.prepare(server).c_str(), 1);
-  LoginFrm::FirstLoadTimeoutMs = 3000;
+  LoginFrm::StallTimeoutMs = 3000;
   SetMessageBoxResponder([](const MessageBoxRequest& r) {
     std::fprintf(stderr, "box: %s\n", r.text.c_str());
     return IDOK;
@@ -490,7 +490,7 @@ void Respond(LoopbackServer& server, int status, const std::string& body) {
 
 TEST_P(FirstLoadFailure, EndsWithTheNotice) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(LoadLoginWindow(GetParam()), ::testing::ExitedWithCode(0),
+  EXPECT_EXIT(LoadLoginWindow(GetParam()), ::testing::ExitedWithCode(6),
               "box: 未能连接到服务器，请检查网络连接是否正常！");
 }
 

@@ -202,7 +202,7 @@ TEST_F(MainWindowCommands, EveryButtonAndMenuItemRunsItsCommand) {
 
   const MessageBoxRequest cleared{"缓存已清理完毕！", "缓存清理", MB_OK | MB_ICONINFORMATION};
   const MessageBoxRequest upToDate{"当前版本已是最新，无需更新！", "提示",
-                                   MB_OK | MB_ICONEXCLAMATION};
+                                   MB_OK | MB_ICONINFORMATION};
   const MessageBoxRequest offered{"发现有新版本，是否现在更新！", "提示",
                                   MB_YESNO | MB_ICONQUESTION};
   struct Row {

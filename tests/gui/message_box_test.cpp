@@ -83,6 +83,7 @@ struct Seen {
   std::string buttons;
   int icons = 0;
   int textBesideIcon = 999;  // vertical distance of the centres, pixels
+  bool addressOnOneLine = true;  // a web address in the text stands on one line
   std::string keyResult;
 };
 
@@ -101,7 +102,7 @@ TEST(MessageBoxes, AreDialogsOfTheClientsWindowAnsweredByEnterAndEscape) {
   const Row rows[] = {
       {"box-cache-cleared", "缓存已清理完毕！", "缓存清理", MB_OK | MB_ICONINFORMATION, true, true,
        "Return", IDOK},
-      {"box-up-to-date", "当前版本已是最新，无需更新！", "提示", MB_OK | MB_ICONEXCLAMATION, true,
+      {"box-up-to-date", "当前版本已是最新，无需更新！", "提示", MB_OK | MB_ICONINFORMATION, true,
        true, "Escape", IDOK},
       {"box-update-question", "发现有新版本，是否现在更新！", "提示", MB_YESNO | MB_ICONQUESTION,
        false, true, "Return", IDYES},
@@ -109,8 +110,8 @@ TEST(MessageBoxes, AreDialogsOfTheClientsWindowAnsweredByEnterAndEscape) {
        MB_YESNO | MB_ICONQUESTION, true, true, "Escape", IDNO},
       {"box-connection-notice", "未能连接到服务器，请检查网络连接是否正常！", "提示",
        MB_OK | MB_ICONEXCLAMATION, false, false, "Return", IDOK},
-      {"box-no-browser", "未能打开默认浏览器，请手动访问：http://www.zorvik.net/", "提示",
-       MB_OK | MB_ICONEXCLAMATION, true, false, "Escape", IDOK},
+      {"box-no-browser", "未能打开默认浏览器，请手动访问：http://127.0.0.1:40831/games/talmar2/",
+       "提示", MB_OK | MB_ICONEXCLAMATION, true, false, "Escape", IDOK},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.shot);
@@ -156,6 +157,14 @@ TEST(MessageBoxes, AreDialogsOfTheClientsWindowAnsweredByEnterAndEscape) {
           Find(GTK_WIDGET(box), &image, &label);
           if (image != nullptr && label != nullptr) {
             seen.textBesideIcon = std::abs(Centre(image).y - Centre(label).y);
+            const std::string text = gtk_label_get_text(GTK_LABEL(label));
+            if (const auto at = text.find("http"); at != std::string::npos) {
+              PangoLayout* layout = gtk_label_get_layout(GTK_LABEL(label));
+              int first = 0, last = 0, x = 0;
+              pango_layout_index_to_line_x(layout, static_cast<int>(at), FALSE, &first, &x);
+              pango_layout_index_to_line_x(layout, static_cast<int>(text.size()), FALSE, &last, &x);
+              seen.addressOnOneLine = first == last;
+            }
           }
           if (shotDir != nullptr) {
             Shell(std::string("mkdir -p '") + shotDir + "' && import -window root '" + shotDir +
@@ -181,6 +190,7 @@ TEST(MessageBoxes, AreDialogsOfTheClientsWindowAnsweredByEnterAndEscape) {
     EXPECT_EQ(":close", seen.buttons);
     EXPECT_GT(seen.icons, 0) << "the client's icon";
     EXPECT_LE(seen.textBesideIcon, 1) << "the text is centred beside the icon";
+    EXPECT_TRUE(seen.addressOnOneLine);
     EXPECT_EQ(nullptr, OpenDialog());
   }
   DestroyWindow(owner);

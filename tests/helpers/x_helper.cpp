@@ -6,7 +6,13 @@
 // paints the desktop grey, then reads the screen's rectangle every few milliseconds for SECONDS
 // and prints "black N SHARE MS": N reads in which more than 5 % of the rectangle's pixels were
 // black, the largest black share seen, and when the first of them came (ms after the start).
+//   x-helper watch-maps SECONDS
+// prints "watching", then "map WINDOW PID" for every window mapped on the screen for SECONDS:
+// a top-level window that can be seen, or a window manager's frame with the program's window in
+// it; PID is the
+// _NET_WM_PID of that window (0 when it names none).
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -55,6 +61,60 @@ int WatchBlack(Display* dpy, Window root, char** argv) {
   return 0;
 }
 
+// The _NET_WM_PID of `w` or of a window inside it (a frame holds its client a level or two
+// down); 0 when none names one.
+long WindowPid(Display* dpy, Window w, int depth) {
+  const Atom pidAtom = XInternAtom(dpy, "_NET_WM_PID", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long n = 0, after = 0;
+  unsigned char* data = nullptr;
+  long pid = 0;
+  if (XGetWindowProperty(dpy, w, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &n, &after,
+                         &data) == Success &&
+      data != nullptr) {
+    if (n == 1 && format == 32) pid = *reinterpret_cast<long*>(data);
+    XFree(data);
+  }
+  if (pid != 0 || depth == 0) return pid;
+  Window rootReturn = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  if (XQueryTree(dpy, w, &rootReturn, &parent, &children, &count) == 0) return 0;
+  for (unsigned i = 0; i < count && pid == 0; ++i) pid = WindowPid(dpy, children[i], depth - 1);
+  if (children != nullptr) XFree(children);
+  return pid;
+}
+
+int WatchMaps(Display* dpy, Window root, int seconds) {
+  XSelectInput(dpy, root, SubstructureNotifyMask);
+  XSync(dpy, False);
+  std::printf("watching\n");
+  std::fflush(stdout);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < end) {
+    while (XPending(dpy) > 0) {
+      XEvent ev;
+      XNextEvent(dpy, &ev);
+      if (ev.type != MapNotify) continue;
+      // An input-only window (a toolkit's hidden helper) shows nothing.
+      XWindowAttributes attributes;
+      if (XGetWindowAttributes(dpy, ev.xmap.window, &attributes) != 0 &&
+          attributes.c_class == InputOnly) {
+        continue;
+      }
+      // The program may have gone (or unmapped it) since: errors of the queries are ignored.
+      std::printf("map 0x%lx %ld\n", ev.xmap.window, WindowPid(dpy, ev.xmap.window, 2));
+      std::fflush(stdout);
+    }
+    usleep(5000);
+  }
+  return 0;
+}
+
+int IgnoreErrors(Display*, XErrorEvent*) {
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -64,6 +124,10 @@ int main(int argc, char** argv) {
   const Window root = DefaultRootWindow(dpy);
   if (std::strcmp(argv[1], "watch-black") == 0)
     return argc == 7 ? WatchBlack(dpy, root, argv + 2) : 2;
+  if (std::strcmp(argv[1], "watch-maps") == 0) {
+    XSetErrorHandler(IgnoreErrors);
+    return argc == 3 ? WatchMaps(dpy, root, std::atoi(argv[2])) : 2;
+  }
   if (std::strcmp(argv[1], "grab-f10") == 0) {
     XGrabKey(dpy, XKeysymToKeycode(dpy, XK_F10), 0, root, False, GrabModeAsync, GrabModeAsync);
     XSync(dpy, False);

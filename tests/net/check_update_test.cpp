@@ -28,7 +28,7 @@ namespace {
 
 constexpr const char* kManifestPath = "/gamehome/talmar2/update.txt";
 constexpr unsigned kAskUpdate = platform::MB_YESNO | platform::MB_ICONQUESTION;
-constexpr unsigned kUpToDate = platform::MB_OK | platform::MB_ICONEXCLAMATION;
+constexpr unsigned kUpToDate = platform::MB_OK | platform::MB_ICONINFORMATION;
 
 std::string ReadAll(const std::string& path) {
   std::ifstream f(path, std::ios::binary);

@@ -4,12 +4,14 @@
 //   demo-portal [--port N] [--version TEXT] [--serial N] [--manifest FILE] [--files DIR] [--rate
 //   BYTES]
 //               [--sign-key KEY.pem] [--refuse-login] [--auto-login] [--auto-login-after MS]
-//               [--login-delay MS] [--live DIR]
+//               [--login-delay MS] [--login-trickle MS] [--manifest-delay MS] [--live DIR]
 //
 // --login-delay holds the login page back for MS milliseconds (the client's splash stays up
-// that long: tools/screenshots.sh photographs it). --auto-login-after MS lets the login page
-// enter the first server by itself MS milliseconds after it has loaded (every login screen
-// stays up that long, to be photographed).
+// that long: tools/screenshots.sh photographs it). --login-trickle sends it in small pieces
+// spread over MS milliseconds, one every two seconds (a slow line that keeps arriving).
+// --manifest-delay holds the update manifest back for MS milliseconds (a slow update server).
+// --auto-login-after MS lets the login page enter the first server by itself MS milliseconds after
+// it has loaded (every login screen stays up that long, to be photographed).
 //
 // It prints "listening on http://127.0.0.1:PORT" once it accepts connections, then
 // "request: METHOD PATH" for every request. Port 0 (the default) picks a free port.
@@ -52,6 +54,8 @@ struct Portal {
   bool autoLogin = false;    // the login page enters the first server by itself (benchmarks)
   guint autoLoginAfterMs = 0;  // that late after its load
   guint loginDelayMs = 0;    // the login page is answered this late
+  guint loginTrickleMs = 0;  // the login page arrives in pieces over this long
+  guint manifestDelayMs = 0;  // the manifest is answered this late
   std::string liveDir;       // a live game's files (benchmarks): game.html and what it loads
 };
 
@@ -128,6 +132,10 @@ struct Trickle {
   bool finished = false;
 };
 
+// Sends `body` as the answer of `msg` in slices of `slice` bytes, one every `intervalMs`.
+void StartTrickle(SoupServerMessage* msg, const char* type, std::string body, std::size_t slice,
+                  guint intervalMs);
+
 gboolean SendSlice(gpointer data) {
   auto* t = static_cast<Trickle*>(data);
   if (t->finished) {
@@ -162,25 +170,46 @@ void ServeFile(SoupServerMessage* msg, const Portal& portal, const std::string& 
   }
   std::string body(contents, size);
   g_free(contents);
-  soup_server_message_set_status(msg, SOUP_STATUS_OK, nullptr);
-  SoupMessageHeaders* headers = soup_server_message_get_response_headers(msg);
-  soup_message_headers_set_content_type(headers, "application/octet-stream", nullptr);
   if (portal.rate <= 0 || body.empty()) {
+    soup_server_message_set_status(msg, SOUP_STATUS_OK, nullptr);
     soup_server_message_set_response(msg, "application/octet-stream", SOUP_MEMORY_COPY, body.data(),
                                      body.size());
     return;
   }
+  StartTrickle(msg, "application/octet-stream", std::move(body),
+               std::max<std::size_t>(1, static_cast<std::size_t>(portal.rate / 20)), 50);
+}
+
+void StartTrickle(SoupServerMessage* msg, const char* type, std::string body, std::size_t slice,
+                  guint intervalMs) {
+  soup_server_message_set_status(msg, SOUP_STATUS_OK, nullptr);
+  SoupMessageHeaders* headers = soup_server_message_get_response_headers(msg);
+  soup_message_headers_set_content_type(headers, type, nullptr);
   soup_message_headers_set_encoding(headers, SOUP_ENCODING_CONTENT_LENGTH);
   soup_message_headers_set_content_length(headers, static_cast<goffset>(body.size()));
-  auto* t = new Trickle{msg, std::move(body), 0,
-                        std::max<std::size_t>(1, static_cast<std::size_t>(portal.rate / 20))};
+  auto* t = new Trickle{msg, std::move(body), 0, slice};
   g_object_ref(msg);
   g_signal_connect(msg, "finished", G_CALLBACK(+[](SoupServerMessage*, gpointer data) {
                      static_cast<Trickle*>(data)->finished = true;
                    }),
                    t);
   soup_server_message_pause(msg);
-  g_timeout_add(50, SendSlice, t);
+  g_timeout_add(intervalMs, SendSlice, t);
+}
+
+// Lets a paused answer go `ms` milliseconds from now.
+void HoldBack(SoupServerMessage* msg, guint ms) {
+  g_object_ref(msg);
+  soup_server_message_pause(msg);
+  g_timeout_add(
+      ms,
+      +[](gpointer data) -> gboolean {
+        auto* held = static_cast<SoupServerMessage*>(data);
+        soup_server_message_unpause(held);
+        g_object_unref(held);
+        return G_SOURCE_REMOVE;
+      },
+      msg);
 }
 
 void Send(SoupServerMessage* msg, int status, const char* type, const std::string& body) {
@@ -263,6 +292,7 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
     }
     Send(msg, SOUP_STATUS_OK, "text/plain",
          p.ends_with(".sig") ? portal->key->Sign(*manifest) + "\n" : *manifest);
+    if (portal->manifestDelayMs > 0) HoldBack(msg, portal->manifestDelayMs);
     return;
   }
   if (p.rfind("/gamehome/talmar2/files/", 0) == 0) {
@@ -281,22 +311,16 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
       g_object_unref(stream);
       return;
     }
-    Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8",
-         LoginPage(base, portal->autoLogin, portal->autoLoginAfterMs));
-    if (portal->loginDelayMs > 0) {
-      // The answer is ready; it leaves once the timer lets it go.
-      g_object_ref(msg);
-      soup_server_message_pause(msg);
-      g_timeout_add(
-          portal->loginDelayMs,
-          +[](gpointer data) -> gboolean {
-            auto* held = static_cast<SoupServerMessage*>(data);
-            soup_server_message_unpause(held);
-            g_object_unref(held);
-            return G_SOURCE_REMOVE;
-          },
-          msg);
+    std::string page = LoginPage(base, portal->autoLogin, portal->autoLoginAfterMs);
+    if (portal->loginTrickleMs > 0) {
+      const std::size_t pieces = std::max<guint>(1, portal->loginTrickleMs / 2000);
+      const std::size_t slice = (page.size() + pieces - 1) / pieces;
+      StartTrickle(msg, "text/html; charset=utf-8", std::move(page), slice, 2000);
+      return;
     }
+    Send(msg, SOUP_STATUS_OK, "text/html; charset=utf-8", page);
+    // The answer is ready; it leaves once the timer lets it go.
+    if (portal->loginDelayMs > 0) HoldBack(msg, portal->loginDelayMs);
     return;
   }
   if (p.rfind("/games/talmar2/play/", 0) == 0 && p.size() > 20 && !portal->liveDir.empty()) {
@@ -342,7 +366,8 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
       "usage: demo-portal [--port N] [--version TEXT] [--serial N] [--manifest FILE] [--files "
       "DIR]\n"
       "                   [--rate BYTES] [--sign-key KEY.pem] [--refuse-login] [--auto-login]\n"
-      "                   [--auto-login-after MS] [--login-delay MS] [--live DIR]\n");
+      "                   [--auto-login-after MS] [--login-delay MS] [--login-trickle MS]\n"
+      "                   [--manifest-delay MS] [--live DIR]\n");
   std::exit(2);
 }
 
@@ -380,11 +405,13 @@ int main(int argc, char** argv) {
       if (*end != '\0' || v > 600000) Usage();
       portal.autoLogin = true;
       portal.autoLoginAfterMs = static_cast<guint>(v);
-    } else if (a == "--login-delay") {
+    } else if (a == "--login-delay" || a == "--login-trickle" || a == "--manifest-delay") {
       char* end = nullptr;
       const unsigned long v = std::strtoul(argv[++i], &end, 10);
       if (*end != '\0' || v > 600000) Usage();
-      portal.loginDelayMs = static_cast<guint>(v);
+      (a == "--login-delay"     ? portal.loginDelayMs
+       : a == "--login-trickle" ? portal.loginTrickleMs
+                                : portal.manifestDelayMs) = static_cast<guint>(v);
     } else if (a == "--live") {
       portal.liveDir = argv[++i];
     } else if (a == "--sign-key") {

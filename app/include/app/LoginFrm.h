@@ -35,21 +35,18 @@ class LoginFrm : public platform::Form {
   platform::HWND CloseBtn() const { return m_CloseBtn; }
   // The picture for a login as another account; 0 unless a main window was there.
   platform::HWND AccountBtn() const { return m_AccountBtn; }
+  // The account's mark; 0 on the first account's login screen.
+  platform::HWND AccountMark() const { return m_AccountMark; }
   platform::WebBrowser& WebBrowser1() { return *m_WebBrowser1; }
   // The website-data session of the login page and of the games it opens (0: the first
   // account's). The next load takes the session set before it; after that, 0 again.
   int Session() const { return m_Session; }
   static void SessionOfNextLoad(int session) { s_NextSession = session; }
 
-  // How long the login page's first load may take before it counts as unreachable: at most
-  // FirstLoadTimeoutMs; at start-up also no later than ConnectionDeadlineMs after the client
-  // started (StartedAt; the update check's wait counts in; the last of 20 s is left for the
-  // notice to show), but never less than MinFirstLoadMs.
-  static inline unsigned FirstLoadTimeoutMs = 30000;
-  static inline unsigned ConnectionDeadlineMs = 19000;
-  static inline unsigned MinFirstLoadMs = 3000;
-  static inline std::chrono::steady_clock::time_point StartedAt{};
-  static unsigned FirstLoadTimeout(std::chrono::steady_clock::time_point now);
+  // The login page's first load is given up when nothing new of it has come for this long
+  // (counted from its navigation; time while a box stands does not count), however long a
+  // page that keeps arriving takes.
+  static inline unsigned StallTimeoutMs = 20000;
 
  protected:
   platform::CreateWindowArgs Design() override;
@@ -61,6 +58,9 @@ class LoginFrm : public platform::Form {
   void WebBrowser1_BeforeNavigate2(const std::string& url, bool& Cancel);
   void WebBrowser1_NewWindow(const std::string& url, bool& Processed);
   void WebBrowser1_DocumentComplete(const std::string& url);
+  // Something new of the first load has come; and the watch that gives up on it.
+  void FirstLoadNews();
+  void WatchFirstLoad();
   void MiniBtn_Click();
   void CloseBtn_Click();
 
@@ -70,9 +70,12 @@ class LoginFrm : public platform::Form {
   platform::HWND m_MiniBtn = 0;
   platform::HWND m_CloseBtn = 0;
   platform::HWND m_AccountBtn = 0;
+  platform::HWND m_AccountMark = 0;
   platform::OwnedIcon m_SmallIcon;
   platform::OwnedIcon m_BigIcon;
   bool m_PageArrived = false;  // the login page has shown the login screen
+  std::chrono::steady_clock::time_point m_LastNews{};  // of the first load, boxes left out
+  std::chrono::steady_clock::time_point m_LastWatch{};
   int m_Session = 0;
   static inline int s_NextSession = 0;
 };

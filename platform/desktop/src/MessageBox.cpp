@@ -2,6 +2,8 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "platform/system/Resources.h"
@@ -23,6 +25,8 @@ MessageBoxResponder& Responder() {
 
 const char* IconName(unsigned type) {
   switch (type & 0xF0) {
+    case MB_ICONERROR:
+      return "dialog-error";
     case MB_ICONQUESTION:
       return "dialog-question";
     case MB_ICONEXCLAMATION:
@@ -105,6 +109,34 @@ void SetIcons(GtkWindow* dialog, GtkWindow* owner) {
   }
 }
 
+// Web addresses in the text are never broken across lines (a player copies or types them, and
+// "http://" alone at a line's end reads as a broken address): the text wraps around them. Returns
+// the length of the longest, in characters, so that the line can be made wide enough for it.
+int KeepAddressesWhole(GtkWidget* label) {
+  const std::string text = gtk_label_get_text(GTK_LABEL(label));
+  PangoAttrList* attributes = pango_attr_list_new();
+  int longest = 0;
+  for (std::size_t at = text.find("http"); at != std::string::npos; at = text.find("http", at)) {
+    std::size_t end = at;
+    while (end < text.size() && static_cast<unsigned char>(text[end]) > 0x20 &&
+           static_cast<unsigned char>(text[end]) < 0x80) {
+      ++end;
+    }
+    const std::string_view word(text.data() + at, end - at);
+    if (word.starts_with("http://") || word.starts_with("https://")) {
+      PangoAttribute* whole = pango_attr_allow_breaks_new(FALSE);
+      whole->start_index = static_cast<guint>(at);
+      whole->end_index = static_cast<guint>(end);
+      pango_attr_list_insert(attributes, whole);
+      longest = std::max(longest, static_cast<int>(word.size()));
+    }
+    at = std::max(end, at + 1);
+  }
+  gtk_label_set_attributes(GTK_LABEL(label), attributes);
+  pango_attr_list_unref(attributes);
+  return longest;
+}
+
 GtkWidget* AddButton(GtkDialog* dialog, const char* label, int response) {
   GtkWidget* button = gtk_dialog_add_button(dialog, label, response);
   gtk_widget_set_size_request(button, 88, -1);
@@ -154,7 +186,7 @@ int ShowDialog(const MessageBoxRequest& req) {
   }
   GtkWidget* label = gtk_label_new(req.text.c_str());
   gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
-  gtk_label_set_max_width_chars(GTK_LABEL(label), 40);
+  gtk_label_set_max_width_chars(GTK_LABEL(label), std::max(40, KeepAddressesWhole(label)));
   gtk_label_set_selectable(GTK_LABEL(label), FALSE);
   gtk_widget_set_valign(label, GTK_ALIGN_CENTER);
   gtk_label_set_xalign(GTK_LABEL(label), 0.0F);

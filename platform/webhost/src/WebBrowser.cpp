@@ -104,6 +104,7 @@ struct WebBrowser::Impl {
   DocumentCompleteHandler m_documentComplete;
   NewWindowHandler m_newWindow;
   AudioChangeHandler m_audioChange;
+  std::function<void()> m_progressChange;
   std::function<void(int)> m_zoomStep;
 };
 
@@ -322,6 +323,9 @@ void WebBrowser::Impl::OnEvent(void* owner, int event, const char* text, bool* f
     case kWebEventAudioChange:
       Call(self->m_audioChange);
       break;
+    case kWebEventProgressChange:
+      Call(self->m_progressChange);
+      break;
     case kWebEventDownloadBegin:
       Call(self->m_downloadBegin);
       break;
@@ -496,6 +500,10 @@ void WebBrowser::OnNewWindow(NewWindowHandler handler) {
 }
 void WebBrowser::OnAudioChange(AudioChangeHandler handler) {
   if (m_impl) m_impl->m_audioChange = std::move(handler);
+}
+
+void WebBrowser::OnProgressChange(std::function<void()> handler) {
+  if (m_impl) m_impl->m_progressChange = std::move(handler);
 }
 
 void WebBrowser::OnZoomStep(std::function<void(int step)> handler) {

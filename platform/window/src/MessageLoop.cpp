@@ -15,6 +15,14 @@ std::vector<std::function<void()>>& ModalLoops() {
   static std::vector<std::function<void()>> loops;
   return loops;
 }
+std::function<void(bool)>& ModalListener() {
+  static std::function<void(bool)> listener;
+  return listener;
+}
+// Tells the listener through a copy: it may replace itself.
+void TellModalListener(bool modal) {
+  if (const auto listener = ModalListener()) listener(modal);
+}
 }  // namespace
 
 bool InitToolkit(int& argc, char**& argv) {
@@ -49,10 +57,16 @@ void QuitMessageLoop() {
 
 ModalLoopScope::ModalLoopScope(std::function<void()> present) {
   ModalLoops().push_back(std::move(present));
+  if (ModalLoops().size() == 1) TellModalListener(true);
 }
 
 ModalLoopScope::~ModalLoopScope() {
   ModalLoops().pop_back();
+  if (ModalLoops().empty()) TellModalListener(false);
+}
+
+void SetModalLoopListener(std::function<void(bool modal)> listener) {
+  ModalListener() = std::move(listener);
 }
 
 bool InModalLoop() {

@@ -46,6 +46,13 @@ struct uTabCreateArgs {
 // nothing of itself on the way out.
 class uTab final : public IuTab {
  public:
+  // Draws the session mark of `number` (nothing for 0) at x, centred in the height, in the DC's
+  // font; returns the width it takes from the caption (uTabSessionMark.cpp). The login screen of
+  // an account shows the same mark.
+  static int DrawSessionMark(platform::HDC hdc, std::int32_t number, int x, int y, int height);
+  // The colour of that mark (0x00BBGGRR).
+  static std::uint32_t SessionMarkColor(std::int32_t number);
+
   using CSubclass = controls::CSubclass;
 
   using HWND = platform::HWND;
@@ -204,9 +211,6 @@ class uTab final : public IuTab {
   void DrawTabs(bool bUpdate);
   void DrawOneTab(std::int32_t index, bool selected);
   void DrawCaption(HDC hdc, const std::string& text, int x, int y, int w, int h);
-  // Draws the session mark of `number` (nothing for 0) at x, centred in the height; returns the
-  // width it takes from the caption (uTabSessionMark.cpp).
-  static int DrawSessionMark(HDC hdc, std::int32_t number, int x, int y, int height);
   void Paint();
   // A tab piece of a skin as StretchSkinRect makes it (the tab's ends unstretched), made once
   // and kept until the skins or the buffers go; 0 when it has no pixels.

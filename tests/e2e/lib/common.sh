@@ -101,6 +101,15 @@ wait_exit() {
   fail "process $pid did not end within $limit s"
 }
 
+# wait_status PID STATUS [seconds]: waits for the process to end with that exit status.
+wait_status() {
+  local pid=$1 want=$2 limit=${3:-20} status=0
+  for _ in $(seq 1 $((limit * 10))); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$pid" 2>/dev/null && fail "process $pid did not end within $limit s"
+  wait "$pid" || status=$?
+  [ "$status" -eq "$want" ] || fail "process $pid ended with status $status, expected $want"
+}
+
 # wait_file PATH [seconds]
 wait_file() {
   local path=$1 limit=${2:-20}

@@ -18,6 +18,9 @@ namespace platform {
 enum : unsigned {
   MB_OK = 0x0,
   MB_YESNO = 0x4,
+  // The icon the text calls for: an error (what was asked cannot be done), a question, a
+  // warning (something is wrong, and the player may act on it), information (all is well).
+  MB_ICONERROR = 0x10,
   MB_ICONQUESTION = 0x20,
   MB_ICONEXCLAMATION = 0x30,
   MB_ICONINFORMATION = 0x40,

@@ -62,6 +62,11 @@
 //                        user in this view, once per press and at most five times a minute;
 //                        other requests are written to the event log.
 //
+//   ProgressChange       "load-changed" REDIRECTED and COMMITTED of the main frame, and
+//                        "notify::estimated-load-progress": raised whenever the load of the
+//                        top-level document moves on (more of it arrived, a redirect, its
+//                        commit), so that a caller can tell a slow page from one that stalls
+//                        (with DownloadBegin and DocumentComplete, the load's first and last).
 //   AudioChange          "notify::is-playing-audio".
 //   PlayingAudio(),      webkit_web_view_is_playing_audio, webkit_web_view_set_is_muted.
 //   SetMuted(m)
@@ -252,6 +257,8 @@ class WebBrowser {
   void OnTitleChange(TitleChangeHandler handler);
   void OnDocumentComplete(DocumentCompleteHandler handler);
   void OnNewWindow(NewWindowHandler handler);
+  // Raised whenever the top-level load moves on (see ProgressChange above).
+  void OnProgressChange(std::function<void()> handler);
   // Raised when the page starts or stops playing sound.
   void OnAudioChange(AudioChangeHandler handler);
   // The wheel turned with Ctrl held over the page (which then does not scroll): +1 for a step

@@ -30,6 +30,10 @@ class ModalLoopScope {
   ModalLoopScope& operator=(const ModalLoopScope&) = delete;
 };
 bool InModalLoop();
+// Called with true when the first modal loop begins and with false when the last one has ended
+// (a window that should not stand beside a box, such as a splash, steps aside meanwhile). One
+// listener; an empty function removes it.
+void SetModalLoopListener(std::function<void(bool modal)> listener);
 // Brings the innermost modal loop's window to the front; false when none runs.
 bool PresentModalWindow();
 

@@ -32,6 +32,9 @@ enum WebModuleEvent : int {
   // The wheel turned with Ctrl held over the page (which does not scroll): text "1" for a step
   // in, "-1" for a step out.
   kWebEventZoomStep = 7,
+  // Something new of the top-level load: it started, was redirected, committed, or more of it
+  // arrived (no text).
+  kWebEventProgressChange = 8,
 };
 typedef void (*WebModuleEventFn)(void* owner, int event, const char* text, bool* flag,
                                  bool trusted);
