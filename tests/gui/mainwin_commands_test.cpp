@@ -279,18 +279,21 @@ TEST_F(MainWindowCommands, EveryButtonAndMenuItemRunsItsCommand) {
 // window then (the exit question answered 是) frees the window object while the download still
 // runs. The check goes on to its end, and nothing of the gone window is touched.
 TEST_F(MainWindowCommands, ClosingTheWindowDuringTheUpdateDownloadLeavesTheCheckRunning) {
-  std::atomic<bool> bodyStarted{false};
+  // The server's thread owns what it sends and what it sets: a test that ends early (a failed
+  // assertion) must not leave it writing into the test body's gone locals.
+  auto bodyStarted = std::make_shared<std::atomic<bool>>(false);
   const std::string manifest =
       "[update]\r\nversion=" + AppVersion() + "\r\n" + std::string(600, ';') + "\r\n";
-  server.Route(kManifestPath, [&](const testsupport::Request&, testsupport::Connection& c) {
-    c.SendHead(
-        200, {{"Content-Type", "text/plain"}, {"Content-Length", std::to_string(manifest.size())}});
-    for (std::size_t at = 0; at < manifest.size(); at += 20) {
-      if (!c.SendRaw(manifest.substr(at, 20))) return;
-      bodyStarted = true;
-      if (!c.Pause(std::chrono::milliseconds(40))) return;
-    }
-  });
+  server.Route(kManifestPath,
+               [manifest, bodyStarted](const testsupport::Request&, testsupport::Connection& c) {
+                 c.SendHead(200, {{"Content-Type", "text/plain"},
+                                  {"Content-Length", std::to_string(manifest.size())}});
+                 for (std::size_t at = 0; at < manifest.size(); at += 20) {
+                   if (!c.SendRaw(manifest.substr(at, 20))) return;
+                   *bodyStarted = true;
+                   if (!c.Pause(std::chrono::milliseconds(40))) return;
+                 }
+               });
   WebMainFrm& m = Open();
   const HWND me = m.hWnd();
   const HWND close = m.web_close().hWnd();
@@ -298,7 +301,7 @@ TEST_F(MainWindowCommands, ClosingTheWindowDuringTheUpdateDownloadLeavesTheCheck
   static std::atomic<bool>* started = nullptr;
   static HWND closeButton = 0;
   static UINT_PTR timer = 0;
-  started = &bodyStarted;
+  started = bodyStarted.get();
   closeButton = close;
   timer = SetTimer(0, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
     if (!*started) return;
