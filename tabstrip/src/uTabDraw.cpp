@@ -182,7 +182,9 @@ void uTab::CreateBuffers() {
   FreeBuffers();
   const int W = ClientWidth();
   const int H = tablayout::Metrics(m_TabStyle).stripHeight;
-  const int TA = W - m_TabLeftSize - m_TabRightSize;
+  // Before the window's first layout the strip may be narrower than its two ends: its tab area
+  // is then empty, not of a negative width no bitmap can have.
+  const int TA = std::max(0, W - m_TabLeftSize - m_TabRightSize);
   m_FrameBuffer = CreateMemDC(W, H);
   m_BackBuffer = CreateMemDC(W, H);
   m_TabBuffer = CreateMemDC(TA, H);
