@@ -118,8 +118,8 @@ done
 until_tree "$client" '^page tab ".*" \[focusable selected\]'
 first=$(atspi tree "$client" | sed -n 's/^ *page tab "\([^"]*\)".*/\1/p' | head -n 1)
 sleep 1
-# F6 moves round the strip, the title buttons and the page: at most thrice to the strip. Left to the first tab,
-# Enter selects it.
+# F6 moves round the strip, the title buttons and the page: at most thrice to the strip. Left
+# to the first tab, Enter selects it.
 for _ in 1 2 3; do
   key F6
   tree=$(atspi tree "$client")
