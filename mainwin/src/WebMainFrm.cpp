@@ -183,8 +183,11 @@ void WebMainFrm::CreateControls() {
   // The title buttons show pictures only: assistive technology hears their names.
   m_web_tool->AccessibleName("菜单");
   m_web_min->AccessibleName("最小化");
-  m_web_minmax->AccessibleName("最大化");
+  m_web_minmax->AccessibleName("最大化");  // 还原 while maximised (ShowMaximized)
   m_web_close->AccessibleName("关闭");
+  // F6 reaches the title buttons as one stop between the strip and the page.
+  const HWND tool = m_web_tool->hWnd();
+  SetWindowLongPtr(tool, GWL_STYLE, GetWindowLongPtr(tool, GWL_STYLE) | WS_GROUP);
   m_pCnt = CreateBox(me, ArrowBoxProc);
   m_Picture1 = CreateBox(me, [this](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
     if (msg == WM_SIZE) Picture1_Resize();

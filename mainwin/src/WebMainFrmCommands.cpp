@@ -45,6 +45,7 @@ void WebMainFrm::ShowMaximized(bool maximised) {
   m_WebBForm->frmHwnd(maximised ? 0 : hWnd());
   // The button shows the state the window is in, also when the command came another way.
   m_web_minmax->Value(maximised);
+  m_web_minmax->AccessibleName(maximised ? "还原" : "最大化");
 }
 
 void WebMainFrm::RefreshCommand() {

@@ -82,7 +82,12 @@ push button "菜单" [focusable] <press>
 push button "最小化" [focusable] <press>
 push button "关闭" [focusable] <press>
 EOF
-until_tree "$client" '^toggle button "最大化" \[focusable( checked)?\] <press>$'
+# The window starts maximised: its toggle is 还原, and 最大化 once restored.
+until_tree "$client" '^toggle button "还原" \[focusable checked\] <press>$'
+atspi do "$client" "toggle button" 还原 press || fail "no press on 还原"
+until_tree "$client" '^toggle button "最大化" \[focusable\] <press>$'
+atspi do "$client" "toggle button" 最大化 press || fail "no press on 最大化"
+until_tree "$client" '^toggle button "还原" \[focusable checked\]'
 until_tree "$client" '^page tab ".*" \[focusable selected\] <select close mute>$'
 [ "$(atspi tree "$client" | grep -c '^ *page tab "')" = 2 ] || fail "not two page tabs"
 
@@ -113,9 +118,9 @@ done
 until_tree "$client" '^page tab ".*" \[focusable selected\]'
 first=$(atspi tree "$client" | sed -n 's/^ *page tab "\([^"]*\)".*/\1/p' | head -n 1)
 sleep 1
-# F6 moves between the page and the strip: at most twice to the strip. Left to the first tab,
-# Enter selects it.
-for _ in 1 2; do
+# F6 moves round the strip, the title buttons and the page: at most thrice to the strip. Left
+# to the first tab, Enter selects it.
+for _ in 1 2 3; do
   key F6
   tree=$(atspi tree "$client")
   grep -q '^ *page tab list "标签页" \[focusable focused\]' <<<"$tree" && break
@@ -137,12 +142,19 @@ for _ in $(seq 1 50); do
   sleep 0.2
 done
 [ "$(atspi tree "$client" | grep -c '^ *page tab "')" = 1 ] || fail "Delete did not close the tab"
-# Tab through 其他账号登录 and 游戏官网 to 菜单; Enter opens the program menu, Escape closes it.
-key Tab Tab Tab
+# F6 on to the title buttons (菜单 first); Enter opens the program menu, Escape closes it.
+key F6
 until_tree "$client" '^push button "菜单" \[focusable focused\]'
 key Return
 sleep 0.5
 key Escape
+# F6 on to the page (none of ours has the focus), and round to the strip.
+key F6
+until_tree "$client" '^push button "菜单" \[focusable\]'
+atspi tree "$client" | grep -qE '^ *(push button|page tab list) ".*" \[.*focused' &&
+  fail "F6 left the focus on one of the window's own controls"
+key F6
+until_tree "$client" '^page tab list "标签页" \[focusable focused\]'
 # Alt+F4 asks; Right moves to 否 and Enter keeps the client; then Enter on 是 ends it.
 key alt+F4
 wait_window 提示 10 >/dev/null || fail "no exit question"

@@ -428,7 +428,9 @@ TEST_F(uTabStrip, RealDoubleClick) {
 
 // The strip from the keyboard, in both styles: Tab gives it the focus, Right moves the focus
 // mark to the next tab (the selection stays), Enter selects it, Delete closes it as its close
-// box does. With UTAB_SHOT naming a folder, each style's strip with its mark is saved there.
+// box does. With UTAB_SHOT naming a folder, each style's strip with its mark is saved there
+// (focus-tabs-style0.png, focus-tabs-style1.png; run with GDK_SCALE=2 on a large desktop for
+// the shots alone: the test reads the screen in logical pixels, so it fails there).
 TEST_F(uTabStrip, KeysMoveAFocusMarkSelectAndClose) {
   for (int style : {0, 1}) {
     SCOPED_TRACE("style " + std::to_string(style));
@@ -443,10 +445,14 @@ TEST_F(uTabStrip, KeysMoveAFocusMarkSelectAndClose) {
     Xdotool("key Right");
     EXPECT_EQ(0, strip->Selected());
     if (const char* dir = std::getenv("UTAB_SHOT")) {
+      // At a window scale (GDK_SCALE) a logical pixel is a square of k screen pixels.
+      const char* scale = std::getenv("GDK_SCALE");
+      const int k = scale != nullptr ? std::max(1, std::atoi(scale)) : 1;
       const RECT r = Rect(strip->hWnd());
-      Shell("import -window root -crop " + std::to_string(r.Width()) + "x" +
-            std::to_string(r.Height()) + "+" + std::to_string(r.left) + "+" +
-            std::to_string(r.top) + " +repage " + dir + "/strip" + std::to_string(style) + ".png");
+      Shell("import -window root -crop " + std::to_string(r.Width() * k) + "x" +
+            std::to_string(r.Height() * k) + "+" + std::to_string(r.left * k) + "+" +
+            std::to_string(r.top * k) + " +repage " + dir + "/focus-tabs-style" +
+            std::to_string(style) + ".png");
     }
     Xdotool("key Return");
     ASSERT_TRUE(WaitFor([&] { return strip->Selected() == 1; }));

@@ -14,13 +14,13 @@ using namespace platform::rules;
 
 // A top-level window at (100, 50) with two overlapping children; the second holds a grandchild.
 // 0x20 is hidden and 0x24 disabled; both lie over the others where they are. Every child is a
-// tab stop but 0x18.
+// tab stop but 0x18; 0x1C starts a group.
 const std::map<HWND, WindowPlace>& Tree() {
   static const std::map<HWND, WindowPlace> tree{
       {0x10, {0, {100, 50, 500, 350}, true, true, true, {0x14, 0x18, 0x20, 0x24}}},
       {0x14, {0x10, {10, 10, 110, 110}, false, true, true, {}, true}},
       {0x18, {0x10, {60, 60, 260, 160}, false, true, true, {0x1C}}},
-      {0x1C, {0x18, {-5, 5, 20, 30}, false, true, true, {}, true}},
+      {0x1C, {0x18, {-5, 5, 20, 30}, false, true, true, {}, true, true}},
       {0x20, {0x10, {0, 0, 400, 20}, false, false, true, {}, true}},
       {0x24, {0x10, {300, 200, 400, 300}, false, true, false, {}, true}},
   };
@@ -71,6 +71,15 @@ TEST(WindowRules, TabStopsInOrderRound) {
   EXPECT_EQ(0x1Cu, NextTabStop(0x10, 0x14, true, Lookup));
   // Among one parent's children: 0x1C is alone there.
   EXPECT_EQ(0u, NextTabStop(0x18, 0x1C, false, Lookup));
+}
+
+// F6 goes round the groups of tab stops (0x14 alone; 0x1C) and then the page.
+TEST(WindowRules, PanesRoundTheGroupsAndThePage) {
+  const HWND page = 0x30;
+  EXPECT_EQ(0x14u, NextPane(0x10, page, page, Lookup));
+  EXPECT_EQ(0x1Cu, NextPane(0x10, 0x14, page, Lookup));
+  EXPECT_EQ(page, NextPane(0x10, 0x1C, page, Lookup));
+  EXPECT_EQ(page, NextPane(0x10, 0x10, page, Lookup));
 }
 
 TEST(WindowRules, UnknownWindowsHaveNoOriginAndNoChildren) {

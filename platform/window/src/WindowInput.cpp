@@ -373,8 +373,8 @@ HWND VisibleHostedWindow(HWND h) {
   return 0;
 }
 
-// F6 moves between the page a window embeds and the window's own controls: from the page to
-// the first tab stop, from anywhere else to the page. True when it moved the focus.
+// F6 moves among the groups of the window's own controls and the page it embeds
+// (rules::NextPane). True when it moved the focus.
 bool SwitchPaneByKey(HWND top, HWND focus, const GdkEventKey* e) {
   if ((e->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) != 0) return false;
   if (rules::VirtualKeyFromKeysym(BaseKeyval(e)) != VK_F6) return false;
@@ -382,7 +382,7 @@ bool SwitchPaneByKey(HWND top, HWND focus, const GdkEventKey* e) {
   if (page == 0) return false;
   const NativeWindow* n = Native(focus);
   const bool inPage = n != nullptr && n->hosted != nullptr;
-  const HWND next = inPage ? rules::NextTabStop(top, 0, false, PlaceOf) : page;
+  const HWND next = rules::NextPane(top, inPage ? page : focus, page, PlaceOf);
   if (next == 0) return false;
   SetFocusCues(top, true);
   SetFocus(next);

@@ -39,6 +39,17 @@ HWND NextTabStop(HWND root, HWND from, bool backward, const PlaceOf& place) {
   return stops[backward ? (i + stops.size() - 1) % stops.size() : (i + 1) % stops.size()];
 }
 
+HWND NextPane(HWND root, HWND from, HWND page, const PlaceOf& place) {
+  std::vector<HWND> stops;
+  CollectTabStops(root, place, stops);
+  if (stops.empty()) return page;
+  if (from == page) return stops.front();
+  const auto at = std::find(stops.begin(), stops.end(), from);
+  if (at == stops.end()) return page;
+  const auto next = std::find_if(at + 1, stops.end(), [&](HWND h) { return place(h)->group; });
+  return next == stops.end() ? page : *next;
+}
+
 POINT ClientOrigin(HWND hwnd, const PlaceOf& place) {
   POINT p;
   for (std::optional<WindowPlace> w = place(hwnd); w;) {

@@ -94,6 +94,7 @@ std::optional<rules::WindowPlace> PlaceOf(HWND h) {
   p.visible = (rec->style & WS_VISIBLE) != 0;
   p.enabled = (rec->style & WS_DISABLED) == 0;
   p.tabStop = !IsTopLevel(*rec) && (rec->style & WS_TABSTOP) != 0;
+  p.group = p.tabStop && (rec->style & WS_GROUP) != 0;
   p.children = rec->children;
   return p;
 }

@@ -144,6 +144,8 @@ enum : DWORD {
   // A child window that Tab reaches (the same bit as WS_MAXIMIZEBOX, which only a top-level
   // window has).
   WS_TABSTOP = 0x00010000,
+  // A tab stop that starts a group of them, which F6 reaches (the same bit as WS_MINIMIZEBOX).
+  WS_GROUP = 0x00020000,
 };
 enum : DWORD {
   WS_EX_TOPMOST = 0x00000008,

@@ -163,8 +163,8 @@ HWND GetFocus();
 // Keys move the focus by themselves: Tab and Shift+Tab through the visible, enabled WS_TABSTOP
 // windows of the top-level window (depth first, in creation order, round), and the arrow keys
 // (Left/Up back, Right/Down on) among the tab stops of the focused window's own parent, unless
-// the focused window keeps those keys (WM_GETDLGCODE). F6 moves from an embedded page to the
-// first tab stop, and from there back to the page.
+// the focused window keeps those keys (WM_GETDLGCODE). F6 moves round the groups of tab stops
+// (each starts at the first tab stop or one with WS_GROUP) and then an embedded page.
 //
 // Whether the top-level window that holds `hwnd` shows focus marks: from a key press in one of
 // its own windows until a pointer press in it, as browsers show a focus ring only to a keyboard

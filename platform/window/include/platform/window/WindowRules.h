@@ -22,6 +22,7 @@ struct WindowPlace {
   bool enabled = true;
   std::vector<HWND> children;  // in creation order: later ones lie above earlier ones
   bool tabStop = false;        // WS_TABSTOP
+  bool group = false;          // WS_GROUP
 };
 // Nothing for a window that is gone or has no place on the screen.
 using PlaceOf = std::function<std::optional<WindowPlace>(HWND)>;
@@ -39,6 +40,11 @@ HWND DeepestChildAt(HWND hwnd, POINT screen, const PlaceOf& place);
 // the start. The first (last) one when `from` is none of them; 0 when there is none, or when
 // `from` is the only one.
 HWND NextTabStop(HWND root, HWND from, bool backward, const PlaceOf& place);
+// Where F6 goes from `from` within `root`: the panes are the groups of tab stops, each from the
+// first tab stop or one with WS_GROUP up to the next such, in tab order, and then `page` (the
+// embedded page). The first tab stop of the pane after the one that holds `from`, round; `page`
+// from the last group and from a window that is no tab stop.
+HWND NextPane(HWND root, HWND from, HWND page, const PlaceOf& place);
 
 // The virtual-key code of an X keysym (taken on the unshifted level); 0 for keys the client
 // has no code for.
